@@ -1,0 +1,3 @@
+#include "cli/Commands.h"
+
+int runWav(const CommandArgs&) { return fail("this command is not available yet"); }

@@ -1,0 +1,43 @@
+#include "document/SplitDocument.h"
+
+SplitDocument::SplitDocument(WindowLink& frame, WindowLink& view, UserPrompts& prompts)
+    : m_frame(frame), m_view(view), m_prompts(prompts) {}
+
+SplitDocument::~SplitDocument() = default;
+
+bool SplitDocument::isBusy() const {
+    return m_loadThread.isSet() || m_saveAllThread.isSet() || m_wavThread.isSet() || m_blockThread.isSet();
+}
+
+bool SplitDocument::canEditBreakPoints() const { return frameCount() >= 1 && !isBusy(); }
+
+bool SplitDocument::canUseBreakPointList() const { return frameCount() >= 1 && !m_loadThread.isSet(); }
+
+Preferences SplitDocument::preferences() const {
+    const std::lock_guard<std::mutex> lock(m_preferencesMutex);
+    return m_preferences;
+}
+
+void SplitDocument::setPreferences(const Preferences& preferences) {
+    const std::lock_guard<std::mutex> lock(m_preferencesMutex);
+    m_preferences = preferences;
+}
+
+// Placeholders until the operations land.
+std::intptr_t SplitDocument::handleMessage(unsigned, std::uintptr_t, std::intptr_t) { return 0; }
+void SplitDocument::openFile(const std::filesystem::path&) {}
+void SplitDocument::addBreakPointAt(int) {}
+void SplitDocument::addBreakPointByDialog(int) {}
+void SplitDocument::selectBreakPoint(int) {}
+void SplitDocument::beginDrag() {}
+void SplitDocument::trackDrag(int) {}
+void SplitDocument::endDrag() {}
+void SplitDocument::nudgeSelected(int) {}
+void SplitDocument::deleteSelected() {}
+void SplitDocument::removeBreakPoint(int) {}
+void SplitDocument::clearBreakPoints() {}
+int SplitDocument::hitBreakPoint(int) const { return -1; }
+void SplitDocument::saveBreakPointFile(const std::filesystem::path&) {}
+void SplitDocument::loadBreakPointFile(const std::filesystem::path&) {}
+void SplitDocument::placeAutomaticBreakPoints(AutoMethod, int, bool) {}
+void SplitDocument::startWavConversion(const std::filesystem::path&) {}

@@ -1,0 +1,112 @@
+#pragma once
+
+#include "document/DocumentTypes.h"
+#include "document/UserPrompts.h"
+#include "document/WindowLink.h"
+#include "document/WorkerSlot.h"
+#include "engine/FrameReader.h"
+#include "settings/Preferences.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+// The state of the open file and its operations, without any toolkit. The window program's view
+// derives from it and adds painting and input; the command-line tool and the tests use it directly.
+// The state is one shared record, worked on by the view, the writers and the player, so its fields
+// are public and keep the names the rest of the program knows them by.
+class SplitDocument {
+public:
+    // `frame` receives log lines and progress; `view` receives the "done" messages.
+    SplitDocument(WindowLink& frame, WindowLink& view, UserPrompts& prompts);
+    virtual ~SplitDocument();
+    SplitDocument(const SplitDocument&) = delete;
+    SplitDocument& operator=(const SplitDocument&) = delete;
+
+    int frameCount() const { return static_cast<int>(m_frameLevels.size()); }
+    bool isBusy() const;
+    bool canEditBreakPoints() const;   // rule A
+    bool canUseBreakPointList() const; // rule B
+
+    // Handles the messages addressed to the view that belong to the document; returns the result.
+    virtual std::intptr_t handleMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam);
+
+    // --- Loading
+    void openFile(const std::filesystem::path& path);
+
+    // --- Editing
+    void addBreakPointAt(int frame);
+    void addBreakPointByDialog(int typedValue);
+    void selectBreakPoint(int frame);
+    void beginDrag();
+    void trackDrag(int frame);
+    void endDrag();
+    void nudgeSelected(int step);
+    void deleteSelected();
+    void removeBreakPoint(int value);
+    void clearBreakPoints();
+    // The first break point in list order within 6 frames of `frame`, or -1.
+    int hitBreakPoint(int frame) const;
+
+    // --- Break point files
+    void saveBreakPointFile(const std::filesystem::path& path);
+    void loadBreakPointFile(const std::filesystem::path& path);
+
+    // --- Automatic break points
+    void placeAutomaticBreakPoints(AutoMethod method, int value, bool deleteOriginal);
+
+    // --- WAV conversion
+    void startWavConversion(const std::filesystem::path& wavPath);
+
+    // --- Preferences shared with a saving thread
+    Preferences preferences() const;
+    void setPreferences(const Preferences& preferences);
+
+    // --- Hooks the view overrides; the defaults do nothing. May be called from worker threads.
+    virtual void invalidateView() {}
+    virtual void updateScrollBar() {}
+    virtual void setScrollPosition(int /*frame*/) {}
+    // Stops the player the way UM_STOP_PLAYBACK does (GUI thread).
+    virtual void stopPlayback() {}
+    // The open routine puts the path into the recent-file list here (GUI thread).
+    virtual void addToRecentFiles(const std::filesystem::path& /*path*/) {}
+
+    void log(LogLevel level, const std::string& text) const { sendLog(m_frame, level, text); }
+
+    WindowLink& m_frame;
+    WindowLink& m_view;
+    UserPrompts& m_prompts;
+
+    std::filesystem::path m_filePath;
+    bool m_loaded = false;
+    std::vector<int> m_frameLevels;
+    // Offset of every frame, from the loading scan: readers are positioned by it, not by rescanning.
+    mp3::FrameOffsets m_frameOffsets;
+    BreakPointList m_breakPoints;
+    int m_selectedBreakPoint = -1;
+    int m_hoverBreakPoint = -1;
+    bool m_mouseDown = false;
+    bool m_dragging = false;
+    // Index of the element being dragged; empty when none.
+    std::optional<std::size_t> m_dragIt;
+    mp3::FrameReader m_cursor;
+    mp3::FrameReader m_playEnd;
+    WorkerSlot m_loadThread;
+    WorkerSlot m_saveAllThread;
+    WorkerSlot m_wavThread;
+    WorkerSlot m_blockThread;
+    std::filesystem::path m_blockPath;
+    int m_blockFrom = 0;
+    int m_blockTo = 0;
+    std::filesystem::path m_wavPath;
+    std::filesystem::path m_outputFolder;
+    ID3Info m_mainTag;
+    std::vector<BlockTag> m_blockTags;
+    Preferences m_preferences;
+    // Guards m_preferences: the Save All thread reads the overlap settings while the dialog may
+    // replace the record.
+    mutable std::mutex m_preferencesMutex;
+};

@@ -1,0 +1,3 @@
+#include "engine/AudioLock.h"
+
+std::mutex g_audioLock;

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace mp3 {
+
+// At most 1152 samples of 2 channels of 16 bits per frame.
+constexpr std::size_t kMaxPcmBytes = 4608;
+
+// Decodes one whole frame (header included) with the process's single decoder state, under
+// g_audioLock. Writes at most kMaxPcmBytes into `out` and returns the count; 0 when the frame
+// gives no PCM.
+std::size_t decodeFrame(const std::uint8_t* frame, std::size_t length, std::uint8_t* out);
+
+// Number of decoder calls made so far (lets tests show that a frame is decoded only once).
+std::uint64_t decoderCallCount();
+
+} // namespace mp3

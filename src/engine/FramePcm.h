@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace mp3 {
+
+class FrameReader;
+
+// The PCM of the reader's current frame: from PcmCache when it holds the frame, otherwise decoded
+// and stored there. `out` holds at least kMaxPcmBytes. Returns the byte count.
+std::size_t framePcm(const FrameReader& reader, std::uint8_t* out);
+
+// Absolute value of the first signed 16-bit sample of a PCM buffer (0 to 32768).
+int frameLevel(const std::uint8_t* pcm);
+
+// Limits each level's step from its predecessor and lifts it in proportion to its size.
+void smoothLevels(std::vector<int>& levels);
+
+} // namespace mp3

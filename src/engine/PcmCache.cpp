@@ -1,0 +1,67 @@
+#include "engine/PcmCache.h"
+
+#include <cstring>
+
+namespace mp3 {
+
+PcmCache& PcmCache::instance() {
+    static PcmCache cache;
+    return cache;
+}
+
+bool PcmCache::contains(const std::string& path, int frame) const {
+    const auto file = m_files.find(path);
+    if (file == m_files.end() || frame < 0) {
+        return false;
+    }
+    const auto& entries = file->second.entries;
+    return static_cast<std::size_t>(frame) < entries.size() && entries[static_cast<std::size_t>(frame)].present;
+}
+
+std::size_t PcmCache::get(const std::string& path, int frame, std::uint8_t* out) const {
+    if (!contains(path, frame)) {
+        return 0;
+    }
+    const FileFrames& file = m_files.at(path);
+    const auto& entry = file.entries[static_cast<std::size_t>(frame)];
+    if (entry.length > 0) {
+        std::memcpy(out, file.chunks[entry.chunk].get() + entry.offset, entry.length);
+    }
+    return entry.length;
+}
+
+void PcmCache::put(const std::string& path, int frame, const std::uint8_t* data, std::size_t length) {
+    if (frame < 0 || length > kChunkSize) {
+        return;
+    }
+    FileFrames& file = m_files[path];
+    if (static_cast<std::size_t>(frame) >= file.entries.size()) {
+        file.entries.resize(static_cast<std::size_t>(frame) + 1);
+    }
+    if (file.chunks.empty() || file.chunkUsed + length > kChunkSize) {
+        file.chunks.push_back(std::make_unique_for_overwrite<std::uint8_t[]>(kChunkSize));
+        file.chunkUsed = 0;
+    }
+    auto& entry = file.entries[static_cast<std::size_t>(frame)];
+    entry.chunk = static_cast<std::uint32_t>(file.chunks.size() - 1);
+    entry.offset = static_cast<std::uint32_t>(file.chunkUsed);
+    entry.length = static_cast<std::uint32_t>(length);
+    entry.present = true;
+    if (length > 0) {
+        std::memcpy(file.chunks.back().get() + file.chunkUsed, data, length);
+    }
+    file.chunkUsed += length;
+    file.bytes += length;
+}
+
+void PcmCache::clear() { m_files.clear(); }
+
+std::size_t PcmCache::storedBytes() const {
+    std::size_t total = 0;
+    for (const auto& [path, file] : m_files) {
+        total += file.bytes;
+    }
+    return total;
+}
+
+} // namespace mp3

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace mp3 {
+
+// The process-wide store of decoded frames: file path -> frame number -> PCM bytes. It has no lock:
+// only the loading thread changes it, and the open routine empties it only when nothing else runs.
+class PcmCache {
+public:
+    static PcmCache& instance();
+
+    bool contains(const std::string& path, int frame) const;
+    // Copies the entry's bytes into `out` and returns their count (0 when there is no entry).
+    std::size_t get(const std::string& path, int frame, std::uint8_t* out) const;
+    void put(const std::string& path, int frame, const std::uint8_t* data, std::size_t length);
+    void clear();
+
+    // Bytes of PCM held for all files (for memory reports).
+    std::size_t storedBytes() const;
+
+private:
+    // Frames are stored back to back in large chunks so that a long file costs one allocation per
+    // chunk rather than one per frame.
+    struct FileFrames {
+        struct Entry {
+            std::uint32_t chunk = 0;
+            std::uint32_t offset = 0;
+            std::uint32_t length = 0;
+            bool present = false;
+        };
+        std::vector<Entry> entries;
+        std::vector<std::unique_ptr<std::uint8_t[]>> chunks;
+        std::size_t chunkUsed = 0;
+        std::size_t bytes = 0;
+    };
+    static constexpr std::size_t kChunkSize = 8u << 20;
+
+    std::unordered_map<std::string, FileFrames> m_files;
+};
+
+} // namespace mp3

@@ -1,0 +1,1 @@
+// Piece output lands here.

@@ -1,0 +1,1 @@
+// The player lands here.

@@ -1,0 +1,70 @@
+#include "support/TestFiles.h"
+
+#include "engine/FrameHeader.h"
+
+#include <array>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <memory>
+
+namespace testing_support {
+
+std::filesystem::path scratchDir(const std::string& name) {
+    const std::filesystem::path dir = std::filesystem::path(KERFLINE_BINARY_DIR) / "test-scratch" / name;
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    return dir;
+}
+
+std::filesystem::path fixture(const std::string& name) { return std::filesystem::path(KERFLINE_FIXTURES_DIR) / name; }
+
+void writeBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<std::uint8_t> readBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string runCommand(const std::string& command, int* status) {
+    std::string output;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        if (status) {
+            *status = -1;
+        }
+        return output;
+    }
+    std::array<char, 4096> buffer{};
+    std::size_t n = 0;
+    while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) {
+        output.append(buffer.data(), n);
+    }
+    const int result = pclose(pipe);
+    if (status) {
+        *status = WIFEXITED(result) ? WEXITSTATUS(result) : -1;
+    }
+    return output;
+}
+
+std::vector<std::uint8_t> makeFrame(std::uint8_t b1, std::uint8_t b2, std::uint8_t b3) {
+    mp3::FrameHeader header;
+    header.raw = {0xFF, b1, b2, b3};
+    header.parse();
+    const int length = header.frameLength();
+    std::vector<std::uint8_t> frame(static_cast<std::size_t>(length > 4 ? length : 4), 0);
+    frame[0] = 0xFF;
+    frame[1] = b1;
+    frame[2] = b2;
+    frame[3] = b3;
+    return frame;
+}
+
+void append(std::vector<std::uint8_t>& to, const std::vector<std::uint8_t>& bytes) {
+    to.insert(to.end(), bytes.begin(), bytes.end());
+}
+
+} // namespace testing_support

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+// A fresh folder under the build tree for one test, emptied first.
+std::filesystem::path scratchDir(const std::string& name);
+std::filesystem::path fixture(const std::string& name);
+void writeBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
+std::vector<std::uint8_t> readBytes(const std::filesystem::path& path);
+// Runs a shell command and returns its standard output; `status` receives the exit status.
+std::string runCommand(const std::string& command, int* status = nullptr);
+
+// A hand-built frame: the header bytes followed by zero bytes up to the header's frame length.
+std::vector<std::uint8_t> makeFrame(std::uint8_t b1, std::uint8_t b2, std::uint8_t b3);
+void append(std::vector<std::uint8_t>& to, const std::vector<std::uint8_t>& bytes);
+
+} // namespace testing_support
