@@ -1,0 +1,1 @@
+// The application shell lands here.
