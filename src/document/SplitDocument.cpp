@@ -1,5 +1,7 @@
 #include "document/SplitDocument.h"
 
+#include <string>
+
 SplitDocument::SplitDocument(WindowLink& frame, WindowLink& view, UserPrompts& prompts)
     : m_frame(frame), m_view(view), m_prompts(prompts) {}
 
@@ -23,8 +25,36 @@ void SplitDocument::setPreferences(const Preferences& preferences) {
     m_preferences = preferences;
 }
 
+std::intptr_t SplitDocument::handleMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
+    switch (message) {
+    case UM_LOAD_DONE: onLoadDone(); break;
+    case UM_SAVE_ALL_DONE: onSaveAllDone(); break;
+    case UM_BLOCK_SAVED: onBlockSaved(); break;
+    case UM_WAV_DONE: onWavDone(); break;
+    case UM_STOP_PLAYBACK: stopPlayback(); break;
+    case UM_BREAKPOINT_BUTTON:
+        if (wParam == 'R') {
+            removeBreakPoint(static_cast<int>(lParam));
+        }
+        break;
+    default: break;
+    }
+    return 0;
+}
+
+void SplitDocument::onSaveAllDone() {
+    m_saveAllThread.clear();
+    log(Normal, "Separated blocks have been saved successfully!");
+}
+
+void SplitDocument::onBlockSaved() {
+    m_blockThread.clear();
+    log(Normal, "Block " + std::to_string(m_blockFrom) + " F - " + std::to_string(m_blockTo) + " F has been saved!");
+}
+
 // Placeholders until the operations land.
-std::intptr_t SplitDocument::handleMessage(unsigned, std::uintptr_t, std::intptr_t) { return 0; }
+void SplitDocument::onLoadDone() {}
+void SplitDocument::onWavDone() {}
 void SplitDocument::openFile(const std::filesystem::path&) {}
 void SplitDocument::addBreakPointAt(int) {}
 void SplitDocument::addBreakPointByDialog(int) {}

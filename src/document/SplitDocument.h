@@ -36,6 +36,11 @@ public:
 
     // --- Loading
     void openFile(const std::filesystem::path& path);
+    void onLoadDone();
+
+    // --- Handlers of the savers' "done" messages
+    void onSaveAllDone();
+    void onBlockSaved();
 
     // --- Editing
     void addBreakPointAt(int frame);
@@ -60,6 +65,7 @@ public:
 
     // --- WAV conversion
     void startWavConversion(const std::filesystem::path& wavPath);
+    void onWavDone();
 
     // --- Preferences shared with a saving thread
     Preferences preferences() const;

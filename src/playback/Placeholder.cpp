@@ -1,1 +1,0 @@
-// The player lands here.
