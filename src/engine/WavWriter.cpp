@@ -89,8 +89,9 @@ void WavWriter::discard() {
     if (m_out.is_open()) {
         m_out.close();
     }
-    if (m_status != Status::CannotCreate) {
-        std::error_code ignored;
+    // Only a file this writer created; never a device or a file it could not open.
+    std::error_code ignored;
+    if (m_status != Status::CannotCreate && std::filesystem::is_regular_file(m_path, ignored)) {
         std::filesystem::remove(m_path, ignored);
     }
 }
