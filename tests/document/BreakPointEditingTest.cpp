@@ -32,10 +32,12 @@ TEST_F(Editing, AddAtThePointerUpToFAndItsRefusals) {
     DocumentHarness empty;
     empty.doc.addBreakPointAt(-1);
     EXPECT_EQ(h.doc.m_breakPoints, (BreakPointList{kFrames}));
-    EXPECT_EQ(h.link.logLines(Error), (Lines{"You can not set a break point while separated blocks are saving ...",
-                                             "You can not set a break point while separated blocks are saving ..."}));
+    EXPECT_EQ(h.link.logLines(Error),
+              (Lines{"You can not set a break point while separated blocks are saving ...",
+                     "You can not set a break point while separated blocks are saving ..."}));
     EXPECT_TRUE(empty.doc.m_breakPoints.empty());
-    EXPECT_EQ(empty.link.logLines(Error), (Lines{"You can not set a break point before you load a mp3 file!"}));
+    EXPECT_EQ(empty.link.logLines(Error),
+              (Lines{"You can not set a break point before you load a mp3 file!"}));
 }
 
 TEST_F(Editing, DialogValuesAreTakenAsTyped) {
@@ -66,9 +68,10 @@ TEST_F(Editing, DuplicatesAreDeletedOneAtATime) {
     EXPECT_EQ(h.doc.m_breakPoints, (BreakPointList{20}));
     EXPECT_EQ(h.doc.m_selectedBreakPoint, 50);
     const Lines all = lines();
-    EXPECT_EQ(Lines(all.end() - 3, all.end()), (Lines{"Break point at frame 50 F has been deleted!",
-                                                      "Break point at frame 50 F has been deleted!",
-                                                      "No break point has been selected, delete action canceled!"}));
+    EXPECT_EQ(
+        Lines(all.end() - 3, all.end()),
+        (Lines{"Break point at frame 50 F has been deleted!", "Break point at frame 50 F has been deleted!",
+               "No break point has been selected, delete action canceled!"}));
     EXPECT_EQ(h.link.logLines(Error).size(), 1u);
 }
 
@@ -96,9 +99,9 @@ TEST_F(Editing, NudgeStopsAtZeroAndAtF) {
         {{0}, 0, -1, {0}, {}},
         {{1}, 1, -1, {0}, {"Move break point from 1 to 0"}},
         {{8, 3, 8}, 8, -1, {7, 3, 8}, {"Move break point from 8 to 7"}},
-        {{-1}, -1, +1, {-1}, {}},        // unsigned, -1 lies beyond F
+        {{-1}, -1, +1, {-1}, {}}, // unsigned, -1 lies beyond F
         {{kFrames + 5}, kFrames + 5, -1, {kFrames + 4}, {"Move break point from 405 to 404"}},
-        {{10}, 11, +1, {10}, {}},        // selection not in the list
+        {{10}, 11, +1, {10}, {}}, // selection not in the list
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << "selected " << c.selected << " step " << c.step);
@@ -146,7 +149,8 @@ TEST_F(Editing, DragMovesTheElementLiveAndSelectsItsNewValue) {
     EXPECT_FALSE(h.doc.m_dragging);
     EXPECT_FALSE(h.doc.m_mouseDown);
     EXPECT_FALSE(h.doc.m_dragIt.has_value());
-    EXPECT_EQ(lines(), (Lines{"Starting to move break point from 100 F", "Break point has been moved to 200 F"}));
+    EXPECT_EQ(lines(),
+              (Lines{"Starting to move break point from 100 F", "Break point has been moved to 200 F"}));
 }
 
 TEST_F(Editing, PressAndReleaseWithoutMovementLogsBothLines) {
@@ -154,7 +158,8 @@ TEST_F(Editing, PressAndReleaseWithoutMovementLogsBothLines) {
     h.doc.selectBreakPoint(60);
     h.doc.beginDrag();
     h.doc.endDrag();
-    EXPECT_EQ(lines(), (Lines{"Starting to move break point from 60 F", "Break point has been moved to 60 F"}));
+    EXPECT_EQ(lines(),
+              (Lines{"Starting to move break point from 60 F", "Break point has been moved to 60 F"}));
 
     h.link.clearRecords();
     h.doc.selectBreakPoint(300); // nothing there

@@ -30,8 +30,8 @@ TEST(BreakPointFile, SavesLittleEndianValuesInListOrder) {
     EXPECT_EQ(std::filesystem::file_size(dir / "empty.bps"), 0u);
 
     const std::string prefix = "Break points saved to file " + dir.string();
-    EXPECT_EQ(h.link.logLines(), (std::vector<std::string>{prefix + "/three.bps", prefix + "/odd.bps",
-                                                           prefix + "/empty.bps"}));
+    EXPECT_EQ(h.link.logLines(),
+              (std::vector<std::string>{prefix + "/three.bps", prefix + "/odd.bps", prefix + "/empty.bps"}));
 }
 
 TEST(BreakPointFile, FailedWritesAreReportedNotAnnouncedAsSaved) {
@@ -55,8 +55,8 @@ TEST(BreakPointFile, FailedWritesAreReportedNotAnnouncedAsSaved) {
 TEST(BreakPointFile, LoadKeepsFramesBelowFAndAppends) {
     const auto dir = scratchDir("bps-load");
     // 5, -1, 400 (= F), 399, 0, 70000 and then 3 trailing bytes
-    writeBytes(dir / "mixed.bps", Bytes{5,    0,    0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0x90, 0x01, 0, 0, 0x8F, 0x01,
-                                        0,    0,    0, 0, 0,    0,    0x70, 0x11, 0x01, 0,    9, 9, 9});
+    writeBytes(dir / "mixed.bps", Bytes{5, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0x90, 0x01, 0, 0, 0x8F, 0x01,
+                                        0, 0, 0, 0, 0,    0,    0x70, 0x11, 0x01, 0,    9, 9, 9});
     DocumentHarness h;
     h.pretendLoaded(400);
     h.doc.m_breakPoints = {42};

@@ -36,9 +36,10 @@ public:
 // checked in the order it happened.
 struct DocumentHarness {
     DocumentHarness() {
-        link.setHandler([this](unsigned message, std::uintptr_t wParam, std::intptr_t lParam) -> std::intptr_t {
-            return message == UM_OUTPUT_LOG ? 0 : doc.handleMessage(message, wParam, lParam);
-        });
+        link.setHandler(
+            [this](unsigned message, std::uintptr_t wParam, std::intptr_t lParam) -> std::intptr_t {
+                return message == UM_OUTPUT_LOG ? 0 : doc.handleMessage(message, wParam, lParam);
+            });
     }
     void load(const std::filesystem::path& path) {
         doc.openFile(path);
@@ -76,6 +77,6 @@ private:
 };
 
 inline void PrintTo(const ID3Info& tag, std::ostream* out) {
-    *out << "{album \"" << tag.album << "\", artist \"" << tag.artist << "\", title \"" << tag.title << "\", comment \""
-         << tag.comment << "\", year " << tag.year << "}";
+    *out << "{album \"" << tag.album << "\", artist \"" << tag.artist << "\", title \"" << tag.title
+         << "\", comment \"" << tag.comment << "\", year " << tag.year << "}";
 }

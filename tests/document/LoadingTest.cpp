@@ -144,7 +144,8 @@ TEST(Loading, OpenRoutineRefusals) {
     EXPECT_EQ(h.prompts.boxes[0].text, kBusyBox);
     EXPECT_EQ(h.prompts.boxes[0].caption, "Error");
     EXPECT_EQ(h.prompts.boxes[0].icon, MessageIcon::Error);
-    EXPECT_EQ(h.prompts.boxes[1].text, "File \"" + missing.string() + "\" doesn't exist, please check and try again!");
+    EXPECT_EQ(h.prompts.boxes[1].text,
+              "File \"" + missing.string() + "\" doesn't exist, please check and try again!");
     EXPECT_EQ(h.prompts.boxes[1].caption, "Error");
     EXPECT_TRUE(h.link.records().empty());
     EXPECT_FALSE(h.doc.m_loadThread.isSet());
