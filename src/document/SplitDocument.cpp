@@ -11,13 +11,10 @@ bool SplitDocument::isBusy() const {
     return m_loadThread.isSet() || m_saveAllThread.isSet() || m_wavThread.isSet() || m_blockThread.isSet();
 }
 
-bool SplitDocument::canEditBreakPoints() const {
-    return frameCount() >= 1 && !isBusy();
-}
+// The slots are tested first: while the loading thread runs it refills m_frameLevels.
+bool SplitDocument::canEditBreakPoints() const { return !isBusy() && frameCount() >= 1; }
 
-bool SplitDocument::canUseBreakPointList() const {
-    return frameCount() >= 1 && !m_loadThread.isSet();
-}
+bool SplitDocument::canUseBreakPointList() const { return !m_loadThread.isSet() && frameCount() >= 1; }
 
 Preferences SplitDocument::preferences() const {
     const std::lock_guard<std::mutex> lock(m_preferencesMutex);
