@@ -1,3 +1,25 @@
-#include "cli/Commands.h"
+#include "cli/DocumentCommands.h"
 
-int runWav(const CommandArgs&) { return fail("this command is not available yet"); }
+int runWav(const CommandArgs& args) {
+    if (args.size() != 2) {
+        return fail("usage: kerfline-cli wav FILE OUT.wav");
+    }
+    CliDocument cli(true);
+    std::string problem;
+    if (!cli.load(args[0], problem)) {
+        return fail(problem);
+    }
+    const int boxesBefore = cli.prompts.errorBoxes;
+    const std::size_t errorsBefore = cli.link.logLines(Error).size();
+    cli.document.startWavConversion(args[1]);
+    if (cli.prompts.errorBoxes != boxesBefore || !cli.document.m_wavThread) {
+        return fail("the conversion to '" + args[1] + "' was refused");
+    }
+    if (!cli.waitFor(UM_WAV_DONE)) {
+        return fail("the conversion did not finish");
+    }
+    if (cli.link.logLines(Error).size() != errorsBefore) {
+        return fail("'" + args[1] + "' has not been written");
+    }
+    return 0;
+}

@@ -11,9 +11,10 @@ bool SplitDocument::isBusy() const {
     return m_loadThread.isSet() || m_saveAllThread.isSet() || m_wavThread.isSet() || m_blockThread.isSet();
 }
 
-bool SplitDocument::canEditBreakPoints() const { return frameCount() >= 1 && !isBusy(); }
+// The slots are tested first: while the loading thread runs it refills m_frameLevels.
+bool SplitDocument::canEditBreakPoints() const { return !isBusy() && frameCount() >= 1; }
 
-bool SplitDocument::canUseBreakPointList() const { return frameCount() >= 1 && !m_loadThread.isSet(); }
+bool SplitDocument::canUseBreakPointList() const { return !m_loadThread.isSet() && frameCount() >= 1; }
 
 Preferences SplitDocument::preferences() const {
     const std::lock_guard<std::mutex> lock(m_preferencesMutex);
@@ -27,17 +28,28 @@ void SplitDocument::setPreferences(const Preferences& preferences) {
 
 std::intptr_t SplitDocument::handleMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
     switch (message) {
-    case UM_LOAD_DONE: onLoadDone(); break;
-    case UM_SAVE_ALL_DONE: onSaveAllDone(); break;
-    case UM_BLOCK_SAVED: onBlockSaved(); break;
-    case UM_WAV_DONE: onWavDone(); break;
-    case UM_STOP_PLAYBACK: stopPlayback(); break;
+    case UM_LOAD_DONE:
+        onLoadDone();
+        break;
+    case UM_SAVE_ALL_DONE:
+        onSaveAllDone();
+        break;
+    case UM_BLOCK_SAVED:
+        onBlockSaved();
+        break;
+    case UM_WAV_DONE:
+        onWavDone();
+        break;
+    case UM_STOP_PLAYBACK:
+        stopPlayback();
+        break;
     case UM_BREAKPOINT_BUTTON:
         if (wParam == 'R') {
             removeBreakPoint(static_cast<int>(lParam));
         }
         break;
-    default: break;
+    default:
+        break;
     }
     return 0;
 }
@@ -49,25 +61,6 @@ void SplitDocument::onSaveAllDone() {
 
 void SplitDocument::onBlockSaved() {
     m_blockThread.clear();
-    log(Normal, "Block " + std::to_string(m_blockFrom) + " F - " + std::to_string(m_blockTo) + " F has been saved!");
+    log(Normal,
+        "Block " + std::to_string(m_blockFrom) + " F - " + std::to_string(m_blockTo) + " F has been saved!");
 }
-
-// Placeholders until the operations land.
-void SplitDocument::onLoadDone() {}
-void SplitDocument::onWavDone() {}
-void SplitDocument::openFile(const std::filesystem::path&) {}
-void SplitDocument::addBreakPointAt(int) {}
-void SplitDocument::addBreakPointByDialog(int) {}
-void SplitDocument::selectBreakPoint(int) {}
-void SplitDocument::beginDrag() {}
-void SplitDocument::trackDrag(int) {}
-void SplitDocument::endDrag() {}
-void SplitDocument::nudgeSelected(int) {}
-void SplitDocument::deleteSelected() {}
-void SplitDocument::removeBreakPoint(int) {}
-void SplitDocument::clearBreakPoints() {}
-int SplitDocument::hitBreakPoint(int) const { return -1; }
-void SplitDocument::saveBreakPointFile(const std::filesystem::path&) {}
-void SplitDocument::loadBreakPointFile(const std::filesystem::path&) {}
-void SplitDocument::placeAutomaticBreakPoints(AutoMethod, int, bool) {}
-void SplitDocument::startWavConversion(const std::filesystem::path&) {}

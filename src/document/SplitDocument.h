@@ -5,8 +5,10 @@
 #include "document/WindowLink.h"
 #include "document/WorkerSlot.h"
 #include "engine/FrameReader.h"
+#include "engine/WavWriter.h"
 #include "settings/Preferences.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -43,13 +45,21 @@ public:
     void onBlockSaved();
 
     // --- Editing
+    // Double click: `frame` is the frame under the pointer, 0..F.
     void addBreakPointAt(int frame);
+    // The value typed into the Add Break Point dialog, appended as typed (rule A).
     void addBreakPointByDialog(int typedValue);
+    // Left-button press not on a button: sets m_mouseDown and selects the break point hit, or -1.
     void selectBreakPoint(int frame);
+    // After selectBreakPoint hit one: starts dragging the first element equal to the selection.
     void beginDrag();
     void trackDrag(int frame);
+    // Button release: clears m_mouseDown and ends a drag.
     void endDrag();
+    // Left (-1) or Right (+1) on the selected break point.
     void nudgeSelected(int step);
+    // True when the selection names an element of the list (otherwise the arrow keys scroll).
+    bool selectionInList() const;
     void deleteSelected();
     void removeBreakPoint(int value);
     void clearBreakPoints();
@@ -61,9 +71,15 @@ public:
     void loadBreakPointFile(const std::filesystem::path& path);
 
     // --- Automatic break points
+    // The dialog's OK: `deleteOriginal` empties the list before the method runs.
     void placeAutomaticBreakPoints(AutoMethod method, int value, bool deleteOriginal);
+    void addBreakPointsAtSilences(int minimumFrames);
+    void addBreakPointsByCount(int blockCount);
+    void addBreakPointsByLength(int blockSeconds);
 
     // --- WAV conversion
+    // The save dialog's answer: starts the WAV thread (rule A). A path naming the loaded file is
+    // refused with a box.
     void startWavConversion(const std::filesystem::path& wavPath);
     void onWavDone();
 
@@ -115,4 +131,17 @@ public:
     // Guards m_preferences: the Save All thread reads the overlap settings while the dialog may
     // replace the record.
     mutable std::mutex m_preferencesMutex;
+    // Most PCM bytes a WAV output may hold; tests lower it to reach the limit with small files.
+    std::uint64_t m_wavDataLimit = mp3::kMaxWavDataBytes;
+
+private:
+    void runLoadingThread();
+    void runWavThread();
+    // Refuses (with a level-2 line) a gesture that would change the list while a thread uses it.
+    bool refuseListChange() const;
+    // Appends a break point placed by an automatic method and logs it.
+    void appendPlacedBreakPoint(int frame);
+
+    // Set by the WAV thread before it posts UM_WAV_DONE: the file was written completely.
+    std::atomic<bool> m_wavSucceeded{false};
 };

@@ -18,5 +18,6 @@ public:
 // UM_OUTPUT_LOG carries the level in wParam and a pointer to the NUL-terminated UTF-8 text in lParam;
 // the receiver copies the text before it returns.
 inline void sendLog(WindowLink& frame, LogLevel level, const std::string& text) {
-    frame.send(UM_OUTPUT_LOG, static_cast<std::uintptr_t>(level), reinterpret_cast<std::intptr_t>(text.c_str()));
+    frame.send(UM_OUTPUT_LOG, static_cast<std::uintptr_t>(level),
+               reinterpret_cast<std::intptr_t>(text.c_str()));
 }

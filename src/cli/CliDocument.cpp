@@ -1,0 +1,38 @@
+#include "cli/DocumentCommands.h"
+
+#include <chrono>
+#include <cstdio>
+
+CliDocument::CliDocument(bool echoLog) : m_echoLog(echoLog) {
+    link.setHandler([this](unsigned message, std::uintptr_t wParam, std::intptr_t lParam) -> std::intptr_t {
+        if (message == UM_OUTPUT_LOG) {
+            if (m_echoLog) {
+                std::printf("%s\n", reinterpret_cast<const char*>(lParam));
+            }
+            return 0;
+        }
+        return document.handleMessage(message, wParam, lParam);
+    });
+}
+
+bool CliDocument::waitFor(unsigned message) {
+    return link.dispatchUntil(message, std::chrono::hours(24));
+}
+
+bool CliDocument::load(const std::filesystem::path& path, std::string& problem) {
+    const int boxesBefore = prompts.errorBoxes;
+    document.openFile(path);
+    if (prompts.errorBoxes != boxesBefore || !document.m_loadThread) {
+        problem = "cannot load '" + path.string() + "'";
+        return false;
+    }
+    if (!waitFor(UM_LOAD_DONE)) {
+        problem = "loading '" + path.string() + "' did not finish";
+        return false;
+    }
+    if (document.frameCount() < 1) {
+        problem = "no MPEG audio frames in '" + path.string() + "'";
+        return false;
+    }
+    return true;
+}

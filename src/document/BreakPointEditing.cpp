@@ -1,0 +1,176 @@
+#include "document/SplitDocument.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace {
+
+BreakPointList::iterator findValue(BreakPointList& list, int value) {
+    return std::find(list.begin(), list.end(), value);
+}
+
+} // namespace
+
+bool SplitDocument::refuseListChange() const {
+    if (m_saveAllThread || m_blockThread) {
+        log(Error, "You can not change break points while separated blocks are saving ...");
+        return true;
+    }
+    // The loading thread empties the list; the GUI must not touch it meanwhile.
+    if (m_loadThread) {
+        log(Error, "You can not change break points while a mp3 file is loading ...");
+        return true;
+    }
+    return false;
+}
+
+void SplitDocument::addBreakPointAt(int frame) {
+    if (isBusy()) {
+        log(Error, "You can not set a break point while separated blocks are saving ...");
+        return;
+    }
+    if (frameCount() < 1 || frame < 0) {
+        log(Error, "You can not set a break point before you load a mp3 file!");
+        return;
+    }
+    m_breakPoints.push_back(frame);
+    m_selectedBreakPoint = frame;
+    m_hoverBreakPoint = frame;
+    invalidateView();
+    log(Normal, "Break point has been added at " + std::to_string(frame) + " F");
+}
+
+void SplitDocument::addBreakPointByDialog(int typedValue) {
+    if (!canEditBreakPoints()) {
+        return;
+    }
+    m_breakPoints.push_back(typedValue);
+    invalidateView();
+    log(Normal, "Set break point at " + std::to_string(typedValue) + " F");
+}
+
+int SplitDocument::hitBreakPoint(int frame) const {
+    if (m_loadThread) {
+        return -1;
+    }
+    for (const BreakPoint value : m_breakPoints) {
+        if (std::abs(static_cast<long long>(value) - frame) < 7) {
+            return value;
+        }
+    }
+    return -1;
+}
+
+void SplitDocument::selectBreakPoint(int frame) {
+    m_mouseDown = true;
+    m_selectedBreakPoint = hitBreakPoint(frame);
+}
+
+void SplitDocument::beginDrag() {
+    if (m_loadThread) {
+        return;
+    }
+    const auto it = findValue(m_breakPoints, m_selectedBreakPoint);
+    if (m_selectedBreakPoint == -1 || it == m_breakPoints.end()) {
+        return;
+    }
+    if (refuseListChange()) {
+        return;
+    }
+    m_dragIt = static_cast<std::size_t>(it - m_breakPoints.begin());
+    m_dragging = true;
+    log(Normal, "Starting to move break point from " + std::to_string(*it) + " F");
+}
+
+void SplitDocument::trackDrag(int frame) {
+    if (!m_mouseDown || !m_dragIt || *m_dragIt >= m_breakPoints.size()) {
+        return;
+    }
+    // A save that started during the drag reads the list: the element keeps its value.
+    if (m_saveAllThread || m_blockThread || m_loadThread) {
+        return;
+    }
+    m_breakPoints[*m_dragIt] = std::clamp(frame, 0, frameCount());
+    invalidateView();
+}
+
+void SplitDocument::endDrag() {
+    m_mouseDown = false;
+    if (!m_dragging) {
+        return;
+    }
+    if (m_dragIt && *m_dragIt < m_breakPoints.size()) {
+        const int value = m_breakPoints[*m_dragIt];
+        log(Normal, "Break point has been moved to " + std::to_string(value) + " F");
+        m_selectedBreakPoint = value;
+    }
+    m_dragIt.reset();
+    m_dragging = false;
+}
+
+bool SplitDocument::selectionInList() const {
+    return !m_loadThread &&
+           std::find(m_breakPoints.begin(), m_breakPoints.end(), m_selectedBreakPoint) != m_breakPoints.end();
+}
+
+void SplitDocument::nudgeSelected(int step) {
+    if (step == 0 || !selectionInList()) {
+        return;
+    }
+    const int old = m_selectedBreakPoint;
+    // Right stops at F (one past the last frame), compared unsigned as the list may hold negatives.
+    const bool allowed =
+        step < 0 ? old >= -step
+                 : std::uint64_t{static_cast<std::uint32_t>(old)} + static_cast<std::uint64_t>(step) <=
+                       static_cast<std::uint64_t>(frameCount());
+    if (!allowed) {
+        return;
+    }
+    if (refuseListChange()) {
+        return;
+    }
+    const int moved = old + step;
+    *findValue(m_breakPoints, old) = moved;
+    m_selectedBreakPoint = moved;
+    invalidateView();
+    log(Normal, "Move break point from " + std::to_string(old) + " to " + std::to_string(moved));
+}
+
+void SplitDocument::deleteSelected() {
+    if (refuseListChange()) {
+        return;
+    }
+    const auto it = findValue(m_breakPoints, m_selectedBreakPoint);
+    if (it == m_breakPoints.end()) {
+        log(Error, "No break point has been selected, delete action canceled!");
+        return;
+    }
+    m_breakPoints.erase(it);
+    invalidateView();
+    log(Normal, "Break point at frame " + std::to_string(m_selectedBreakPoint) + " F has been deleted!");
+}
+
+void SplitDocument::removeBreakPoint(int value) {
+    if (m_loadThread) {
+        return;
+    }
+    const auto it = findValue(m_breakPoints, value);
+    if (it == m_breakPoints.end()) {
+        return;
+    }
+    if (refuseListChange()) {
+        return;
+    }
+    m_breakPoints.erase(it);
+    invalidateView();
+    log(Normal, "Break point at frame " + std::to_string(value) + " F has been deleted!");
+}
+
+void SplitDocument::clearBreakPoints() {
+    if (!canEditBreakPoints()) {
+        return;
+    }
+    m_breakPoints.clear();
+    invalidateView();
+    log(Normal, "All break points have been deleted!");
+}

@@ -1,0 +1,56 @@
+#include "document/PathText.h"
+#include "document/SplitDocument.h"
+
+#include <fstream>
+#include <iterator>
+
+// A break point file is a bare sequence of signed 32-bit little-endian frame numbers.
+
+void SplitDocument::saveBreakPointFile(const std::filesystem::path& path) {
+    if (m_loadThread) {
+        return;
+    }
+    std::vector<char> bytes;
+    bytes.reserve(m_breakPoints.size() * 4);
+    for (const BreakPoint value : m_breakPoints) {
+        const auto bits = static_cast<std::uint32_t>(value);
+        for (int shift = 0; shift < 32; shift += 8) {
+            bytes.push_back(static_cast<char>((bits >> shift) & 0xFF));
+        }
+    }
+    std::ofstream out(path, std::ios::binary | std::ios::out | std::ios::trunc);
+    if (out) {
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        out.close();
+    }
+    // A failed or short write must not look like a saved list.
+    if (!out) {
+        log(Error, "Break points could not be saved to file " + pathText(path));
+        return;
+    }
+    log(Normal, "Break points saved to file " + pathText(path));
+}
+
+void SplitDocument::loadBreakPointFile(const std::filesystem::path& path) {
+    if (refuseListChange()) {
+        return;
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return;
+    }
+    const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)),
+                                           std::istreambuf_iterator<char>());
+    in.close();
+    const auto frames = static_cast<std::uint32_t>(frameCount());
+    // Trailing bytes that do not make a whole value are ignored.
+    for (std::size_t at = 0; at + 4 <= bytes.size(); at += 4) {
+        const std::uint32_t bits = bytes[at] | (bytes[at + 1] << 8) | (bytes[at + 2] << 16) |
+                                   (static_cast<std::uint32_t>(bytes[at + 3]) << 24);
+        if (bits < frames) {
+            m_breakPoints.push_back(static_cast<BreakPoint>(bits));
+        }
+    }
+    invalidateView();
+    log(Normal, "Break points loaded from file " + pathText(path));
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+
+namespace mp3 {
+
+constexpr std::size_t kWavHeaderSize = 44;
+// The RIFF size field holds the data size + 36 in 32 bits, so this is the most PCM a WAV file holds.
+constexpr std::uint64_t kMaxWavDataBytes = 0xFFFFFFFFull - 36;
+
+// The 44-byte RIFF/WAVE header of 16-bit PCM with `dataBytes` of samples.
+std::array<std::uint8_t, kWavHeaderSize> wavHeader(int channels, int sampleRate, std::uint32_t dataBytes);
+
+// Writes a 16-bit PCM WAV file: a header with zero sizes first, then the samples, then the header
+// again with the real sizes. Sizes are counted in 64 bits; PCM beyond `maxDataBytes` is refused
+// rather than wrapped into a wrong header.
+class WavWriter {
+public:
+    enum class Status { Ok, CannotCreate, WriteFailed, TooLarge };
+
+    WavWriter(const std::filesystem::path& path, int channels, int sampleRate,
+              std::uint64_t maxDataBytes = kMaxWavDataBytes);
+    WavWriter(const WavWriter&) = delete;
+    WavWriter& operator=(const WavWriter&) = delete;
+
+    // Appends samples; false (and nothing written) once the writer has failed or the data would
+    // outgrow the size fields.
+    bool write(const std::uint8_t* pcm, std::size_t count);
+    // Rewrites the header with the real sizes and closes the file; false when anything failed.
+    bool finish();
+    // Closes and deletes the file (after a failure, so no misleading half file stays behind).
+    void discard();
+
+    Status status() const { return m_status; }
+    std::uint64_t dataBytes() const { return m_dataBytes; }
+
+private:
+    std::filesystem::path m_path;
+    std::ofstream m_out;
+    int m_channels;
+    int m_sampleRate;
+    std::uint64_t m_maxDataBytes;
+    std::uint64_t m_dataBytes = 0;
+    Status m_status = Status::Ok;
+};
+
+} // namespace mp3

@@ -1,0 +1,110 @@
+#include "DocumentHarness.h"
+
+#include "document/AutomaticBreakPoints.h"
+#include "engine/FileScan.h"
+#include "support/TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <numeric>
+
+using testing_support::fixture;
+
+namespace {
+
+using Frames = std::vector<int>;
+
+TEST(AutomaticBreakPoints, SilenceOnLevelTables) {
+    struct Case {
+        Frames levels;
+        int minimum;
+        Frames expected;
+    };
+    const Case cases[] = {
+        {{500, 100, 100, 100, 500}, 3, {2}},
+        {{500, 100, 100, 100, 500}, 4, {}},
+        {{500, 200, 200, 201}, 2, {1}},      // 200 is silent, and a run of exactly N counts
+        {{100, 100, 100, 100, 500}, 1, {1}}, // at the very start; even length takes the lower middle
+        {{500, 100, 100, 500, 100, 100, 100}, 1, {1}}, // trailing silence gives nothing
+        {{100, 500, 0, 500}, 0, {0, 2}},
+        {{100, 500, 0, 500}, -3, {0, 2}},
+        {{}, 1, {}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(silenceBreakPoints(c.levels, c.minimum), c.expected) << "N = " << c.minimum;
+    }
+}
+
+TEST(AutomaticBreakPoints, EqualCount) {
+    EXPECT_EQ(countBreakPoints(1000, 3), (Frames{333, 666, 999}));
+    EXPECT_EQ(countBreakPoints(900, 3), (Frames{300, 600, 900}));
+    EXPECT_EQ(countBreakPoints(2, 3), (Frames{0, 0, 0}));
+    EXPECT_EQ(countBreakPoints(900, 0), Frames{});
+    EXPECT_EQ(countBreakPoints(900, -4), Frames{});
+}
+
+TEST(AutomaticBreakPoints, EqualLengthCountsWholeMilliseconds) {
+    const auto path = fixture("ten-seconds.mp3");
+    const mp3::LevelScan scan = mp3::scanLevels(path);
+    // 26 ms per frame of about 26.1 ms: the 385th frame carries the total past 10 s.
+    EXPECT_EQ(lengthBreakPoints(path, scan.offsets, 10), (Frames{384}));
+    EXPECT_EQ(lengthBreakPoints(path, scan.offsets, 3), (Frames{115, 231, 347}));
+    Frames everyFrame(scan.offsets.size());
+    std::iota(everyFrame.begin(), everyFrame.end(), 0);
+    EXPECT_EQ(lengthBreakPoints(path, scan.offsets, 0), everyFrame);
+
+    // Headers at the recorded offsets and a full scan with a reader agree, also with varying bitrates.
+    for (const char* name : {"ten-seconds.mp3", "vbr.mp3", "mpeg2-mono.mp3", "id3v2-cover.mp3"}) {
+        const auto file = fixture(name);
+        const mp3::FrameOffsets offsets = mp3::scanLevels(file).offsets;
+        EXPECT_EQ(lengthBreakPoints(file, offsets, 1), lengthBreakPoints(file, {}, 1)) << name;
+    }
+}
+
+TEST(AutomaticBreakPoints, DocumentAppendsAndLogsEachBreakPoint) {
+    DocumentHarness h;
+    h.load(fixture("ten-seconds.mp3"));
+    h.link.clearRecords();
+    h.doc.m_breakPoints = {7};
+    h.doc.placeAutomaticBreakPoints(AutoMethod::EveryLength, 10, false);
+    h.doc.placeAutomaticBreakPoints(AutoMethod::EveryLength, 10, false);
+    EXPECT_EQ(h.doc.m_breakPoints, (BreakPointList{7, 384, 384}));
+    h.doc.placeAutomaticBreakPoints(AutoMethod::EqualCount, 5, true);
+    EXPECT_EQ(h.doc.m_breakPoints, (BreakPointList{77, 154, 231, 308, 385}));
+    EXPECT_EQ(h.link.logLines(),
+              (std::vector<std::string>{
+                  "Break point has been added at 384 F", "Break point has been added at 384 F",
+                  "Break point has been added at 77 F", "Break point has been added at 154 F",
+                  "Break point has been added at 231 F", "Break point has been added at 308 F",
+                  "Break point has been added at 385 F"}));
+    EXPECT_GE(h.doc.invalidations, 3);
+
+    DocumentHarness empty;
+    empty.doc.placeAutomaticBreakPoints(AutoMethod::EqualCount, 5, true); // rule B: nothing loaded
+    EXPECT_TRUE(empty.doc.m_breakPoints.empty());
+}
+
+TEST(AutomaticBreakPoints, SilenceInARealFile) {
+    // Two seconds of tone, two of digital silence, two of tone.
+    const auto dir = testing_support::scratchDir("auto-silence");
+    int status = 0;
+    testing_support::runCommand(
+        "cd '" + dir.string() +
+            "' && sox -n -r 44100 -c 2 tone.wav synth 2 sine 440 vol 0.5 && "
+            "sox -n -r 44100 -c 2 quiet.wav trim 0 2 && "
+            "sox tone.wav quiet.wav tone.wav all.wav && lame --quiet -b 128 all.wav all.mp3",
+        &status);
+    ASSERT_EQ(status, 0);
+    DocumentHarness h;
+    h.load(dir / "all.mp3");
+    h.doc.placeAutomaticBreakPoints(AutoMethod::Silence, 25, false);
+    ASSERT_EQ(h.doc.m_breakPoints.size(), 1u);
+    // The silence spans about frames 77 to 153.
+    EXPECT_GT(h.doc.m_breakPoints[0], 90);
+    EXPECT_LT(h.doc.m_breakPoints[0], 150);
+    h.doc.m_breakPoints.clear();
+    h.doc.placeAutomaticBreakPoints(AutoMethod::Silence, 200, false);
+    EXPECT_TRUE(h.doc.m_breakPoints.empty());
+}
+
+} // namespace

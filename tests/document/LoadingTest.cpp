@@ -1,0 +1,204 @@
+#include "DocumentHarness.h"
+
+#include "document/MainTag.h"
+#include "engine/FileScan.h"
+#include "engine/PcmCache.h"
+#include "support/TestFiles.h"
+
+#include <gtest/gtest.h>
+#include <taglib/fileref.h>
+#include <taglib/tag.h>
+
+#include <numeric>
+
+using testing_support::fixture;
+using testing_support::scratchDir;
+
+namespace {
+
+const char* const kBusyBox = "Can not process, because there is a loading or saving thread is running ...";
+
+std::int64_t sumOfFrameLengths(const std::filesystem::path& path) {
+    std::int64_t total = 0;
+    mp3::FrameReader reader(path);
+    for (const mp3::FrameReader end; !(reader == end); reader.readNext()) {
+        total += reader.header().frameLength();
+    }
+    reader.close();
+    return total;
+}
+
+TEST(Loading, FullLoadThroughTheWindowLink) {
+    DocumentHarness h;
+    const auto path = fixture("ten-seconds.mp3");
+    h.load(path);
+
+    // The messages of the run, in order.
+    const auto records = h.link.records();
+    ASSERT_GE(records.size(), 8u);
+    std::size_t i = 0;
+    EXPECT_EQ(records[i].message, UM_OUTPUT_LOG);
+    EXPECT_EQ(records[i++].text, "Loading MP3 file - " + path.string() + " ...");
+    EXPECT_EQ(records[i].message, UM_PROGRESS_SHOW);
+    EXPECT_EQ(records[i++].wParam, 1u);
+    EXPECT_EQ(records[i].message, UM_PROGRESS_SET);
+    EXPECT_EQ(records[i].wParam, 0u);
+    EXPECT_EQ(records[i++].lParam, static_cast<std::intptr_t>(std::filesystem::file_size(path)));
+    EXPECT_EQ(records[i].message, UM_OUTPUT_LOG);
+    EXPECT_EQ(records[i++].text, "MP3 file basic info: 44100 Hz, 2 channel(s), 128000 BPS");
+    std::uintptr_t lastPosition = 0;
+    while (i < records.size() && records[i].message == UM_PROGRESS_SET && records[i].wParam != 0) {
+        EXPECT_GT(records[i].wParam, lastPosition);
+        EXPECT_EQ(records[i].lParam, 0);
+        lastPosition = records[i++].wParam;
+    }
+    EXPECT_EQ(lastPosition, static_cast<std::uintptr_t>(sumOfFrameLengths(path)));
+    ASSERT_EQ(records.size() - i, 4u);
+    EXPECT_EQ(records[i].message, UM_PROGRESS_SET);
+    EXPECT_EQ(records[i].wParam, 0u);
+    EXPECT_EQ(records[i++].lParam, 0);
+    EXPECT_EQ(records[i].message, UM_PROGRESS_SHOW);
+    EXPECT_EQ(records[i++].wParam, 0u);
+    EXPECT_EQ(records[i].message, UM_LOAD_DONE);
+    EXPECT_TRUE(records[i++].posted);
+    EXPECT_EQ(records[i].text, "MP3 file has been loaded successfully!");
+
+    // The state after the load.
+    const mp3::LevelScan scan = mp3::scanLevels(path);
+    EXPECT_EQ(h.doc.frameCount(), 385);
+    EXPECT_EQ(h.doc.m_frameLevels, scan.levels);
+    EXPECT_EQ(h.doc.m_frameOffsets, scan.offsets);
+    EXPECT_FALSE(h.doc.m_loadThread.isSet());
+    EXPECT_TRUE(h.doc.m_loaded);
+    EXPECT_TRUE(h.doc.m_cursor.isOpen());
+    EXPECT_EQ(h.doc.m_cursor.frameNumber(), 0);
+    EXPECT_EQ(h.doc.playbackStops, 1);
+    EXPECT_EQ(h.doc.recentFiles, std::vector<std::filesystem::path>{path});
+    EXPECT_EQ(h.doc.invalidations, 2); // before frame 0, and when done
+    EXPECT_EQ(h.doc.scrollPositions, (std::vector<int>{0, 0}));
+    EXPECT_TRUE(h.prompts.boxes.empty());
+    EXPECT_TRUE(mp3::PcmCache::instance().contains(path.string(), 384));
+}
+
+TEST(Loading, ProgressIsCoalescedAndTheViewRepaintsEveryThousandFrames) {
+    // Seven copies of the ten-second file back to back: 2695 frames.
+    const auto dir = scratchDir("loading-long");
+    const auto one = testing_support::readBytes(fixture("ten-seconds.mp3"));
+    std::vector<std::uint8_t> bytes;
+    for (int copy = 0; copy < 7; ++copy) {
+        testing_support::append(bytes, one);
+    }
+    const auto path = dir / "seventy-seconds.mp3";
+    testing_support::writeBytes(path, bytes);
+
+    DocumentHarness h;
+    h.load(path);
+    ASSERT_EQ(h.doc.frameCount(), 2695);
+    EXPECT_EQ(h.doc.invalidations, 4); // before frames 0, 1000 and 2000, and when done
+    std::vector<std::uintptr_t> positions;
+    for (const auto& record : h.link.records()) {
+        if (record.message == UM_PROGRESS_SET && record.wParam != 0) {
+            positions.push_back(record.wParam);
+        }
+    }
+    EXPECT_LE(positions.size(), 1001u);
+    EXPECT_GE(positions.size(), 500u);
+    EXPECT_TRUE(std::is_sorted(positions.begin(), positions.end()));
+    EXPECT_EQ(positions.back(), static_cast<std::uintptr_t>(sumOfFrameLengths(path)));
+}
+
+TEST(Loading, SecondLoadEmptiesBreakPointsAndBlockTagsButKeepsTheSelection) {
+    DocumentHarness h;
+    const auto first = fixture("ten-seconds.mp3");
+    h.load(first);
+    h.doc.addBreakPointAt(100);
+    h.doc.m_blockTags.push_back({0, ID3Info{"a", "b", "c", "d", 2000}});
+
+    const auto second = fixture("cbr128.mp3");
+    h.load(second);
+    EXPECT_TRUE(h.doc.m_breakPoints.empty());
+    EXPECT_TRUE(h.doc.m_blockTags.empty());
+    EXPECT_EQ(h.doc.m_selectedBreakPoint, 100);
+    EXPECT_EQ(h.doc.frameCount(), static_cast<int>(mp3::scanLevels(second).levels.size()));
+    EXPECT_EQ(h.doc.m_cursor.path(), second);
+    EXPECT_EQ(h.doc.m_cursor.frameNumber(), 0);
+    EXPECT_FALSE(mp3::PcmCache::instance().contains(first.string(), 0));
+    EXPECT_TRUE(mp3::PcmCache::instance().contains(second.string(), 0));
+}
+
+TEST(Loading, OpenRoutineRefusals) {
+    DocumentHarness h;
+    h.load(fixture("cbr128.mp3"));
+    h.link.clearRecords();
+    const int frames = h.doc.frameCount();
+
+    {
+        HeldThread converting(h.doc.m_wavThread);
+        h.doc.openFile(fixture("ten-seconds.mp3"));
+        EXPECT_TRUE(h.doc.m_wavThread.isSet());
+    }
+    const auto missing = scratchDir("loading-missing") / "gone.mp3";
+    h.doc.openFile(missing);
+
+    ASSERT_EQ(h.prompts.boxes.size(), 2u);
+    EXPECT_EQ(h.prompts.boxes[0].text, kBusyBox);
+    EXPECT_EQ(h.prompts.boxes[0].caption, "Error");
+    EXPECT_EQ(h.prompts.boxes[0].icon, MessageIcon::Error);
+    EXPECT_EQ(h.prompts.boxes[1].text,
+              "File \"" + missing.string() + "\" doesn't exist, please check and try again!");
+    EXPECT_EQ(h.prompts.boxes[1].caption, "Error");
+    EXPECT_TRUE(h.link.records().empty());
+    EXPECT_FALSE(h.doc.m_loadThread.isSet());
+    EXPECT_EQ(h.doc.frameCount(), frames);
+    EXPECT_EQ(h.doc.m_filePath, fixture("cbr128.mp3"));
+    EXPECT_EQ(h.doc.playbackStops, 1);
+}
+
+TEST(Loading, PathThatCannotBeReadLoadsWithoutFrames) {
+    DocumentHarness h;
+    const auto folder = scratchDir("loading-folder");
+    h.load(folder);
+    EXPECT_EQ(h.doc.frameCount(), 0);
+    EXPECT_TRUE(h.doc.m_loaded);
+    EXPECT_FALSE(h.doc.canUseBreakPointList());
+    EXPECT_EQ(h.link.logLines().back(), "MP3 file has been loaded successfully!");
+}
+
+TEST(Loading, MainTagKeepsUnicodeTextsAndTheYear) {
+    const auto dir = scratchDir("loading-tag");
+    const auto path = dir / "tagged.mp3";
+    std::filesystem::copy_file(fixture("cbr128.mp3"), path);
+    {
+        TagLib::FileRef file(path.c_str());
+        ASSERT_FALSE(file.isNull());
+        file.tag()->setTitle(TagLib::String("Größe — 日本語の歌", TagLib::String::UTF8));
+        file.tag()->setArtist(TagLib::String("Кино", TagLib::String::UTF8));
+        file.tag()->setAlbum(TagLib::String("Album", TagLib::String::UTF8));
+        file.tag()->setComment(TagLib::String("ok", TagLib::String::UTF8));
+        file.tag()->setYear(2021);
+        ASSERT_TRUE(file.save());
+    }
+    DocumentHarness h;
+    h.load(path);
+    EXPECT_EQ(h.doc.m_mainTag, (ID3Info{"Album", "Кино", "Größe — 日本語の歌", "ok", 2021}));
+}
+
+TEST(Loading, MainTagOfFilesWithoutATag) {
+    const auto dir = scratchDir("loading-untagged");
+    // TagLib recognises neither the name nor the content: empty texts and the year of an empty tag.
+    const auto unknown = dir / "notes.bin";
+    testing_support::writeBytes(unknown, std::vector<std::uint8_t>(3000, 'x'));
+    EXPECT_EQ(readMainTag(unknown), (ID3Info{"", "", "", "", 1979}));
+    EXPECT_EQ(readMainTag(dir / "missing.mp3"), (ID3Info{"", "", "", "", 1979}));
+    // A readable MP3 file without any tag has no year: 0.
+    EXPECT_EQ(readMainTag(fixture("cbr128.mp3")), (ID3Info{"", "", "", "", 0}));
+    EXPECT_EQ(readMainTag(fixture("id3v1.mp3")).title, "Tagged");
+    EXPECT_EQ(readMainTag(fixture("id3v1.mp3")).artist, "Kerfline");
+
+    DocumentHarness h;
+    h.load(fixture("id3v1.mp3"));
+    h.load(unknown);
+    EXPECT_EQ(h.doc.m_mainTag, (ID3Info{"", "", "", "", 1979}));
+}
+
+} // namespace
