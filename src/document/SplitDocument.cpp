@@ -28,8 +28,9 @@ void SplitDocument::setPreferences(const Preferences& preferences) {
 std::intptr_t SplitDocument::handleMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
     switch (message) {
     case UM_LOAD_DONE: onLoadDone(); break;
-    case UM_SAVE_ALL_DONE: onSaveAllDone(); break;
-    case UM_BLOCK_SAVED: onBlockSaved(); break;
+    // A nonzero wParam: the saver failed and has logged why, so no success line.
+    case UM_SAVE_ALL_DONE: wParam == 0 ? onSaveAllDone() : m_saveAllThread.clear(); break;
+    case UM_BLOCK_SAVED: wParam == 0 ? onBlockSaved() : m_blockThread.clear(); break;
     case UM_WAV_DONE: onWavDone(); break;
     case UM_STOP_PLAYBACK: stopPlayback(); break;
     case UM_BREAKPOINT_BUTTON:

@@ -38,12 +38,15 @@ public:
     mp3::SourceFile& file() { return *m_file; }
     // The bitrate of frame 0 in bit/s, 0 when the file has no frame.
     std::int32_t firstBitrate() const { return m_firstBitrate; }
+    // The frame number the reader showed at the end of the walk: the last whole frame, as a rule.
+    int endFrameNumber() const { return m_endFrameNumber; }
 
 private:
     std::filesystem::path m_path;
     std::vector<FrameSpan> m_spans;
     std::unique_ptr<mp3::SourceFile> m_file;
     std::int32_t m_firstBitrate = 0;
+    int m_endFrameNumber = -1;
 };
 
 struct CopyResult {
@@ -58,6 +61,9 @@ std::size_t writeFrame(const mp3::FrameReader& reader, PieceFile& piece);
 CopyResult copyFrames(mp3::FrameReader& start, const mp3::FrameReader& end, PieceFile& piece);
 // The same for the frames [from, to) of a walked source; `to` beyond the last frame stops there.
 CopyResult copyFrames(SourceFrames& frames, int from, int to, PieceFile& piece);
+// Where a reader on frame 0 stands after advancing by `frames`: at most the frame count (its end);
+// a reader on frame 0 does not step back.
+int advancedPosition(const SourceFrames& frames, int by);
 
 enum class PieceNaming {
     SaveAll,         // folder / "<base>-<n>" + the source's own extension, n from 0
