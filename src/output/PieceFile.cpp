@@ -1,6 +1,6 @@
 #include "output/PieceFile.h"
 
-#include "engine/SourceFile.h"
+#include "output/SourceBytes.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -105,35 +105,76 @@ void PieceFile::fail(const std::string& reason) {
     }
 }
 
+std::size_t PieceFile::room() {
+    if (!m_buffer) {
+        m_buffer = std::make_unique_for_overwrite<std::uint8_t[]>(kBufferSize);
+    }
+    if (m_used == kBufferSize && !flush()) {
+        return 0;
+    }
+    return kBufferSize - m_used;
+}
+
 std::size_t PieceFile::write(const std::uint8_t* data, std::size_t count) {
     if (m_fd < 0 || failed()) {
         return 0;
     }
     std::size_t done = 0;
     while (done < count) {
-        if (m_used == m_buffer.size() && !flush()) {
+        const std::size_t space = room();
+        if (space == 0) {
             return done;
         }
-        const std::size_t n = std::min(count - done, m_buffer.size() - m_used);
-        std::memcpy(m_buffer.data() + m_used, data + done, n);
+        const std::size_t n = std::min(count - done, space);
+        std::memcpy(m_buffer.get() + m_used, data + done, n);
         m_used += n;
         done += n;
     }
     return done;
 }
 
-std::size_t PieceFile::copyFrom(mp3::SourceFile& source, std::int64_t offset, std::size_t count) {
-    if (m_fd < 0 || failed()) {
+std::size_t PieceFile::systemCopy(const SourceBytes& source, std::int64_t offset, std::size_t count) {
+#if defined(__linux__)
+    if (!m_systemCopy || !flush()) {
         return 0;
     }
     std::size_t done = 0;
     while (done < count) {
-        if (m_used == m_buffer.size() && !flush()) {
+        loff_t from = static_cast<loff_t>(offset) + static_cast<loff_t>(done);
+        const ssize_t n = ::copy_file_range(source.descriptor(), &from, m_fd, nullptr, count - done, 0);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            // Not available here (or the source ended): the buffered copy takes over and tells which.
+            m_systemCopy = false;
+            break;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return done;
+#else
+    (void)source;
+    (void)offset;
+    (void)count;
+    return 0;
+#endif
+}
+
+std::size_t PieceFile::copyFrom(const SourceBytes& source, std::int64_t offset, std::size_t count) {
+    if (m_fd < 0 || failed()) {
+        return 0;
+    }
+    // Small runs are cheaper through the buffer than as a system call of their own.
+    std::size_t done = count >= kSystemCopyMinimum ? systemCopy(source, offset, count) : 0;
+    while (done < count) {
+        const std::size_t space = room();
+        if (space == 0) {
             return done;
         }
-        const std::size_t wanted = std::min(count - done, m_buffer.size() - m_used);
+        const std::size_t wanted = std::min(count - done, space);
         const std::size_t got =
-            source.readAt(offset + static_cast<std::int64_t>(done), m_buffer.data() + m_used, wanted);
+            source.readAt(offset + static_cast<std::int64_t>(done), m_buffer.get() + m_used, wanted);
         m_used += got;
         done += got;
         if (got < wanted) {
@@ -147,7 +188,7 @@ std::size_t PieceFile::copyFrom(mp3::SourceFile& source, std::int64_t offset, st
 bool PieceFile::flush() {
     std::size_t written = 0;
     while (written < m_used) {
-        const long long n = writeSome(m_fd, m_buffer.data() + written, m_used - written);
+        const long long n = writeSome(m_fd, m_buffer.get() + written, m_used - written);
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -171,8 +212,7 @@ bool PieceFile::close() {
             fail(systemError(errno));
         }
         m_fd = -1;
-        m_buffer.clear();
-        m_buffer.shrink_to_fit();
+        m_buffer.reset();
     }
     return !failed() && !m_path.empty();
 }
@@ -204,6 +244,5 @@ PieceFile createPieceFile(const std::filesystem::path& path, const std::filesyst
         return piece;
     }
     piece.m_fd = fd;
-    piece.m_buffer.resize(PieceFile::kBufferSize);
     return piece;
 }

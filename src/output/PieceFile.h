@@ -3,12 +3,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
-#include <vector>
 
-namespace mp3 {
-class SourceFile;
-}
+class SourceBytes;
 
 // A piece being written: a new file behind a write buffer. A failure (the file could not be created,
 // a write fell short) is remembered rather than thrown; from then on nothing more is accepted, and
@@ -16,6 +14,7 @@ class SourceFile;
 class PieceFile {
 public:
     static constexpr std::size_t kBufferSize = 1 << 20;
+    static constexpr std::size_t kSystemCopyMinimum = 64 * 1024;
 
     // A piece that was never created: every write is refused.
     PieceFile() = default;
@@ -33,9 +32,10 @@ public:
 
     // Appends bytes; returns how many were accepted (all of them, or 0 once the piece has failed).
     std::size_t write(const std::uint8_t* data, std::size_t count);
-    // Appends `count` bytes of `source` from `offset`, read straight into the write buffer; returns
-    // how many were accepted (fewer when the source ends early, which fails the piece).
-    std::size_t copyFrom(mp3::SourceFile& source, std::int64_t offset, std::size_t count);
+    // Appends `count` bytes of `source` from `offset`; returns how many were accepted (fewer when the
+    // source ends early, which fails the piece). The system copies them file to file where it can,
+    // otherwise they are read straight into the write buffer.
+    std::size_t copyFrom(const SourceBytes& source, std::int64_t offset, std::size_t count);
     // Flushes and closes; true when every accepted byte reached the file.
     bool close();
 
@@ -44,13 +44,20 @@ private:
                                      const std::filesystem::path& sourcePath);
 
     bool flush();
+    // Room left in the write buffer, flushing it first when it is full; 0 when the flush failed.
+    std::size_t room();
+    // Copies by the system's file-to-file copy; returns the bytes copied, stopping early where that
+    // copy is not available.
+    std::size_t systemCopy(const SourceBytes& source, std::int64_t offset, std::size_t count);
     void fail(const std::string& reason);
 
     int m_fd = -1;
     std::filesystem::path m_path;
-    std::vector<std::uint8_t> m_buffer;
+    // Allocated at the first buffered write: pieces copied file to file never need it.
+    std::unique_ptr<std::uint8_t[]> m_buffer;
     std::size_t m_used = 0;
     std::string m_error;
+    bool m_systemCopy = true;
 };
 
 // Creates the piece file for writing, replacing a file of that name. The loaded source is never

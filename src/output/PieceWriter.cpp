@@ -2,7 +2,7 @@
 
 #include "document/SplitDocument.h"
 #include "engine/FrameReader.h"
-#include "engine/SourceFile.h"
+#include "output/SourceBytes.h"
 
 #include <taglib/fileref.h>
 #include <taglib/tag.h>
@@ -10,8 +10,16 @@
 
 #include <string>
 
-SourceFrames::SourceFrames(const std::filesystem::path& sourcePath) : m_path(sourcePath) {
-    mp3::FrameReader reader(sourcePath);
+SourceFrames::SourceFrames(const std::filesystem::path& sourcePath, const mp3::FrameOffsets* knownOffsets)
+    : m_path(sourcePath), m_file(std::make_unique<SourceBytes>(sourcePath)) {
+    if (knownOffsets == nullptr || knownOffsets->empty() || !readHeaders(*knownOffsets)) {
+        walk();
+    }
+}
+
+void SourceFrames::walk() {
+    m_spans.clear();
+    mp3::FrameReader reader(m_path);
     const mp3::FrameReader end;
     m_firstBitrate = reader.header().bitrate();
     while (!(reader == end)) {
@@ -20,7 +28,57 @@ SourceFrames::SourceFrames(const std::filesystem::path& sourcePath) : m_path(sou
     }
     m_endFrameNumber = reader.frameNumber();
     reader.close();
-    m_file = std::make_unique<mp3::SourceFile>(sourcePath);
+}
+
+// Reads the header at every known offset in large forward reads and takes each frame as the reader
+// would; false when an offset holds no frame any more or the file goes on past the last one.
+bool SourceFrames::readHeaders(const mp3::FrameOffsets& offsets) {
+    constexpr std::size_t kChunk = 1 << 20;
+    const std::int64_t fileSize = m_file->size();
+    std::vector<std::uint8_t> chunk(kChunk);
+    std::int64_t chunkStart = 0;
+    std::int64_t chunkEnd = 0;
+    std::int64_t previousEnd = 0;
+    m_spans.reserve(offsets.size());
+    for (const std::int64_t offset : offsets) {
+        if (offset < previousEnd || offset + 4 >= fileSize) {
+            return false;
+        }
+        if (offset + 4 > chunkEnd) {
+            chunkStart = offset;
+            chunkEnd =
+                chunkStart + static_cast<std::int64_t>(m_file->readAt(chunkStart, chunk.data(), kChunk));
+            if (offset + 4 > chunkEnd) {
+                return false;
+            }
+        }
+        mp3::FrameHeader header;
+        const std::uint8_t* raw = chunk.data() + (offset - chunkStart);
+        header.raw = {raw[0], raw[1], raw[2], raw[3]};
+        header.offset = offset;
+        if (!header.parse() || !header.describesFrame()) {
+            return false;
+        }
+        // A last frame cut short by the end of the file keeps the bytes the file holds.
+        const std::int64_t length = std::min<std::int64_t>(header.frameLength(), fileSize - offset);
+        m_spans.push_back({offset, static_cast<std::int32_t>(length), header.durationMs()});
+        if (m_spans.size() == 1) {
+            m_firstBitrate = header.bitrate();
+        }
+        previousEnd = offset + length;
+    }
+    // Past the last frame the reader must find no further one; where it stops tells the last number.
+    mp3::FrameReader tail(m_path);
+    tail.seekToFrame(static_cast<int>(offsets.size()) - 1, offsets);
+    const bool onLast = !tail.atEnd() && tail.header().offset == offsets.back();
+    tail.readNext();
+    const bool ended = onLast && tail.atEnd();
+    m_endFrameNumber = tail.frameNumber();
+    tail.close();
+    if (!ended) {
+        m_spans.clear();
+    }
+    return ended;
 }
 
 SourceFrames::~SourceFrames() = default;

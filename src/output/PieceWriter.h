@@ -8,10 +8,9 @@
 #include <memory>
 #include <vector>
 
-namespace mp3 {
-class FrameReader;
-class SourceFile;
-} // namespace mp3
+#include "engine/FrameReader.h"
+
+class SourceBytes;
 
 class SplitDocument;
 
@@ -25,8 +24,10 @@ struct FrameSpan {
 
 class SourceFrames {
 public:
-    // Walks the source once with a frame reader.
-    explicit SourceFrames(const std::filesystem::path& sourcePath);
+    // Walks the source once with a frame reader. With the offsets of the loading scan only the frame
+    // headers are read; when they no longer match the file, it is walked after all.
+    explicit SourceFrames(const std::filesystem::path& sourcePath,
+                          const mp3::FrameOffsets* knownOffsets = nullptr);
     ~SourceFrames();
     SourceFrames(const SourceFrames&) = delete;
     SourceFrames& operator=(const SourceFrames&) = delete;
@@ -35,16 +36,19 @@ public:
     const FrameSpan& operator[](int frame) const { return m_spans[static_cast<std::size_t>(frame)]; }
     const std::filesystem::path& path() const { return m_path; }
     // The source's bytes, for copying (a handle of its own, closed with this object).
-    mp3::SourceFile& file() { return *m_file; }
+    const SourceBytes& file() const { return *m_file; }
     // The bitrate of frame 0 in bit/s, 0 when the file has no frame.
     std::int32_t firstBitrate() const { return m_firstBitrate; }
     // The frame number the reader showed at the end of the walk: the last whole frame, as a rule.
     int endFrameNumber() const { return m_endFrameNumber; }
 
 private:
+    void walk();
+    bool readHeaders(const mp3::FrameOffsets& offsets);
+
     std::filesystem::path m_path;
     std::vector<FrameSpan> m_spans;
-    std::unique_ptr<mp3::SourceFile> m_file;
+    std::unique_ptr<SourceBytes> m_file;
     std::int32_t m_firstBitrate = 0;
     int m_endFrameNumber = -1;
 };

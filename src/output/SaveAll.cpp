@@ -2,9 +2,9 @@
 
 #include "document/SplitDocument.h"
 #include "output/BlockTags.h"
-#include "output/PathText.h"
 #include "output/PieceWriter.h"
 #include "output/ProgressReporter.h"
+#include "output/Utf8Path.h"
 
 #include <algorithm>
 #include <string>
@@ -52,7 +52,7 @@ void saveAll(SplitDocument& doc) {
         std::error_code error;
         if (!std::filesystem::exists(folder, error)) {
             doc.m_prompts.messageBox(
-                "Sorry, the default folder \"" + pathText(folder) +
+                "Sorry, the default folder \"" + utf8Path(folder) +
                     "\" doesn't exist, please check your preferences! Operation has been "
                     "canceled.",
                 "Error", MessageIcon::Error);
@@ -70,8 +70,12 @@ void saveAll(SplitDocument& doc) {
 }
 
 SaveAllResult runSaveAll(SplitDocument& doc) {
+    SourceFrames frames(doc.m_filePath, &doc.m_frameOffsets);
+    return runSaveAll(doc, frames);
+}
+
+SaveAllResult runSaveAll(SplitDocument& doc, SourceFrames& frames) {
     SaveAllResult result;
-    SourceFrames frames(doc.m_filePath);
     doc.invalidateView();
     {
         ProgressReporter progress(doc.m_frame, doc.frameCount());
@@ -108,12 +112,12 @@ SaveAllResult runSaveAll(SplitDocument& doc) {
                 }
             } else {
                 ++result.failed;
-                doc.log(Error, blockText(first, second) + " could not be saved to " + pathText(piece.path()) +
+                doc.log(Error, blockText(first, second) + " could not be saved to " + utf8Path(piece.path()) +
                                    ": " + piece.error());
             }
         }
         if (count == 0) {
-            doc.log(Error, "No MP3 frame found in " + pathText(doc.m_filePath) + ", nothing has been saved");
+            doc.log(Error, "No MP3 frame found in " + utf8Path(doc.m_filePath) + ", nothing has been saved");
         }
         if (result.failed > 0) {
             doc.log(Error, std::to_string(result.failed) + " of " + std::to_string(result.pieces) +

@@ -1,5 +1,6 @@
 #pragma once
 
+class SourceFrames;
 class SplitDocument;
 
 // What a Save All run did.
@@ -16,6 +17,8 @@ void saveAll(SplitDocument& doc);
 // The Save All thread's work: writes every block of m_filePath into m_outputFolder, logs each piece,
 // and posts UM_SAVE_ALL_DONE to the view as its last action (wParam: the number of failed pieces).
 SaveAllResult runSaveAll(SplitDocument& doc);
+// The same over a walk of m_filePath the caller has already made.
+SaveAllResult runSaveAll(SplitDocument& doc, SourceFrames& frames);
 
 // True (after the "Can not process ..." box) when a loading or saving thread runs.
 bool refuseWhenBusy(SplitDocument& doc);

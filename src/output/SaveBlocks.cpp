@@ -2,9 +2,9 @@
 
 #include "document/SplitDocument.h"
 #include "document/WorkerSlot.h"
-#include "output/PathText.h"
 #include "output/PieceWriter.h"
 #include "output/ProgressReporter.h"
+#include "output/Utf8Path.h"
 
 #include <algorithm>
 #include <optional>
@@ -41,7 +41,7 @@ std::string rangeText(const Block& block) {
 
 std::vector<BlockRow> buildBlockRows(SplitDocument& doc) {
     std::sort(doc.m_breakPoints.begin(), doc.m_breakPoints.end());
-    const SourceFrames frames(doc.m_filePath);
+    const SourceFrames frames(doc.m_filePath, &doc.m_frameOffsets);
     std::vector<BlockRow> rows;
     rows.reserve(doc.m_breakPoints.size() + 1);
     int first = 0;
@@ -61,7 +61,7 @@ bool outputFolderExists(const std::filesystem::path& folder) {
 int runSpecifiedBlocksSave(const SpecifiedBlocksJob& job, WindowLink& frame, WindowLink& dialog) {
     int failed = 0;
     {
-        SourceFrames frames(job.sourcePath);
+        SourceFrames frames(job.sourcePath, &job.frameOffsets);
         for (const CheckedRow& row : job.rows) {
             PieceFile piece = createPieceFile(
                 pieceName(PieceNaming::SpecifiedBlocks, job.folder, job.sourcePath, row.number),
@@ -73,7 +73,7 @@ int runSpecifiedBlocksSave(const SpecifiedBlocksJob& job, WindowLink& frame, Win
             if (!piece.close()) {
                 ++failed;
                 sendLog(frame, Error,
-                        "Block " + rangeText(row.block) + " could not be saved to " + pathText(piece.path()) +
+                        "Block " + rangeText(row.block) + " could not be saved to " + utf8Path(piece.path()) +
                             ": " + piece.error());
             }
         }
@@ -107,7 +107,7 @@ bool runBlockSave(SplitDocument& doc) {
     bool saved = false;
     {
         PieceFile piece = createPieceFile(doc.m_blockPath, doc.m_filePath);
-        SourceFrames frames(doc.m_filePath);
+        SourceFrames frames(doc.m_filePath, &doc.m_frameOffsets);
         const BreakPointList& breakPoints = doc.m_breakPoints;
         const auto found = std::find(breakPoints.begin(), breakPoints.end(), doc.m_blockFrom);
         if (found == breakPoints.end()) {
@@ -128,7 +128,7 @@ bool runBlockSave(SplitDocument& doc) {
             saved = piece.close();
             if (!saved) {
                 doc.log(Error, "Block " + rangeText({doc.m_blockFrom, end}) + " could not be saved to " +
-                                   pathText(piece.path()) + ": " + piece.error());
+                                   utf8Path(piece.path()) + ": " + piece.error());
             }
         }
     }
