@@ -8,6 +8,8 @@
 #include <taglib/tag.h>
 #include <taglib/tstring.h>
 
+#include <array>
+#include <cstring>
 #include <string>
 
 SourceFrames::SourceFrames(const std::filesystem::path& sourcePath, const mp3::FrameOffsets* knownOffsets)
@@ -33,12 +35,16 @@ void SourceFrames::walk() {
 // Reads the header at every known offset in large forward reads and takes each frame as the reader
 // would; false when an offset holds no frame any more or the file goes on past the last one.
 bool SourceFrames::readHeaders(const mp3::FrameOffsets& offsets) {
-    constexpr std::size_t kChunk = 1 << 20;
+    constexpr std::size_t kChunk = 128 * 1024;
     const std::int64_t fileSize = m_file->size();
     std::vector<std::uint8_t> chunk(kChunk);
     std::int64_t chunkStart = 0;
     std::int64_t chunkEnd = 0;
     std::int64_t previousEnd = 0;
+    // Most frames repeat the header before them: parse only when the bytes differ.
+    std::array<std::uint8_t, 4> lastRaw{};
+    std::int32_t lastLength = 0;
+    std::int32_t lastDuration = 0;
     m_spans.reserve(offsets.size());
     for (const std::int64_t offset : offsets) {
         if (offset < previousEnd || offset + 4 >= fileSize) {
@@ -52,19 +58,23 @@ bool SourceFrames::readHeaders(const mp3::FrameOffsets& offsets) {
                 return false;
             }
         }
-        mp3::FrameHeader header;
         const std::uint8_t* raw = chunk.data() + (offset - chunkStart);
-        header.raw = {raw[0], raw[1], raw[2], raw[3]};
-        header.offset = offset;
-        if (!header.parse() || !header.describesFrame()) {
-            return false;
+        if (m_spans.empty() || std::memcmp(raw, lastRaw.data(), 4) != 0) {
+            mp3::FrameHeader header;
+            header.raw = {raw[0], raw[1], raw[2], raw[3]};
+            if (!header.parse() || !header.describesFrame()) {
+                return false;
+            }
+            if (m_spans.empty()) {
+                m_firstBitrate = header.bitrate();
+            }
+            lastRaw = header.raw;
+            lastLength = header.frameLength();
+            lastDuration = header.durationMs();
         }
         // A last frame cut short by the end of the file keeps the bytes the file holds.
-        const std::int64_t length = std::min<std::int64_t>(header.frameLength(), fileSize - offset);
-        m_spans.push_back({offset, static_cast<std::int32_t>(length), header.durationMs()});
-        if (m_spans.size() == 1) {
-            m_firstBitrate = header.bitrate();
-        }
+        const auto length = static_cast<std::int32_t>(std::min<std::int64_t>(lastLength, fileSize - offset));
+        m_spans.push_back({offset, length, lastDuration});
         previousEnd = offset + length;
     }
     // Past the last frame the reader must find no further one; where it stops tells the last number.
