@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <utility>
 
@@ -65,8 +64,9 @@ bool truncateToEmpty(int fd) {
     return _chsize_s(fd, 0) == 0;
 #else
     struct stat st {};
-    // Devices and pipes have nothing to truncate.
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    // Devices and pipes have nothing to truncate; a new file is empty already, and truncating it
+    // anyway would make some file systems write it out at close.
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size == 0) {
         return true;
     }
     return ::ftruncate(fd, 0) == 0;
