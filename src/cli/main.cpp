@@ -21,7 +21,7 @@ const Command kCommands[] = {
     {"wav", runWav, "wav FILE OUT.wav               convert the whole file to 16-bit PCM WAV"},
     {"split", runSplit,
      "split FILE -o DIR (--at F1,F2,... | --breakpoints FILE.bps | --silence N | --count N |\n"
-     "                 --length SECONDS) [--overlap SECONDS]\n"
+     "                 --length SECONDS) [--overlap SECONDS] [--timing]\n"
      "                                 write the blocks between break points as pieces"},
 };
 

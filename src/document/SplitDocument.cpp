@@ -31,11 +31,12 @@ std::intptr_t SplitDocument::handleMessage(unsigned message, std::uintptr_t wPar
     case UM_LOAD_DONE:
         onLoadDone();
         break;
+    // A nonzero wParam: the saver failed and has logged why, so no success line.
     case UM_SAVE_ALL_DONE:
-        onSaveAllDone();
+        wParam == 0 ? onSaveAllDone() : m_saveAllThread.clear();
         break;
     case UM_BLOCK_SAVED:
-        onBlockSaved();
+        wParam == 0 ? onBlockSaved() : m_blockThread.clear();
         break;
     case UM_WAV_DONE:
         onWavDone();

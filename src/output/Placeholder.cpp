@@ -1,1 +1,0 @@
-// Piece output lands here.

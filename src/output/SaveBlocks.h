@@ -1,0 +1,62 @@
+#pragma once
+
+#include "document/DocumentTypes.h"
+#include "engine/FrameReader.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+class SplitDocument;
+class WindowLink;
+class WorkerSlot;
+
+// One row of the Save Specified Blocks dialog.
+struct BlockRow {
+    Block block;             // frames [from, to)
+    std::uint64_t bytes = 0; // sum of the frame lengths
+    std::string number;      // "# %d", 1-based
+    std::string range;       // "%d F - %d F"
+    std::string size;        // "%d Bytes" up to 1024 bytes, otherwise "%d KB"
+    std::string timeLength;  // "%d Seconds"
+};
+
+// Sorts m_breakPoints in place and builds one row per break point plus a final one; the frame of
+// each break point belongs to no row. Rows start unticked (ticking is the dialog's).
+std::vector<BlockRow> buildBlockRows(SplitDocument& doc);
+
+// A ticked row to save: its 1-based row number names the piece.
+struct CheckedRow {
+    int number = 0;
+    Block block;
+};
+
+struct SpecifiedBlocksJob {
+    std::filesystem::path sourcePath;
+    std::filesystem::path folder;
+    std::vector<CheckedRow> rows;
+    // The document's frame offsets (m_frameOffsets), so the job need not walk the file again.
+    mp3::FrameOffsets frameOffsets;
+};
+
+// The Save button's check: the folder names an existing file or folder.
+bool outputFolderExists(const std::filesystem::path& folder);
+
+// The dialog's saving thread: writes "<folder>/<title>-<n>.mp3" for every row, reports a row that
+// fails at level 2 to `frame`, and posts UM_SAVE_ALL_DONE to `dialog` as its last action. Returns the
+// number of rows that failed.
+int runSpecifiedBlocksSave(const SpecifiedBlocksJob& job, WindowLink& frame, WindowLink& dialog);
+// Starts that thread in `slot` (the dialog's m_saveThread); the dialog clears the slot when
+// UM_SAVE_ALL_DONE arrives.
+void startSpecifiedBlocksSave(WorkerSlot& slot, SpecifiedBlocksJob job, WindowLink& frame,
+                              WindowLink& dialog);
+
+// The 'S' button of break point `value`: asks for the file, sets m_blockPath and m_blockFrom and
+// starts the single-block thread in m_blockThread. Does nothing while a saving thread runs.
+void saveBlockFromBreakPoint(SplitDocument& doc, int value);
+
+// The single-block thread's work: sets m_blockTo, writes the block, and posts UM_BLOCK_SAVED to the
+// view as its last action, with wParam 0 when the piece was saved and 1 when it failed (the failure
+// is already logged at level 2 then). Returns true when the piece was saved.
+bool runBlockSave(SplitDocument& doc);

@@ -1,0 +1,69 @@
+#include "output/SourceBytes.h"
+
+#include <algorithm>
+#include <cerrno>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+SourceBytes::SourceBytes(const std::filesystem::path& path) {
+#ifdef _WIN32
+    m_fd = _wopen(path.c_str(), _O_RDONLY | _O_BINARY);
+#else
+    m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+#endif
+}
+
+SourceBytes::~SourceBytes() {
+    if (m_fd >= 0) {
+#ifdef _WIN32
+        _close(m_fd);
+#else
+        ::close(m_fd);
+#endif
+    }
+}
+
+std::size_t SourceBytes::readAt(std::int64_t offset, std::uint8_t* out, std::size_t count) const {
+    if (m_fd < 0 || offset < 0) {
+        return 0;
+    }
+    std::size_t total = 0;
+    while (total < count) {
+#ifdef _WIN32
+        if (_lseeki64(m_fd, offset + static_cast<std::int64_t>(total), SEEK_SET) < 0) {
+            break;
+        }
+        const int n =
+            _read(m_fd, out + total, static_cast<unsigned>(std::min<std::size_t>(count - total, 1u << 30)));
+#else
+        const ssize_t n =
+            ::pread(m_fd, out + total, count - total, static_cast<off_t>(offset) + static_cast<off_t>(total));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+#endif
+        if (n <= 0) {
+            break;
+        }
+        total += static_cast<std::size_t>(n);
+    }
+    return total;
+}
+
+std::int64_t SourceBytes::size() const {
+#ifdef _WIN32
+    struct _stat64 st {};
+    return m_fd >= 0 && _fstat64(m_fd, &st) == 0 ? static_cast<std::int64_t>(st.st_size) : -1;
+#else
+    struct stat st {};
+    return m_fd >= 0 && ::fstat(m_fd, &st) == 0 ? static_cast<std::int64_t>(st.st_size) : -1;
+#endif
+}

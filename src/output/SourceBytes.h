@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+
+// The loaded source opened once more for copying its bytes into pieces, read-only, by positioned
+// reads that need no buffer of their own (the piece's write buffer receives them).
+class SourceBytes {
+public:
+    explicit SourceBytes(const std::filesystem::path& path);
+    ~SourceBytes();
+    SourceBytes(const SourceBytes&) = delete;
+    SourceBytes& operator=(const SourceBytes&) = delete;
+
+    bool isOpen() const { return m_fd >= 0; }
+    int descriptor() const { return m_fd; }
+    // The file's length in bytes, -1 when unknown.
+    std::int64_t size() const;
+    // Reads up to `count` bytes at `offset`; returns how many the file held.
+    std::size_t readAt(std::int64_t offset, std::uint8_t* out, std::size_t count) const;
+
+private:
+    int m_fd = -1;
+};

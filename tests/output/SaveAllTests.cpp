@@ -1,0 +1,268 @@
+#include "OutputTestSupport.h"
+
+#include "output/BlockTags.h"
+#include "output/SaveAll.h"
+#include "support/TestFiles.h"
+
+#include <gtest/gtest.h>
+#include <taglib/fileref.h>
+#include <taglib/tag.h>
+
+using namespace output_test;
+using namespace testing_support;
+
+namespace {
+
+const std::string kBusy = "Can not process, because there is a loading or saving thread is running ...";
+
+std::string savedLine(int first, int second, std::uint64_t size) {
+    return "Separated block " + std::to_string(first) + " F - " + std::to_string(second) +
+           " F has been saved, total size " + std::to_string(size) + " Bytes";
+}
+
+// Runs the command with a chosen folder and waits for the thread's "done" message.
+void saveAllInto(TestDocument& test, const std::filesystem::path& folder) {
+    test.prompts.folderAnswer = folder;
+    saveAll(*test.doc);
+    ASSERT_TRUE(test.doc->m_saveAllThread.isSet());
+    ASSERT_TRUE(test.view.dispatchUntil(UM_SAVE_ALL_DONE));
+    EXPECT_FALSE(test.doc->m_saveAllThread.isSet());
+}
+
+struct Example {
+    const char* name;
+    BreakPointList breakPoints;
+    std::vector<std::pair<int, int>> pieces; // frame ranges
+    std::vector<std::string> lines;
+};
+
+TEST(SaveAll, WritesEveryBlockAsItsPiece) {
+    const auto dir = scratchDir("save-all-examples");
+    const auto source = writeNumberedFrames(dir / "talk.mp3", 1000);
+    const Example examples[] = {
+        {"no break points", {}, {{0, 1000}}, {savedLine(0, 999, 417000)}},
+        {"{300, 100}",
+         {300, 100},
+         {{0, 100}, {100, 300}, {300, 1000}},
+         {savedLine(0, 100, 41700), savedLine(100, 300, 83400), savedLine(300, 999, 291900)}},
+        {"{0, 100, 100, 5000}",
+         {0, 100, 100, 5000},
+         {{0, 100}, {100, 1000}},
+         {savedLine(0, 100, 41700), savedLine(100, 999, 375300)}},
+    };
+    for (const Example& example : examples) {
+        const auto out = dir / example.name;
+        std::filesystem::create_directories(out);
+        TestDocument test(source);
+        test.doc->m_breakPoints = example.breakPoints;
+        saveAllInto(test, out);
+
+        EXPECT_EQ(test.prompts.folderTitles,
+                  std::vector<std::string>{"Please select a folder for separated mp3 files"});
+        std::vector<std::string> expectedLines = example.lines;
+        expectedLines.push_back("Separated blocks have been saved successfully!");
+        EXPECT_EQ(test.lines(), expectedLines) << example.name;
+        EXPECT_EQ(test.doc->m_breakPoints, example.breakPoints) << "the list is not sorted";
+        for (std::size_t i = 0; i < example.pieces.size(); ++i) {
+            const auto piece = out / ("talk-" + std::to_string(i) + ".mp3");
+            EXPECT_EQ(readBytes(piece), frameBytes(source, example.pieces[i].first, example.pieces[i].second))
+                << example.name << " piece " << i;
+        }
+        EXPECT_FALSE(
+            std::filesystem::exists(out / ("talk-" + std::to_string(example.pieces.size()) + ".mp3")));
+
+        // The progress bar is shown, ranged to F, advanced and hidden.
+        std::vector<MessageQueueLink::Record> records;
+        for (const auto& record : test.frame.records()) {
+            if (record.message != UM_OUTPUT_LOG) {
+                records.push_back(record);
+            }
+        }
+        ASSERT_GE(records.size(), 3u);
+        EXPECT_EQ(records.front().message, UM_PROGRESS_SHOW);
+        EXPECT_EQ(records.front().wParam, 1u);
+        EXPECT_EQ(records[1].message, UM_PROGRESS_SET);
+        EXPECT_EQ(records[1].lParam, 1000);
+        EXPECT_EQ(records.back().message, UM_PROGRESS_SHOW);
+        EXPECT_EQ(records.back().wParam, 0u);
+    }
+}
+
+TEST(SaveAll, OverlapAddsNeighbouringFramesWithoutCountingThem) {
+    const auto dir = scratchDir("save-all-overlap");
+    const auto source = writeNumberedFrames(dir / "talk.mp3", 1000);
+    TestDocument test(source);
+    test.doc->m_breakPoints = {100};
+    test.setOverlap(true, 2);
+    saveAllInto(test, dir);
+
+    std::vector<std::uint8_t> first = frameBytes(source, 0, 100);
+    append(first, frameBytes(source, 100, 177));
+    EXPECT_EQ(readBytes(dir / "talk-0.mp3"), first);
+    std::vector<std::uint8_t> second = frameBytes(source, 23, 100);
+    append(second, frameBytes(source, 100, 1000));
+    EXPECT_EQ(readBytes(dir / "talk-1.mp3"), second);
+    EXPECT_EQ(test.lines(), (std::vector<std::string>{
+                                "Save overlap frames: OVERLAP_DIR_BEFORE ...",
+                                "Overlap frames has been saved, total frame 0 F",
+                                "Save overlap frames: OVERLAP_DIR_AFTER ...",
+                                "Overlap frames has been saved, total frame 77 F",
+                                savedLine(0, 100, 41700),
+                                "Save overlap frames: OVERLAP_DIR_BEFORE ...",
+                                "Overlap frames has been saved, total frame 77 F",
+                                savedLine(100, 999, 375300),
+                                "Separated blocks have been saved successfully!",
+                            }));
+}
+
+TEST(SaveAll, OverlapOfZeroSecondsWritesNoFrame) {
+    const auto dir = scratchDir("save-all-overlap-zero");
+    const auto source = writeNumberedFrames(dir / "talk.mp3", 300);
+    TestDocument test(source);
+    test.doc->m_breakPoints = {100};
+    test.setOverlap(true, 0);
+    saveAllInto(test, dir);
+    EXPECT_EQ(readBytes(dir / "talk-0.mp3"), frameBytes(source, 0, 100));
+    EXPECT_EQ(readBytes(dir / "talk-1.mp3"), frameBytes(source, 100, 300));
+    const auto lines = test.lines();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "Overlap frames has been saved, total frame 0 F"), 3);
+}
+
+// The settings may change while the thread runs; the next block border uses the new ones.
+TEST(SaveAll, OverlapSettingsAreReadAtEveryBorder) {
+    const auto dir = scratchDir("save-all-overlap-changed");
+    const auto source = writeNumberedFrames(dir / "talk.mp3", 300);
+    TestDocument test(source);
+    test.doc->m_breakPoints = {100, 200};
+    test.frame.setHandler([&test](unsigned message, std::uintptr_t, std::intptr_t lParam) {
+        if (message == UM_OUTPUT_LOG &&
+            std::string(reinterpret_cast<const char*>(lParam)).rfind("Separated block 0 F", 0) == 0) {
+            test.setOverlap(true, 1);
+        }
+        return std::intptr_t{0};
+    });
+    saveAllInto(test, dir);
+    EXPECT_EQ(readBytes(dir / "talk-0.mp3"), frameBytes(source, 0, 100));
+    std::vector<std::uint8_t> second = frameBytes(source, 61, 239);
+    EXPECT_EQ(readBytes(dir / "talk-1.mp3"), second);
+}
+
+TEST(SaveAll, ABlockTagGoesIntoItsPieceOnly) {
+    const auto dir = scratchDir("save-all-tags");
+    const auto source = fixture("ten-seconds.mp3");
+    TestDocument test(source);
+    test.doc->m_breakPoints = {200, 100};
+    setBlockTag(test.doc->m_blockTags, 1, {"Album", "Artist", "Chapter two", "Comment", 2024});
+    setBlockTag(test.doc->m_blockTags, 7, {"Never", "", "", "", 1979});
+    test.setOverlap(true, 1);
+    saveAllInto(test, dir);
+
+    for (const int piece : {0, 2}) {
+        const auto bytes = readBytes(dir / ("ten-seconds-" + std::to_string(piece) + ".mp3"));
+        ASSERT_GE(bytes.size(), 3u);
+        EXPECT_NE(std::string(bytes.begin(), bytes.begin() + 3), "ID3") << piece;
+        TagLib::FileRef file((dir / ("ten-seconds-" + std::to_string(piece) + ".mp3")).c_str());
+        EXPECT_TRUE(file.tag() == nullptr || file.tag()->isEmpty()) << piece;
+    }
+    TagLib::FileRef tagged((dir / "ten-seconds-1.mp3").c_str());
+    ASSERT_FALSE(tagged.isNull());
+    EXPECT_EQ(tagged.tag()->title().to8Bit(true), "Chapter two");
+    EXPECT_EQ(tagged.tag()->album().to8Bit(true), "Album");
+    EXPECT_EQ(tagged.tag()->year(), 2024u);
+
+    for (int piece = 0; piece < 3; ++piece) {
+        EXPECT_EQ(toolComplaints(dir / ("ten-seconds-" + std::to_string(piece) + ".mp3")), "") << piece;
+    }
+}
+
+TEST(SaveAll, TheCommandRefusesWhileBusyAndHonoursTheDefaultFolder) {
+    const auto dir = scratchDir("save-all-command");
+    const auto source = writeNumberedFrames(dir / "talk.mp3", 50);
+
+    TestDocument busy(source);
+    busy.doc->m_wavThread.start([] {});
+    busy.prompts.folderAnswer = dir;
+    saveAll(*busy.doc);
+    busy.doc->m_wavThread.clear();
+    ASSERT_EQ(busy.prompts.boxes.size(), 1u);
+    EXPECT_EQ(busy.prompts.boxes[0].text, kBusy);
+    EXPECT_EQ(busy.prompts.boxes[0].caption, "Error");
+    EXPECT_TRUE(busy.prompts.folderTitles.empty());
+    EXPECT_FALSE(busy.doc->m_saveAllThread.isSet());
+
+    TestDocument cancelled(source);
+    saveAll(*cancelled.doc);
+    EXPECT_EQ(cancelled.prompts.folderTitles.size(), 1u);
+    EXPECT_FALSE(cancelled.doc->m_saveAllThread.isSet());
+    EXPECT_TRUE(cancelled.prompts.boxes.empty());
+
+    TestDocument missing(source);
+    Preferences preferences;
+    preferences.UseDefaultFolder = true;
+    preferences.DefaultOutputFolder = (dir / "deleted").u16string();
+    missing.doc->setPreferences(preferences);
+    saveAll(*missing.doc);
+    ASSERT_EQ(missing.prompts.boxes.size(), 1u);
+    EXPECT_EQ(missing.prompts.boxes[0].text,
+              "Sorry, the default folder \"" + (dir / "deleted").string() +
+                  "\" doesn't exist, please check your preferences! Operation has "
+                  "been canceled.");
+    EXPECT_TRUE(missing.prompts.folderTitles.empty());
+    EXPECT_FALSE(missing.doc->m_saveAllThread.isSet());
+
+    TestDocument byDefault(source);
+    std::filesystem::create_directories(dir / "default");
+    preferences.DefaultOutputFolder = (dir / "default").u16string();
+    byDefault.doc->setPreferences(preferences);
+    saveAll(*byDefault.doc);
+    ASSERT_TRUE(byDefault.view.dispatchUntil(UM_SAVE_ALL_DONE));
+    EXPECT_TRUE(byDefault.prompts.folderTitles.empty());
+    EXPECT_EQ(byDefault.doc->m_outputFolder, dir / "default");
+    EXPECT_EQ(readBytes(dir / "default" / "talk-0.mp3"), readBytes(source));
+}
+
+// A piece that cannot be made is an error line with its path; the pieces after it keep their own
+// first frames and sizes, and the run is not called a success.
+TEST(SaveAll, AFailedPieceIsReportedAndNotCounted) {
+    const auto dir = scratchDir("save-all-failed");
+    const auto source = writeNumberedFrames(dir / "talk.mp3", 1000);
+    const auto original = readBytes(source);
+    std::filesystem::create_directories(dir / "talk-1.mp3");          // a folder where piece 1 goes
+    std::filesystem::create_symlink("/dev/full", dir / "talk-2.mp3"); // takes no byte
+    std::filesystem::create_symlink(source, dir / "talk-3.mp3");      // the source itself
+
+    TestDocument test(source);
+    test.doc->m_breakPoints = {100, 300, 600};
+    test.setOverlap(true, 1);
+    saveAllInto(test, dir);
+
+    const auto errors = test.lines(Error);
+    ASSERT_EQ(errors.size(), 4u);
+    EXPECT_EQ(errors[0].rfind("Separated block 100 F - 300 F could not be saved to " +
+                                  (dir / "talk-1.mp3").string() + ": ",
+                              0),
+              0u)
+        << errors[0];
+    EXPECT_EQ(errors[1].rfind(
+                  "Separated block 300 F - 600 F could not be saved to " + (dir / "talk-2.mp3").string(), 0),
+              0u)
+        << errors[1];
+    EXPECT_EQ(errors[2], "Separated block 600 F - 999 F could not be saved to " +
+                             (dir / "talk-3.mp3").string() + ": it is the loaded source file");
+    EXPECT_EQ(errors[3], "3 of 4 separated blocks could not be saved");
+
+    const auto lines = test.lines();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), savedLine(0, 100, 41700)), lines.end());
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& line) {
+                                return line.find("has been saved, total size") != std::string::npos;
+                            }),
+              1);
+    EXPECT_EQ(std::find(lines.begin(), lines.end(), "Separated blocks have been saved successfully!"),
+              lines.end());
+    EXPECT_EQ(readBytes(source), original);
+    std::vector<std::uint8_t> first = frameBytes(source, 0, 139);
+    EXPECT_EQ(readBytes(dir / "talk-0.mp3"), first);
+}
+
+} // namespace

@@ -1,0 +1,78 @@
+#include "OutputTestSupport.h"
+
+#include "support/TestFiles.h"
+
+#include <gtest/gtest.h>
+
+using namespace output_test;
+using namespace testing_support;
+
+namespace {
+
+std::string cli() {
+    return std::string(KERFLINE_BINARY_DIR) + "/kerfline-cli";
+}
+
+std::string split(const std::string& arguments, int* status) {
+    return runCommand(cli() + " split " + arguments + " 2>&1", status);
+}
+
+TEST(SplitCommand, CutsAtTheGivenFramesLikeSaveAll) {
+    const auto dir = scratchDir("cli-split-at");
+    const auto source = writeNumberedFrames(dir / "book.mp3", 1000);
+    int status = -1;
+    const std::string out =
+        split(source.string() + " -o " + (dir / "out").string() + " --at 300,100", &status);
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_EQ(out, "Separated block 0 F - 100 F has been saved, total size 41700 Bytes\n"
+                   "Separated block 100 F - 300 F has been saved, total size 83400 Bytes\n"
+                   "Separated block 300 F - 999 F has been saved, total size 291900 Bytes\n");
+    EXPECT_EQ(readBytes(dir / "out" / "book-1.mp3"), frameBytes(source, 100, 300));
+    EXPECT_EQ(readBytes(dir / "out" / "book-2.mp3"), frameBytes(source, 300, 1000));
+}
+
+TEST(SplitCommand, ReadsBreakPointFilesAndOverlaps) {
+    const auto dir = scratchDir("cli-split-bps");
+    const auto source = writeNumberedFrames(dir / "book.mp3", 1000);
+    // 100, -1 and 1000 (both dropped), 600, and two stray bytes.
+    writeBytes(dir / "cuts.bps",
+               {0x64, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xE8, 0x03, 0, 0, 0x58, 0x02, 0, 0, 0x2C, 0x01});
+    int status = -1;
+    const std::string out = split(source.string() + " -o " + dir.string() + " --breakpoints " +
+                                      (dir / "cuts.bps").string() + " --overlap 1",
+                                  &status);
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_NE(out.find("Separated block 100 F - 600 F has been saved, total size 208500 Bytes"),
+              std::string::npos)
+        << out;
+    std::vector<std::uint8_t> middle = frameBytes(source, 61, 600);
+    append(middle, frameBytes(source, 600, 639));
+    EXPECT_EQ(readBytes(dir / "book-1.mp3"), middle);
+    EXPECT_FALSE(std::filesystem::exists(dir / "book-3.mp3"));
+}
+
+TEST(SplitCommand, FailsWhenAPieceFailsOrTheInputIsWrong) {
+    const auto dir = scratchDir("cli-split-fail");
+    const auto source = writeNumberedFrames(dir / "book.mp3", 200);
+    std::filesystem::create_directories(dir / "book-1.mp3");
+    int status = 0;
+    const std::string out = split(source.string() + " -o " + dir.string() + " --at 100", &status);
+    EXPECT_NE(status, 0);
+    EXPECT_NE(out.find("Separated block 100 F - 199 F could not be saved to"), std::string::npos) << out;
+
+    const std::string usage[] = {source.string(),
+                                 source.string() + " -o " + dir.string() + " --at 1,x",
+                                 source.string() + " -o " + dir.string() + " --at 5 --count 3",
+                                 (dir / "none.mp3").string() + " -o " + dir.string(),
+                                 source.string() + " -o " + dir.string() + " --breakpoints " +
+                                     (dir / "no.bps").string(),
+                                 source.string() + " -o " + dir.string() + " --overlap -1"};
+    for (const std::string& arguments : usage) {
+        status = 0;
+        const std::string complaint = split(arguments, &status);
+        EXPECT_NE(status, 0) << arguments;
+        EXPECT_EQ(complaint.rfind("kerfline-cli: ", 0), 0u) << complaint;
+    }
+}
+
+} // namespace
