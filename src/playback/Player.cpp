@@ -71,23 +71,21 @@ void Player::play() {
         buffer->header.length = kStartLength;
         m_waveBuffers.push_back(std::move(buffer));
     }
+    // Under the cursor lock, so that a buffer that comes back before the last one is queued is
+    // refilled and queued after all ten.
+    int queued = 0;
     {
         const std::lock_guard<std::mutex> lock(m_cursorLock);
         m_idleBuffers.clear();
         m_finished = false;
         m_stopPosted = false;
-    }
-    // Set before queueing: a buffer that comes back before the last one is queued must be refilled.
-    m_playing.store(true);
-    int queued = 0;
-    for (const auto& buffer : m_waveBuffers) {
-        if (!m_waveOut->queue(&buffer->header)) {
-            break;
+        m_playing.store(true);
+        for (const auto& buffer : m_waveBuffers) {
+            if (!m_waveOut->queue(&buffer->header)) {
+                break;
+            }
+            ++queued;
         }
-        ++queued;
-    }
-    if (queued < SOUND_BUFFER_COUNT) {
-        const std::lock_guard<std::mutex> lock(m_cursorLock);
         for (std::size_t i = static_cast<std::size_t>(queued); i < m_waveBuffers.size(); ++i) {
             keepIdleLocked(&m_waveBuffers[i]->header);
         }

@@ -70,8 +70,13 @@ void PacedSoundOutput::close() {
     m_wake.notify_all();
     if (m_thread.joinable()) {
         m_thread.join();
-        const std::lock_guard<std::mutex> lock(m_mutex);
-        ++m_closeCount;
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            ++m_closeCount;
+        }
+        if (m_onClose) {
+            m_onClose();
+        }
     }
     const std::lock_guard<std::mutex> lock(m_mutex);
     m_open = false;
@@ -90,6 +95,10 @@ void PacedSoundOutput::setFreeRunning(bool freeRunning) {
         m_freeRunning = freeRunning;
     }
     m_wake.notify_all();
+}
+
+void PacedSoundOutput::setOnClose(std::function<void()> onClose) {
+    m_onClose = std::move(onClose);
 }
 
 void PacedSoundOutput::setTimePerBuffer(std::chrono::microseconds time) {

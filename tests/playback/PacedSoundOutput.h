@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -33,6 +34,8 @@ public:
     void setFreeRunning(bool freeRunning);
     void setTimePerBuffer(std::chrono::microseconds time);
     void release(int buffers);
+    // Called by close() when the output was open (lets a test see the close after the owner is gone).
+    void setOnClose(std::function<void()> onClose);
     // Waits until `count` buffers have been played in all; false on timeout.
     bool waitForPlayed(std::size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(30));
     // Waits until no buffer is playing, queued or being called back, with the rest queued waiting
@@ -72,6 +75,7 @@ private:
     int m_released = 0;
     std::chrono::microseconds m_timePerBuffer{0};
 
+    std::function<void()> m_onClose;
     std::vector<SoundFormat> m_formats;
     int m_closeCount = 0;
     std::vector<std::vector<std::uint8_t>> m_played;
