@@ -143,7 +143,8 @@ void Player::resumeAfterMove() {
 }
 
 void Player::moveCursorTo(int frame) {
-    if (m_document.frameCount() == 0 || m_document.m_loadThread.isSet()) {
+    // The loading thread fills the levels: ask it first.
+    if (m_document.m_loadThread.isSet() || m_document.frameCount() == 0) {
         return;
     }
     const bool open = m_waveOut != nullptr;

@@ -43,30 +43,39 @@ TEST(PlayerStress, GestureStormWhileTheOutputRefills) {
     std::mt19937 random(20240607);
     const int kRounds = 4000;
     for (int round = 0; round < kRounds; ++round) {
-        switch (random() % 7) {
+        switch (random() % 10) {
         case 0:
         case 1:
+        case 2:
             h.player->moveCursorTo(static_cast<int>(random() % static_cast<unsigned>(frames + 10)) - 5);
             break;
-        case 2:
+        case 3:
+        case 4:
             h.player->playFromBreakPoint(breakPoints[random() % breakPoints.size()]);
             break;
-        case 3:
+        case 5:
             h.player->stop();
             // Only with the player stopped may the cache be emptied; refills then decode.
             if (random() % 4 == 0) {
                 mp3::PcmCache::instance().clear();
             }
             break;
-        case 4:
+        case 6:
             h.player->playToEnd();
             break;
-        case 5:
+        case 7:
             h.player->play();
             break;
+        case 8:
+            h.view.post(UM_STOP_PLAYBACK, 0, 0);
+            break; // Space while playing
         default:
             (void)h.player->playPosition();
             break;
+        }
+        // Let the output's thread come back between gestures.
+        if (h.player->isPlaying()) {
+            h.output->waitForPlayed(h.output->playedCount() + 1, std::chrono::milliseconds(5));
         }
         h.view.dispatchPending();
     }
@@ -76,6 +85,8 @@ TEST(PlayerStress, GestureStormWhileTheOutputRefills) {
     h.view.dispatchPending();
     EXPECT_FALSE(h.player->isPlaying());
     EXPECT_FALSE(h.output->isOpen());
+    // The storm overlapped refills: well over one play's worth of buffers came back and were refilled.
+    EXPECT_GT(h.output->playedCount(), static_cast<std::size_t>(kRounds / 4));
 
     // The player still works exactly: a last run from a break point plays just its block.
     h.load(path);

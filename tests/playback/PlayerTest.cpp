@@ -167,7 +167,6 @@ TEST(Player, MovingTheCursorGivesTheReaderStateOfReadingThere) {
         h.player->moveCursorTo(target);
         mp3::FrameReader expected(path);
         expected.advance(target);
-        // Keep the walk of the reader being compared: go there from frame 0 as the view would.
         const mp3::FrameReader& cursor = h.document.m_cursor;
         EXPECT_EQ(cursor.atEnd(), expected.atEnd());
         EXPECT_EQ(cursor.frameNumber(), expected.frameNumber());
@@ -343,7 +342,9 @@ TEST(Player, StoppingOrClosingWhilePlayingClosesTheOutputFirst) {
     h.output->release(4);
     ASSERT_TRUE(h.output->waitForPlayed(4));
 
-    // The stop message, as the open routine and the Stop command reach the player.
+    // The open routine stops through stopPlayback, the Stop command through the stop message.
+    h.document.stopPlayback();
+    EXPECT_FALSE(h.player->isPlaying());
     h.document.handleMessage(UM_STOP_PLAYBACK, 0, 0);
     EXPECT_FALSE(h.player->isPlaying());
     EXPECT_FALSE(h.output->isOpen());
