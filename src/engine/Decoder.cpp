@@ -50,6 +50,10 @@ mpg123_handle* decoderState() {
 
 std::size_t decodeFrame(const std::uint8_t* frame, std::size_t length, std::uint8_t* out) {
     const std::lock_guard<std::mutex> lock(g_audioLock);
+    return decodeFrameHoldingLock(frame, length, out);
+}
+
+std::size_t decodeFrameHoldingLock(const std::uint8_t* frame, std::size_t length, std::uint8_t* out) {
     g_decoderCalls.fetch_add(1, std::memory_order_relaxed);
     mpg123_handle* h = decoderState();
     if (h == nullptr || length == 0) {
@@ -75,6 +79,8 @@ std::size_t decodeFrame(const std::uint8_t* frame, std::size_t length, std::uint
     }
 }
 
-std::uint64_t decoderCallCount() { return g_decoderCalls.load(std::memory_order_relaxed); }
+std::uint64_t decoderCallCount() {
+    return g_decoderCalls.load(std::memory_order_relaxed);
+}
 
 } // namespace mp3

@@ -12,6 +12,9 @@ constexpr std::size_t kMaxPcmBytes = 4608;
 // g_audioLock. Writes at most kMaxPcmBytes into `out` and returns the count; 0 when the frame
 // gives no PCM.
 std::size_t decodeFrame(const std::uint8_t* frame, std::size_t length, std::uint8_t* out);
+// The same for a caller that already holds g_audioLock: the player's refill takes it without
+// waiting, because stopping the player holds it while it waits for the refill to end.
+std::size_t decodeFrameHoldingLock(const std::uint8_t* frame, std::size_t length, std::uint8_t* out);
 
 // Number of decoder calls made so far (lets tests show that a frame is decoded only once).
 std::uint64_t decoderCallCount();

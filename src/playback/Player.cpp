@@ -1,13 +1,279 @@
 #include "playback/Player.h"
 
 #include "document/SplitDocument.h"
+#include "engine/AudioLock.h"
+#include "engine/Decoder.h"
+#include "engine/FrameReader.h"
+#include "engine/PcmCache.h"
 
-// Placeholder until the player lands.
+#include <algorithm>
+#include <string>
+#include <thread>
+
 Player::Player(SplitDocument& document, std::unique_ptr<SoundOutput> output)
     : m_document(document), m_output(std::move(output)) {}
-Player::~Player() = default;
-void Player::play() {}
-void Player::stop() {}
-void Player::moveCursorTo(int) {}
-void Player::playFromBreakPoint(int) {}
-bool Player::isPlaying() const { return false; }
+
+Player::~Player() {
+    stop();
+}
+
+SoundFormat Player::formatFor(const mp3::FrameHeader& header) {
+    SoundFormat format;
+    format.channels = header.channels() == 1 ? 1 : 2;
+    format.samplesPerSecond = header.sampleRate();
+    format.bitsPerSample = 16;
+    return format;
+}
+
+bool Player::isPlaying() const {
+    return m_playing.load();
+}
+
+int Player::playPosition() const {
+    const std::lock_guard<std::mutex> lock(m_cursorLock);
+    return m_document.m_cursor.frameNumber();
+}
+
+bool Player::savingThreadRuns() const {
+    return m_document.m_saveAllThread.isSet() || m_document.m_blockThread.isSet();
+}
+
+void Player::playToEnd() {
+    if (m_waveOut == nullptr) {
+        const std::lock_guard<std::mutex> lock(m_cursorLock);
+        m_document.m_playEnd = mp3::FrameReader();
+    }
+    play();
+}
+
+void Player::play() {
+    // While loading, the loading thread owns PcmCache and the cursor is closed.
+    if (m_waveOut != nullptr || m_document.m_loadThread.isSet() || m_output == nullptr) {
+        return;
+    }
+    const mp3::FrameReader& cursor = m_document.m_cursor;
+    if (cursor.atEnd()) {
+        return;
+    }
+    m_document.log(Normal,
+                   "Player now is playing mp3 from frame " + std::to_string(cursor.frameNumber()) + " F");
+
+    if (!m_output->open(formatFor(cursor.header()), [this](SoundBuffer* buffer) { onBufferDone(buffer); })) {
+        m_document.log(Error, "Failed to call function waveOutOpen!");
+        return;
+    }
+    m_waveOut = m_output.get();
+
+    m_waveBuffers.clear();
+    for (int i = 0; i < SOUND_BUFFER_COUNT; ++i) {
+        auto buffer = std::make_unique<WaveBuffer>();
+        buffer->header.data = buffer->data.data();
+        buffer->header.length = kStartLength;
+        m_waveBuffers.push_back(std::move(buffer));
+    }
+    // Under the cursor lock, so that a buffer that comes back before the last one is queued is
+    // refilled and queued after all ten.
+    int queued = 0;
+    {
+        const std::lock_guard<std::mutex> lock(m_cursorLock);
+        m_idleBuffers.clear();
+        m_finished = false;
+        m_stopPosted = false;
+        m_playing.store(true);
+        for (const auto& buffer : m_waveBuffers) {
+            if (!m_waveOut->queue(&buffer->header)) {
+                break;
+            }
+            ++queued;
+        }
+        for (std::size_t i = static_cast<std::size_t>(queued); i < m_waveBuffers.size(); ++i) {
+            keepIdleLocked(&m_waveBuffers[i]->header);
+        }
+    }
+    // Nothing will ever come back to end the run.
+    if (queued == 0) {
+        m_document.m_view.post(UM_STOP_PLAYBACK, 0, 0);
+    }
+}
+
+void Player::stop() {
+    const std::lock_guard<std::mutex> audio(g_audioLock);
+    if (m_waveOut == nullptr) {
+        return;
+    }
+    // Cleared first: a refill waiting for the decoder gives up, and reset's buffers stay unqueued.
+    m_playing.store(false);
+    m_waveOut->reset();
+    m_waveOut->close();
+    m_waveOut = nullptr;
+    {
+        const std::lock_guard<std::mutex> lock(m_cursorLock);
+        m_idleBuffers.clear();
+    }
+    m_waveBuffers.clear();
+}
+
+void Player::pauseForMove() {
+    m_playing.store(false);
+    m_waveOut->pause();
+}
+
+void Player::resumeAfterMove() {
+    std::vector<SoundBuffer*> idle;
+    {
+        const std::lock_guard<std::mutex> lock(m_cursorLock);
+        idle.swap(m_idleBuffers);
+        m_playing.store(true);
+    }
+    // Queued empty, they come back at once after the audio still queued and are refilled then.
+    std::vector<SoundBuffer*> refused;
+    for (SoundBuffer* buffer : idle) {
+        buffer->length = 0;
+        if (!m_waveOut->queue(buffer)) {
+            refused.push_back(buffer);
+        }
+    }
+    if (!refused.empty()) {
+        const std::lock_guard<std::mutex> lock(m_cursorLock);
+        for (SoundBuffer* buffer : refused) {
+            keepIdleLocked(buffer);
+        }
+    }
+    m_waveOut->resume();
+}
+
+void Player::moveCursorTo(int frame) {
+    // The loading thread fills the levels: ask it first.
+    if (m_document.m_loadThread.isSet() || m_document.frameCount() == 0) {
+        return;
+    }
+    const bool open = m_waveOut != nullptr;
+    if (open) {
+        pauseForMove();
+    }
+    {
+        const std::lock_guard<std::mutex> lock(m_cursorLock);
+        moveCursorLocked(frame);
+    }
+    if (open) {
+        resumeAfterMove();
+    }
+}
+
+void Player::positionReader(mp3::FrameReader& reader, int frame) const {
+    const int distance = frame - reader.frameNumber();
+    // Forward, the scan's offsets save reading every frame in between; they describe the reader's
+    // frames only when the reader is on the scanned file.
+    const bool offsetsFit = !m_document.m_frameOffsets.empty() && reader.path() == m_document.m_filePath;
+    if (distance > 1 && offsetsFit) {
+        reader.seekToFrame(frame, m_document.m_frameOffsets);
+    } else {
+        reader.advance(distance);
+    }
+}
+
+void Player::moveCursorLocked(int frame) {
+    positionReader(m_document.m_cursor, frame);
+    m_finished = false;
+    m_stopPosted = false;
+}
+
+void Player::playFromBreakPoint(int value) {
+    // Sorting the list under a saving thread would change what it is writing.
+    if (savingThreadRuns()) {
+        m_document.log(Error, "You can not play from a break point while separated blocks are saving ...");
+        return;
+    }
+    // The loading thread empties the list.
+    if (m_document.m_loadThread.isSet()) {
+        return;
+    }
+    const std::unique_lock<std::mutex> audio(g_audioLock, std::try_to_lock);
+    if (!audio.owns_lock()) {
+        return;
+    }
+    const bool open = m_waveOut != nullptr;
+    if (open) {
+        pauseForMove();
+    }
+    {
+        const std::lock_guard<std::mutex> lock(m_cursorLock);
+        if (m_document.frameCount() >= 1) {
+            moveCursorLocked(value);
+        }
+        BreakPointList& breakPoints = m_document.m_breakPoints;
+        std::sort(breakPoints.begin(), breakPoints.end());
+        const auto next = std::upper_bound(breakPoints.begin(), breakPoints.end(), value);
+        if (next == breakPoints.end()) {
+            m_document.m_playEnd = mp3::FrameReader();
+        } else {
+            // The next break point's frame itself, also when `value` lies before frame 0.
+            mp3::FrameReader end = m_document.m_cursor;
+            positionReader(end, *next);
+            m_document.m_playEnd = std::move(end);
+        }
+    }
+    if (open) {
+        resumeAfterMove();
+    } else {
+        play();
+    }
+}
+
+void Player::keepIdleLocked(SoundBuffer* buffer) {
+    m_idleBuffers.push_back(buffer);
+    // Drained: every buffer is back after the end was reached, so all that was to be heard was heard.
+    if (m_finished && m_playing.load() && !m_stopPosted && m_idleBuffers.size() == m_waveBuffers.size()) {
+        m_stopPosted = true;
+        m_document.m_view.post(UM_STOP_PLAYBACK, 0, 0);
+    }
+}
+
+bool Player::fillBuffer(SoundBuffer& buffer) {
+    mp3::FrameReader& cursor = m_document.m_cursor;
+    mp3::PcmCache& cache = mp3::PcmCache::instance();
+    const std::string key = cursor.path().string();
+    const int frame = cursor.frameNumber();
+    std::size_t count = 0;
+    if (cache.contains(key, frame)) {
+        count = cache.get(key, frame, buffer.data);
+    } else {
+        // Never wait for the decoder lock: stop holds it while it waits for this refill to end. It
+        // clears m_playing first, which is the signal to give up.
+        std::unique_lock<std::mutex> audio(g_audioLock, std::try_to_lock);
+        while (!audio.owns_lock()) {
+            if (!m_playing.load()) {
+                return false;
+            }
+            std::this_thread::yield();
+            audio.try_lock();
+        }
+        count = mp3::decodeFrameHoldingLock(cursor.frameData(),
+                                            static_cast<std::size_t>(cursor.frameLength()), buffer.data);
+        cache.put(key, frame, buffer.data, count);
+    }
+    buffer.length = count;
+    cursor.readNext();
+    return true;
+}
+
+void Player::onBufferDone(SoundBuffer* buffer) {
+    m_document.invalidateView();
+    const std::lock_guard<std::mutex> lock(m_cursorLock);
+    const mp3::FrameReader& cursor = m_document.m_cursor;
+    // At its end the reader still holds the last frame: playing it again would repeat it.
+    if (cursor.atEnd()) {
+        m_finished = true;
+    }
+    if (!m_playing.load() || m_finished || !fillBuffer(*buffer)) {
+        keepIdleLocked(buffer);
+        return;
+    }
+    if (!m_output->queue(buffer)) {
+        keepIdleLocked(buffer);
+        return;
+    }
+    if (cursor == m_document.m_playEnd || cursor.atEnd()) {
+        m_finished = true;
+    }
+}
