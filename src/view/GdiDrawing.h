@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QColor>
+#include <QPainter>
+#include <QPoint>
+#include <QRect>
+#include <QString>
+
+// Drawing steps with the conventions the painters are written for: lines leave out their end point
+// and wide pens are centred on the line; dotted lines fill their gaps with the background colour when
+// the background mode is opaque; text is placed by its top-left corner or centred in a box. Qt's
+// raster painter would draw the end point and place text by its baseline, so every painter draws
+// through these helpers instead of calling QPainter directly.
+namespace gdi {
+
+// A solid horizontal or vertical line from `from` up to, not including, `to`, `width` pixels wide.
+void solidLine(QPainter& dc, QPoint from, QPoint to, int width, const QColor& color);
+
+// A dotted one-pixel line (Qt::DotLine) from `from` up to, not including, `to`. With the painter's
+// background mode opaque the gaps take its background colour, with transparent they are left alone.
+void dottedLine(QPainter& dc, QPoint from, QPoint to, const QColor& color);
+
+// Text with the top-left corner of its cell at `topLeft`, in the painter's font and `color`; with an
+// opaque background mode the cell is first filled with the background colour.
+void textAt(QPainter& dc, QPoint topLeft, const QString& text, const QColor& color);
+
+// Text on one line inside `box`, clipped to it, with the alignment flags (Qt::AlignHCenter,
+// Qt::AlignLeft, ... combined with Qt::AlignVCenter).
+void textInBox(QPainter& dc, const QRect& box, int alignment, const QString& text, const QColor& color);
+
+} // namespace gdi
