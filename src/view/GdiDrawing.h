@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QImage>
 #include <QPainter>
 #include <QPoint>
 #include <QRect>
@@ -15,6 +16,15 @@ namespace gdi {
 
 // A solid horizontal or vertical line from `from` up to, not including, `to`, `width` pixels wide.
 void solidLine(QPainter& dc, QPoint from, QPoint to, int width, const QColor& color);
+
+// `count` (at most 16) adjacent one-pixel columns from `left`, rows `top` up to, not including,
+// `bottom`, each in its colour: several vertical lines of the same height in one pass over the rows.
+void solidColumns(QPainter& dc, int left, int top, int bottom, const QColor* colors, int count);
+
+// The image behind the painter when plain pixel writes give what the painter would draw (no
+// transform, no clip, 32-bit pixels, opaque colours); null otherwise. The raster engine draws thin
+// vertical lines one span per row, which made wide views with many marks slow to paint.
+QImage* directImage(QPainter& dc);
 
 // A dotted one-pixel line (Qt::DotLine) from `from` up to, not including, `to`. With the painter's
 // background mode opaque the gaps take its background colour, with transparent they are left alone.

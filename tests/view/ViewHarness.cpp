@@ -1,7 +1,7 @@
 #include "ViewHarness.h"
 
-#include "support/TestFiles.h"
 #include "engine/FileScan.h"
+#include "support/TestFiles.h"
 #include "view/GdiDrawing.h"
 
 #include <QApplication>
@@ -43,10 +43,13 @@ private:
 ViewHarness::ViewHarness(int clientWidth, int clientHeight) {
     frame.setHandler([this](unsigned message, std::uintptr_t, std::intptr_t) -> std::intptr_t {
         switch (message) {
-        case UM_QUERY_VIEW_FOCUS: return focused ? 1 : 0;
+        case UM_QUERY_VIEW_FOCUS:
+            return focused ? 1 : 0;
         case UM_QUERY_LOADING:
-        case UM_QUERY_LOADED: return view ? view->answerQuery(message) : 0;
-        default: return 0;
+        case UM_QUERY_LOADED:
+            return view ? view->answerQuery(message) : 0;
+        default:
+            return 0;
         }
     });
     view = std::make_unique<CChildView>(frame, prompts);
@@ -101,7 +104,9 @@ QImage ViewHarness::render(QPoint pointer) {
     return image;
 }
 
-void ViewHarness::pointAt(QPoint clientPoint) { QCursor::setPos(view->mapToGlobal(clientPoint)); }
+void ViewHarness::pointAt(QPoint clientPoint) {
+    QCursor::setPos(view->mapToGlobal(clientPoint));
+}
 
 void ViewHarness::press(QPoint p, Qt::KeyboardModifiers modifiers) {
     pointAt(p);
@@ -140,7 +145,9 @@ void ViewHarness::keyRelease(Qt::Key key, bool autoRepeat) {
     QApplication::sendEvent(view.get(), &event);
 }
 
-QRgb rgbOf(ColorRef color) { return toQColor(color).rgb(); }
+QRgb rgbOf(ColorRef color) {
+    return toQColor(color).rgb();
+}
 
 QImage referenceText(QSize size, const QString& text, QRgb color, QRgb background, int alignment) {
     QImage image(size, QImage::Format_RGB32);
@@ -155,4 +162,6 @@ QImage referenceText(QSize size, const QString& text, QRgb color, QRgb backgroun
     return image;
 }
 
-QImage crop(const QImage& image, const QRect& rect) { return image.copy(rect); }
+QImage crop(const QImage& image, const QRect& rect) {
+    return image.copy(rect);
+}

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "support/RecordingPrompts.h"
 #include "document/MessageQueueLink.h"
+#include "support/RecordingPrompts.h"
 #include "view/ChildView.h"
 
 #include <QImage>

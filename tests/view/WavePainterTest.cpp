@@ -108,8 +108,8 @@ TEST_F(WavePixels, GridColumnsEvery25And100Frames) {
             QRgb colour;
         };
         // Frame 0 is a multiple of 100 as well, so it takes the 100-frame pen.
-        for (const Case& c : {Case{0, hundred}, Case{25, dim}, Case{50, dim}, Case{75, dim}, Case{100, hundred},
-                              Case{200, hundred}, Case{225, dim}}) {
+        for (const Case& c : {Case{0, hundred}, Case{25, dim}, Case{50, dim}, Case{75, dim},
+                              Case{100, hundred}, Case{200, hundred}, Case{225, dim}}) {
             // Full height over the wave column, end row left out.
             EXPECT_EQ(at(image, c.frame, T + 10), c.colour) << "frame " << c.frame;
             EXPECT_EQ(at(image, c.frame, T + 210), c.colour) << "frame " << c.frame;

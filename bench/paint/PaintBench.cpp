@@ -1,0 +1,165 @@
+// Renders the view's paint pipeline offscreen and reports the time per paint.
+//
+//   kerfline_paint_bench [--width 1920] [--height 1080] [--breakpoints 200] [--paints 500]
+//                        [--mp3 file.mp3] [--png out.png]
+//
+// Without --mp3 it paints a 10-second and a 10-hour file of synthetic levels side by side, so the
+// cost per paint can be compared: it must not grow with the length of the file.
+#include "document/MessageQueueLink.h"
+#include "document/UserPrompts.h"
+#include "engine/FileScan.h"
+#include "view/ChildView.h"
+
+#include <QApplication>
+#include <QImage>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+
+namespace {
+
+class SilentPrompts final : public UserPrompts {
+public:
+    void messageBox(const std::string&, const std::string&, MessageIcon) override {}
+    std::optional<std::filesystem::path> chooseFolder(const std::string&) override { return std::nullopt; }
+    std::optional<std::filesystem::path> chooseSaveFile(const std::string&, const std::string&,
+                                                        const std::string&) override {
+        return std::nullopt;
+    }
+};
+
+struct Options {
+    int width = 1920;
+    int height = 1080;
+    int breakPoints = 200;
+    int paints = 500;
+    std::string mp3;
+    std::string png;
+};
+
+Options parse(int argc, char** argv) {
+    Options options;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string name = argv[i];
+        const char* value = argv[i + 1];
+        if (name == "--width") {
+            options.width = std::atoi(value);
+        } else if (name == "--height") {
+            options.height = std::atoi(value);
+        } else if (name == "--breakpoints") {
+            options.breakPoints = std::atoi(value);
+        } else if (name == "--paints") {
+            options.paints = std::atoi(value);
+        } else if (name == "--mp3") {
+            options.mp3 = value;
+        } else if (name == "--png") {
+            options.png = value;
+        }
+    }
+    return options;
+}
+
+// A view of the given client size whose main-window stand-in says: focused, loaded, not loading.
+struct Bench {
+    explicit Bench(const Options& options) {
+        frame.setHandler([this](unsigned message, std::uintptr_t, std::intptr_t) -> std::intptr_t {
+            if (message == UM_QUERY_VIEW_FOCUS) {
+                return 1;
+            }
+            return view ? view->answerQuery(message) : 0;
+        });
+        view = std::make_unique<CChildView>(frame, prompts);
+        const int barHeight = view->height() - view->clientArea().height();
+        view->resize(options.width, options.height + barHeight);
+    }
+    ~Bench() { view.reset(); }
+
+    MessageQueueLink frame;
+    SilentPrompts prompts;
+    std::unique_ptr<CChildView> view;
+};
+
+void placeBreakPoints(CChildView& view, int count, int width, std::uint32_t first) {
+    view.m_breakPoints.clear();
+    for (int i = 0; i < count; ++i) {
+        view.m_breakPoints.push_back(static_cast<int>(first) + (i * width) / count + 3);
+    }
+    view.m_selectedBreakPoint = view.m_breakPoints[count / 2];
+    view.m_hoverBreakPoint = view.m_breakPoints[count / 3];
+}
+
+double millisecondsPerPaint(CChildView& view, int paints, QImage& image) {
+    const QPoint pointer(view.clientArea().width() / 2, view.clientArea().height() / 2);
+    view.render(image, pointer); // warm up: font, image
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < paints; ++i) {
+        view.render(image, pointer);
+    }
+    const std::chrono::duration<double, std::milli> elapsed = std::chrono::steady_clock::now() - start;
+    return elapsed.count() / paints;
+}
+
+std::vector<int> syntheticLevels(long long frames) {
+    std::vector<int> levels(static_cast<std::size_t>(frames));
+    for (std::size_t i = 0; i < levels.size(); ++i) {
+        levels[i] = static_cast<int>(16000 + 15000 * std::sin(static_cast<double>(i) * 0.01));
+    }
+    return levels;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr) {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    }
+    // The view reads and writes its settings file: keep the user's own out of reach.
+    const std::filesystem::path dataHome = std::filesystem::temp_directory_path() / "kerfline-paint-bench";
+    setenv("XDG_DATA_HOME", dataHome.c_str(), 1);
+    const Options options = parse(argc, argv);
+    if (options.breakPoints < 1) {
+        std::fprintf(stderr, "--breakpoints must be at least 1\n");
+        return 2;
+    }
+    QApplication app(argc, argv);
+    Bench bench(options);
+    CChildView& view = *bench.view;
+    QImage image;
+
+    if (!options.mp3.empty()) {
+        mp3::LevelScan scan = mp3::scanLevels(options.mp3);
+        view.m_filePath = options.mp3;
+        view.m_frameLevels = std::move(scan.levels);
+        view.m_frameOffsets = std::move(scan.offsets);
+        view.m_cursor = mp3::FrameReader(options.mp3);
+        view.m_cursor.advance(view.frameCount() / 3);
+        view.m_loaded = true;
+        view.updateScrollBar();
+        placeBreakPoints(view, options.breakPoints, std::min(view.clientArea().width(), view.frameCount()),
+                         0);
+        const double ms = millisecondsPerPaint(view, options.paints, image);
+        std::printf("%s: %d frames, %dx%d, %d break points: %.3f ms per paint\n", options.mp3.c_str(),
+                    view.frameCount(), options.width, options.height, options.breakPoints, ms);
+    } else {
+        // 38.28 frames per second for 44.1 kHz MPEG-1 Layer III.
+        for (const double seconds : {10.0, 36000.0}) {
+            view.m_frameLevels = syntheticLevels(std::llround(seconds * 44100.0 / 1152.0));
+            view.m_loaded = true;
+            view.m_scrollFrame = static_cast<std::uint32_t>(view.frameCount() / 2);
+            view.updateScrollBar();
+            placeBreakPoints(view, options.breakPoints, options.width, view.m_scrollFrame);
+            const double ms = millisecondsPerPaint(view, options.paints, image);
+            std::printf("%8.0f s file (%d frames), %dx%d, %d break points: %.3f ms per paint\n", seconds,
+                        view.frameCount(), options.width, options.height, options.breakPoints, ms);
+        }
+    }
+    if (!options.png.empty()) {
+        image.save(QString::fromStdString(options.png));
+    }
+    return 0;
+}
