@@ -120,7 +120,8 @@ TEST_F(MarkPixels, SelectionMarkersAreDottedAndTransparent) {
             }
         }
         EXPECT_GT(dots, 100);
-        EXPECT_GT(gaps, 100);
+        // Without the focus the wave under the gaps is dim too.
+        EXPECT_GT(gaps, focused ? 100 : 0);
     }
 }
 
