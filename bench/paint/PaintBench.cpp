@@ -2,6 +2,10 @@
 //
 //   kerfline_paint_bench [--width 1920] [--height 1080] [--breakpoints 200] [--paints 500]
 //                        [--mp3 file.mp3] [--png out.png]
+//   kerfline_paint_bench --mp3 file.mp3 --screenshot out.png   (on a display, e.g. under Xvfb)
+//
+// --screenshot shows the view in a window with a few break points, points at one of them and grabs
+// the screen: the picture the real window paints, not the offscreen one.
 //
 // Without --mp3 it paints a 10-second and a 10-hour file of synthetic levels side by side, so the
 // cost per paint can be compared: it must not grow with the length of the file.
@@ -11,7 +15,11 @@
 #include "view/ChildView.h"
 
 #include <QApplication>
+#include <QCursor>
+#include <QGuiApplication>
 #include <QImage>
+#include <QPixmap>
+#include <QScreen>
 
 #include <chrono>
 #include <cmath>
@@ -40,6 +48,7 @@ struct Options {
     int paints = 500;
     std::string mp3;
     std::string png;
+    std::string screenshot;
 };
 
 Options parse(int argc, char** argv) {
@@ -59,6 +68,8 @@ Options parse(int argc, char** argv) {
             options.mp3 = value;
         } else if (name == "--png") {
             options.png = value;
+        } else if (name == "--screenshot") {
+            options.screenshot = value;
         }
     }
     return options;
@@ -112,10 +123,48 @@ std::vector<int> syntheticLevels(long long frames) {
     return levels;
 }
 
+void loadFile(CChildView& view, const std::string& path) {
+    mp3::LevelScan scan = mp3::scanLevels(path);
+    view.m_filePath = path;
+    view.m_frameLevels = std::move(scan.levels);
+    view.m_frameOffsets = std::move(scan.offsets);
+    view.m_cursor = mp3::FrameReader(path);
+    view.m_cursor.advance(view.frameCount() / 3);
+    view.m_loaded = true;
+    view.updateScrollBar();
+}
+
+int takeScreenshot(CChildView& view, const Options& options) {
+    loadFile(view, options.mp3);
+    view.m_breakPoints = {40, 150, 260, 300};
+    view.m_selectedBreakPoint = 150;
+    view.setWindowTitle("Kerfline view");
+    view.show();
+    view.activateWindow();
+    view.setFocus();
+    // The pointer over the 'P' button of the break point at 260.
+    QCursor::setPos(view.mapToGlobal(QPoint(260 + 40, 80)));
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(800);
+    while (std::chrono::steady_clock::now() < until) {
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+        view.update();
+    }
+    const QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0);
+    shot.save(QString::fromStdString(options.screenshot));
+    std::printf("screen grabbed into %s (%dx%d)\n", options.screenshot.c_str(), shot.width(), shot.height());
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    if (std::getenv("QT_QPA_PLATFORM") == nullptr) {
+    const bool onDisplay =
+        std::getenv("DISPLAY") != nullptr && std::strstr(std::getenv("DISPLAY"), ":") != nullptr;
+    bool wantsScreenshot = false;
+    for (int i = 1; i < argc; ++i) {
+        wantsScreenshot = wantsScreenshot || std::strcmp(argv[i], "--screenshot") == 0;
+    }
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr && !(wantsScreenshot && onDisplay)) {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     }
     // The view reads and writes its settings file: keep the user's own out of reach.
@@ -131,6 +180,9 @@ int main(int argc, char** argv) {
     CChildView& view = *bench.view;
     QImage image;
 
+    if (!options.screenshot.empty() && !options.mp3.empty()) {
+        return takeScreenshot(view, options);
+    }
     if (!options.mp3.empty()) {
         mp3::LevelScan scan = mp3::scanLevels(options.mp3);
         view.m_filePath = options.mp3;
