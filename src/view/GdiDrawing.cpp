@@ -33,14 +33,6 @@ QRect lineRect(QPoint from, QPoint to, int width) {
     return {};
 }
 
-// The last point a line actually covers.
-QPoint lastPoint(QPoint from, QPoint to) {
-    if (from.x() == to.x()) {
-        return {to.x(), to.y() > from.y() ? to.y() - 1 : to.y() + 1};
-    }
-    return {to.x() > from.x() ? to.x() - 1 : to.x() + 1, to.y()};
-}
-
 } // namespace
 
 QImage* directImage(QPainter& dc) {
@@ -138,12 +130,8 @@ void dottedLine(QPainter& dc, QPoint from, QPoint to, const QColor& color) {
     dc.setPen(pen);
     const Qt::BGMode mode = dc.backgroundMode();
     dc.setBackgroundMode(Qt::TransparentMode);
-    const QPoint last = lastPoint(from, to);
-    if (last == from) {
-        dc.drawPoint(from);
-    } else {
-        dc.drawLine(from, last);
-    }
+    // A flat cap leaves the end point out, as the line drawing of the painters expects.
+    dc.drawLine(from, to);
     dc.setBackgroundMode(mode);
     dc.setPen(previous);
 }

@@ -1,6 +1,7 @@
 #include "ViewHarness.h"
 
 #include "support/TestFiles.h"
+#include "view/BreakPointsPainter.h"
 
 #include <gtest/gtest.h>
 
@@ -122,6 +123,46 @@ TEST_F(MarkPixels, SelectionMarkersAreDottedAndTransparent) {
         EXPECT_GT(dots, 100);
         // Without the focus the wave under the gaps is dim too.
         EXPECT_GT(gaps, focused ? 100 : 0);
+    }
+}
+
+TEST_F(MarkPixels, RowWiseMarksMatchMarksDrawnOneByOne) {
+    // Marks close enough to cover each other's texts, buttons and selection markers.
+    std::vector<int> levels(800, 0);
+    for (std::size_t i = 0; i < levels.size(); i += 3) {
+        levels[i] = 30000;
+    }
+    harness.setLevels(levels);
+    const QImage under = harness.render();
+    const BreakPointList list = {100, 103, 110, 200, 200, 204, 450, 799, 0, 1};
+    auto paintMarks = [&](bool clipped) {
+        QImage image = under.copy();
+        QPainter dc(&image);
+        dc.setBackgroundMode(Qt::OpaqueMode);
+        if (clipped) {
+            dc.setClipRect(image.rect()); // no direct pixel access: every mark drawn through the painter
+        }
+        BreakPointsPainter::Buttons buttons;
+        BreakPointsPainter(dc, image.rect(), kParams, harness.frame, list, 103, 200, 0, image.width(),
+                           buttons, QPoint(112, 80))
+            .paint();
+        dc.end();
+        return image;
+    };
+    for (const bool focused : {true, false}) {
+        harness.focused = focused;
+        const QImage direct = paintMarks(false);
+        const QImage drawn = paintMarks(true);
+        int differences = 0;
+        for (int y = 0; y < direct.height(); ++y) {
+            for (int x = 0; x < direct.width(); ++x) {
+                if (direct.pixel(x, y) != drawn.pixel(x, y) && ++differences <= 5) {
+                    ADD_FAILURE() << "focused " << focused << " at " << x << "," << y << ": " << std::hex
+                                  << direct.pixel(x, y) << " vs " << drawn.pixel(x, y);
+                }
+            }
+        }
+        EXPECT_EQ(differences, 0);
     }
 }
 
