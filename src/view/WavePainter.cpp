@@ -7,35 +7,27 @@
 
 namespace {
 
-// Column k covers rows spanTop[k] up to, not including, spanEnd[k]. Written row by row: the same
-// pixels as drawing each column on its own, without a cache miss per pixel.
-void drawColumnsByRows(QImage& image, int left, const std::vector<int>& spanTop,
-                       const std::vector<int>& spanEnd, QRgb pixel) {
+// Column k covers rows spanTop[k] up to, not including, spanEnd[k]. The columns are written in
+// groups as wide as a cache line: the rows a group touches stay in the cache while its columns are
+// filled, instead of a cache miss for every pixel of a one-pixel column.
+void drawColumns(QImage& image, int left, const std::vector<int>& spanTop, const std::vector<int>& spanEnd,
+                 QRgb pixel) {
+    constexpr int kGroup = 16; // 64 bytes of 32-bit pixels
     const int columns = static_cast<int>(spanTop.size());
     const int firstColumn = std::max(0, -left);
     const int lastColumn = std::min(columns, image.width() - left);
-    if (firstColumn >= lastColumn) {
-        return;
-    }
-    int rowFrom = image.height();
-    int rowTo = 0;
-    for (int k = firstColumn; k < lastColumn; ++k) {
-        if (spanEnd[k] > spanTop[k]) {
-            rowFrom = std::min(rowFrom, spanTop[k]);
-            rowTo = std::max(rowTo, spanEnd[k]);
-        }
-    }
-    rowFrom = std::max(rowFrom, 0);
-    rowTo = std::min(rowTo, image.height());
     uchar* const bits = image.bits();
     const qsizetype stride = image.bytesPerLine();
-    for (int y = rowFrom; y < rowTo; ++y) {
-        QRgb* const row = reinterpret_cast<QRgb*>(bits + y * stride) + left;
-        for (int k = firstColumn; k < lastColumn; ++k) {
-            // Branch-free so that the compiler can do several columns at once.
-            const bool inside =
-                static_cast<unsigned>(y - spanTop[k]) < static_cast<unsigned>(spanEnd[k] - spanTop[k]);
-            row[k] = inside ? pixel : row[k];
+    const int height = image.height();
+    for (int group = firstColumn; group < lastColumn; group += kGroup) {
+        const int groupEnd = std::min(lastColumn, group + kGroup);
+        for (int k = group; k < groupEnd; ++k) {
+            const int from = std::max(spanTop[k], 0);
+            const int to = std::min(spanEnd[k], height);
+            uchar* pixelAddress = bits + from * stride + static_cast<qsizetype>(left + k) * 4;
+            for (int y = from; y < to; ++y, pixelAddress += stride) {
+                *reinterpret_cast<QRgb*>(pixelAddress) = pixel;
+            }
         }
     }
 }
@@ -85,7 +77,7 @@ void WavePainter::paint() {
         spanEnd[k] = spanTop[k] + a;
     }
     if (QImage* image = gdi::directImage(*dc)) {
-        drawColumnsByRows(*image, left, spanTop, spanEnd, waveColor.rgb());
+        drawColumns(*image, left, spanTop, spanEnd, waveColor.rgb());
     } else {
         for (int k = 0; k < columns; ++k) {
             gdi::solidLine(*dc, {left + k, spanTop[k]}, {left + k, spanEnd[k]}, 1, waveColor);
