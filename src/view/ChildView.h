@@ -78,7 +78,7 @@ public:
     };
     // The first button of the last paint that contains the point.
     std::optional<ButtonHit> hitButton(QPoint clientPoint) const;
-    // The tooltip of the button at the point; empty when there is none.
+    // The tooltip text of a button letter; empty for any other letter.
     static QString buttonTooltip(char16_t letter);
 
     // Runs the paint pipeline into `image` (resized to the client area) with the pointer at `pointer`
