@@ -7,8 +7,9 @@
 // --screenshot shows the view in a window with a few break points, points at one of them and grabs
 // the screen: the picture the real window paints, not the offscreen one.
 //
-// Without --mp3 it paints a 10-second and a 10-hour file of synthetic levels side by side, so the
-// cost per paint can be compared: it must not grow with the length of the file.
+// Without --mp3 it paints a 10-second, a 1-hour and a 10-hour file of synthetic levels side by side:
+// the cost per paint grows with the visible columns (the 10-second file fills 383 of them), never
+// with the length of the file.
 #include "document/MessageQueueLink.h"
 #include "document/UserPrompts.h"
 #include "engine/FileScan.h"
@@ -222,14 +223,16 @@ int main(int argc, char** argv) {
         report(options.mp3.c_str(), view, options, timePaints(view, options.paints, image));
     } else {
         // 38.28 frames per second for 44.1 kHz MPEG-1 Layer III.
-        for (const double seconds : {10.0, 36000.0}) {
+        for (const double seconds : {10.0, 3600.0, 36000.0}) {
             view.m_frameLevels = syntheticLevels(std::llround(seconds * 44100.0 / 1152.0));
             view.m_loaded = true;
             view.m_scrollFrame = static_cast<std::uint32_t>(view.frameCount() / 2);
             view.updateScrollBar();
             placeBreakPoints(view, options.breakPoints, options.width, view.m_scrollFrame);
-            report(seconds < 100 ? "10-second file" : "10-hour file", view, options,
-                   timePaints(view, options.paints, image));
+            report(seconds < 100    ? "10-second file"
+                   : seconds < 4000 ? "1-hour file"
+                                    : "10-hour file",
+                   view, options, timePaints(view, options.paints, image));
         }
     }
     if (!options.png.empty()) {
