@@ -1,9 +1,22 @@
 #pragma once
 
 #include "document/SplitDocument.h"
+#include "playback/Player.h"
+#include "view/ButtonPainter.h"
 #include "view/QtWindowLink.h"
 
+#include <QImage>
+#include <QPoint>
+#include <QRect>
 #include <QWidget>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class QScrollBar;
+class SoundOutput;
 
 // Holds the view's own message link so that it exists before the document base that refers to it.
 struct ChildViewLink {
@@ -11,16 +24,106 @@ struct ChildViewLink {
     QtWindowLink m_viewLink;
 };
 
-// The waveform view: the central widget of the main window and the owner of the document.
+// The waveform view: the central widget of the main window and the owner of the document. One
+// pixel column shows one frame; the top HEADER_HEIGHT rows hold the lights and labels.
 class CChildView : public QWidget, private ChildViewLink, public SplitDocument {
     Q_OBJECT
 public:
     CChildView(WindowLink& frame, UserPrompts& prompts, QWidget* parent = nullptr);
+    // With a sound output of the caller's choice (tests, or a device picked by the shell).
+    CChildView(WindowLink& frame, UserPrompts& prompts, std::unique_ptr<SoundOutput> output,
+               QWidget* parent = nullptr);
     ~CChildView() override;
 
     // The link through which threads reach this view.
     WindowLink& viewLink() { return m_viewLink; }
 
     std::intptr_t handleMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override;
+    // The main window answers UM_QUERY_LOADING, UM_QUERY_LOADED and UM_QUERY_VIEW_FOCUS with this.
+    std::intptr_t answerQuery(unsigned message) const;
+
+    // Document hooks. Each may be called from a worker thread; the work is done on the GUI thread.
     void invalidateView() override;
+    void updateScrollBar() override;
+    void setScrollPosition(int frame) override;
+    void stopPlayback() override;
+
+    // The client area: the widget without the scroll bar. W and H of the painters.
+    QRect clientArea() const;
+
+    // --- Scrolling (m_scrollFrame is the first visible frame)
+    void scrollLineLeft();
+    void scrollLineRight();
+    void scrollPageLeft();
+    void scrollPageRight();
+    void scrollToStart();
+    void scrollToEnd();
+    // `delta` is the wheel distance, 120 per notch, positive away from the user.
+    void scrollWheel(int delta);
+
+    // The frame under the mouse pointer, read from the system at the time of the call and clamped to
+    // 0..F (F when right of the last frame); -1 while loading or when F = 0.
+    int pointerFrame() const;
+    int pointerFrameAt(QPoint clientPoint) const;
+
+    // --- Hit tests
+    using SplitDocument::hitBreakPoint;
+    // The first break point in list order within 6 frames of pointerFrame(); -1 while loading, when
+    // F = 0 or when none is near.
+    int hitBreakPoint() const;
+    struct ButtonHit {
+        char16_t letter;
+        int breakPoint;
+        QRect area;
+    };
+    // The first button of the last paint that contains the point.
+    std::optional<ButtonHit> hitButton(QPoint clientPoint) const;
+    // The tooltip text of a button letter; empty for any other letter.
+    static QString buttonTooltip(char16_t letter);
+
+    // Runs the paint pipeline into `image` (resized to the client area) with the pointer at `pointer`
+    // in client coordinates. paintEvent uses it and copies the image to the window in one step.
+    void render(QImage& image, QPoint pointer);
+
+    Player& player() { return m_player; }
+    std::uint32_t scrollFrame() const { return m_scrollFrame; }
+    const std::vector<std::unique_ptr<ButtonPainter>>& buttons() const { return m_buttons; }
+
+    // --- Painting state
+    std::uint32_t m_scrollFrame = 0;
+    QImage m_waveCache;
+    std::uint32_t m_cacheFrame = 0;
+    bool m_cacheFocus = false;
+    QRect m_cacheRect{0, 0, 0, 0};
+    std::vector<std::unique_ptr<ButtonPainter>> m_buttons;
+
+protected:
+    bool event(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+
+private:
+    void onScrollAction(int action);
+    void applyScrollBar();
+    void setScrollFrame(long long frame);
+    bool isLoading() const { return m_loadThread.isSet(); }
+    // The user may move the play cursor: a file with frames, no load, and not playing unless Ctrl is held.
+    bool mayMoveCursor() const;
+    bool selectionInList() const;
+    QPoint pointerInClient() const;
+
+    QScrollBar* m_scrollBar = nullptr;
+    QImage m_image;
+    Player m_player;
 };
+
+// The one view of the process.
+extern CChildView* g_view;

@@ -27,5 +27,6 @@ void QtWindowLink::post(unsigned message, std::uintptr_t wParam, std::intptr_t l
         return;
     }
     QMetaObject::invokeMethod(
-        receiver, [this, message, wParam, lParam] { m_handler(message, wParam, lParam); }, Qt::QueuedConnection);
+        receiver, [this, message, wParam, lParam] { m_handler(message, wParam, lParam); },
+        Qt::QueuedConnection);
 }

@@ -1,0 +1,286 @@
+#include "ViewHarness.h"
+
+#include "engine/FileScan.h"
+#include "support/TestFiles.h"
+#include "view/NoSoundOutput.h"
+
+#include <QApplication>
+#include <QHelpEvent>
+#include <QToolTip>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace {
+
+// The editing operations and the player's cursor moves are built by other parts of the program; the
+// tests that go through them wait until they are there.
+bool editingOperationsPresent() {
+    MessageQueueLink link;
+    RecordingPrompts prompts;
+    SplitDocument document(link, link, prompts);
+    document.m_frameLevels = {0, 0, 0};
+    document.m_breakPoints = {1};
+    return document.hitBreakPoint(2) == 1;
+}
+
+bool cursorMovesPresent() {
+    MessageQueueLink link;
+    RecordingPrompts prompts;
+    SplitDocument document(link, link, prompts);
+    const mp3::LevelScan scan = mp3::scanLevels(testing_support::fixture("ten-seconds.mp3"));
+    document.m_frameLevels = scan.levels;
+    document.m_frameOffsets = scan.offsets;
+    document.m_filePath = testing_support::fixture("ten-seconds.mp3");
+    document.m_cursor = mp3::FrameReader(document.m_filePath);
+    Player player(document, std::make_unique<NoSoundOutput>());
+    player.moveCursorTo(5);
+    return document.m_cursor.frameNumber() == 5;
+}
+
+#define REQUIRE_EDITING()                                                                                    \
+    if (!editingOperationsPresent()) {                                                                       \
+        GTEST_SKIP() << "break point editing operations are not built yet";                                  \
+    }
+#define REQUIRE_CURSOR_MOVES()                                                                               \
+    if (!cursorMovesPresent()) {                                                                             \
+        GTEST_SKIP() << "the player's cursor moves are not built yet";                                       \
+    }
+
+// The ten-second fixture (385 frames) in a view 800 columns wide.
+class Input : public ::testing::Test {
+protected:
+    Input() : harness(800, 400) {
+        harness.load(testing_support::fixture("ten-seconds.mp3"));
+        harness.frame.clearRecords();
+    }
+
+    CChildView& view() { return *harness.view; }
+    std::vector<std::string> log() { return harness.frame.logLines(); }
+    int cursor() { return view().m_cursor.frameNumber(); }
+    // Paints once so that the buttons of the visible marks exist.
+    void paint() { harness.render(QPoint(-100, -100)); }
+    std::size_t sent(unsigned message) {
+        const auto records = harness.frame.records();
+        return static_cast<std::size_t>(std::count_if(
+            records.begin(), records.end(), [message](const auto& r) { return r.message == message; }));
+    }
+
+    ViewHarness harness;
+    const int row = 300; // a row of the wave area, clear of the buttons
+};
+
+TEST_F(Input, ClickWithinSixFramesSelectsAndLogsAMoveWithTheSameValue) {
+    REQUIRE_EDITING();
+    view().m_breakPoints = {100};
+    harness.click(QPoint(106, row));
+    EXPECT_EQ(view().m_selectedBreakPoint, 100);
+    EXPECT_EQ(view().m_breakPoints, BreakPointList{100});
+    EXPECT_EQ(log(), (std::vector<std::string>{"Starting to move break point from 100 F",
+                                               "Break point has been moved to 100 F"}));
+    EXPECT_FALSE(view().m_mouseDown);
+    EXPECT_FALSE(view().m_dragging);
+}
+
+TEST_F(Input, ClickSevenFramesAwayMovesTheCursorAndSelectsNothing) {
+    REQUIRE_EDITING();
+    REQUIRE_CURSOR_MOVES();
+    view().m_breakPoints = {100};
+    view().m_selectedBreakPoint = 100;
+    harness.click(QPoint(107, row));
+    EXPECT_EQ(view().m_selectedBreakPoint, -1);
+    EXPECT_EQ(cursor(), 107);
+    EXPECT_TRUE(log().empty());
+}
+
+TEST_F(Input, TheEarlierBreakPointInListOrderWins) {
+    REQUIRE_EDITING();
+    view().m_breakPoints = {104, 100};
+    harness.click(QPoint(102, row));
+    EXPECT_EQ(view().m_selectedBreakPoint, 104);
+    harness.pointAt(QPoint(102, row));
+    EXPECT_EQ(view().hitBreakPoint(), 104);
+}
+
+TEST_F(Input, DraggingMovesTheBreakPointLiveAndClampsToTheFile) {
+    REQUIRE_EDITING();
+    view().m_breakPoints = {100};
+    harness.press(QPoint(100, row));
+    harness.move(QPoint(150, row));
+    EXPECT_EQ(view().m_breakPoints, BreakPointList{150});
+    harness.move(QPoint(700, row)); // right of the last frame
+    EXPECT_EQ(view().m_breakPoints, BreakPointList{385});
+    harness.release(QPoint(700, row));
+    EXPECT_EQ(view().m_selectedBreakPoint, 385);
+    EXPECT_EQ(log().back(), "Break point has been moved to 385 F");
+}
+
+TEST_F(Input, DoubleClickRightOfTheLastFrameAddsF) {
+    REQUIRE_EDITING();
+    harness.doubleClick(QPoint(600, row));
+    EXPECT_EQ(view().m_breakPoints, BreakPointList{385});
+    EXPECT_EQ(view().m_selectedBreakPoint, 385);
+    const std::vector<std::string> lines = log();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "Break point has been added at 385 F"), lines.end());
+}
+
+TEST_F(Input, PlainClickMovesTheCursorToThePointerFrame) {
+    REQUIRE_CURSOR_MOVES();
+    harness.click(QPoint(200, row));
+    EXPECT_EQ(cursor(), 200);
+    harness.press(QPoint(10, row));
+    harness.move(QPoint(40, row));
+    EXPECT_EQ(cursor(), 40); // the cursor follows while the button is held
+    harness.release(QPoint(40, row));
+    harness.click(QPoint(700, row)); // right of the last frame: F, one past the last frame
+    EXPECT_NE(cursor(), 40);
+}
+
+TEST_F(Input, PressOnAButtonReleaseElsewhereActsAsAPlainClick) {
+    REQUIRE_EDITING();
+    view().m_breakPoints = {100};
+    paint();
+    harness.press(QPoint(123, 80)); // 'R'
+    EXPECT_FALSE(view().m_mouseDown);
+    harness.release(QPoint(250, row));
+    EXPECT_EQ(view().m_breakPoints, BreakPointList{100}); // no removal
+    EXPECT_TRUE(log().empty());
+    if (cursorMovesPresent()) {
+        EXPECT_EQ(cursor(), 250);
+    }
+}
+
+TEST_F(Input, ReleaseOverAButtonWhileDraggingActsAndEndsTheDrag) {
+    REQUIRE_EDITING();
+    view().m_breakPoints = {100, 200};
+    paint();
+    harness.press(QPoint(100, row));
+    harness.move(QPoint(110, row));
+    EXPECT_EQ(view().m_breakPoints, (BreakPointList{110, 200}));
+    // The buttons are those of the last paint: 'R' of the break point at 200.
+    harness.release(QPoint(223, 80));
+    EXPECT_FALSE(view().m_dragging);
+    EXPECT_FALSE(view().m_dragIt.has_value());
+    EXPECT_EQ(view().m_breakPoints, BreakPointList{110});
+    const std::vector<std::string> lines = log();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "Break point at frame 200 F has been deleted!"),
+              lines.end());
+    EXPECT_EQ(lines.back(), "Break point has been moved to 110 F");
+}
+
+TEST_F(Input, ButtonsOfTheLastPaintOnly) {
+    view().m_breakPoints = {100};
+    EXPECT_FALSE(view().hitButton(QPoint(123, 80)));
+    paint();
+    const auto hit = view().hitButton(QPoint(123, 80));
+    ASSERT_TRUE(hit);
+    EXPECT_EQ(hit->letter, u'R');
+    EXPECT_EQ(hit->breakPoint, 100);
+    // Right and bottom edges excluded, left and top included.
+    EXPECT_TRUE(view().hitButton(QPoint(105, 76)));
+    EXPECT_FALSE(view().hitButton(QPoint(118, 80)));
+    EXPECT_FALSE(view().hitButton(QPoint(110, 89)));
+}
+
+TEST_F(Input, HeldRightKeyNudgesOnceOnTheRealRelease) {
+    REQUIRE_EDITING();
+    view().m_breakPoints = {100};
+    view().m_selectedBreakPoint = 100;
+    for (int i = 0; i < 5; ++i) {
+        harness.keyRelease(Qt::Key_Right, true); // auto-repeat
+    }
+    harness.keyRelease(Qt::Key_Right);
+    EXPECT_EQ(view().m_breakPoints, BreakPointList{101});
+    EXPECT_EQ(log(), std::vector<std::string>{"Move break point from 100 to 101"});
+    harness.keyRelease(Qt::Key_Left);
+    EXPECT_EQ(view().m_breakPoints, BreakPointList{100});
+    EXPECT_EQ(view().scrollFrame(), 0u);
+}
+
+TEST_F(Input, ArrowKeysScrollWhenTheSelectionIsNotInTheList) {
+    harness.setLevels(std::vector<int>(5000, 0));
+    view().m_breakPoints = {100};
+    view().m_selectedBreakPoint = 50;
+    view().m_scrollFrame = 10;
+    harness.keyRelease(Qt::Key_Right);
+    EXPECT_EQ(view().scrollFrame(), 11u);
+    harness.keyRelease(Qt::Key_Left);
+    harness.keyRelease(Qt::Key_Left);
+    EXPECT_EQ(view().scrollFrame(), 9u);
+    EXPECT_EQ(view().m_breakPoints, BreakPointList{100});
+}
+
+TEST_F(Input, DeleteKeyDeletesTheSelection) {
+    REQUIRE_EDITING();
+    view().m_breakPoints = {100, 100};
+    view().m_selectedBreakPoint = 100;
+    harness.keyRelease(Qt::Key_Delete);
+    harness.keyRelease(Qt::Key_Delete);
+    harness.keyRelease(Qt::Key_Delete);
+    EXPECT_TRUE(view().m_breakPoints.empty());
+    EXPECT_EQ(harness.frame.logLines(Error),
+              std::vector<std::string>{"No break point has been selected, delete action canceled!"});
+}
+
+TEST_F(Input, KeyASendsAddBreakPointToTheMainWindow) {
+    harness.keyRelease(Qt::Key_A);
+    EXPECT_EQ(sent(UM_ADD_BREAKPOINT), 1u);
+    harness.keyRelease(Qt::Key_A, true);
+    harness.keyRelease(Qt::Key_B);
+    EXPECT_EQ(sent(UM_ADD_BREAKPOINT), 1u);
+}
+
+TEST_F(Input, NoButtonActionWhileLoading) {
+    REQUIRE_EDITING();
+    view().m_breakPoints = {100};
+    harness.startLoading();
+    view().viewLink().send(UM_BREAKPOINT_BUTTON, 'R', 100);
+    harness.stopLoading();
+    EXPECT_EQ(view().m_breakPoints, BreakPointList{100});
+    view().viewLink().send(UM_BREAKPOINT_BUTTON, 'R', 100);
+    EXPECT_TRUE(view().m_breakPoints.empty());
+}
+
+TEST_F(Input, HitTestsFindNothingWhileLoading) {
+    view().m_breakPoints = {100};
+    harness.pointAt(QPoint(100, row));
+    harness.startLoading();
+    EXPECT_EQ(view().hitBreakPoint(), -1);
+    EXPECT_EQ(view().pointerFrame(), -1);
+}
+
+TEST_F(Input, TooltipsNameTheButtonsAction) {
+    view().m_breakPoints = {100, 100};
+    paint();
+    struct Case {
+        QPoint point;
+        QString text;
+    };
+    for (const Case& c :
+         {Case{{110, 80}, "Save the block from current break point to next"},
+          Case{{125, 80}, "Remove the break point"}, Case{{140, 80}, "Play from the break point"}}) {
+        QHelpEvent event(QEvent::ToolTip, c.point, view().mapToGlobal(c.point));
+        QApplication::sendEvent(&view(), &event);
+        EXPECT_TRUE(QToolTip::isVisible()) << c.text.toStdString();
+        EXPECT_EQ(QToolTip::text(), c.text);
+    }
+    // Two stacked buttons of equal break points: the first one answers.
+    const auto hit = view().hitButton(QPoint(125, 80));
+    ASSERT_TRUE(hit);
+    EXPECT_EQ(hit->area, view().buttons()[1]->area);
+    // Away from the buttons the request is left unhandled.
+    QHelpEvent away(QEvent::ToolTip, QPoint(300, row), view().mapToGlobal(QPoint(300, row)));
+    QApplication::sendEvent(&view(), &away);
+    EXPECT_FALSE(away.isAccepted());
+}
+
+TEST_F(Input, SpaceStartsPlaybackToTheEndOfTheFile) {
+    view().m_playEnd = view().m_cursor;
+    harness.keyRelease(Qt::Key_Space);
+    // The output has no device, so nothing plays, but the stop position is the end of the file.
+    EXPECT_TRUE(view().m_playEnd.atEnd());
+    EXPECT_FALSE(view().player().isPlaying());
+}
+
+} // namespace
