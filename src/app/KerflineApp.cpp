@@ -13,7 +13,8 @@
 namespace {
 
 // With KERFLINE_REPORT_SHOWN set, the program prints the wall-clock time (ms since the epoch) at
-// which its main window was first exposed, so a script can measure start-up from outside.
+// which its main window (and its native id) was first exposed, so a script can measure start-up
+// from outside and find the window.
 class ShownReporter final : public QObject {
 public:
     using QObject::QObject;
@@ -21,7 +22,8 @@ public:
         if (event->type() == QEvent::Expose) {
             auto* window = qobject_cast<QWindow*>(watched);
             if (window != nullptr && window->isExposed()) {
-                std::fprintf(stderr, "kerfline: window shown at %lld\n",
+                std::fprintf(stderr, "kerfline: window 0x%llx shown at %lld\n",
+                             static_cast<unsigned long long>(window->winId()),
                              static_cast<long long>(QDateTime::currentMSecsSinceEpoch()));
                 std::fflush(stderr);
                 watched->removeEventFilter(this);
