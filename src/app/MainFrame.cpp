@@ -4,6 +4,7 @@
 #include "app/AddBreakPointDialog.h"
 #include "app/AppIcon.h"
 #include "app/CommandIds.h"
+#include "app/ID3TagEditor.h"
 #include "app/LockKeys.h"
 #include "app/MoreBreakPointsDialog.h"
 #include "app/OutputWnd.h"
@@ -11,8 +12,17 @@
 #include "app/PreferencesSheet.h"
 #include "app/QtPrompts.h"
 #include "app/RecentFileList.h"
+#include "app/SaveBlockDialog.h"
 #include "app/ShellChildView.h"
 #include "settings/PreferencesFile.h"
+
+#if __has_include("output/SaveAll.h")
+#include "output/SaveAll.h"
+#define KERFLINE_HAVE_SAVE_ALL 1
+#else
+// Save All arrives with the output layer.
+#define KERFLINE_HAVE_SAVE_ALL 0
+#endif
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
@@ -413,7 +423,9 @@ void CMainFrame::onOpen() {
 }
 
 void CMainFrame::onSaveAll() {
-    // Save All lands with the output layer: saveAll(*m_view).
+#if KERFLINE_HAVE_SAVE_ALL
+    saveAll(*m_view);
+#endif
 }
 
 void CMainFrame::onSaveBlocks() {
@@ -421,7 +433,8 @@ void CMainFrame::onSaveBlocks() {
         m_prompts.messageBox(kBusyMessage, "Error", MessageIcon::Error);
         return;
     }
-    // The Save Specified Blocks dialog lands with the output layer.
+    CSaveBlockDialog dialog(*m_view, m_frameLink, m_prompts, this);
+    dialog.exec();
 }
 
 void CMainFrame::onConvertWav() {
@@ -481,7 +494,13 @@ void CMainFrame::onStop() {
 }
 
 void CMainFrame::onId3Editor() {
-    // The ID3 Tag Editor lands with the output layer's block tag operations.
+    const int rows = static_cast<int>(m_view->m_breakPoints.size()) + 1;
+    CID3TagEditor editor(m_view->m_mainTag, m_view->m_blockTags, rows, m_prompts, this);
+    // A saving thread reads the block tags: the editor's result is not stored while one runs.
+    if (editor.exec() == QDialog::Accepted && !m_view->m_saveAllThread.isSet() &&
+        !m_view->m_blockThread.isSet()) {
+        m_view->m_blockTags = editor.tags();
+    }
 }
 
 void CMainFrame::onPreferences() {

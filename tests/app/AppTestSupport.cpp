@@ -4,6 +4,7 @@
 #include "support/TestFiles.h"
 
 #include <QApplication>
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
@@ -70,8 +71,25 @@ void resetUserState() {
     std::filesystem::remove(preferencesPath(), ignored);
 }
 
+namespace {
+QPointer<QTimer>& pendingModal() {
+    static QPointer<QTimer> timer;
+    return timer;
+}
+} // namespace
+
+void cancelWhenModal() {
+    if (QTimer* timer = pendingModal()) {
+        timer->stop();
+        timer->deleteLater();
+    }
+    pendingModal() = nullptr;
+}
+
 void whenModal(std::function<void(QWidget*)> action) {
+    cancelWhenModal();
     auto* timer = new QTimer;
+    pendingModal() = timer;
     timer->setInterval(5);
     QObject::connect(timer, &QTimer::timeout, [timer, action = std::move(action)] {
         if (QWidget* modal = QApplication::activeModalWidget()) {

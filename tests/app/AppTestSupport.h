@@ -25,6 +25,8 @@ void resetUserState();
 
 // Runs `action` on the next modal dialog as soon as it is shown (from inside its exec()).
 void whenModal(std::function<void(QWidget*)> action);
+// Drops the action of whenModal when no dialog came.
+void cancelWhenModal();
 
 // Records every box and file dialog and answers them from queues (empty queue = cancel).
 class RecordingShellPrompts final : public ShellPrompts {

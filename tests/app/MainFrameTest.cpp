@@ -311,6 +311,7 @@ TEST_F(MainFrameTest, AddBreakPointMessageDoesNothingWhileSaving) {
     QApplication::processEvents();
     EXPECT_FALSE(dialogShown);
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    app_test::cancelWhenModal();
 }
 
 TEST_F(MainFrameTest, ViewMenuTogglesThePaneAndTheStatusBar) {
