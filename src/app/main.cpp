@@ -1,10 +1,11 @@
-#include <QApplication>
-#include <QLabel>
+#include "app/KerflineApp.h"
+#include "app/MainFrame.h"
 
-// Placeholder until the main window lands.
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QLabel label("Kerfline 4.0");
-    label.show();
-    return app.exec();
+    CKerflineApp app(argc, argv);
+    if (!app.initInstance()) {
+        return 1;
+    }
+    const int result = app.exec();
+    return result;
 }

@@ -1,0 +1,28 @@
+#pragma once
+
+// Command ids of the main menu. The numbers are fixed: tests, the menu and the enabling table use them.
+enum CommandId : int {
+    ID_VIEW_OUTPUT = 32772,
+    ID_SAVE_ALL = 32775,
+    ID_PREFERENCES = 32777,
+    ID_ADD_BREAKPOINT = 32778,
+    ID_PLAY = 32782,
+    ID_STOP = 32783,
+    ID_CLEAR_BREAKPOINTS = 32784,
+    ID_OPEN_MP3 = 32786,
+    ID_SAVE_BLOCKS = 32787,
+    ID_HELP_TOPICS = 32788,
+    ID_ONLINE_HELP = 32789,
+    ID_VISIT_WEBSITE = 32790,
+    ID_RECENT_NONE = 32798,
+    ID_CONVERT_WAV = 32801,
+    ID_LOAD_BREAKPOINTS = 32805,
+    ID_SAVE_BREAKPOINTS = 32806,
+    ID_MORE_BREAKPOINTS = 32807,
+    ID_ID3_EDITOR = 32808,
+    ID_APP_ABOUT = 57664,
+    ID_APP_EXIT = 57665,
+    ID_VIEW_STATUS_BAR = 59393,
+    ID_RECENT_FIRST = 1001,
+    ID_RECENT_LAST = 1101,
+};

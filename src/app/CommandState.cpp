@@ -1,0 +1,30 @@
+#include "app/CommandState.h"
+
+#include "app/CommandIds.h"
+
+bool isCommandEnabled(int id, const CommandState& state) {
+    if (id >= ID_RECENT_FIRST && id <= ID_RECENT_LAST) {
+        return true;
+    }
+    switch (id) {
+    case ID_SAVE_ALL:
+    case ID_SAVE_BLOCKS:
+    case ID_CONVERT_WAV:
+    case ID_ADD_BREAKPOINT:
+    case ID_CLEAR_BREAKPOINTS:
+        return state.canEditBreakPoints();
+    case ID_MORE_BREAKPOINTS:
+    case ID_LOAD_BREAKPOINTS:
+    case ID_SAVE_BREAKPOINTS:
+    case ID_ID3_EDITOR:
+        return state.canUseBreakPointList();
+    case ID_PLAY:
+        return !state.playing && state.frameCount >= 1 && !state.loading;
+    case ID_STOP:
+        return state.playing && state.frameCount >= 1;
+    case ID_RECENT_NONE:
+        return false;
+    default:
+        return true;
+    }
+}

@@ -1,0 +1,66 @@
+#include "app/KerflineApp.h"
+
+#include "app/AppIcon.h"
+#include "app/MainFrame.h"
+
+#include <QDateTime>
+#include <QMessageBox>
+#include <QWindow>
+
+#include <cstdio>
+#include <exception>
+
+namespace {
+
+// With KERFLINE_REPORT_SHOWN set, the program prints the wall-clock time (ms since the epoch) at
+// which its main window (and its native id) was first exposed, so a script can measure start-up
+// from outside and find the window.
+class ShownReporter final : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Expose) {
+            auto* window = qobject_cast<QWindow*>(watched);
+            if (window != nullptr && window->isExposed()) {
+                std::fprintf(stderr, "kerfline: window 0x%llx shown at %lld\n",
+                             static_cast<unsigned long long>(window->winId()),
+                             static_cast<long long>(QDateTime::currentMSecsSinceEpoch()));
+                std::fflush(stderr);
+                watched->removeEventFilter(this);
+                deleteLater();
+            }
+        }
+        return false;
+    }
+};
+
+} // namespace
+
+CKerflineApp::CKerflineApp(int& argc, char** argv) : QApplication(argc, argv) {
+    setOrganizationName(QStringLiteral("Velquorn Technology"));
+    setApplicationName(QStringLiteral("Kerfline"));
+    setApplicationDisplayName(QStringLiteral("Kerfline"));
+    setApplicationVersion(QStringLiteral("4.0"));
+    setWindowIcon(appIcon());
+}
+
+CKerflineApp::~CKerflineApp() = default;
+
+bool CKerflineApp::initInstance() {
+    try {
+        m_mainFrame = std::make_unique<CMainFrame>();
+    } catch (const std::exception& error) {
+        QMessageBox::critical(nullptr, QStringLiteral("Error"),
+                              QStringLiteral("Kerfline could not create its main window: %1")
+                                  .arg(QString::fromLocal8Bit(error.what())));
+        return false;
+    }
+    if (!qEnvironmentVariableIsEmpty("KERFLINE_REPORT_SHOWN")) {
+        m_mainFrame->winId();
+        if (QWindow* window = m_mainFrame->windowHandle()) {
+            window->installEventFilter(new ShownReporter(window));
+        }
+    }
+    m_mainFrame->show();
+    return true;
+}

@@ -1,0 +1,103 @@
+#pragma once
+
+#include "app/CommandState.h"
+#include "app/FrameLink.h"
+
+#include <QHash>
+#include <QMainWindow>
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+
+class COutputWnd;
+class CChildView;
+class QLabel;
+class QMenu;
+class QProgressBar;
+class QtPrompts;
+class RecentFileList;
+class ShellPrompts;
+
+// The main window: the menu and its command table, the status bar with the progress bar and the
+// lock-key panes, the output pane, the recent-file list, and the view that holds the document.
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    // Uses the toolkit's boxes and dialogs unless `prompts` is given (tests record them).
+    explicit CMainFrame(ShellPrompts* prompts = nullptr, QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    CChildView& view() const { return *m_view; }
+    COutputWnd& outputPane() const { return *m_output; }
+    RecentFileList& recentFiles() const { return *m_recentFiles; }
+    QProgressBar& progressBar() const { return *m_progress; }
+    QMenu& recentMenu() const { return *m_recentMenu; }
+    WindowLink& frameLink() { return m_frameLink; }
+
+    // The action of a command id (recent entries included), or null.
+    QAction* command(int id) const;
+    CommandState commandState() const;
+    // Re-evaluates the enabling and check marks of every command from the current state.
+    void updateCommands();
+
+    std::intptr_t handleMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam);
+
+    // The open routine, reached from the Open command, a drop and the recent-file list.
+    void openFile(const QString& path);
+    void openRecent(int position);
+
+protected:
+    // Whether the player is playing; the Play and Stop rules ask it.
+    virtual bool isPlaying() const;
+
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void createMenus();
+    QAction* addCommand(QMenu* menu, int id, const QString& text, const QString& prompt,
+                        void (CMainFrame::*handler)());
+    void createStatusBar();
+    void placeProgressBar();
+    void showProgress();
+    void updateLockPanes();
+    void restoreLayout();
+    void saveLayout();
+
+    void onOpen();
+    void onSaveAll();
+    void onSaveBlocks();
+    void onConvertWav();
+    void onAddBreakPoint();
+    void onMoreBreakPoints();
+    void onClearBreakPoints();
+    void onLoadBreakPoints();
+    void onSaveBreakPoints();
+    void onPlay();
+    void onStop();
+    void onId3Editor();
+    void onPreferences();
+    void onExit();
+    void onViewOutput();
+    void onViewStatusBar();
+    void onHelpTopics();
+    void onNothing();
+    void onAbout();
+
+    std::unique_ptr<QtPrompts> m_ownPrompts;
+    ShellPrompts& m_prompts;
+    FrameLink m_frameLink;
+    CChildView* m_view = nullptr;
+    COutputWnd* m_output = nullptr;
+    QMenu* m_recentMenu = nullptr;
+    std::unique_ptr<RecentFileList> m_recentFiles;
+    QHash<int, QAction*> m_commands;
+    QProgressBar* m_progress = nullptr;
+    std::int64_t m_progressPosition = 0;
+    std::int64_t m_progressEnd = 100;
+    QLabel* m_lockPanes[3] = {};
+};

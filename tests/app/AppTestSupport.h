@@ -1,0 +1,85 @@
+#pragma once
+
+#include "app/ShellPrompts.h"
+
+#include <QSettings>
+#include <QString>
+
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QWidget;
+
+namespace app_test {
+
+// The per-process home of the shell's tests (HOME and the XDG folders point into it), so the tests
+// never touch the real user's settings.
+std::filesystem::path homeDir();
+QSettings programSettings();
+// Empties the program's settings and removes the preferences file.
+void resetUserState();
+
+// Runs `action` on the next modal dialog as soon as it is shown (from inside its exec()).
+void whenModal(std::function<void(QWidget*)> action);
+// Drops the action of whenModal when no dialog came.
+void cancelWhenModal();
+
+// Records every box and file dialog and answers them from queues (empty queue = cancel).
+class RecordingShellPrompts final : public ShellPrompts {
+public:
+    struct Box {
+        std::string text;
+        std::string caption;
+        MessageIcon icon;
+    };
+    struct FileRequest {
+        std::string filter;
+        std::string defaultExtension;
+        std::string proposedName;
+        std::optional<Overwrite> overwrite; // empty for an open dialog
+    };
+
+    void messageBox(const std::string& text, const std::string& caption, MessageIcon icon) override {
+        boxes.push_back({text, caption, icon});
+    }
+    std::optional<std::filesystem::path> chooseFolder(const std::string& title) override {
+        folderTitles.push_back(title);
+        return take(folderAnswers);
+    }
+    std::optional<std::filesystem::path> chooseOpenFile(const std::string& filter,
+                                                        const std::string& defaultExtension) override {
+        fileRequests.push_back({filter, defaultExtension, "", std::nullopt});
+        return take(fileAnswers);
+    }
+    using ShellPrompts::chooseSaveFile;
+    std::optional<std::filesystem::path> chooseSaveFile(const std::string& filter,
+                                                        const std::string& defaultExtension,
+                                                        const std::string& proposedName,
+                                                        Overwrite overwrite) override {
+        fileRequests.push_back({filter, defaultExtension, proposedName, overwrite});
+        return take(fileAnswers);
+    }
+
+    std::vector<Box> boxes;
+    std::vector<std::string> folderTitles;
+    std::vector<FileRequest> fileRequests;
+    std::deque<std::optional<std::filesystem::path>> folderAnswers;
+    std::deque<std::optional<std::filesystem::path>> fileAnswers;
+
+private:
+    static std::optional<std::filesystem::path>
+    take(std::deque<std::optional<std::filesystem::path>>& answers) {
+        if (answers.empty()) {
+            return std::nullopt;
+        }
+        auto answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+};
+
+} // namespace app_test
