@@ -46,6 +46,11 @@ mpg123_handle* decoderState() {
     return handle.get();
 }
 
+// Drops buffered input and the decoder's memory of earlier frames.
+void restart(mpg123_handle* h) {
+    mpg123_open_feed(h);
+}
+
 } // namespace
 
 std::size_t decodeFrame(const std::uint8_t* frame, std::size_t length, std::uint8_t* out) {
@@ -58,6 +63,7 @@ std::size_t decodeFrame(const std::uint8_t* frame, std::size_t length, std::uint
     if (mpg123_feed(h, frame, length) != MPG123_OK) {
         return 0;
     }
+    std::size_t produced = 0;
     for (;;) {
         off_t frameNumber = 0;
         unsigned char* audio = nullptr;
@@ -66,15 +72,31 @@ std::size_t decodeFrame(const std::uint8_t* frame, std::size_t length, std::uint
         if (result == MPG123_NEW_FORMAT) {
             continue;
         }
-        if (result != MPG123_OK || audio == nullptr) {
-            return 0;
+        if (result == MPG123_OK && audio != nullptr) {
+            produced = std::min(bytes, kMaxPcmBytes);
+            std::memcpy(out, audio, produced);
         }
-        const std::size_t count = std::min(bytes, kMaxPcmBytes);
-        std::memcpy(out, audio, count);
-        return count;
+        break;
+    }
+    // Bytes the decoder did not take (a frame cut short, or junk it could not place) would be glued
+    // to the front of the next frame and spoil it.
+    long fill = 0;
+    double fillDouble = 0;
+    if (mpg123_getstate(h, MPG123_BUFFERFILL, &fill, &fillDouble) == MPG123_OK && fill > 0) {
+        restart(h);
+    }
+    return produced;
+}
+
+void resetDecoder() {
+    const std::lock_guard<std::mutex> lock(g_audioLock);
+    if (mpg123_handle* h = decoderState()) {
+        restart(h);
     }
 }
 
-std::uint64_t decoderCallCount() { return g_decoderCalls.load(std::memory_order_relaxed); }
+std::uint64_t decoderCallCount() {
+    return g_decoderCalls.load(std::memory_order_relaxed);
+}
 
 } // namespace mp3

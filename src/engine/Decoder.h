@@ -13,6 +13,10 @@ constexpr std::size_t kMaxPcmBytes = 4608;
 // gives no PCM.
 std::size_t decodeFrame(const std::uint8_t* frame, std::size_t length, std::uint8_t* out);
 
+// Forgets buffered input and the memory of earlier frames, so that what a file decodes to does not
+// depend on the file decoded before it.
+void resetDecoder();
+
 // Number of decoder calls made so far (lets tests show that a frame is decoded only once).
 std::uint64_t decoderCallCount();
 

@@ -17,6 +17,7 @@ std::string streamInfoLine(const FrameHeader& header) {
 
 LevelScan scanLevels(const std::filesystem::path& path, LevelScanObserver* observer) {
     LevelScan scan;
+    resetDecoder();
     FrameReader reader(path);
     const FrameReader end;
     if (observer) {
@@ -32,7 +33,7 @@ LevelScan scanLevels(const std::filesystem::path& path, LevelScanObserver* obser
         framePcm(reader, pcm.data());
         scan.levels.push_back(frameLevel(pcm.data()));
         scan.offsets.push_back(reader.header().offset);
-        scan.totalBytes += reader.header().frameLength();
+        scan.totalBytes += reader.frameLength();
         ++handled;
         if (observer) {
             observer->frameHandled(handled, scan.totalBytes);

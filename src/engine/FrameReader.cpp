@@ -27,7 +27,9 @@ FrameReader::FrameReader(FrameReader&&) noexcept = default;
 FrameReader& FrameReader::operator=(FrameReader&&) noexcept = default;
 FrameReader::~FrameReader() = default;
 
-bool FrameReader::isOpen() const { return m_file && m_file->isOpen(); }
+bool FrameReader::isOpen() const {
+    return m_file && m_file->isOpen();
+}
 
 void FrameReader::close() {
     if (m_file) {
@@ -152,8 +154,8 @@ void FrameReader::seekToFrame(int frame, const FrameOffsets& offsets) {
 }
 
 bool FrameReader::operator==(const FrameReader& other) const {
-    if (m_atEnd || other.m_atEnd) {
-        return m_atEnd && other.m_atEnd;
+    if (atEnd() || other.atEnd()) {
+        return atEnd() && other.atEnd();
     }
     return m_frameNumber == other.m_frameNumber && m_file == other.m_file;
 }

@@ -15,7 +15,8 @@ bool PcmCache::contains(const std::string& path, int frame) const {
         return false;
     }
     const auto& entries = file->second.entries;
-    return static_cast<std::size_t>(frame) < entries.size() && entries[static_cast<std::size_t>(frame)].present;
+    return static_cast<std::size_t>(frame) < entries.size() &&
+           entries[static_cast<std::size_t>(frame)].present;
 }
 
 std::size_t PcmCache::get(const std::string& path, int frame, std::uint8_t* out) const {
@@ -54,7 +55,9 @@ void PcmCache::put(const std::string& path, int frame, const std::uint8_t* data,
     file.bytes += length;
 }
 
-void PcmCache::clear() { m_files.clear(); }
+void PcmCache::clear() {
+    m_files.clear();
+}
 
 std::size_t PcmCache::storedBytes() const {
     std::size_t total = 0;

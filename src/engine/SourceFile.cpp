@@ -32,7 +32,9 @@ SourceFile::SourceFile(const std::filesystem::path& path) {
 #endif
 }
 
-SourceFile::~SourceFile() { close(); }
+SourceFile::~SourceFile() {
+    close();
+}
 
 void SourceFile::close() {
     if (m_fd >= 0) {
@@ -58,7 +60,8 @@ std::size_t SourceFile::rawRead(std::int64_t offset, std::uint8_t* out, std::siz
         if (_lseeki64(m_fd, offset + static_cast<std::int64_t>(total), SEEK_SET) < 0) {
             break;
         }
-        const int n = _read(m_fd, out + total, static_cast<unsigned>(std::min<std::size_t>(count - total, 1 << 30)));
+        const int n =
+            _read(m_fd, out + total, static_cast<unsigned>(std::min<std::size_t>(count - total, 1 << 30)));
 #else
         const ssize_t n = ::pread(m_fd, out + total, count - total, static_cast<off_t>(offset + total));
 #endif

@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# Times `kerfline-cli levels` against `mpg123 -t` on the same hour of 128 kbit/s stereo MP3, side by
+# side in one run, and prints the ratio and both tools' peak resident memory.
+#
+#   bench/levels-vs-mpg123.sh [BUILD_DIR] [RUNS]
+#
+# The input is made once with sox and lame and kept in BUILD_DIR/bench/.
+set -euo pipefail
+
+build=$(cd "${1:-build}" && pwd)
+runs=${2:-3}
+cli="$build/kerfline-cli"
+work="$build/bench"
+input="$work/hour-128k-stereo.mp3"
+
+for tool in sox lame mpg123 /usr/bin/time; do
+  command -v "$tool" >/dev/null || { echo "missing: $tool" >&2; exit 1; }
+done
+[ -x "$cli" ] || { echo "missing: $cli (build first)" >&2; exit 1; }
+mkdir -p "$work"
+
+make_input() {
+  local tmp parts=() i
+  tmp=$(mktemp -d)
+  # One minute of speech-like audio: bursts of tone and noise of varying pitch and length, with
+  # true silences between them. The hour repeats it sixty times.
+  for i in $(seq 0 39); do
+    sox -n -r 44100 -c 2 "$tmp/on$i.wav" synth "0.$((5 + i % 5))" sine $((180 + i * 37 % 320)) \
+      synth "0.$((5 + i % 5))" pinknoise mix vol "0.$((2 + i % 6))"
+    sox -n -r 44100 -c 2 "$tmp/off$i.wav" trim 0 "0.$((2 + i * 7 % 8))"
+    parts+=("$tmp/on$i.wav" "$tmp/off$i.wav")
+  done
+  sox "${parts[@]}" "$tmp/pattern.wav"
+  sox "$tmp/pattern.wav" "$tmp/minute.wav" repeat 2 trim 0 60
+  sox "$tmp/minute.wav" "$tmp/hour.wav" repeat 59
+  lame --quiet -b 128 "$tmp/hour.wav" "$input.part"
+  mv "$input.part" "$input"
+  rm -rf "$tmp"
+}
+
+if [ ! -s "$input" ]; then
+  echo "making $input (once)..."
+  make_input
+fi
+
+seconds() { # command...: wall-clock seconds of one run
+  local start end
+  start=$(date +%s.%N)
+  "$@" >/dev/null 2>&1
+  end=$(date +%s.%N)
+  echo "$end - $start" | bc -l
+}
+
+peak_kib() { # command...: peak resident set size in KiB
+  /usr/bin/time -v "$@" 2>&1 >/dev/null | awk -F': ' '/Maximum resident set size/ {print $2}'
+}
+
+# Warm the page cache, then alternate the two tools so that both see the same machine load.
+cat "$input" >/dev/null
+times_k=()
+times_m=()
+for _ in $(seq "$runs"); do
+  k=$(seconds "$cli" levels "$input")
+  m=$(seconds mpg123 -q -t "$input")
+  times_k+=("$k")
+  times_m+=("$m")
+  printf 'run: kerfline-cli levels %.3f s, mpg123 -t %.3f s\n' "$k" "$m"
+done
+best_k=$(printf '%s\n' "${times_k[@]}" | sort -g | head -1)
+best_m=$(printf '%s\n' "${times_m[@]}" | sort -g | head -1)
+
+frames=$("$cli" levels "$input" | wc -l)
+printf 'input: %s (%s bytes, %s frames)\n' "$input" "$(stat -c %s "$input")" "$frames"
+printf 'best of %s: kerfline-cli levels %.3f s, mpg123 -t %.3f s, ratio %.3f\n' \
+  "$runs" "$best_k" "$best_m" "$(echo "$best_k / $best_m" | bc -l)"
+printf 'peak RSS: kerfline-cli levels %s KiB, mpg123 -t %s KiB\n' \
+  "$(peak_kib "$cli" levels "$input")" "$(peak_kib mpg123 -q -t "$input")"
