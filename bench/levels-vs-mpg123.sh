@@ -43,35 +43,35 @@ if [ ! -s "$input" ]; then
   make_input
 fi
 
-seconds() { # command...: wall-clock seconds of one run
-  local start end
-  start=$(date +%s.%N)
-  "$@" >/dev/null 2>&1
-  end=$(date +%s.%N)
-  echo "$end - $start" | bc -l
-}
-
-peak_kib() { # command...: peak resident set size in KiB
-  /usr/bin/time -v "$@" 2>&1 >/dev/null | awk -F': ' '/Maximum resident set size/ {print $2}'
+measure() { # command...: "wall-seconds cpu-seconds peak-KiB" of one run
+  /usr/bin/time -f '%e %U %S %M' -o "$work/time.txt" "$@" >/dev/null 2>&1
+  awk '{printf "%s %.2f %s\n", $1, $2 + $3, $4}' "$work/time.txt"
 }
 
 # Warm the page cache, then alternate the two tools so that both see the same machine load.
 cat "$input" >/dev/null
-times_k=()
-times_m=()
+results_k=()
+results_m=()
 for _ in $(seq "$runs"); do
-  k=$(seconds "$cli" levels "$input")
-  m=$(seconds mpg123 -q -t "$input")
-  times_k+=("$k")
-  times_m+=("$m")
-  printf 'run: kerfline-cli levels %.3f s, mpg123 -t %.3f s\n' "$k" "$m"
+  k=$(measure "$cli" levels "$input")
+  m=$(measure mpg123 -q -t "$input")
+  results_k+=("$k")
+  results_m+=("$m")
+  read -r kw kc kr <<<"$k"
+  read -r mw mc mr <<<"$m"
+  printf 'run: kerfline-cli levels %s s (cpu %s s, %s KiB) | mpg123 -t %s s (cpu %s s, %s KiB)\n' \
+    "$kw" "$kc" "$kr" "$mw" "$mc" "$mr"
 done
-best_k=$(printf '%s\n' "${times_k[@]}" | sort -g | head -1)
-best_m=$(printf '%s\n' "${times_m[@]}" | sort -g | head -1)
+
+read -r best_k _ peak_k <<<"$(printf "%s\n" "${results_k[@]}" | sort -g -k1 | head -1)"
+read -r best_m _ peak_m <<<"$(printf "%s\n" "${results_m[@]}" | sort -g -k1 | head -1)"
+cpu_k=$(printf '%s\n' "${results_k[@]}" | sort -g -k2 | head -1 | cut -d' ' -f2)
+cpu_m=$(printf '%s\n' "${results_m[@]}" | sort -g -k2 | head -1 | cut -d' ' -f2)
 
 frames=$("$cli" levels "$input" | wc -l)
 printf 'input: %s (%s bytes, %s frames)\n' "$input" "$(stat -c %s "$input")" "$frames"
-printf 'best of %s: kerfline-cli levels %.3f s, mpg123 -t %.3f s, ratio %.3f\n' \
+printf 'best wall of %s: kerfline-cli levels %s s, mpg123 -t %s s, ratio %.3f\n' \
   "$runs" "$best_k" "$best_m" "$(echo "$best_k / $best_m" | bc -l)"
-printf 'peak RSS: kerfline-cli levels %s KiB, mpg123 -t %s KiB\n' \
-  "$(peak_kib "$cli" levels "$input")" "$(peak_kib mpg123 -q -t "$input")"
+printf 'best cpu (user+sys): kerfline-cli levels %s s, mpg123 -t %s s, ratio %.3f\n' \
+  "$cpu_k" "$cpu_m" "$(echo "$cpu_k / $cpu_m" | bc -l)"
+printf 'peak RSS: kerfline-cli levels %s KiB, mpg123 -t %s KiB\n' "$peak_k" "$peak_m"

@@ -129,7 +129,8 @@ FrameReader FrameReader::advanced(int n) const {
 }
 
 void FrameReader::stepBack(int n) {
-    if (!isOpen() || m_frameIndex.size() < 2 || n < 0) {
+    // On frame 0 there is nowhere to go; a reader at its end still returns to its last frame.
+    if (!isOpen() || m_frameIndex.empty() || (m_frameIndex.size() < 2 && !m_atEnd) || n < 0) {
         return;
     }
     const std::size_t removable = m_frameIndex.size() - 1;

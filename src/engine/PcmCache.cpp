@@ -9,6 +9,15 @@ PcmCache& PcmCache::instance() {
     return cache;
 }
 
+PcmCache::Chunk PcmCache::newChunk() {
+    Chunk chunk = std::make_unique_for_overwrite<std::uint8_t[]>(kChunkSize);
+    constexpr std::size_t kPage = 4096;
+    for (std::size_t at = 0; at < kChunkSize; at += kPage) {
+        static_cast<volatile std::uint8_t*>(chunk.get())[at] = 0;
+    }
+    return chunk;
+}
+
 bool PcmCache::contains(const std::string& path, int frame) const {
     const auto file = m_files.find(path);
     if (file == m_files.end() || frame < 0) {
@@ -40,7 +49,8 @@ void PcmCache::put(const std::string& path, int frame, const std::uint8_t* data,
         file.entries.resize(static_cast<std::size_t>(frame) + 1);
     }
     if (file.chunks.empty() || file.chunkUsed + length > kChunkSize) {
-        file.chunks.push_back(std::make_unique_for_overwrite<std::uint8_t[]>(kChunkSize));
+        file.chunks.push_back(file.nextChunk.valid() ? file.nextChunk.get() : newChunk());
+        file.nextChunk = std::async(std::launch::async, newChunk);
         file.chunkUsed = 0;
     }
     auto& entry = file.entries[static_cast<std::size_t>(frame)];

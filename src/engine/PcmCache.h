@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <future>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -25,6 +26,9 @@ public:
     std::size_t storedBytes() const;
 
 private:
+    using Chunk = std::unique_ptr<std::uint8_t[]>;
+    static Chunk newChunk();
+
     // Frames are stored back to back in large chunks so that a long file costs one allocation per
     // chunk rather than one per frame.
     struct FileFrames {
@@ -35,7 +39,10 @@ private:
             bool present = false;
         };
         std::vector<Entry> entries;
-        std::vector<std::unique_ptr<std::uint8_t[]>> chunks;
+        std::vector<Chunk> chunks;
+        // The chunk after the current one, being faulted in on a helper thread while frames are
+        // decoded: touching fresh memory page by page is a good part of a load's time otherwise.
+        std::future<Chunk> nextChunk;
         std::size_t chunkUsed = 0;
         std::size_t bytes = 0;
     };

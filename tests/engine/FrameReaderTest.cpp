@@ -189,6 +189,13 @@ TEST_F(FrameReaderTest, StepBackFromTheEndReturnsIntoTheStream) {
     reader.stepBack(1);
     EXPECT_FALSE(reader.atEnd());
     EXPECT_EQ(reader.frameNumber(), 2);
+
+    mp3::FrameReader single(file(frames(1)));
+    single.readNext();
+    ASSERT_TRUE(single.atEnd());
+    single.stepBack(1);
+    EXPECT_FALSE(single.atEnd());
+    EXPECT_EQ(single.frameNumber(), 0);
 }
 
 TEST_F(FrameReaderTest, EqualityNeedsTheSameFrameAndTheSameFile) {
