@@ -25,8 +25,9 @@ SourceFile::SourceFile(const std::filesystem::path& path) {
 #else
     m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     struct stat st {};
-    // A directory opens for reading on POSIX but holds no bytes to read.
-    if (m_fd >= 0 && (::fstat(m_fd, &st) != 0 || S_ISDIR(st.st_mode))) {
+    // Only regular files: a directory opens for reading on POSIX but holds no bytes, and a device
+    // such as /dev/zero would never end.
+    if (m_fd >= 0 && (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode))) {
         close();
     }
 #endif

@@ -88,6 +88,12 @@ TEST(InfoCommand, FileThatCannotBeOpenedFailsWithAMessage) {
     }
 }
 
+TEST(InfoCommand, DeviceIsRefused) {
+    const CliRun run = cli("levels /dev/zero", "2>&1");
+    EXPECT_NE(run.status, 0);
+    EXPECT_NE(run.out.find("not a regular file"), std::string::npos) << run.out;
+}
+
 TEST(InfoCommand, WrongArgumentsShowTheUsage) {
     for (const std::string arguments : {"info", "levels", "levels --raw", "info a b"}) {
         const CliRun run = cli(arguments, "2>&1");

@@ -67,6 +67,13 @@ TEST(BadInput, MissingFileAndDirectoryAreAtTheirEndAtOnce) {
     }
 }
 
+TEST(BadInput, DeviceThatNeverEndsIsNoFile) {
+    if (!std::filesystem::exists("/dev/zero")) {
+        GTEST_SKIP() << "no /dev/zero";
+    }
+    EXPECT_TRUE(mp3::FrameReader("/dev/zero").atEnd());
+}
+
 TEST(BadInput, UnreadableFileIsAtItsEndAtOnce) {
     if (geteuid() == 0) {
         GTEST_SKIP() << "permissions do not stop root";
