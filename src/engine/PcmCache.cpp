@@ -1,5 +1,6 @@
 #include "engine/PcmCache.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace mp3 {
@@ -9,8 +10,12 @@ PcmCache& PcmCache::instance() {
     return cache;
 }
 
-PcmCache::Chunk PcmCache::newChunk() {
-    Chunk chunk = std::make_unique_for_overwrite<std::uint8_t[]>(kChunkSize);
+PcmCache::Chunk PcmCache::newChunk(std::size_t size) {
+    return std::make_unique_for_overwrite<std::uint8_t[]>(size);
+}
+
+PcmCache::Chunk PcmCache::newTouchedChunk() {
+    Chunk chunk = newChunk(kChunkSize);
     constexpr std::size_t kPage = 4096;
     for (std::size_t at = 0; at < kChunkSize; at += kPage) {
         static_cast<volatile std::uint8_t*>(chunk.get())[at] = 0;
@@ -48,9 +53,17 @@ void PcmCache::put(const std::string& path, int frame, const std::uint8_t* data,
     if (static_cast<std::size_t>(frame) >= file.entries.size()) {
         file.entries.resize(static_cast<std::size_t>(frame) + 1);
     }
-    if (file.chunks.empty() || file.chunkUsed + length > kChunkSize) {
-        file.chunks.push_back(file.nextChunk.valid() ? file.nextChunk.get() : newChunk());
-        file.nextChunk = std::async(std::launch::async, newChunk);
+    if (file.chunks.empty() || file.chunkUsed + length > file.chunkSize) {
+        // Chunks grow from small to kChunkSize, so that a short file stays small. Once they are full
+        // size the file is long: the next chunk is faulted in on a helper thread meanwhile.
+        const std::size_t size = std::max(
+            length, file.chunks.empty() ? kFirstChunkSize : std::min(2 * file.chunkSize, kChunkSize));
+        const bool full = size == kChunkSize;
+        file.chunks.push_back(full && file.nextChunk.valid() ? file.nextChunk.get() : newChunk(size));
+        if (full) {
+            file.nextChunk = std::async(std::launch::async, newTouchedChunk);
+        }
+        file.chunkSize = size;
         file.chunkUsed = 0;
     }
     auto& entry = file.entries[static_cast<std::size_t>(frame)];

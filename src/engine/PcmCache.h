@@ -27,7 +27,8 @@ public:
 
 private:
     using Chunk = std::unique_ptr<std::uint8_t[]>;
-    static Chunk newChunk();
+    static Chunk newChunk(std::size_t size);
+    static Chunk newTouchedChunk();
 
     // Frames are stored back to back in large chunks so that a long file costs one allocation per
     // chunk rather than one per frame.
@@ -43,9 +44,11 @@ private:
         // The chunk after the current one, being faulted in on a helper thread while frames are
         // decoded: touching fresh memory page by page is a good part of a load's time otherwise.
         std::future<Chunk> nextChunk;
+        std::size_t chunkSize = 0;
         std::size_t chunkUsed = 0;
         std::size_t bytes = 0;
     };
+    static constexpr std::size_t kFirstChunkSize = 64u << 10;
     static constexpr std::size_t kChunkSize = 8u << 20;
 
     std::unordered_map<std::string, FileFrames> m_files;
