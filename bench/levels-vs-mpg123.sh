@@ -13,6 +13,7 @@ cli="$build/kerfline-cli"
 work="$build/bench"
 input="$work/hour-128k-stereo.mp3"
 
+# /usr/bin/time is Debian's package "time".
 for tool in sox lame mpg123 /usr/bin/time; do
   command -v "$tool" >/dev/null || { echo "missing: $tool" >&2; exit 1; }
 done
@@ -71,7 +72,7 @@ cpu_m=$(printf '%s\n' "${results_m[@]}" | sort -g -k2 | head -1 | cut -d' ' -f2)
 frames=$("$cli" levels "$input" | wc -l)
 printf 'input: %s (%s bytes, %s frames)\n' "$input" "$(stat -c %s "$input")" "$frames"
 printf 'best wall of %s: kerfline-cli levels %s s, mpg123 -t %s s, ratio %.3f\n' \
-  "$runs" "$best_k" "$best_m" "$(echo "$best_k / $best_m" | bc -l)"
+  "$runs" "$best_k" "$best_m" "$(awk -v a="$best_k" -v b="$best_m" 'BEGIN {print a / b}')"
 printf 'best cpu (user+sys): kerfline-cli levels %s s, mpg123 -t %s s, ratio %.3f\n' \
-  "$cpu_k" "$cpu_m" "$(echo "$cpu_k / $cpu_m" | bc -l)"
+  "$cpu_k" "$cpu_m" "$(awk -v a="$cpu_k" -v b="$cpu_m" 'BEGIN {print a / b}')"
 printf 'peak RSS: kerfline-cli levels %s KiB, mpg123 -t %s KiB\n' "$peak_k" "$peak_m"
