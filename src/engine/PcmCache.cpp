@@ -78,6 +78,34 @@ void PcmCache::put(const std::string& path, int frame, const std::uint8_t* data,
     file.bytes += length;
 }
 
+void PcmCache::adopt(const std::string& path, PcmCache& from) {
+    const auto source = from.m_files.find(path);
+    if (source == from.m_files.end() || &from == this) {
+        return;
+    }
+    FileFrames moved = std::move(source->second);
+    from.m_files.erase(source);
+    FileFrames& file = m_files[path];
+    const auto base = static_cast<std::uint32_t>(file.chunks.size());
+    for (auto& chunk : moved.chunks) {
+        file.chunks.push_back(std::move(chunk));
+    }
+    if (file.entries.size() < moved.entries.size()) {
+        file.entries.resize(moved.entries.size());
+    }
+    for (std::size_t frame = 0; frame < moved.entries.size(); ++frame) {
+        FileFrames::Entry entry = moved.entries[frame];
+        if (entry.present && !file.entries[frame].present) {
+            entry.chunk += base;
+            file.entries[frame] = entry;
+            file.bytes += entry.length;
+        }
+    }
+    // The last chunk is now one of the adopted ones: later frames start a chunk of their own.
+    file.chunkSize = std::max(file.chunkSize, moved.chunkSize);
+    file.chunkUsed = file.chunkSize;
+}
+
 void PcmCache::clear() {
     m_files.clear();
 }

@@ -21,6 +21,9 @@ public:
     std::size_t get(const std::string& path, int frame, std::uint8_t* out) const;
     void put(const std::string& path, int frame, const std::uint8_t* data, std::size_t length);
     void clear();
+    // Moves the frames `from` holds for `path` into this cache without copying their bytes; frames
+    // this cache holds already keep their entries.
+    void adopt(const std::string& path, PcmCache& from);
 
     // Bytes of PCM held for all files (for memory reports).
     std::size_t storedBytes() const;
