@@ -41,5 +41,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(mp3::decoderCallCount() - calls == frames);
     }
     cache.clear();
+
+    // The two-core scan meets the same frames; its levels may differ only where the decoder keeps
+    // state past the priming, which garbage streams do.
+    const mp3::LevelScan parallel = mp3::scanLevels(path, nullptr, {.minimumFrames = 0, .primingFrames = 4});
+    check(parallel.offsets == scan.offsets && parallel.totalBytes == scan.totalBytes);
+    for (int frame = 0; frame < static_cast<int>(frames); ++frame) {
+        check(cache.contains(path.string(), frame));
+    }
+    cache.clear();
     return 0;
 }

@@ -23,8 +23,9 @@ std::string streamInfoLine(const FrameHeader& header) {
 namespace {
 
 // The second half of a file decoded on a helper thread with a decoder state of its own, into a cache
-// of its own. It starts some frames early and throws their PCM away: by the first frame it keeps, its
-// decoder holds what the sequential decoder would (bit reservoir, overlap and filter bank history).
+// of its own. It starts some frames early and throws their PCM away, so that by the first frame it
+// keeps its decoder has rebuilt the bit reservoir, overlap and filter bank history of the sequential
+// one (libmpg123 may keep more than that: see ParallelDecode).
 class SecondHalf {
 public:
     SecondHalf(const std::filesystem::path& path, const FrameOffsets& offsets, int first, int priming)
