@@ -21,6 +21,10 @@ bool checkReadable(const std::string& path, std::string& problem) {
         problem = "cannot open '" + path + "': it is a folder";
         return false;
     }
+    if (!std::filesystem::is_regular_file(path, error)) {
+        problem = "cannot open '" + path + "': not a regular file";
+        return false;
+    }
     std::ifstream probe(path, std::ios::binary);
     if (!probe) {
         problem = "cannot open '" + path + "': permission denied or unreadable";

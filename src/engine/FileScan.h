@@ -33,8 +33,21 @@ public:
     virtual void frameHandled(int /*framesHandled*/, std::int64_t /*bytesHandled*/) {}
 };
 
-// Scans every frame once, decoding each through framePcm (so PcmCache ends up holding the file),
-// and returns the smoothed levels with the frame offsets.
+// How the loading scan may spread its decoding over two cores: a file of at least `minimumFrames`
+// frames has its second half decoded on a helper thread with a decoder state of its own, starting
+// `primingFrames` early so that its decoder state has caught up with the sequential one by the split.
+// Off by default (a negative `minimumFrames`): the levels come out identical, but libmpg123 can carry
+// state further than any priming, so a few samples of some low-bitrate streams differ from a
+// decode in file order, and the cache would then not hold what the player and WAV writer expect.
+struct ParallelDecode {
+    int minimumFrames = -1;
+    int primingFrames = 32;
+};
+
+// Scans every frame once, decoding each frame once (so PcmCache ends up holding the file), and
+// returns the smoothed levels with the frame offsets. The observer sees the frames in file order.
 LevelScan scanLevels(const std::filesystem::path& path, LevelScanObserver* observer = nullptr);
+LevelScan scanLevels(const std::filesystem::path& path, LevelScanObserver* observer,
+                     const ParallelDecode& parallel);
 
 } // namespace mp3

@@ -44,19 +44,26 @@ std::int32_t FrameHeader::bitrate() const {
     }
     if (version == 3) {
         switch (layer) {
-        case 3: return kBitrates[0][bitrateIndex] * 1000;
-        case 2: return kBitrates[1][bitrateIndex] * 1000;
-        case 1: return kBitrates[2][bitrateIndex] * 1000;
-        default: return -2;
+        case 3:
+            return kBitrates[0][bitrateIndex] * 1000;
+        case 2:
+            return kBitrates[1][bitrateIndex] * 1000;
+        case 1:
+            return kBitrates[2][bitrateIndex] * 1000;
+        default:
+            return -2;
         }
     }
     // MPEG-2.5 shares the MPEG-2 rows.
     if (version == 2 || version == 0) {
         switch (layer) {
-        case 3: return kBitrates[3][bitrateIndex] * 1000;
+        case 3:
+            return kBitrates[3][bitrateIndex] * 1000;
         case 2:
-        case 1: return kBitrates[4][bitrateIndex] * 1000;
-        default: return -2;
+        case 1:
+            return kBitrates[4][bitrateIndex] * 1000;
+        default:
+            return -2;
         }
     }
     return -2;
@@ -64,14 +71,20 @@ std::int32_t FrameHeader::bitrate() const {
 
 std::int32_t FrameHeader::sampleRate() const {
     switch (version) {
-    case 3: return kSampleRates[0][sampleRateIndex & 3];
-    case 2: return kSampleRates[1][sampleRateIndex & 3];
-    case 0: return kSampleRates[2][sampleRateIndex & 3];
-    default: return -1;
+    case 3:
+        return kSampleRates[0][sampleRateIndex & 3];
+    case 2:
+        return kSampleRates[1][sampleRateIndex & 3];
+    case 0:
+        return kSampleRates[2][sampleRateIndex & 3];
+    default:
+        return -1;
     }
 }
 
-std::int32_t FrameHeader::channels() const { return kChannels[channelMode & 3]; }
+std::int32_t FrameHeader::channels() const {
+    return kChannels[channelMode & 3];
+}
 
 std::int32_t FrameHeader::frameLength() const {
     const double b = bitrate();
@@ -97,6 +110,8 @@ std::int32_t FrameHeader::durationMs() const {
     return frameLength() * 8000 / rate;
 }
 
-bool FrameHeader::describesFrame() const { return bitrate() > 0 && sampleRate() > 0 && frameLength() > 4; }
+bool FrameHeader::describesFrame() const {
+    return bitrate() > 0 && sampleRate() > 0 && frameLength() > 4;
+}
 
 } // namespace mp3

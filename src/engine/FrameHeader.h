@@ -31,9 +31,9 @@ struct FrameHeader {
     // Fills the parsed fields from `raw`; false (and nothing changed) when the sync bits are missing.
     bool parse();
 
-    std::int32_t bitrate() const;    // bit/s, -1 free format or index 15, -2 reserved version or layer
-    std::int32_t sampleRate() const; // Hz or -1
-    std::int32_t channels() const;   // 1 or 2
+    std::int32_t bitrate() const;     // bit/s, -1 free format or index 15, -2 reserved version or layer
+    std::int32_t sampleRate() const;  // Hz or -1
+    std::int32_t channels() const;    // 1 or 2
     std::int32_t frameLength() const; // bytes including the header; 0 or less when none applies
     std::int32_t durationMs() const;
 

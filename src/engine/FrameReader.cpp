@@ -27,7 +27,9 @@ FrameReader::FrameReader(FrameReader&&) noexcept = default;
 FrameReader& FrameReader::operator=(FrameReader&&) noexcept = default;
 FrameReader::~FrameReader() = default;
 
-bool FrameReader::isOpen() const { return m_file && m_file->isOpen(); }
+bool FrameReader::isOpen() const {
+    return m_file && m_file->isOpen();
+}
 
 void FrameReader::close() {
     if (m_file) {
@@ -127,7 +129,8 @@ FrameReader FrameReader::advanced(int n) const {
 }
 
 void FrameReader::stepBack(int n) {
-    if (!isOpen() || m_frameIndex.size() < 2 || n < 0) {
+    // On frame 0 there is nowhere to go; a reader at its end still returns to its last frame.
+    if (!isOpen() || m_frameIndex.empty() || (m_frameIndex.size() < 2 && !m_atEnd) || n < 0) {
         return;
     }
     const std::size_t removable = m_frameIndex.size() - 1;
@@ -152,8 +155,8 @@ void FrameReader::seekToFrame(int frame, const FrameOffsets& offsets) {
 }
 
 bool FrameReader::operator==(const FrameReader& other) const {
-    if (m_atEnd || other.m_atEnd) {
-        return m_atEnd && other.m_atEnd;
+    if (atEnd() || other.atEnd()) {
+        return atEnd() && other.atEnd();
     }
     return m_frameNumber == other.m_frameNumber && m_file == other.m_file;
 }

@@ -46,7 +46,8 @@ public:
 
     bool operator==(const FrameReader& other) const;
 
-    bool atEnd() const { return m_atEnd; }
+    // At the end of the stream, or the shared file has been closed.
+    bool atEnd() const { return m_atEnd || (m_file && !isOpen()); }
     bool isOpen() const;
     const FrameHeader& header() const { return m_header; }
     const std::uint8_t* frameData() const { return m_frame.data(); }

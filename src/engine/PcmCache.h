@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <future>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -20,11 +21,18 @@ public:
     std::size_t get(const std::string& path, int frame, std::uint8_t* out) const;
     void put(const std::string& path, int frame, const std::uint8_t* data, std::size_t length);
     void clear();
+    // Moves the frames `from` holds for `path` into this cache without copying their bytes; frames
+    // this cache holds already keep their entries.
+    void adopt(const std::string& path, PcmCache& from);
 
     // Bytes of PCM held for all files (for memory reports).
     std::size_t storedBytes() const;
 
 private:
+    using Chunk = std::unique_ptr<std::uint8_t[]>;
+    static Chunk newChunk(std::size_t size);
+    static Chunk newTouchedChunk();
+
     // Frames are stored back to back in large chunks so that a long file costs one allocation per
     // chunk rather than one per frame.
     struct FileFrames {
@@ -35,10 +43,15 @@ private:
             bool present = false;
         };
         std::vector<Entry> entries;
-        std::vector<std::unique_ptr<std::uint8_t[]>> chunks;
+        std::vector<Chunk> chunks;
+        // The chunk after the current one, being faulted in on a helper thread while frames are
+        // decoded: touching fresh memory page by page is a good part of a load's time otherwise.
+        std::future<Chunk> nextChunk;
+        std::size_t chunkSize = 0;
         std::size_t chunkUsed = 0;
         std::size_t bytes = 0;
     };
+    static constexpr std::size_t kFirstChunkSize = 64u << 10;
     static constexpr std::size_t kChunkSize = 8u << 20;
 
     std::unordered_map<std::string, FileFrames> m_files;

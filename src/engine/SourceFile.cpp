@@ -25,14 +25,17 @@ SourceFile::SourceFile(const std::filesystem::path& path) {
 #else
     m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     struct stat st {};
-    // A directory opens for reading on POSIX but holds no bytes to read.
-    if (m_fd >= 0 && (::fstat(m_fd, &st) != 0 || S_ISDIR(st.st_mode))) {
+    // Only regular files: a directory opens for reading on POSIX but holds no bytes, and a device
+    // such as /dev/zero would never end.
+    if (m_fd >= 0 && (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode))) {
         close();
     }
 #endif
 }
 
-SourceFile::~SourceFile() { close(); }
+SourceFile::~SourceFile() {
+    close();
+}
 
 void SourceFile::close() {
     if (m_fd >= 0) {
@@ -58,7 +61,8 @@ std::size_t SourceFile::rawRead(std::int64_t offset, std::uint8_t* out, std::siz
         if (_lseeki64(m_fd, offset + static_cast<std::int64_t>(total), SEEK_SET) < 0) {
             break;
         }
-        const int n = _read(m_fd, out + total, static_cast<unsigned>(std::min<std::size_t>(count - total, 1 << 30)));
+        const int n =
+            _read(m_fd, out + total, static_cast<unsigned>(std::min<std::size_t>(count - total, 1 << 30)));
 #else
         const ssize_t n = ::pread(m_fd, out + total, count - total, static_cast<off_t>(offset + total));
 #endif

@@ -11,8 +11,6 @@ namespace {
 
 constexpr std::size_t kNameBytes = 512;
 constexpr std::size_t kHeaderBytes = kNameBytes + 8;
-// Nothing we write comes near this; a larger length can only be a damaged file.
-constexpr std::uint32_t kLargestRecord = 64u << 20;
 
 enum RecordType : std::uint32_t { kBlock = 0, kText = 1, kInteger = 2 };
 
@@ -44,7 +42,9 @@ void copyInto(void* field, std::size_t fieldSize, const std::vector<unsigned cha
     std::memcpy(field, data.data(), std::min(fieldSize, data.size()));
 }
 
-void copyBool(bool& field, const std::vector<unsigned char>& data) { field = data.at(0) != 0; }
+void copyBool(bool& field, const std::vector<unsigned char>& data) {
+    field = data.at(0) != 0;
+}
 
 void appendRecord(std::vector<unsigned char>& out, const std::u16string& name, RecordType type,
                   const unsigned char* data, std::size_t length) {
@@ -104,8 +104,13 @@ std::filesystem::path preferencesPath() {
 }
 
 void loadPreferences(const std::filesystem::path& path, Preferences& preferences) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
     if (!in) {
+        return;
+    }
+    const std::streamoff fileSize = in.tellg();
+    in.seekg(0);
+    if (fileSize <= 0 || !in) {
         return;
     }
     unsigned char header[kHeaderBytes];
@@ -116,15 +121,19 @@ void loadPreferences(const std::filesystem::path& path, Preferences& preferences
             return;
         }
         const std::uint32_t length = readU32(header + kNameBytes + 4);
-        if (length == 0 || length > kLargestRecord) {
+        // Never hold more than the file still has, whatever the length says: a record cut short by
+        // the end of the file keeps the bytes it has, and reading stops after it.
+        const std::streamoff remaining = fileSize - static_cast<std::streamoff>(in.tellg());
+        const auto toRead = static_cast<std::size_t>(
+            std::min<std::streamoff>(length, std::max<std::streamoff>(remaining, 0)));
+        if (toRead == 0) {
             return;
         }
-        data.resize(length);
-        in.read(reinterpret_cast<char*>(data.data()), length);
+        data.resize(toRead);
+        in.read(reinterpret_cast<char*>(data.data()), static_cast<std::streamsize>(toRead));
         if (in.gcount() == 0) {
             return;
         }
-        // A record cut short by the end of the file keeps the bytes it has.
         data.resize(static_cast<std::size_t>(in.gcount()));
         const std::u16string name = textUpToNul(header, kNameBytes);
         if (name == u"DefaultOutputFolder") {
@@ -160,7 +169,8 @@ bool savePreferences(const std::filesystem::path& path, const Preferences& prefe
                  preferences.DrawParameters.size());
     unsigned char overlapSecs[4];
     for (int i = 0; i < 4; ++i) {
-        overlapSecs[i] = static_cast<unsigned char>(static_cast<std::uint32_t>(preferences.OverlapSecs) >> (8 * i));
+        overlapSecs[i] =
+            static_cast<unsigned char>(static_cast<std::uint32_t>(preferences.OverlapSecs) >> (8 * i));
     }
     appendRecord(out, u"OverlapSecs", kInteger, overlapSecs, 4);
     appendBool(out, u"Overlap", preferences.Overlap);

@@ -1,0 +1,22 @@
+// Reads arbitrary bytes as a preferences file; whatever was read must survive a save and a load.
+#include "ScratchFile.h"
+
+#include "settings/PreferencesFile.h"
+
+#include <cstdlib>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const auto path = writeScratchFile("kerfline-fuzz-prefs", data, size);
+    Preferences loaded;
+    loadPreferences(path, loaded);
+    if (2 * (loaded.DefaultOutputFolder.size() + loaded.LogFileName.size()) > size) {
+        std::abort();
+    }
+    savePreferences(path, loaded);
+    Preferences again;
+    loadPreferences(path, again);
+    if (!(again == loaded)) {
+        std::abort();
+    }
+    return 0;
+}

@@ -1,0 +1,105 @@
+#include "engine/FileScan.h"
+#include "engine/PcmCache.h"
+#include "support/TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using testing_support::fixture;
+
+struct CliRun {
+    std::string out;
+    int status = -1;
+};
+
+// Runs the built tool; `redirect` chooses what reaches the captured output.
+CliRun cli(const std::string& arguments, const std::string& redirect = "2>/dev/null") {
+    CliRun run;
+    run.out = testing_support::runCommand(
+        std::string(KERFLINE_BINARY_DIR) + "/kerfline-cli " + arguments + " " + redirect, &run.status);
+    return run;
+}
+
+std::string quoted(const std::filesystem::path& path) {
+    return "'" + path.string() + "'";
+}
+
+std::vector<int> numbers(const std::string& text) {
+    std::vector<int> values;
+    std::istringstream in(text);
+    for (int v = 0; in >> v;) {
+        values.push_back(v);
+    }
+    return values;
+}
+
+TEST(InfoCommand, PrintsTheStreamLineFrameCountAndDuration) {
+    const CliRun run = cli("info " + quoted(fixture("cbr128.mp3")));
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out,
+              "MP3 file basic info: 44100 Hz, 2 channel(s), 128000 BPS\nframes: 79\nduration_ms: 2054\n");
+    const CliRun mono = cli("info " + quoted(fixture("mpeg25.mp3")));
+    EXPECT_EQ(mono.out,
+              "MP3 file basic info: 8000 Hz, 1 channel(s), 16000 BPS\nframes: 30\nduration_ms: 2160\n");
+}
+
+TEST(LevelsCommand, PrintsWhatTheLoadingScanStores) {
+    for (const char* name : {"ten-seconds.mp3", "vbr.mp3", "mpeg2-mono.mp3"}) {
+        mp3::PcmCache::instance().clear();
+        const mp3::LevelScan scan = mp3::scanLevels(fixture(name));
+        mp3::PcmCache::instance().clear();
+        const CliRun smoothed = cli("levels " + quoted(fixture(name)));
+        EXPECT_EQ(smoothed.status, 0);
+        EXPECT_EQ(numbers(smoothed.out), scan.levels) << name;
+        const CliRun raw = cli("levels --raw " + quoted(fixture(name)));
+        EXPECT_EQ(raw.status, 0);
+        EXPECT_EQ(numbers(raw.out), scan.rawLevels) << name;
+        EXPECT_NE(scan.levels, scan.rawLevels);
+    }
+}
+
+TEST(InfoCommand, FileWithoutFramesIsNoError) {
+    const auto dir = testing_support::scratchDir("cli-empty");
+    testing_support::writeBytes(dir / "empty.mp3", {});
+    const CliRun info = cli("info " + quoted(dir / "empty.mp3"));
+    EXPECT_EQ(info.status, 0);
+    EXPECT_EQ(info.out, "MP3 file basic info: 11025 Hz, 2 channel(s), -1 BPS\nframes: 0\nduration_ms: 0\n");
+    const CliRun levels = cli("levels " + quoted(dir / "empty.mp3"));
+    EXPECT_EQ(levels.status, 0);
+    EXPECT_EQ(levels.out, "");
+}
+
+TEST(InfoCommand, FileThatCannotBeOpenedFailsWithAMessage) {
+    const auto dir = testing_support::scratchDir("cli-bad");
+    for (const std::string command : {"info", "levels", "levels --raw"}) {
+        for (const auto& path : {dir / "missing.mp3", dir}) {
+            const CliRun stdoutOnly = cli(command + " " + quoted(path));
+            EXPECT_NE(stdoutOnly.status, 0) << command << " " << path;
+            EXPECT_EQ(stdoutOnly.out, "") << command << " " << path;
+            const CliRun both = cli(command + " " + quoted(path), "2>&1");
+            EXPECT_NE(both.out.find("kerfline-cli: cannot open '" + path.string() + "'"), std::string::npos)
+                << both.out;
+        }
+    }
+}
+
+TEST(InfoCommand, DeviceIsRefused) {
+    const CliRun run = cli("levels /dev/zero", "2>&1");
+    EXPECT_NE(run.status, 0);
+    EXPECT_NE(run.out.find("not a regular file"), std::string::npos) << run.out;
+}
+
+TEST(InfoCommand, WrongArgumentsShowTheUsage) {
+    for (const std::string arguments : {"info", "levels", "levels --raw", "info a b"}) {
+        const CliRun run = cli(arguments, "2>&1");
+        EXPECT_NE(run.status, 0) << arguments;
+        EXPECT_NE(run.out.find("usage: kerfline-cli"), std::string::npos) << arguments;
+    }
+}
+
+} // namespace
