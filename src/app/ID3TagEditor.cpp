@@ -3,6 +3,7 @@
 #include "app/DialogParts.h"
 #include "app/EnterID3TagDialog.h"
 #include "app/TagFields.h"
+#include "output/BlockTags.h"
 
 #include <QDialogButtonBox>
 #include <QGridLayout>
@@ -14,14 +15,6 @@
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
-
-#if __has_include("output/BlockTags.h")
-#include "output/BlockTags.h"
-#define KERFLINE_HAVE_BLOCK_TAGS 1
-#else
-// The block tag operations arrive with the output layer.
-#define KERFLINE_HAVE_BLOCK_TAGS 0
-#endif
 
 CID3TagEditor::CID3TagEditor(const ID3Info& mainTag, std::vector<BlockTag> blockTags, int rowCount,
                              ShellPrompts& prompts, QWidget* parent)
@@ -90,7 +83,6 @@ void CID3TagEditor::fillList() {
     for (int row = 0; row < m_rowCount; ++row) {
         auto* item = new QTreeWidgetItem(m_list);
         item->setText(0, QStringLiteral("No.%1").arg(row + 1));
-#if KERFLINE_HAVE_BLOCK_TAGS
         try {
             const ID3Info& tag = findBlockTag(m_tags, row);
             item->setText(1, QString::fromStdString(tag.album));
@@ -101,7 +93,6 @@ void CID3TagEditor::fillList() {
         } catch (const BlockNotFound&) {
             // A block without a record shows only its number.
         }
-#endif
     }
 }
 
@@ -119,9 +110,7 @@ void CID3TagEditor::applyAll() {
         refuseNonInteger(m_prompts, m_edits[3]);
         return;
     }
-#if KERFLINE_HAVE_BLOCK_TAGS
     applyTagToAllBlocks(m_tags, m_rowCount, *tag);
-#endif
     fillList();
 }
 
@@ -136,13 +125,9 @@ void CID3TagEditor::editSelected() {
         return;
     }
     const int row = m_list->indexOfTopLevelItem(item);
-#if KERFLINE_HAVE_BLOCK_TAGS
     CEnterID3TagDialog dialog(blockTagOrEmpty(m_tags, row), m_prompts, this);
     if (dialog.exec() == QDialog::Accepted) {
         setBlockTag(m_tags, row, dialog.tag());
         fillList();
     }
-#else
-    (void)row;
-#endif
 }

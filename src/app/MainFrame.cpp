@@ -14,15 +14,9 @@
 #include "app/RecentFileList.h"
 #include "app/SaveBlockDialog.h"
 #include "app/ShellChildView.h"
-#include "settings/PreferencesFile.h"
-
-#if __has_include("output/SaveAll.h")
 #include "output/SaveAll.h"
-#define KERFLINE_HAVE_SAVE_ALL 1
-#else
-// Save All arrives with the output layer.
-#define KERFLINE_HAVE_SAVE_ALL 0
-#endif
+#include "playback/PortAudioOutput.h"
+#include "settings/PreferencesFile.h"
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
@@ -56,6 +50,9 @@ const QString kWorkspaceGroup = QStringLiteral("Kerfline/Workspace");
 } // namespace
 
 CMainFrame::CMainFrame(ShellPrompts* prompts, QWidget* parent)
+    : CMainFrame(prompts, std::make_unique<PortAudioOutput>(), parent) {}
+
+CMainFrame::CMainFrame(ShellPrompts* prompts, std::unique_ptr<SoundOutput> output, QWidget* parent)
     : QMainWindow(parent), m_ownPrompts(prompts ? nullptr : std::make_unique<QtPrompts>(this)),
       m_prompts(prompts ? *prompts : *m_ownPrompts),
       m_frameLink(*this, [this](unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
@@ -66,7 +63,7 @@ CMainFrame::CMainFrame(ShellPrompts* prompts, QWidget* parent)
 
     // The view holds the document; the settings file is read as it comes to life.
     m_view = new ShellChildView(
-        m_frameLink, m_prompts,
+        m_frameLink, m_prompts, std::move(output),
         [this](const std::filesystem::path& path) { m_recentFiles->add(toQString(path)); }, this);
     m_view->setObjectName(QStringLiteral("View"));
     Preferences preferences = m_view->preferences();
@@ -423,9 +420,7 @@ void CMainFrame::onOpen() {
 }
 
 void CMainFrame::onSaveAll() {
-#if KERFLINE_HAVE_SAVE_ALL
     saveAll(*m_view);
-#endif
 }
 
 void CMainFrame::onSaveBlocks() {
@@ -449,7 +444,8 @@ void CMainFrame::onConvertWav() {
 }
 
 void CMainFrame::onAddBreakPoint() {
-    const int cursorFrame = std::max(0, m_view->m_cursor.frameNumber());
+    // The sound thread moves the cursor on while playing.
+    const int cursorFrame = std::max(0, m_view->player().playPosition());
     CAddBreakPointDialog dialog(cursorFrame, m_view->frameCount() - 1, m_prompts, this);
     if (dialog.exec() == QDialog::Accepted) {
         m_view->addBreakPointByDialog(dialog.frame());
@@ -481,12 +477,12 @@ void CMainFrame::onSaveBreakPoints() {
 }
 
 bool CMainFrame::isPlaying() const {
-    // The view's player answers once it has one: m_view->player().isPlaying().
-    return false;
+    return m_view->player().isPlaying();
 }
 
 void CMainFrame::onPlay() {
-    // The view's player plays from the cursor once it has one: m_view->player().play().
+    // Up to the stop position the last play left, unlike the Space key.
+    m_view->player().play();
 }
 
 void CMainFrame::onStop() {

@@ -18,6 +18,7 @@ class QProgressBar;
 class QtPrompts;
 class RecentFileList;
 class ShellPrompts;
+class SoundOutput;
 
 // The main window: the menu and its command table, the status bar with the progress bar and the
 // lock-key panes, the output pane, the recent-file list, and the view that holds the document.
@@ -25,7 +26,10 @@ class CMainFrame : public QMainWindow {
     Q_OBJECT
 public:
     // Uses the toolkit's boxes and dialogs unless `prompts` is given (tests record them).
+    // The player uses the default sound device.
     explicit CMainFrame(ShellPrompts* prompts = nullptr, QWidget* parent = nullptr);
+    // The player uses `output` (tests play without a device).
+    CMainFrame(ShellPrompts* prompts, std::unique_ptr<SoundOutput> output, QWidget* parent = nullptr);
     ~CMainFrame() override;
 
     CChildView& view() const { return *m_view; }

@@ -4,6 +4,7 @@
 #include "app/PathText.h"
 #include "app/ShellPrompts.h"
 #include "document/SplitDocument.h"
+#include "output/SaveBlocks.h"
 
 #include <QCloseEvent>
 #include <QGridLayout>
@@ -13,14 +14,6 @@
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
-
-#if __has_include("output/SaveBlocks.h")
-#include "output/SaveBlocks.h"
-#define KERFLINE_HAVE_SAVE_BLOCKS 1
-#else
-// The rows and the saving job arrive with the output layer.
-#define KERFLINE_HAVE_SAVE_BLOCKS 0
-#endif
 
 namespace {
 constexpr int kBlockRole = Qt::UserRole;
@@ -72,7 +65,6 @@ CSaveBlockDialog::CSaveBlockDialog(SplitDocument& document, WindowLink& frame, S
     connect(m_save, &QPushButton::clicked, this, &CSaveBlockDialog::save);
     connect(close, &QPushButton::clicked, this, &CSaveBlockDialog::reject);
 
-#if KERFLINE_HAVE_SAVE_BLOCKS
     for (const BlockRow& row : buildBlockRows(m_document)) {
         auto* item = new QTreeWidgetItem(m_list);
         item->setText(0, QString::fromStdString(row.number));
@@ -82,7 +74,6 @@ CSaveBlockDialog::CSaveBlockDialog(SplitDocument& document, WindowLink& frame, S
         item->setData(0, kBlockRole, QVariantList{row.block.from, row.block.to});
         item->setCheckState(0, Qt::Unchecked);
     }
-#endif
 }
 
 CSaveBlockDialog::~CSaveBlockDialog() = default;
@@ -101,7 +92,6 @@ void CSaveBlockDialog::setAllChecked(bool checked) {
 }
 
 void CSaveBlockDialog::save() {
-#if KERFLINE_HAVE_SAVE_BLOCKS
     const std::filesystem::path folder = toPath(m_folder->text());
     if (!outputFolderExists(folder)) {
         m_prompts.messageBox("Before you save mp3 block, please setup an output folder!", "Error",
@@ -121,7 +111,6 @@ void CSaveBlockDialog::save() {
     }
     setIdle(false);
     startSpecifiedBlocksSave(m_saveThread, std::move(job), m_frame, m_dialogLink);
-#endif
 }
 
 std::intptr_t CSaveBlockDialog::handleMessage(unsigned message, std::uintptr_t, std::intptr_t) {

@@ -9,8 +9,9 @@ class ShellChildView final : public CChildView {
 public:
     using RecentHook = std::function<void(const std::filesystem::path&)>;
 
-    ShellChildView(WindowLink& frame, UserPrompts& prompts, RecentHook addToRecent, QWidget* parent)
-        : CChildView(frame, prompts, parent), m_addToRecent(std::move(addToRecent)) {}
+    ShellChildView(WindowLink& frame, UserPrompts& prompts, std::unique_ptr<SoundOutput> output,
+                   RecentHook addToRecent, QWidget* parent)
+        : CChildView(frame, prompts, std::move(output), parent), m_addToRecent(std::move(addToRecent)) {}
 
     void addToRecentFiles(const std::filesystem::path& path) override { m_addToRecent(path); }
 

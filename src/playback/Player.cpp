@@ -31,7 +31,8 @@ bool Player::isPlaying() const {
 
 int Player::playPosition() const {
     const std::lock_guard<std::mutex> lock(m_cursorLock);
-    return m_document.m_cursor.frameNumber();
+    const mp3::FrameReader& cursor = m_document.m_cursor;
+    return cursor.atEnd() ? -1 : cursor.frameNumber();
 }
 
 bool Player::savingThreadRuns() const {

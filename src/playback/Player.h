@@ -46,7 +46,8 @@ public:
     void playFromBreakPoint(int value);
     // Lights "PLAYING"; enables Stop and disables Play.
     bool isPlaying() const;
-    // The cursor's frame number, safe to read while the output's thread advances the cursor.
+    // The cursor's frame number, -1 once it is at its end; safe to read while the output's thread
+    // advances the cursor.
     int playPosition() const;
 
     static SoundFormat formatFor(const mp3::FrameHeader& header);

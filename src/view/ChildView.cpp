@@ -1,19 +1,15 @@
 #include "view/ChildView.h"
 
+#include "output/SaveBlocks.h"
+#include "playback/PortAudioOutput.h"
 #include "settings/PreferencesFile.h"
 #include "view/BreakPointsPainter.h"
 #include "view/CursorPainter.h"
 #include "view/DrawParameters.h"
 #include "view/LabelPainter.h"
 #include "view/LightPainter.h"
-#include "view/NoSoundOutput.h"
 #include "view/PlayIndicatorPainter.h"
 #include "view/WavePainter.h"
-
-#if __has_include("output/SaveBlocks.h")
-#include "output/SaveBlocks.h"
-#define KERFLINE_HAS_BLOCK_SAVE 1
-#endif
 
 #include <QCursor>
 #include <QGuiApplication>
@@ -33,9 +29,9 @@ CChildView* g_view = nullptr;
 
 namespace {
 
-// The output used until the shell hands the view a device of its own.
+// The system's default device; without one, play logs that the output cannot be opened.
 std::unique_ptr<SoundOutput> defaultSoundOutput() {
-    return std::make_unique<NoSoundOutput>();
+    return std::make_unique<PortAudioOutput>();
 }
 
 QString labelText(const char* format, int value) {
@@ -104,12 +100,7 @@ std::intptr_t CChildView::handleMessage(unsigned message, std::uintptr_t wParam,
         SplitDocument::handleMessage(message, wParam, lParam);
         break;
     case 'S':
-#ifdef KERFLINE_HAS_BLOCK_SAVE
         saveBlockFromBreakPoint(*this, value);
-#else
-        // BLOCK SAVE CALL SITE: saveBlockFromBreakPoint(*this, value) once output/SaveBlocks.h exists.
-        static_cast<void>(value);
-#endif
         break;
     default:
         break;
@@ -122,7 +113,7 @@ std::intptr_t CChildView::answerQuery(unsigned message) const {
     case UM_QUERY_LOADING:
         return isLoading() ? 1 : 0;
     case UM_QUERY_LOADED:
-        return frameCount() >= 1 ? 1 : 0;
+        return shownFrameCount() >= 1 ? 1 : 0;
     case UM_QUERY_VIEW_FOCUS:
         return hasFocus() ? 1 : 0;
     default:
@@ -199,7 +190,7 @@ void CChildView::scrollLineLeft() {
 }
 
 void CChildView::scrollLineRight() {
-    if (static_cast<long long>(m_scrollFrame) + clientArea().width() < frameCount()) {
+    if (static_cast<long long>(m_scrollFrame) + clientArea().width() < shownFrameCount()) {
         ++m_scrollFrame;
     }
 }
@@ -210,7 +201,7 @@ void CChildView::scrollPageLeft() {
 }
 
 void CChildView::scrollPageRight() {
-    const long long f = frameCount();
+    const long long f = shownFrameCount();
     const long long w = clientArea().width();
     const long long s = m_scrollFrame;
     if (f - s > 2 * w) {
@@ -225,13 +216,13 @@ void CChildView::scrollToStart() {
 }
 
 void CChildView::scrollToEnd() {
-    const long long f = frameCount();
+    const long long f = shownFrameCount();
     const long long w = clientArea().width();
     setScrollFrame(w > f ? 0 : f - w);
 }
 
 void CChildView::scrollWheel(int delta) {
-    const long long f = frameCount();
+    const long long f = shownFrameCount();
     const long long w = clientArea().width();
     if (isLoading() || w >= f) {
         return;
@@ -284,10 +275,7 @@ int CChildView::pointerFrame() const {
 }
 
 int CChildView::pointerFrameAt(QPoint clientPoint) const {
-    if (isLoading()) {
-        return -1;
-    }
-    const long long f = frameCount();
+    const long long f = shownFrameCount();
     if (f == 0) {
         return -1;
     }
@@ -296,7 +284,7 @@ int CChildView::pointerFrameAt(QPoint clientPoint) const {
 }
 
 int CChildView::hitBreakPoint() const {
-    if (isLoading() || frameCount() == 0) {
+    if (shownFrameCount() == 0) {
         return -1;
     }
     return SplitDocument::hitBreakPoint(pointerFrame());
@@ -341,12 +329,18 @@ void CChildView::render(QImage& image, QPoint pointer) {
     dc.setBackgroundMode(Qt::OpaqueMode);
     dc.setBackground(Qt::white);
 
+    // While loading, the loading thread owns the levels and the list: nothing of them is read.
+    const bool loading = isLoading();
+    static const std::vector<int> kNothing;
+    const std::vector<int>& levels = loading ? kNothing : m_frameLevels;
+    const BreakPointList& breakPoints = loading ? kNothing : m_breakPoints;
+
     const bool focus = hasFocus();
     if (!m_loaded && focus == m_cacheFocus && m_scrollFrame == m_cacheFrame && r == m_cacheRect &&
         !m_waveCache.isNull()) {
         dc.drawImage(0, 0, m_waveCache);
     } else {
-        WavePainter(dc, r, params, frame, m_frameLevels, static_cast<int>(m_scrollFrame)).paint();
+        WavePainter(dc, r, params, frame, levels, static_cast<int>(m_scrollFrame)).paint();
         m_cacheFrame = m_scrollFrame;
         m_cacheFocus = focus;
         m_cacheRect = r;
@@ -362,8 +356,8 @@ void CChildView::render(QImage& image, QPoint pointer) {
         }
     }
 
-    const bool loading = isLoading();
-    const int playFrame = m_cursor.atEnd() ? -1 : m_cursor.frameNumber();
+    // The sound thread moves the cursor on while playing.
+    const int playFrame = m_player.playPosition();
     PlayIndicatorPainter(dc, r, params, frame, static_cast<int>(m_scrollFrame), playFrame).paint();
 
     if (r.contains(pointer)) {
@@ -371,7 +365,7 @@ void CChildView::render(QImage& image, QPoint pointer) {
     }
 
     m_buttons.clear();
-    BreakPointsPainter(dc, r, params, frame, m_breakPoints, m_selectedBreakPoint, m_hoverBreakPoint,
+    BreakPointsPainter(dc, r, params, frame, breakPoints, m_selectedBreakPoint, m_hoverBreakPoint,
                        static_cast<int>(m_scrollFrame), r.width(), m_buttons, pointer)
         .paint();
 
@@ -381,9 +375,9 @@ void CChildView::render(QImage& image, QPoint pointer) {
     const bool saving = m_saveAllThread.isSet() || m_wavThread.isSet() || m_blockThread.isSet();
     LightPainter(dc, QRect(145, 5, 60, 18), params, frame, 0, saving, QStringLiteral("SAVING")).paint();
 
-    // While loading, the loading thread grows both lists: their sizes are the only things read then.
-    const int total = static_cast<int>(m_frameLevels.size());
-    const int breakPointCount = static_cast<int>(m_breakPoints.size());
+    // The loading thread empties both at its start and fills the levels in one step at its end.
+    const int total = static_cast<int>(levels.size());
+    const int breakPointCount = static_cast<int>(breakPoints.size());
     const int rangeStart = loading ? 0 : static_cast<int>(m_scrollFrame);
     LabelPainter(dc, QRect(5, 53, 100, 12), params, frame, labelText("TOTAL: %d F", total)).paint();
     LabelPainter(dc, QRect(115, 53, 100, 12), params, frame,
@@ -427,7 +421,7 @@ void CChildView::focusOutEvent(QFocusEvent* event) {
 
 bool CChildView::mayMoveCursor() const {
     const bool ctrl = QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ControlModifier);
-    return frameCount() >= 1 && !isLoading() && (!m_player.isPlaying() || ctrl);
+    return shownFrameCount() >= 1 && (!m_player.isPlaying() || ctrl);
 }
 
 bool CChildView::selectionInList() const {
@@ -453,7 +447,7 @@ void CChildView::mousePressEvent(QMouseEvent* event) {
         return; // a button acts on release
     }
     const int hit = hitBreakPoint();
-    if (isLoading() || frameCount() == 0) {
+    if (shownFrameCount() == 0) {
         m_selectedBreakPoint = -1;
     } else {
         selectBreakPoint(pointerFrame());
@@ -517,8 +511,7 @@ void CChildView::keyReleaseEvent(QKeyEvent* event) {
         if (m_player.isPlaying()) {
             m_viewLink.post(UM_STOP_PLAYBACK, 0, 0);
         } else {
-            m_playEnd = mp3::FrameReader();
-            m_player.play();
+            m_player.playToEnd();
         }
         break;
     case Qt::Key_PageUp:

@@ -86,6 +86,7 @@ public:
     void render(QImage& image, QPoint pointer);
 
     Player& player() { return m_player; }
+    const Player& player() const { return m_player; }
     std::uint32_t scrollFrame() const { return m_scrollFrame; }
     const std::vector<std::unique_ptr<ButtonPainter>>& buttons() const { return m_buttons; }
 
@@ -115,6 +116,8 @@ private:
     void applyScrollBar();
     void setScrollFrame(long long frame);
     bool isLoading() const { return m_loadThread.isSet(); }
+    // F as the GUI thread may read it: 0 while the loading thread owns the levels.
+    int shownFrameCount() const { return isLoading() ? 0 : frameCount(); }
     // The user may move the play cursor: a file with frames, no load, and not playing unless Ctrl is held.
     bool mayMoveCursor() const;
     bool selectionInList() const;

@@ -4,6 +4,8 @@
 #include "app/MainFrame.h"
 #include "app/OutputWnd.h"
 #include "app/RecentFileList.h"
+#include "support/PacedSoundOutput.h"
+#include "support/TestFiles.h"
 #include "view/ChildView.h"
 
 #include <QAction>
@@ -16,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <future>
 #include <map>
 #include <set>
@@ -139,6 +142,52 @@ TEST_F(MainFrameTest, CommandsAreEnabledByTheStateOfTheDocument) {
         RunningWorker saving(view.m_saveAllThread);
         EXPECT_EQ(enabledCommands(frame), expected(false, true, false, true)) << "Playing while saving";
     }
+}
+
+// Runs the GUI thread's queue until `done` holds; false after ten seconds.
+template <typename Predicate> bool processEventsUntil(Predicate done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return true;
+}
+
+TEST_F(MainFrameTest, PlayAndStopDriveTheViewsPlayer) {
+    auto owned = std::make_unique<PacedSoundOutput>();
+    PacedSoundOutput& output = *owned;
+    output.setFreeRunning(false);
+    CMainFrame frame(&prompts, std::move(owned));
+    CChildView& view = frame.view();
+    frame.openFile(QString::fromStdString(testing_support::fixture("ten-seconds.mp3").string()));
+    ASSERT_TRUE(processEventsUntil([&] { return !view.m_loadThread.isSet(); }));
+    ASSERT_EQ(view.frameCount(), 385);
+    // The stop position an earlier play from a break point left: the Play command keeps it.
+    view.m_playEnd = view.m_cursor;
+    view.m_playEnd.advance(20);
+
+    const auto playAndStop = [&] {
+        frame.updateCommands();
+        return std::pair{frame.command(ID_PLAY)->isEnabled(), frame.command(ID_STOP)->isEnabled()};
+    };
+    EXPECT_EQ(playAndStop(), std::pair(true, false)) << "Ready";
+    frame.command(ID_PLAY)->trigger();
+    EXPECT_TRUE(view.player().isPlaying());
+    EXPECT_EQ(playAndStop(), std::pair(false, true)) << "Playing";
+
+    frame.command(ID_STOP)->trigger();
+    ASSERT_TRUE(processEventsUntil([&] { return !view.player().isPlaying(); }));
+    EXPECT_FALSE(output.isOpen());
+    EXPECT_EQ(playAndStop(), std::pair(true, false)) << "Stopped";
+
+    output.setFreeRunning(true);
+    frame.command(ID_PLAY)->trigger();
+    ASSERT_TRUE(processEventsUntil([&] { return !view.player().isPlaying(); }));
+    EXPECT_EQ(view.player().playPosition(), 20);
+    EXPECT_EQ(playAndStop(), std::pair(true, false)) << "Stopped by itself";
 }
 
 TEST_F(MainFrameTest, MenuCarriesTheCommandsWithTheirTextsAndPrompts) {

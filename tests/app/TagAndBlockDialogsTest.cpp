@@ -84,7 +84,6 @@ TEST(ID3TagEditor, RemoveAllEmptiesTheCopy) {
     EXPECT_TRUE(editor.list().topLevelItem(1)->text(1).isEmpty());
 }
 
-#if __has_include("output/BlockTags.h")
 TEST(ID3TagEditor, ApplyAllAndEditFillTheRows) {
     app_test::RecordingShellPrompts prompts;
     CID3TagEditor editor(mainTag(), {}, 3, prompts);
@@ -114,7 +113,6 @@ TEST(ID3TagEditor, ApplyAllAndEditFillTheRows) {
     EXPECT_EQ(editor.tags()[0].tag.title, "Second");
     EXPECT_EQ(editor.list().topLevelItem(1)->text(3), QStringLiteral("Second"));
 }
-#endif
 
 class FrameTagCommandTest : public ::testing::Test {
 protected:
@@ -159,7 +157,6 @@ TEST_F(FrameTagCommandTest, SaveSpecifiedBlocksIsRefusedWhileAThreadRuns) {
     frame.view().m_wavThread.clear();
 }
 
-#if __has_include("output/SaveBlocks.h")
 TEST_F(FrameTagCommandTest, SaveBlocksDialogListsRowsAndChecksTheFolder) {
     CMainFrame frame(&prompts);
     CChildView& view = frame.view();
@@ -202,6 +199,5 @@ TEST_F(FrameTagCommandTest, SaveBlocksDialogListsRowsAndChecksTheFolder) {
     EXPECT_FALSE(std::filesystem::exists(folder / "ten-seconds-2.mp3"));
     EXPECT_TRUE(std::filesystem::exists(folder / "ten-seconds-3.mp3"));
 }
-#endif
 
 } // namespace

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "PacedSoundOutput.h"
 #include "document/MessageQueueLink.h"
 #include "document/SplitDocument.h"
 #include "playback/Player.h"
+#include "support/PacedSoundOutput.h"
 #include "support/RecordingPrompts.h"
 
 #include <atomic>

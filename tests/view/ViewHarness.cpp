@@ -40,7 +40,7 @@ private:
 
 } // namespace
 
-ViewHarness::ViewHarness(int clientWidth, int clientHeight) {
+ViewHarness::ViewHarness(int clientWidth, int clientHeight, std::unique_ptr<SoundOutput> output) {
     frame.setHandler([this](unsigned message, std::uintptr_t, std::intptr_t) -> std::intptr_t {
         switch (message) {
         case UM_QUERY_VIEW_FOCUS:
@@ -52,7 +52,7 @@ ViewHarness::ViewHarness(int clientWidth, int clientHeight) {
             return 0;
         }
     });
-    view = std::make_unique<CChildView>(frame, prompts);
+    view = std::make_unique<CChildView>(frame, prompts, std::move(output));
     const int barHeight = view->height() - view->clientArea().height();
     view->resize(clientWidth, clientHeight + barHeight);
     view->show();

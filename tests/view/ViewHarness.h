@@ -3,6 +3,7 @@
 #include "document/MessageQueueLink.h"
 #include "support/RecordingPrompts.h"
 #include "view/ChildView.h"
+#include "view/NoSoundOutput.h"
 
 #include <QImage>
 #include <QPoint>
@@ -16,7 +17,9 @@
 // painters' queries (the focus answer is under the test's control) and records every message.
 class ViewHarness {
 public:
-    ViewHarness(int clientWidth, int clientHeight);
+    // Without a sound device unless the test hands in an output of its own.
+    ViewHarness(int clientWidth, int clientHeight,
+                std::unique_ptr<SoundOutput> output = std::make_unique<NoSoundOutput>());
     ~ViewHarness();
 
     // A file of `levels.size()` frames without audio: the cursor stays at its end.

@@ -1,4 +1,4 @@
-#include "PacedSoundOutput.h"
+#include "support/PacedSoundOutput.h"
 
 PacedSoundOutput::~PacedSoundOutput() {
     close();
