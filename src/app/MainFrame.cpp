@@ -16,7 +16,6 @@
 #include "app/ShellChildView.h"
 #include "output/SaveAll.h"
 #include "playback/PortAudioOutput.h"
-#include "settings/PreferencesFile.h"
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
@@ -61,14 +60,12 @@ CMainFrame::CMainFrame(ShellPrompts* prompts, std::unique_ptr<SoundOutput> outpu
     setObjectName(QStringLiteral("MainFrame"));
     setWindowIcon(appIcon());
 
-    // The view holds the document; the settings file is read as it comes to life.
+    // The view holds the document and reads the settings file as it comes to life.
     m_view = new ShellChildView(
         m_frameLink, m_prompts, std::move(output),
         [this](const std::filesystem::path& path) { m_recentFiles->add(toQString(path)); }, this);
     m_view->setObjectName(QStringLiteral("View"));
-    Preferences preferences = m_view->preferences();
-    loadPreferences(preferencesPath(), preferences);
-    m_view->setPreferences(preferences);
+    const Preferences preferences = m_view->preferences();
     setCentralWidget(m_view);
 
     m_output = new COutputWnd(this);
@@ -100,7 +97,6 @@ CMainFrame::CMainFrame(ShellPrompts* prompts, std::unique_ptr<SoundOutput> outpu
 CMainFrame::~CMainFrame() {
     QSettings settings = programSettings();
     m_recentFiles->save(settings);
-    savePreferences(preferencesPath(), m_view->preferences());
 }
 
 // --- Menus and commands
