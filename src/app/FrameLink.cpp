@@ -4,35 +4,19 @@
 #include <QThread>
 
 FrameLink::FrameLink(QObject& receiver, Handler handler)
-    : m_receiver(&receiver), m_handler(std::move(handler)) {}
+    : m_receiver(&receiver), m_handler(handler), m_link(&receiver, std::move(handler)) {}
 
 std::intptr_t FrameLink::send(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
     QObject* receiver = m_receiver.data();
-    if (receiver == nullptr) {
-        return 0;
-    }
-    if (QThread::currentThread() == receiver->thread()) {
-        return m_handler(message, wParam, lParam);
-    }
-    if (message == UM_PROGRESS_SET) {
+    if (receiver != nullptr && message == UM_PROGRESS_SET && QThread::currentThread() != receiver->thread()) {
         queueProgress(wParam, lParam);
         return 0;
     }
-    std::intptr_t result = 0;
-    QMetaObject::invokeMethod(
-        receiver, [this, message, wParam, lParam, &result] { result = m_handler(message, wParam, lParam); },
-        Qt::BlockingQueuedConnection);
-    return result;
+    return m_link.send(message, wParam, lParam);
 }
 
 void FrameLink::post(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
-    QObject* receiver = m_receiver.data();
-    if (receiver == nullptr) {
-        return;
-    }
-    QMetaObject::invokeMethod(
-        receiver, [this, message, wParam, lParam] { m_handler(message, wParam, lParam); },
-        Qt::QueuedConnection);
+    m_link.post(message, wParam, lParam);
 }
 
 void FrameLink::queueProgress(std::uintptr_t position, std::intptr_t rangeEnd) {

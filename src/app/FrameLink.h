@@ -1,6 +1,7 @@
 #pragma once
 
 #include "document/WindowLink.h"
+#include "view/QtWindowLink.h"
 
 #include <QObject>
 #include <QPointer>
@@ -28,6 +29,7 @@ private:
 
     QPointer<QObject> m_receiver;
     Handler m_handler;
+    QtWindowLink m_link;
     // Zero means "no change", as in the message itself.
     std::atomic<std::uintptr_t> m_pendingPosition{0};
     std::atomic<std::intptr_t> m_pendingRange{0};
