@@ -185,10 +185,13 @@ void loadDocument(SplitDocument& doc, const SourceFrames& frames, bool needLevel
         mp3::LevelScan scan = mp3::scanLevels(frames.path());
         doc.m_frameLevels = std::move(scan.levels);
         doc.m_frameOffsets = std::move(scan.offsets);
+        doc.m_frameLengths = std::move(scan.lengths);
     } else {
         doc.m_frameOffsets.reserve(static_cast<std::size_t>(frames.count()));
+        doc.m_frameLengths.reserve(static_cast<std::size_t>(frames.count()));
         for (int frame = 0; frame < frames.count(); ++frame) {
             doc.m_frameOffsets.push_back(frames[frame].offset);
+            doc.m_frameLengths.push_back(static_cast<std::uint16_t>(frames[frame].length));
         }
         doc.m_frameLevels.assign(doc.m_frameOffsets.size(), 0);
     }

@@ -95,6 +95,7 @@ void SplitDocument::runLoadingThread() {
     setScrollPosition(0);
     m_frameLevels.clear();
     m_frameOffsets.clear();
+    m_frameLengths.clear();
     m_breakPoints.clear();
     updateScrollBar();
 
@@ -103,6 +104,7 @@ void SplitDocument::runLoadingThread() {
     observer.finish();
     m_frameLevels = std::move(scan.levels);
     m_frameOffsets = std::move(scan.offsets);
+    m_frameLengths = std::move(scan.lengths);
 
     setScrollPosition(0);
     m_frame.send(UM_PROGRESS_SET, 0, 0);

@@ -4,6 +4,7 @@
 #include "document/UserPrompts.h"
 #include "document/WindowLink.h"
 #include "document/WorkerSlot.h"
+#include "engine/FileScan.h"
 #include "engine/FrameReader.h"
 #include "engine/WavWriter.h"
 #include "settings/Preferences.h"
@@ -107,6 +108,8 @@ public:
     std::vector<int> m_frameLevels;
     // Offset of every frame, from the loading scan: readers are positioned by it, not by rescanning.
     mp3::FrameOffsets m_frameOffsets;
+    // Length of every frame, from the same scan: the writers copy whole runs of frames by it.
+    mp3::FrameLengths m_frameLengths;
     BreakPointList m_breakPoints;
     int m_selectedBreakPoint = -1;
     int m_hoverBreakPoint = -1;

@@ -116,6 +116,7 @@ LevelScan scanLevels(const std::filesystem::path& path, LevelScanObserver* obser
         obtainPcm();
         scan.levels.push_back(frameLevel(pcm.data()));
         scan.offsets.push_back(offset);
+        scan.lengths.push_back(static_cast<std::uint16_t>(length));
         scan.totalBytes += length;
         ++handled;
         if (observer) {

@@ -13,11 +13,15 @@ namespace mp3 {
 // "MP3 file basic info: %d Hz, %d channel(s), %d BPS" for the header of frame 0.
 std::string streamInfoLine(const FrameHeader& header);
 
-// What the loading scan learns of a file: one smoothed level and one offset per frame.
+// Byte length of every frame as the reader holds it (a frame is at most a few KB).
+using FrameLengths = std::vector<std::uint16_t>;
+
+// What the loading scan learns of a file: one smoothed level, one offset and one length per frame.
 struct LevelScan {
     std::vector<int> levels;
     std::vector<int> rawLevels; // before smoothing
     FrameOffsets offsets;
+    FrameLengths lengths;
     std::int64_t totalBytes = 0;
 };
 

@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "engine/FileScan.h"
 #include "engine/FrameReader.h"
 
 class SourceBytes;
@@ -25,15 +26,26 @@ struct FrameSpan {
 class SourceFrames {
 public:
     // Walks the source once with a frame reader. With the offsets of the loading scan only the frame
-    // headers are read; when they no longer match the file, it is walked after all.
+    // headers are read; with its lengths too, only a sample of them (and the durations of the frames
+    // asked for). When they no longer match the file, it is walked after all.
     explicit SourceFrames(const std::filesystem::path& sourcePath,
-                          const mp3::FrameOffsets* knownOffsets = nullptr);
+                          const mp3::FrameOffsets* knownOffsets = nullptr,
+                          const mp3::FrameLengths* knownLengths = nullptr);
     ~SourceFrames();
     SourceFrames(const SourceFrames&) = delete;
     SourceFrames& operator=(const SourceFrames&) = delete;
 
     int count() const { return static_cast<int>(m_spans.size()); }
-    const FrameSpan& operator[](int frame) const { return m_spans[static_cast<std::size_t>(frame)]; }
+    const FrameSpan& operator[](int frame) const {
+        const FrameSpan& span = m_spans[static_cast<std::size_t>(frame)];
+        if (span.durationMs == kDurationUnread) {
+            readDurations(frame);
+        }
+        return span;
+    }
+    // Where a frame lies, without reading anything from the file.
+    std::int64_t offset(int frame) const { return m_spans[static_cast<std::size_t>(frame)].offset; }
+    std::int32_t length(int frame) const { return m_spans[static_cast<std::size_t>(frame)].length; }
     const std::filesystem::path& path() const { return m_path; }
     // The source's bytes, for copying (a handle of its own, closed with this object).
     const SourceBytes& file() const { return *m_file; }
@@ -43,11 +55,22 @@ public:
     int endFrameNumber() const { return m_endFrameNumber; }
 
 private:
+    static constexpr std::int32_t kDurationUnread = -1;
+    static constexpr int kDurationGroup = 64;
+
     void walk();
     bool readHeaders(const mp3::FrameOffsets& offsets);
+    bool takeKnownSpans(const mp3::FrameOffsets& offsets, const mp3::FrameLengths& lengths);
+    // Whether the reader, put on the last known frame, finds no further one; notes where it stops.
+    bool endsAfter(const mp3::FrameOffsets& offsets);
+    // Reads the headers of the group of frames around `frame` for their durations.
+    void readDurations(int frame) const;
 
     std::filesystem::path m_path;
-    std::vector<FrameSpan> m_spans;
+    // Durations of known spans are read on demand: only the overlap needs them.
+    mutable std::vector<FrameSpan> m_spans;
+    mutable std::vector<std::uint8_t> m_headerBytes;
+    std::int32_t m_firstDuration = 0;
     std::unique_ptr<SourceBytes> m_file;
     std::int32_t m_firstBitrate = 0;
     int m_endFrameNumber = -1;

@@ -70,7 +70,7 @@ void saveAll(SplitDocument& doc) {
 }
 
 SaveAllResult runSaveAll(SplitDocument& doc) {
-    SourceFrames frames(doc.m_filePath, &doc.m_frameOffsets);
+    SourceFrames frames(doc.m_filePath, &doc.m_frameOffsets, &doc.m_frameLengths);
     return runSaveAll(doc, frames);
 }
 

@@ -19,7 +19,7 @@ BlockRow makeRow(const SourceFrames& frames, int rowNumber, int first, std::opti
     std::uint64_t bytes = 0;
     const int start = frame;
     while (frame < frames.count() && frame != endBreakPoint) {
-        bytes += static_cast<std::uint64_t>(frames[frame].length);
+        bytes += static_cast<std::uint64_t>(frames.length(frame));
         ++frame;
     }
     BlockRow row;
@@ -41,7 +41,7 @@ std::string rangeText(const Block& block) {
 
 std::vector<BlockRow> buildBlockRows(SplitDocument& doc) {
     std::sort(doc.m_breakPoints.begin(), doc.m_breakPoints.end());
-    const SourceFrames frames(doc.m_filePath, &doc.m_frameOffsets);
+    const SourceFrames frames(doc.m_filePath, &doc.m_frameOffsets, &doc.m_frameLengths);
     std::vector<BlockRow> rows;
     rows.reserve(doc.m_breakPoints.size() + 1);
     int first = 0;
@@ -107,7 +107,7 @@ bool runBlockSave(SplitDocument& doc) {
     bool saved = false;
     {
         PieceFile piece = createPieceFile(doc.m_blockPath, doc.m_filePath);
-        SourceFrames frames(doc.m_filePath, &doc.m_frameOffsets);
+        SourceFrames frames(doc.m_filePath, &doc.m_frameOffsets, &doc.m_frameLengths);
         const BreakPointList& breakPoints = doc.m_breakPoints;
         const auto found = std::find(breakPoints.begin(), breakPoints.end(), doc.m_blockFrom);
         if (found == breakPoints.end()) {

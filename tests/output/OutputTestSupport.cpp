@@ -80,6 +80,7 @@ TestDocument::TestDocument(const std::filesystem::path& source)
     doc->m_filePath = source;
     doc->m_frameLevels = scan.levels;
     doc->m_frameOffsets = scan.offsets;
+    doc->m_frameLengths = scan.lengths;
     doc->m_loaded = true;
 }
 

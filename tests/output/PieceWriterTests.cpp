@@ -123,6 +123,74 @@ TEST(PieceWriter, KnownOffsetsGiveTheSpansOfAWalk) {
     EXPECT_EQ(SourceFrames(fixture("cbr128.mp3"), &fewer).count(), static_cast<int>(scan.offsets.size()));
 }
 
+// With the lengths of the loading scan too, the spans (durations included, read on demand) are
+// still those of a walk; lengths that no longer fit the file are not trusted.
+TEST(PieceWriter, KnownLengthsGiveTheSpansOfAWalk) {
+    const auto dir = scratchDir("piece-known-lengths");
+    std::vector<std::uint8_t> cutShort;
+    for (int i = 0; i < 5; ++i) {
+        append(cutShort, numberedFrame(i));
+    }
+    cutShort.resize(cutShort.size() - 100);
+    writeBytes(dir / "cut-short.mp3", cutShort);
+    // Junk between frames, a gap too large to read across, and frames of another kind after them.
+    std::vector<std::uint8_t> mixed = {0x00, 0xFF, 0x7F};
+    for (int i = 0; i < 700; ++i) {
+        append(mixed, numberedFrame(i));
+        if (i % 9 == 4) {
+            append(mixed, {0xFF, 0x00, 0x12});
+        }
+        if (i == 300) {
+            mixed.resize(mixed.size() + 300 * 1024, 0);
+        }
+    }
+    append(mixed, readBytes(fixture("mpeg2-mono.mp3")));
+    writeBytes(dir / "mixed.mp3", mixed);
+
+    const std::vector<std::filesystem::path> sources = {
+        fixture("cbr128.mp3"),      fixture("vbr.mp3"),    fixture("mpeg2-mono.mp3"), fixture("id3v1.mp3"),
+        fixture("id3v2-cover.mp3"), fixture("mpeg25.mp3"), dir / "cut-short.mp3",     dir / "mixed.mp3"};
+    for (const auto& source : sources) {
+        const mp3::LevelScan scan = mp3::scanLevels(source);
+        ASSERT_EQ(scan.lengths.size(), scan.offsets.size()) << source;
+        const SourceFrames walked(source);
+        const SourceFrames known(source, &scan.offsets, &scan.lengths);
+        ASSERT_EQ(known.count(), walked.count()) << source;
+        EXPECT_EQ(known.endFrameNumber(), walked.endFrameNumber()) << source;
+        EXPECT_EQ(known.firstBitrate(), walked.firstBitrate()) << source;
+        // From the end backwards, as the overlap before a block asks for them.
+        for (int i = walked.count() - 1; i >= 0; --i) {
+            EXPECT_EQ(known.offset(i), walked[i].offset) << source << " frame " << i;
+            EXPECT_EQ(known.length(i), walked[i].length) << source << " frame " << i;
+            EXPECT_EQ(known[i].durationMs, walked[i].durationMs) << source << " frame " << i;
+        }
+    }
+
+    const mp3::LevelScan scan = mp3::scanLevels(fixture("cbr128.mp3"));
+    const SourceFrames walked(fixture("cbr128.mp3"));
+    mp3::FrameLengths longer = scan.lengths;
+    longer.back() += 1;
+    mp3::FrameLengths fewer(scan.lengths.begin(), scan.lengths.end() - 1);
+    mp3::FrameLengths sampled = scan.lengths;
+    sampled[0] += 1; // frame 0's header is always among those checked
+    for (const mp3::FrameLengths* lengths : {&longer, &fewer, &sampled}) {
+        const SourceFrames known(fixture("cbr128.mp3"), &scan.offsets, lengths);
+        ASSERT_EQ(known.count(), walked.count());
+        for (int i = 0; i < walked.count(); ++i) {
+            EXPECT_EQ(known.length(i), walked[i].length) << "frame " << i;
+        }
+    }
+    // The file changed since it was loaded: something was put in front of its frames.
+    const auto changed = dir / "changed.mp3";
+    writeNumberedFrames(changed, 400);
+    const mp3::LevelScan before = mp3::scanLevels(changed);
+    writeNumberedFrames(changed, 400, {'I', 'D', '3', 3, 0, 0, 0, 0, 0, 1, 0});
+    const SourceFrames afterwards(changed, &before.offsets, &before.lengths);
+    ASSERT_EQ(afterwards.count(), 400);
+    EXPECT_EQ(afterwards.offset(0), before.offsets[0] + 11);
+    EXPECT_EQ(afterwards.offset(399), before.offsets[399] + 11);
+}
+
 TEST(PieceWriter, PieceNamesFollowTheRuleOfEachWriter) {
     struct Case {
         PieceNaming rule;

@@ -8,6 +8,8 @@
 #include <taglib/fileref.h>
 #include <taglib/tag.h>
 
+#include <algorithm>
+
 using namespace output_test;
 using namespace testing_support;
 
@@ -113,6 +115,41 @@ TEST(SaveAll, OverlapAddsNeighbouringFramesWithoutCountingThem) {
                                 savedLine(100, 999, 375300),
                                 "Separated blocks have been saved successfully!",
                             }));
+}
+
+// Blocks whose frames have junk between them: each piece holds the frames alone, overlap included,
+// as an independent walk finds them.
+TEST(SaveAll, PiecesSkipJunkBetweenTheFramesOfABlock) {
+    const auto dir = scratchDir("save-all-junk");
+    std::vector<std::uint8_t> bytes = {'j', 'u', 'n', 'k'};
+    for (int i = 0; i < 300; ++i) {
+        append(bytes, numberedFrame(i));
+        if (i % 7 == 3) {
+            append(bytes, {0x00, 0x11, 0xFF, 0x22});
+        }
+        if (i == 90 || i == 150) {
+            bytes.resize(bytes.size() + 70 * 1024, 0x55);
+        }
+    }
+    const auto source = dir / "gaps.mp3";
+    writeBytes(source, bytes);
+    for (const int overlap : {0, 1}) {
+        const auto folder = dir / ("overlap-" + std::to_string(overlap));
+        std::filesystem::create_directories(folder);
+        TestDocument test(source);
+        ASSERT_EQ(test.doc->frameCount(), 300);
+        test.doc->m_breakPoints = {100, 200};
+        test.setOverlap(overlap > 0, overlap);
+        saveAllInto(test, folder);
+        // One second of overlap is 39 frames of 26 ms each way.
+        const int reach = overlap > 0 ? 39 : 0;
+        EXPECT_EQ(readBytes(folder / "gaps-0.mp3"), frameBytes(source, 0, 100 + reach));
+        EXPECT_EQ(readBytes(folder / "gaps-1.mp3"), frameBytes(source, 100 - reach, 200 + reach));
+        EXPECT_EQ(readBytes(folder / "gaps-2.mp3"), frameBytes(source, 200 - reach, 300));
+        const auto lines = test.lines();
+        EXPECT_NE(std::find(lines.begin(), lines.end(), savedLine(100, 200, 41700)), lines.end());
+        EXPECT_TRUE(test.lines(Error).empty());
+    }
 }
 
 TEST(SaveAll, OverlapOfZeroSecondsWritesNoFrame) {
