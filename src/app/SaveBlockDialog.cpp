@@ -102,6 +102,7 @@ void CSaveBlockDialog::save() {
     job.sourcePath = m_document.m_filePath;
     job.folder = folder;
     job.frameOffsets = m_document.m_frameOffsets;
+    job.frameLengths = m_document.m_frameLengths;
     for (int i = 0; i < m_list->topLevelItemCount(); ++i) {
         const QTreeWidgetItem* item = m_list->topLevelItem(i);
         if (item->checkState(0) == Qt::Checked) {

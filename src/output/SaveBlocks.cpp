@@ -61,7 +61,7 @@ bool outputFolderExists(const std::filesystem::path& folder) {
 int runSpecifiedBlocksSave(const SpecifiedBlocksJob& job, WindowLink& frame, WindowLink& dialog) {
     int failed = 0;
     {
-        SourceFrames frames(job.sourcePath, &job.frameOffsets);
+        SourceFrames frames(job.sourcePath, &job.frameOffsets, &job.frameLengths);
         for (const CheckedRow& row : job.rows) {
             PieceFile piece = createPieceFile(
                 pieceName(PieceNaming::SpecifiedBlocks, job.folder, job.sourcePath, row.number),

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "document/DocumentTypes.h"
+#include "engine/FileScan.h"
 #include "engine/FrameReader.h"
 
 #include <cstdint>
@@ -36,8 +37,9 @@ struct SpecifiedBlocksJob {
     std::filesystem::path sourcePath;
     std::filesystem::path folder;
     std::vector<CheckedRow> rows;
-    // The document's frame offsets (m_frameOffsets), so the job need not walk the file again.
+    // The document's frame offsets and lengths, so the job need not walk the file again.
     mp3::FrameOffsets frameOffsets;
+    mp3::FrameLengths frameLengths;
 };
 
 // The Save button's check: the folder names an existing file or folder.
