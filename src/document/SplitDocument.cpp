@@ -12,9 +12,13 @@ bool SplitDocument::isBusy() const {
 }
 
 // The slots are tested first: while the loading thread runs it refills m_frameLevels.
-bool SplitDocument::canEditBreakPoints() const { return !isBusy() && frameCount() >= 1; }
+bool SplitDocument::canEditBreakPoints() const {
+    return !isBusy() && frameCount() >= 1;
+}
 
-bool SplitDocument::canUseBreakPointList() const { return !m_loadThread.isSet() && frameCount() >= 1; }
+bool SplitDocument::canUseBreakPointList() const {
+    return !m_loadThread.isSet() && frameCount() >= 1;
+}
 
 Preferences SplitDocument::preferences() const {
     const std::lock_guard<std::mutex> lock(m_preferencesMutex);

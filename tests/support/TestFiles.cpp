@@ -17,7 +17,9 @@ std::filesystem::path scratchDir(const std::string& name) {
     return dir;
 }
 
-std::filesystem::path fixture(const std::string& name) { return std::filesystem::path(KERFLINE_FIXTURES_DIR) / name; }
+std::filesystem::path fixture(const std::string& name) {
+    return std::filesystem::path(KERFLINE_FIXTURES_DIR) / name;
+}
 
 void writeBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
