@@ -26,7 +26,7 @@ CMoreBreakPointsDialog::CMoreBreakPointsDialog(ShellPrompts& prompts, QWidget* p
     : QDialog(parent), m_prompts(prompts),
       m_deleteCheck(new QCheckBox(QStringLiteral("Please delete original break points"))) {
     setWindowTitle(QStringLiteral("Add more break points ..."));
-    struct Spec {
+    struct MethodGroup {
         int radioId;
         const char* radioText;
         int beforeId;
@@ -37,7 +37,7 @@ CMoreBreakPointsDialog::CMoreBreakPointsDialog(ShellPrompts& prompts, QWidget* p
         const char* afterText;
         int initial;
     };
-    const Spec specs[3] = {
+    const MethodGroup groups[3] = {
         {1025, "Add break points by silence detection", 1035, "When the silence length is more than", 1029,
          1030, 1038, "frames", m_silenceFrames},
         {1026, "Split to same size blocks", 1036, "Number of blocks", 1027, 1028, 1039, "blocks",
@@ -49,14 +49,14 @@ CMoreBreakPointsDialog::CMoreBreakPointsDialog(ShellPrompts& prompts, QWidget* p
     auto* group = new QGroupBox(QStringLiteral("Add break points by following options:"));
     auto* grid = new QGridLayout(group);
     for (int i = 0; i < 3; ++i) {
-        const Spec& spec = specs[i];
+        const MethodGroup& group = groups[i];
         Group& g = m_groups[static_cast<std::size_t>(i)];
-        g.radio = new QRadioButton(QString::fromLatin1(spec.radioText));
-        g.radio->setObjectName(QString::number(spec.radioId));
-        g.before = makeLabel(spec.beforeId, QString::fromLatin1(spec.beforeText));
-        g.edit = new IntegerEdit(spec.editId, spec.upDownId);
-        g.edit->setValue(spec.initial);
-        g.after = makeLabel(spec.afterId, QString::fromLatin1(spec.afterText));
+        g.radio = new QRadioButton(QString::fromLatin1(group.radioText));
+        g.radio->setObjectName(QString::number(group.radioId));
+        g.before = makeLabel(group.beforeId, QString::fromLatin1(group.beforeText));
+        g.edit = new IntegerEdit(group.editId, group.upDownId);
+        g.edit->setValue(group.initial);
+        g.after = makeLabel(group.afterId, QString::fromLatin1(group.afterText));
         grid->addWidget(g.radio, 2 * i, 0, 1, 4);
         grid->addWidget(g.before, 2 * i + 1, 1);
         grid->addWidget(g.edit, 2 * i + 1, 2);
