@@ -70,6 +70,9 @@ int runBreakpoints(const CommandArgs& args) {
     SplitDocument& document = cli.document;
     const std::size_t before = document.m_breakPoints.size();
     document.placeAutomaticBreakPoints(*method, value, false);
+    if (const auto refusals = cli.link.logLines(Error); !refusals.empty()) {
+        return fail(refusals.back());
+    }
     std::string out;
     for (std::size_t i = before; i < document.m_breakPoints.size(); ++i) {
         out += std::to_string(document.m_breakPoints[i]);

@@ -23,13 +23,16 @@ constexpr const char* kUsage =
 // The main frame of the tool: log lines go to stdout, progress nowhere.
 class StdoutFrame final : public WindowLink {
 public:
-    std::intptr_t send(unsigned message, std::uintptr_t, std::intptr_t lParam) override {
+    std::intptr_t send(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override {
         if (message == UM_OUTPUT_LOG) {
             std::printf("%s\n", reinterpret_cast<const char*>(lParam));
+            errors += wParam == Error ? 1 : 0;
         }
         return 0;
     }
     void post(unsigned, std::uintptr_t, std::intptr_t) override {}
+
+    int errors = 0; // level-2 lines printed
 };
 
 // The tool runs Save All on its own thread, so the view's "done" message has nowhere to go.
@@ -235,7 +238,13 @@ int runSplit(const CommandArgs& args) {
         return fail(problem);
     }
     if (options.method) {
+        const int errorsBefore = frame.errors;
         doc.placeAutomaticBreakPoints(*options.method, options.methodValue, false);
+        // Its line is printed; splitting without the break points asked for would be no answer.
+        if (frame.errors != errorsBefore) {
+            std::fflush(stdout);
+            return fail("the break point method was refused, nothing has been saved");
+        }
     }
     if (options.overlapSecs) {
         Preferences preferences = doc.preferences();

@@ -35,6 +35,14 @@ void SplitDocument::addBreakPointsAtSilences(int minimumFrames) {
 }
 
 void SplitDocument::addBreakPointsByCount(int blockCount) {
+    // More blocks than frames would only pile up break points at frame 0, one per block: a huge
+    // count would take the GUI thread and the memory for nothing.
+    if (blockCount > frameCount()) {
+        log(Error, "The number of blocks " + std::to_string(blockCount) +
+                       " is more than the number of frames " + std::to_string(frameCount()) +
+                       " F, no break point has been added!");
+        return;
+    }
     for (const int frame : countBreakPoints(frameCount(), blockCount)) {
         appendPlacedBreakPoint(frame);
     }

@@ -75,6 +75,7 @@ public:
     // The dialog's OK: `deleteOriginal` empties the list before the method runs.
     void placeAutomaticBreakPoints(AutoMethod method, int value, bool deleteOriginal);
     void addBreakPointsAtSilences(int minimumFrames);
+    // More blocks than frames is refused with a level-2 line.
     void addBreakPointsByCount(int blockCount);
     void addBreakPointsByLength(int blockSeconds);
 

@@ -84,6 +84,26 @@ TEST(AutomaticBreakPoints, DocumentAppendsAndLogsEachBreakPoint) {
     EXPECT_TRUE(empty.doc.m_breakPoints.empty());
 }
 
+TEST(AutomaticBreakPoints, MoreBlocksThanFramesIsRefused) {
+    DocumentHarness h;
+    h.pretendLoaded(4);
+    h.doc.m_breakPoints = {2};
+    // A count this large would otherwise append two billion break points at frame 0.
+    h.doc.placeAutomaticBreakPoints(AutoMethod::EqualCount, 2000000000, false);
+    h.doc.placeAutomaticBreakPoints(AutoMethod::EqualCount, 5, false);
+    EXPECT_EQ(h.doc.m_breakPoints, BreakPointList{2});
+    EXPECT_EQ(h.link.logLines(Error),
+              (std::vector<std::string>{
+                  "The number of blocks 2000000000 is more than the number of frames 4 F, no break point "
+                  "has been added!",
+                  "The number of blocks 5 is more than the number of frames 4 F, no break point has been "
+                  "added!"}));
+    EXPECT_TRUE(h.link.logLines(Normal).empty());
+
+    h.doc.placeAutomaticBreakPoints(AutoMethod::EqualCount, 4, false); // one block per frame still works
+    EXPECT_EQ(h.doc.m_breakPoints, (BreakPointList{2, 1, 2, 3, 4}));
+}
+
 TEST(AutomaticBreakPoints, SilenceInARealFile) {
     // Two seconds of tone, two of digital silence, two of tone.
     const auto dir = testing_support::scratchDir("auto-silence");

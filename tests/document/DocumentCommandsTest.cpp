@@ -45,7 +45,8 @@ TEST(DocumentCommands, BreakpointsFailuresExitNonZero) {
     for (const std::string& arguments :
          {"breakpoints " + file, "breakpoints " + file + " --count", "breakpoints " + file + " --count three",
           "breakpoints " + file + " --count 2 --length 3", "breakpoints " + missing + " --count 2",
-          "breakpoints " + quoted(scratchDir("cli-folder")) + " --count 2"}) {
+          "breakpoints " + quoted(scratchDir("cli-folder")) + " --count 2",
+          "breakpoints " + file + " --count 2000000000"}) {
         int status = 0;
         const std::string output = cli(arguments, &status);
         EXPECT_NE(status, 0) << arguments;

@@ -73,6 +73,17 @@ TEST(SplitCommand, FailsWhenAPieceFailsOrTheInputIsWrong) {
         EXPECT_NE(status, 0) << arguments;
         EXPECT_EQ(complaint.rfind("kerfline-cli: ", 0), 0u) << complaint;
     }
+
+    // A refused method writes nothing rather than the file in one piece.
+    const auto refused = dir / "refused";
+    status = 0;
+    const std::string complaint =
+        split(source.string() + " -o " + refused.string() + " --count 2000000000", &status);
+    EXPECT_NE(status, 0);
+    EXPECT_NE(complaint.find("The number of blocks 2000000000 is more than the number of frames 200 F"),
+              std::string::npos)
+        << complaint;
+    EXPECT_TRUE(std::filesystem::is_empty(refused));
 }
 
 } // namespace
