@@ -163,6 +163,11 @@ bool addListedBreakPoints(const std::string& list, BreakPointList& into, std::st
 // dropped and a partial value at the end is ignored.
 bool addFileBreakPoints(const std::filesystem::path& path, int frameCount, BreakPointList& into,
                         std::string& problem) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) {
+        problem = "cannot open break point file '" + path.string() + "': not a regular file";
+        return false;
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         problem = "cannot open break point file '" + path.string() + "'";

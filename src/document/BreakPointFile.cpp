@@ -35,6 +35,13 @@ void SplitDocument::loadBreakPointFile(const std::filesystem::path& path) {
     if (refuseListChange()) {
         return;
     }
+    // A device or pipe such as /dev/zero never ends and would fill the list without bound.
+    std::error_code error;
+    if (std::filesystem::exists(path, error) && !std::filesystem::is_regular_file(path, error)) {
+        log(Error,
+            "Break points could not be loaded from file " + pathText(path) + ", it is not a regular file");
+        return;
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         return;

@@ -77,6 +77,24 @@ TEST(BreakPointFile, LoadKeepsFramesBelowFAndAppends) {
     EXPECT_TRUE(h.link.records().empty());
 }
 
+TEST(BreakPointFile, LoadRefusesWhatIsNotARegularFile) {
+    DocumentHarness h;
+    h.pretendLoaded(400);
+    h.doc.m_breakPoints = {42};
+    const auto folder = scratchDir("bps-not-a-file");
+    h.doc.loadBreakPointFile(folder);
+    // Endless zeros would otherwise be appended as break points at frame 0 until memory runs out.
+    if (std::filesystem::exists("/dev/zero")) {
+        h.doc.loadBreakPointFile("/dev/zero");
+    }
+    EXPECT_EQ(h.doc.m_breakPoints, BreakPointList{42});
+    EXPECT_TRUE(h.link.logLines(Normal).empty());
+    const auto errors = h.link.logLines(Error);
+    ASSERT_FALSE(errors.empty());
+    EXPECT_EQ(errors.front(),
+              "Break points could not be loaded from file " + folder.string() + ", it is not a regular file");
+}
+
 TEST(BreakPointFile, RoundTripDropsFOnReading) {
     const auto dir = scratchDir("bps-roundtrip");
     DocumentHarness h;

@@ -66,6 +66,7 @@ TEST(SplitCommand, FailsWhenAPieceFailsOrTheInputIsWrong) {
                                  (dir / "none.mp3").string() + " -o " + dir.string(),
                                  source.string() + " -o " + dir.string() + " --breakpoints " +
                                      (dir / "no.bps").string(),
+                                 source.string() + " -o " + dir.string() + " --breakpoints /dev/zero",
                                  source.string() + " -o " + dir.string() + " --overlap -1"};
     for (const std::string& arguments : usage) {
         status = 0;
