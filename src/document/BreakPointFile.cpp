@@ -1,4 +1,5 @@
 #include "document/PathText.h"
+#include "document/SameFile.h"
 #include "document/SplitDocument.h"
 
 #include <fstream>
@@ -8,6 +9,12 @@
 
 void SplitDocument::saveBreakPointFile(const std::filesystem::path& path) {
     if (m_loadThread) {
+        return;
+    }
+    // Replacing the loaded mp3 would destroy the file every reader, the player and the savers use.
+    if (!m_filePath.empty() && namesSameFile(path, m_filePath)) {
+        log(Error,
+            "Break points could not be saved to file " + pathText(path) + ", it is the loaded mp3 file");
         return;
     }
     std::vector<char> bytes;

@@ -1,4 +1,5 @@
 #include "document/PathText.h"
+#include "document/SameFile.h"
 #include "document/SplitDocument.h"
 
 #include "engine/Decoder.h"
@@ -6,23 +7,6 @@
 #include "engine/WavWriter.h"
 
 #include <array>
-
-namespace {
-
-// True when `candidate` names the same file as `source`, also through another spelling or a link.
-bool namesSameFile(const std::filesystem::path& candidate, const std::filesystem::path& source) {
-    std::error_code error;
-    if (std::filesystem::equivalent(candidate, source, error)) {
-        return true;
-    }
-    const auto normal = [](const std::filesystem::path& path) {
-        std::error_code ignored;
-        return std::filesystem::weakly_canonical(std::filesystem::absolute(path, ignored), ignored);
-    };
-    return normal(candidate) == normal(source);
-}
-
-} // namespace
 
 void SplitDocument::startWavConversion(const std::filesystem::path& wavPath) {
     if (!canEditBreakPoints()) {

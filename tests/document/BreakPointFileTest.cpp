@@ -52,6 +52,27 @@ TEST(BreakPointFile, FailedWritesAreReportedNotAnnouncedAsSaved) {
     EXPECT_TRUE(h.link.logLines(Normal).empty());
 }
 
+TEST(BreakPointFile, SaveNeverReplacesTheLoadedMp3) {
+    const auto dir = scratchDir("bps-over-source");
+    const auto source = dir / "song.mp3";
+    std::filesystem::copy_file(testing_support::fixture("cbr128.mp3"), source);
+    std::filesystem::create_symlink(source, dir / "link.bps");
+    const Bytes original = readBytes(source);
+    DocumentHarness h;
+    h.load(source);
+    h.link.clearRecords();
+    h.doc.m_breakPoints = {5, 9};
+    h.doc.saveBreakPointFile(source);
+    h.doc.saveBreakPointFile(dir / "link.bps");
+    h.doc.saveBreakPointFile(dir / "." / "song.mp3");
+    EXPECT_EQ(readBytes(source), original);
+    EXPECT_TRUE(h.link.logLines(Normal).empty());
+    const auto errors = h.link.logLines(Error);
+    ASSERT_EQ(errors.size(), 3u);
+    EXPECT_EQ(errors[0],
+              "Break points could not be saved to file " + source.string() + ", it is the loaded mp3 file");
+}
+
 TEST(BreakPointFile, LoadKeepsFramesBelowFAndAppends) {
     const auto dir = scratchDir("bps-load");
     // 5, -1, 400 (= F), 399, 0, 70000 and then 3 trailing bytes
