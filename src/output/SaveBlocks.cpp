@@ -7,6 +7,7 @@
 #include "output/Utf8Path.h"
 
 #include <algorithm>
+#include <limits>
 #include <optional>
 #include <string>
 
@@ -47,7 +48,8 @@ std::vector<BlockRow> buildBlockRows(SplitDocument& doc) {
     int first = 0;
     for (const BreakPoint breakPoint : doc.m_breakPoints) {
         rows.push_back(makeRow(frames, static_cast<int>(rows.size()) + 1, first, breakPoint));
-        first = breakPoint + 1;
+        // The largest value a typed break point can have is followed by nothing: its row is empty.
+        first = breakPoint < std::numeric_limits<BreakPoint>::max() ? breakPoint + 1 : breakPoint;
     }
     rows.push_back(makeRow(frames, static_cast<int>(rows.size()) + 1, first, std::nullopt));
     return rows;

@@ -54,6 +54,14 @@ TEST(SaveBlocks, RowsLeaveOutTheBreakPointFrames) {
               (std::vector<RowText>{{"# 1", "0 F - 500 F", "203 KB", "13 Seconds"},
                                     {"# 2", "501 F - 1000 F", "203 KB", "13 Seconds"},
                                     {"# 3", "1001 F - 1001 F", "0 Bytes", "0 Seconds"}}));
+
+    // The largest typed value: the row after it must not wrap round to cover the whole file.
+    TestDocument largest(source);
+    largest.doc->m_breakPoints = {2147483647, 500};
+    EXPECT_EQ(texts(buildBlockRows(*largest.doc)),
+              (std::vector<RowText>{{"# 1", "0 F - 500 F", "203 KB", "13 Seconds"},
+                                    {"# 2", "501 F - 1000 F", "203 KB", "13 Seconds"},
+                                    {"# 3", "2147483647 F - 2147483647 F", "0 Bytes", "0 Seconds"}}));
 }
 
 TEST(SaveBlocks, SizesUpToOneKilobyteAreShownInBytes) {
