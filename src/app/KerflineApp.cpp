@@ -39,7 +39,7 @@ public:
 CKerflineApp::CKerflineApp(int& argc, char** argv) : QApplication(argc, argv) {
     setOrganizationName(QStringLiteral("Velquorn Technology"));
     setApplicationName(QStringLiteral("Kerfline"));
-    setApplicationDisplayName(QStringLiteral("Kerfline"));
+    // No display name: the platform would append it to every caption ("Error — Kerfline").
     setApplicationVersion(QStringLiteral("4.0"));
     setWindowIcon(appIcon());
 }

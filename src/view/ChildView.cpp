@@ -555,6 +555,14 @@ void CChildView::keyReleaseEvent(QKeyEvent* event) {
 }
 
 bool CChildView::event(QEvent* event) {
+    // Tab is a key like any other here: it must not take the focus (and with it the colours) away.
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Tab || key == Qt::Key_Backtab) {
+            event->accept();
+            return true;
+        }
+    }
     if (event->type() == QEvent::ToolTip) {
         const auto* help = static_cast<QHelpEvent*>(event);
         const std::optional<ButtonHit> button = hitButton(help->pos());

@@ -11,6 +11,8 @@ command -v xvfb-run >/dev/null || exit 77
 command -v python3 >/dev/null || exit 77
 [ -x "$program" ] || { echo "no $program"; exit 1; }
 
+# The real program on the X server, even when the caller runs the widget tests offscreen.
+unset QT_QPA_PLATFORM
 home=$(mktemp -d)
 trap 'rm -rf "$home"' EXIT
 export HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/.local/share"

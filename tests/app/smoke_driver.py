@@ -5,6 +5,7 @@ import ctypes
 import functools
 import ctypes.util
 import os
+import shutil
 import struct
 import subprocess
 import sys
@@ -109,6 +110,15 @@ def run(program, log_file, mp3, prefs):
     time.sleep(0.5)
     if prefs and os.path.exists(prefs):
         os.utime(prefs, (0, 0))
+
+    # The caption the window manager shows is the title alone, with nothing appended.
+    if shutil.which("xprop"):
+        caption = subprocess.run(["xprop", "-id", str(window), "_NET_WM_NAME"], capture_output=True,
+                                 text=True).stdout.strip()
+        if caption != '_NET_WM_NAME(UTF8_STRING) = "Kerfline 4.0"':
+            print("smoke: window caption is", caption)
+            proc.kill()
+            return 1
 
     keys = Keyboard()
     keys.focus(window)

@@ -6,6 +6,8 @@
 
 #include <QApplication>
 #include <QHelpEvent>
+#include <QLineEdit>
+#include <QTest>
 #include <QToolTip>
 
 #include <gtest/gtest.h>
@@ -284,3 +286,16 @@ TEST_F(Input, SpaceStartsPlaybackToTheEndOfTheFile) {
 }
 
 } // namespace
+
+TEST_F(Input, TabKeepsTheFocusInTheView) {
+    // Another widget that could take the focus.
+    auto* other = new QLineEdit(&view());
+    other->show();
+    view().setFocus();
+    QApplication::processEvents();
+    ASSERT_TRUE(view().hasFocus());
+    for (const Qt::Key key : {Qt::Key_Tab, Qt::Key_Backtab}) {
+        QTest::keyClick(&view(), key);
+        EXPECT_TRUE(view().hasFocus()) << key;
+    }
+}
