@@ -1,5 +1,7 @@
 #include "engine/SourceFile.h"
 
+#include "engine/PositionedRead.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -52,26 +54,7 @@ void SourceFile::close() {
 }
 
 std::size_t SourceFile::rawRead(std::int64_t offset, std::uint8_t* out, std::size_t count) {
-    if (m_fd < 0 || offset < 0) {
-        return 0;
-    }
-    std::size_t total = 0;
-    while (total < count) {
-#ifdef _WIN32
-        if (_lseeki64(m_fd, offset + static_cast<std::int64_t>(total), SEEK_SET) < 0) {
-            break;
-        }
-        const int n =
-            _read(m_fd, out + total, static_cast<unsigned>(std::min<std::size_t>(count - total, 1 << 30)));
-#else
-        const ssize_t n = ::pread(m_fd, out + total, count - total, static_cast<off_t>(offset + total));
-#endif
-        if (n <= 0) {
-            break;
-        }
-        total += static_cast<std::size_t>(n);
-    }
-    return total;
+    return readFileAt(m_fd, offset, out, count);
 }
 
 bool SourceFile::fill(std::int64_t offset) {

@@ -1,5 +1,7 @@
 #include "output/SourceBytes.h"
 
+#include "engine/PositionedRead.h"
+
 #include <algorithm>
 #include <cerrno>
 
@@ -32,30 +34,7 @@ SourceBytes::~SourceBytes() {
 }
 
 std::size_t SourceBytes::readAt(std::int64_t offset, std::uint8_t* out, std::size_t count) const {
-    if (m_fd < 0 || offset < 0) {
-        return 0;
-    }
-    std::size_t total = 0;
-    while (total < count) {
-#ifdef _WIN32
-        if (_lseeki64(m_fd, offset + static_cast<std::int64_t>(total), SEEK_SET) < 0) {
-            break;
-        }
-        const int n =
-            _read(m_fd, out + total, static_cast<unsigned>(std::min<std::size_t>(count - total, 1u << 30)));
-#else
-        const ssize_t n =
-            ::pread(m_fd, out + total, count - total, static_cast<off_t>(offset) + static_cast<off_t>(total));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-#endif
-        if (n <= 0) {
-            break;
-        }
-        total += static_cast<std::size_t>(n);
-    }
-    return total;
+    return mp3::readFileAt(m_fd, offset, out, count);
 }
 
 std::int64_t SourceBytes::size() const {
