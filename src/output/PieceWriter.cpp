@@ -271,8 +271,8 @@ int writeOverlapFrames(SplitDocument& doc, OverlapDirection direction, int frame
     if (!preferences.Overlap) {
         return 0;
     }
-    // Whole seconds, taken as an unsigned count.
-    const std::uint64_t limit = std::uint64_t{static_cast<std::uint32_t>(preferences.OverlapSecs)} * 1000;
+    // Whole seconds; a negative count from an edited file is no overlap rather than a huge one.
+    const std::uint64_t limit = static_cast<std::uint64_t>(std::max(preferences.OverlapSecs, 0)) * 1000;
     std::uint64_t sum = 0;
     int written = 0;
     if (direction == OVERLAP_DIR_BEFORE) {

@@ -4,7 +4,7 @@
 #include "output/BlockTags.h"
 #include "output/PieceWriter.h"
 #include "output/ProgressReporter.h"
-#include "output/Utf8Path.h"
+#include "settings/PathText.h"
 
 #include <algorithm>
 #include <string>
@@ -48,11 +48,11 @@ void saveAll(SplitDocument& doc) {
     const Preferences preferences = doc.preferences();
     std::filesystem::path folder;
     if (preferences.UseDefaultFolder) {
-        folder = std::filesystem::path(preferences.DefaultOutputFolder);
+        folder = pathFromText(preferences.DefaultOutputFolder);
         std::error_code error;
         if (!std::filesystem::exists(folder, error)) {
             doc.m_prompts.messageBox(
-                "Sorry, the default folder \"" + utf8Path(folder) +
+                "Sorry, the default folder \"" + pathText(folder) +
                     "\" doesn't exist, please check your preferences! Operation has been "
                     "canceled.",
                 "Error", MessageIcon::Error);
@@ -112,12 +112,12 @@ SaveAllResult runSaveAll(SplitDocument& doc, SourceFrames& frames) {
                 }
             } else {
                 ++result.failed;
-                doc.log(Error, blockText(first, second) + " could not be saved to " + utf8Path(piece.path()) +
+                doc.log(Error, blockText(first, second) + " could not be saved to " + pathText(piece.path()) +
                                    ": " + piece.error());
             }
         }
         if (count == 0) {
-            doc.log(Error, "No MP3 frame found in " + utf8Path(doc.m_filePath) + ", nothing has been saved");
+            doc.log(Error, "No MP3 frame found in " + pathText(doc.m_filePath) + ", nothing has been saved");
         }
         if (result.failed > 0) {
             doc.log(Error, std::to_string(result.failed) + " of " + std::to_string(result.pieces) +

@@ -4,7 +4,7 @@
 #include "document/WorkerSlot.h"
 #include "output/PieceWriter.h"
 #include "output/ProgressReporter.h"
-#include "output/Utf8Path.h"
+#include "settings/PathText.h"
 
 #include <algorithm>
 #include <limits>
@@ -75,7 +75,7 @@ int runSpecifiedBlocksSave(const SpecifiedBlocksJob& job, WindowLink& frame, Win
             if (!piece.close()) {
                 ++failed;
                 sendLog(frame, Error,
-                        "Block " + rangeText(row.block) + " could not be saved to " + utf8Path(piece.path()) +
+                        "Block " + rangeText(row.block) + " could not be saved to " + pathText(piece.path()) +
                             ": " + piece.error());
             }
         }
@@ -130,7 +130,7 @@ bool runBlockSave(SplitDocument& doc) {
             saved = piece.close();
             if (!saved) {
                 doc.log(Error, "Block " + rangeText({doc.m_blockFrom, end}) + " could not be saved to " +
-                                   utf8Path(piece.path()) + ": " + piece.error());
+                                   pathText(piece.path()) + ": " + piece.error());
             }
         }
     }
