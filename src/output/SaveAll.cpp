@@ -2,11 +2,20 @@
 
 #include "document/SplitDocument.h"
 #include "output/BlockTags.h"
-#include "output/PieceWriter.h"
+#include "output/FrameCopy.h"
+#include "output/OverlapFrames.h"
+#include "output/PieceNames.h"
+#include "output/PieceTag.h"
 #include "output/ProgressReporter.h"
+#include "output/SourceBytes.h"
+#include "output/SourceCheck.h"
+#include "output/SourceFrames.h"
+#include "output/SpaceCheck.h"
+#include "settings/PathText.h"
 #include "settings/PathText.h"
 
 #include <algorithm>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -69,62 +78,179 @@ void saveAll(SplitDocument& doc) {
     doc.m_saveAllThread.start([&doc] { runSaveAll(doc); });
 }
 
-SaveAllResult runSaveAll(SplitDocument& doc) {
-    SourceFrames frames(doc.m_filePath, &doc.m_frameOffsets, &doc.m_frameLengths);
-    return runSaveAll(doc, frames);
+SaveAllResult runSaveAll(SplitDocument& doc, const SaveAllOptions& options) {
+    try {
+        SourceFrames frames(doc.m_filePath, &doc.m_frameOffsets, &doc.m_frameLengths);
+        return runSaveAll(doc, frames, options);
+    } catch (const std::bad_alloc&) {
+        // Before the walk was done: nothing was written, and the view still waits for its message.
+        doc.log(LogLevel::Error, "Separated blocks could not be saved: not enough memory");
+        doc.m_view.post(UM_SAVE_ALL_DONE, 1, 0);
+        return {0, 1};
+    }
 }
 
-SaveAllResult runSaveAll(SplitDocument& doc, SourceFrames& frames) {
-    SaveAllResult result;
-    doc.invalidateView();
-    {
-        ProgressReporter progress(doc.m_frame, doc.frameCount());
-        const int count = frames.count();
-        const std::vector<int> starts = blockStarts(doc.m_breakPoints, count);
-        for (std::size_t block = 0; block <= starts.size() && count > 0; ++block) {
-            const int first = block == 0 ? 0 : starts[block - 1];
-            const bool last = block == starts.size();
-            const int end = last ? count : starts[block];
-            const int number = static_cast<int>(block);
+namespace {
 
-            PieceFile piece = createPieceFile(
-                pieceName(PieceNaming::SaveAll, doc.m_outputFolder, doc.m_filePath, number), doc.m_filePath);
-            ++result.pieces;
-            writeOverlapFrames(doc, OVERLAP_DIR_BEFORE, first, piece, frames);
-            std::uint64_t size = 0;
-            for (int frame = first; frame < end;) {
-                const int chunkEnd = std::min(end, frame + progress.step());
-                size += copyFrames(frames, frame, chunkEnd, piece).bytes;
-                frame = chunkEnd;
-                progress.set(frame < count ? frame : frames.endFrameNumber());
+struct PieceBlock {
+    int first = 0;
+    int end = 0;
+    bool last = false;
+};
+
+std::vector<PieceBlock> blocksOf(const BreakPointList& breakPoints, int count) {
+    const std::vector<int> starts = blockStarts(breakPoints, count);
+    std::vector<PieceBlock> blocks;
+    for (std::size_t block = 0; block <= starts.size() && count > 0; ++block) {
+        const bool last = block == starts.size();
+        blocks.push_back({block == 0 ? 0 : starts[block - 1], last ? count : starts[block], last});
+    }
+    return blocks;
+}
+
+// The bytes the run will write: every frame once, and the overlap frames at every border.
+std::uint64_t bytesToWrite(const SourceFrames& frames, const std::vector<PieceBlock>& blocks,
+                           const Preferences& preferences) {
+    std::uint64_t total = 0;
+    for (int frame = 0; frame < frames.count(); ++frame) {
+        total += static_cast<std::uint64_t>(frames.length(frame));
+    }
+    if (!preferences.Overlap) {
+        return total;
+    }
+    const std::uint64_t limit = overlapLimitMs(preferences);
+    for (const PieceBlock& block : blocks) {
+        for (const FrameRange range :
+             {overlapRange(frames, OVERLAP_DIR_BEFORE, block.first, limit),
+              block.last ? FrameRange{} : overlapRange(frames, OVERLAP_DIR_AFTER, block.end, limit)}) {
+            for (int frame = range.from; frame < range.to; ++frame) {
+                total += static_cast<std::uint64_t>(frames.length(frame));
             }
-            if (!last) {
-                writeOverlapFrames(doc, OVERLAP_DIR_AFTER, end, piece, frames);
-            }
-            // The last piece's line shows its last frame, the others the first frame of the next block.
-            const int second = last ? frames.endFrameNumber() : end;
-            if (piece.close()) {
-                doc.log(Normal, blockText(first, second) + " has been saved, total size " +
-                                    std::to_string(size) + " Bytes");
-                try {
-                    applyBlockTag(piece.path(), findBlockTag(doc.m_blockTags, number));
-                } catch (const BlockNotFound&) {
-                }
-            } else {
-                ++result.failed;
-                doc.log(Error, blockText(first, second) + " could not be saved to " + pathText(piece.path()) +
-                                   ": " + piece.error());
-            }
-        }
-        if (count == 0) {
-            doc.log(Error, "No MP3 frame found in " + pathText(doc.m_filePath) + ", nothing has been saved");
-        }
-        if (result.failed > 0) {
-            doc.log(Error, std::to_string(result.failed) + " of " + std::to_string(result.pieces) +
-                               " separated blocks could not be saved");
         }
     }
-    doc.m_view.post(UM_SAVE_ALL_DONE,
-                    static_cast<std::uintptr_t>(result.failed + (frames.count() == 0 ? 1 : 0)), 0);
+    return total;
+}
+
+class SaveAllRun {
+public:
+    SaveAllRun(SplitDocument& doc, SourceFrames& frames, const SaveAllOptions& options)
+        : m_doc(doc), m_frames(frames), m_options(options),
+          m_blocks(blocksOf(doc.m_breakPoints, frames.count())) {}
+
+    SaveAllResult run() {
+        m_doc.invalidateView();
+        ProgressReporter progress(m_doc.m_frame, m_doc.frameCount());
+        if (!m_frames.file().isOpen()) {
+            m_doc.log(LogLevel::Error, "The file " + pathText(m_doc.m_filePath) +
+                                           " could not be read, nothing has been saved");
+            m_result.failed = 1;
+            return m_result;
+        }
+        if (m_frames.count() == 0) {
+            m_doc.log(LogLevel::Error,
+                      "No MP3 frame found in " + pathText(m_doc.m_filePath) + ", nothing has been saved");
+            return m_result;
+        }
+        const std::uint64_t bytes = bytesToWrite(m_frames, m_blocks, m_doc.preferences());
+        if (const auto problem = spaceProblem(m_doc.m_outputFolder, bytes)) {
+            m_doc.log(LogLevel::Error, *problem);
+            m_result.failed = static_cast<int>(m_blocks.size());
+            return m_result;
+        }
+        for (std::size_t block = 0; block < m_blocks.size(); ++block) {
+            savePiece(static_cast<int>(block), progress);
+        }
+        if (m_result.failed > 0) {
+            m_doc.log(LogLevel::Error, std::to_string(m_result.failed) + " of " +
+                                           std::to_string(m_blocks.size()) +
+                                           " separated blocks could not be saved");
+        }
+        return m_result;
+    }
+
+    // Running out of memory midway: the piece being written is gone with its object, the ones not
+    // started count as failed.
+    SaveAllResult outOfMemory() {
+        m_doc.log(LogLevel::Error, "Separated blocks could not be saved: not enough memory");
+        m_result.failed += static_cast<int>(m_blocks.size()) - m_result.pieces + 1;
+        return m_result;
+    }
+
+private:
+    void savePiece(int number, ProgressReporter& progress) {
+        const PieceBlock& block = m_blocks[static_cast<std::size_t>(number)];
+        const int count = m_frames.count();
+        PieceFile piece =
+            createPieceFile(pieceName(PieceNaming::SaveAll, m_doc.m_outputFolder, m_doc.m_filePath, number),
+                            m_doc.m_filePath, m_options.existing);
+        ++m_result.pieces;
+        // The last piece's line shows its last frame, the others the first frame of the next block.
+        const int second = block.last ? m_frames.endFrameNumber() : block.end;
+        if (m_sourceChanged || !sourceUnchanged(m_frames, m_doc.m_sourceStatus)) {
+            m_sourceChanged = true;
+            piece.fail(kSourceChanged);
+        }
+        std::uint64_t size = 0;
+        if (!m_sourceChanged) {
+            writeOverlapFrames(m_doc, OVERLAP_DIR_BEFORE, block.first, piece, m_frames);
+            for (int frame = block.first; frame < block.end && !piece.failed();) {
+                const int chunkEnd = std::min(block.end, frame + progress.step());
+                size += copyFrames(m_frames, frame, chunkEnd, piece).bytes;
+                frame = chunkEnd;
+                progress.set(frame < count ? frame : m_frames.endFrameNumber());
+            }
+            if (!block.last) {
+                writeOverlapFrames(m_doc, OVERLAP_DIR_AFTER, block.end, piece, m_frames);
+            }
+            // A short read, or a size or time that moved while the piece was copied.
+            if (piece.sourceEnded() || (piece.isOpen() && !sourceUnchanged(m_frames, m_doc.m_sourceStatus))) {
+                m_sourceChanged = true;
+                piece.fail(kSourceChanged);
+            }
+        }
+        // The tag goes in before the piece takes its name, so the name never shows a piece half tagged.
+        if (piece.finishWriting()) {
+            try {
+                applyBlockTag(piece.temporaryPath(), findBlockTag(m_doc.m_blockTags, number));
+            } catch (const BlockNotFound&) {
+            }
+        }
+        if (piece.close()) {
+            m_doc.log(LogLevel::Normal, blockText(block.first, second) + " has been saved, total size " +
+                                            std::to_string(size) + " Bytes");
+        } else {
+            ++m_result.failed;
+            m_doc.log(LogLevel::Error, blockText(block.first, second) + " could not be saved to " +
+                                           pathText(piece.path()) + ": " +
+                                           (piece.sourceEnded() ? kSourceChanged : piece.error()));
+        }
+    }
+
+    SplitDocument& m_doc;
+    SourceFrames& m_frames;
+    const SaveAllOptions& m_options;
+    const std::vector<PieceBlock> m_blocks;
+    SaveAllResult m_result;
+    bool m_sourceChanged = false;
+};
+
+} // namespace
+
+SaveAllResult runSaveAll(SplitDocument& doc, SourceFrames& frames, const SaveAllOptions& options) {
+    SaveAllResult result;
+    bool noFrames = false;
+    try {
+        SaveAllRun run(doc, frames, options);
+        try {
+            result = run.run();
+        } catch (const std::bad_alloc&) {
+            result = run.outOfMemory();
+        }
+        noFrames = frames.count() == 0;
+    } catch (const std::bad_alloc&) {
+        doc.log(LogLevel::Error, "Separated blocks could not be saved: not enough memory");
+        result.failed = 1;
+    }
+    doc.m_view.post(UM_SAVE_ALL_DONE, static_cast<std::uintptr_t>(result.failed + (noFrames ? 1 : 0)), 0);
     return result;
 }
