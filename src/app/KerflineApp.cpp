@@ -2,9 +2,11 @@
 
 #include "app/AppIcon.h"
 #include "app/MainFrame.h"
+#include "kerfline/Version.h"
 
 #include <QDateTime>
 #include <QMessageBox>
+#include <QTimer>
 #include <QWindow>
 
 #include <cstdio>
@@ -40,7 +42,7 @@ CKerflineApp::CKerflineApp(int& argc, char** argv) : QApplication(argc, argv) {
     setOrganizationName(QStringLiteral("Velquorn Technology"));
     setApplicationName(QStringLiteral("Kerfline"));
     // No display name: the platform would append it to every caption ("Error — Kerfline").
-    setApplicationVersion(QStringLiteral("4.0"));
+    setApplicationVersion(QLatin1String(kKerflineVersion));
     setWindowIcon(appIcon());
 }
 
@@ -63,4 +65,9 @@ bool CKerflineApp::initInstance() {
     }
     m_mainFrame->show();
     return true;
+}
+
+void CKerflineApp::openWhenShown(const QString& path) {
+    // Queued, so the window is on the screen before a box of the open routine can appear over it.
+    QTimer::singleShot(0, m_mainFrame.get(), [frame = m_mainFrame.get(), path] { frame->openListed(path); });
 }

@@ -14,6 +14,7 @@
 #include "app/RecentFileList.h"
 #include "app/SaveBlockDialog.h"
 #include "app/ShellChildView.h"
+#include "kerfline/Version.h"
 #include "output/SaveAll.h"
 #include "playback/PortAudioOutput.h"
 
@@ -37,7 +38,7 @@
 
 namespace {
 
-constexpr auto kTitle = "Kerfline 4.0";
+constexpr auto kTitle = kKerflineProductLine;
 constexpr auto kBusyMessage = "Can not process, because there is a loading or saving thread is running ...";
 
 QSettings programSettings() {
@@ -375,6 +376,10 @@ void CMainFrame::openFile(const QString& path) {
 }
 
 void CMainFrame::openRecent(int position) {
+    openListed(m_recentFiles->entry(position));
+}
+
+void CMainFrame::openListed(const QString& path) {
     if (m_view->isBusy()) {
         m_prompts.messageBox(
             "Before you loading a new mp3 file, please make sure there is no file is loading or saving!",
@@ -382,7 +387,6 @@ void CMainFrame::openRecent(int position) {
         sendLog(m_frameLink, Error, "Can't load file while the program is loading or saving file!");
         return;
     }
-    const QString path = m_recentFiles->entry(position);
     if (!path.isEmpty()) {
         openFile(path);
     }
