@@ -4,6 +4,7 @@
 #include "app/AddBreakPointDialog.h"
 #include "app/AppIcon.h"
 #include "app/CommandIds.h"
+#include "app/HelpFile.h"
 #include "app/ID3TagEditor.h"
 #include "app/LockKeys.h"
 #include "app/MoreBreakPointsDialog.h"
@@ -525,11 +526,9 @@ void CMainFrame::onViewStatusBar() {
 }
 
 void CMainFrame::onHelpTopics() {
-    // The help file sits beside the program, with the extension "chm"; a missing one is no error.
-    const QFileInfo program(QCoreApplication::applicationFilePath());
-    const QString help =
-        program.absolutePath() + QLatin1Char('/') + program.completeBaseName() + QStringLiteral(".chm");
-    if (QFileInfo::exists(help)) {
+    // The user's browser shows the manual; no help at all is no error.
+    const QString help = helpFileFor(QCoreApplication::applicationFilePath());
+    if (!help.isEmpty()) {
         QDesktopServices::openUrl(QUrl::fromLocalFile(help));
     }
 }
