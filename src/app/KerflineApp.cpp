@@ -44,6 +44,8 @@ CKerflineApp::CKerflineApp(int& argc, char** argv) : QApplication(argc, argv) {
     // No display name: the platform would append it to every caption ("Error — Kerfline").
     setApplicationVersion(QLatin1String(kKerflineVersion));
     setWindowIcon(appIcon());
+    // Lets the desktop match the window to its entry (and icon) on Wayland.
+    setDesktopFileName(QStringLiteral("com.velquorn.Kerfline"));
 }
 
 CKerflineApp::~CKerflineApp() = default;

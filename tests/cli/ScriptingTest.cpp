@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include <unistd.h>
+
 namespace {
 
 using testing_support::fixture;
@@ -18,11 +20,13 @@ struct Streams {
 };
 
 Streams cli(const std::string& arguments) {
-    const auto dir = testing_support::scratchDir("cli-streams");
+    // ctest runs each test as a process of its own, side by side: one folder per process.
+    static const auto dir = testing_support::scratchDir("cli-streams-" + std::to_string(getpid()));
+    const auto errFile = dir / "err";
     const std::string command = std::string(KERFLINE_BINARY_DIR) + "/kerfline-cli " + arguments;
     Streams run;
-    run.out = testing_support::runCommand(command + " 2>" + (dir / "err").string(), &run.status);
-    const auto err = testing_support::readBytes(dir / "err");
+    run.out = testing_support::runCommand(command + " 2>'" + errFile.string() + "'", &run.status);
+    const auto err = testing_support::readBytes(errFile);
     run.err.assign(err.begin(), err.end());
     return run;
 }
