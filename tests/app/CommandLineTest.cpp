@@ -1,11 +1,20 @@
-#include "app/CommandLine.h"
-#include "kerfline/Version.h"
-#include "support/TestFiles.h"
+#include "AppTestSupport.h"
 
+#include "app/CommandLine.h"
+#include "app/MainFrame.h"
+#include "app/RecentFileList.h"
+#include "kerfline/Version.h"
+#include "support/PacedSoundOutput.h"
+#include "support/TestFiles.h"
+#include "view/ChildView.h"
+
+#include <QApplication>
 #include <QDir>
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <memory>
 #include <string>
 
 namespace {
@@ -79,6 +88,29 @@ TEST(CommandLine, ProgramPrintsToTheRightStreamAndExitsWithItsStatus) {
             EXPECT_EQ(out, "") << c.arguments;
         }
     }
+}
+
+// main() hands the file to the route a recent-file entry takes.
+TEST(CommandLine, TheFileTakesTheRecentEntrysRoute) {
+    app_test::resetUserState();
+    app_test::RecordingShellPrompts prompts;
+    CMainFrame frame(&prompts, std::make_unique<PacedSoundOutput>());
+    frame.show();
+
+    frame.openListed(QStringLiteral("/no/such/file.mp3"));
+    ASSERT_EQ(prompts.boxes.size(), 1u);
+    EXPECT_EQ(prompts.boxes[0].text, "File \"/no/such/file.mp3\" doesn't exist, please check and try again!");
+    EXPECT_EQ(prompts.boxes[0].caption, "Error");
+
+    const QString path = QString::fromStdString(testing_support::fixture("cbr128.mp3").string());
+    frame.openListed(path);
+    EXPECT_EQ(frame.recentFiles().entry(0), path);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (frame.view().m_loadThread.isSet() && std::chrono::steady_clock::now() < deadline) {
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    EXPECT_EQ(frame.view().frameCount(), 79);
+    EXPECT_EQ(prompts.boxes.size(), 1u);
 }
 
 } // namespace
