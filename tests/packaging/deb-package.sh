@@ -8,7 +8,10 @@ for tool in cpack dpkg-shlibdeps lintian apt-get dpkg-query; do
   command -v "$tool" >/dev/null || { echo "$tool is missing: run scripts/install-deps.sh"; exit 1; }
 done
 sudo=""
-[ "$(id -u)" -eq 0 ] || sudo="sudo"
+if [ "$(id -u)" -ne 0 ]; then
+  sudo -n true 2>/dev/null || { echo "installing the package needs root or sudo without a password"; exit 1; }
+  sudo="sudo -n"
+fi
 apt=($sudo env DEBIAN_FRONTEND=noninteractive apt-get -y -qq -o DPkg::Lock::Timeout=300)
 
 out=$(mktemp -d)
