@@ -9,7 +9,10 @@ CommandLineRequest parseCommandLine(const QStringList& arguments) {
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Cuts an MP3 file into pieces without re-encoding it. Opens FILE when one is given."));
-    const QCommandLineOption help = parser.addHelpOption();
+    // Not addHelpOption(): it adds --help-all, which only QCommandLineParser::process() answers.
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Displays this help and exits."));
+    parser.addOption(help);
     const QCommandLineOption version = parser.addVersionOption();
     parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("an MP3 file to open"),
                                  QStringLiteral("[FILE]"));
@@ -28,7 +31,7 @@ CommandLineRequest parseCommandLine(const QStringList& arguments) {
     if (!parser.parse(arguments)) {
         return badUsage(parser.errorText());
     }
-    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
+    if (parser.isSet(help)) {
         request.action = CommandLineRequest::Action::ShowHelp;
         request.text = helpText;
         return request;
