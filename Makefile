@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: run test deps configure build sanitize clean
+.PHONY: run test deps configure build sanitize screenshots package clean
 
 run: build
 	./scripts/run-kerfline.sh $(BUILD)
@@ -24,6 +24,14 @@ sanitize: deps
 	cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKERFLINE_SANITIZE=ON
 	cmake --build build-asan -j $(JOBS)
 	cd build-asan && ctest --output-on-failure -j $(JOBS)
+
+# The manual's pictures, taken from the real program under Xvfb, into docs/manual/images.
+screenshots: build
+	./scripts/manual-screenshots.sh $(BUILD) docs/manual/images
+
+# The Debian package, in the build folder.
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD) build-asan

@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev
   lame sox mpg123 mp3val
   xvfb xauth libxtst6 python3 time xdotool
+  librsvg2-bin desktop-file-utils appstream man-db dpkg-dev lintian bash-completion
 )
 
 missing=()

@@ -2,13 +2,14 @@
 
 #include "app/AppIcon.h"
 #include "app/DialogParts.h"
+#include "kerfline/Version.h"
 
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
 
 namespace {
-constexpr auto kProductLine = "Kerfline 4.0";
+constexpr auto kProductLine = kKerflineProductLine;
 }
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {

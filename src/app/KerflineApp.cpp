@@ -3,9 +3,11 @@
 #include "app/AppIcon.h"
 #include "app/KeyRepeat.h"
 #include "app/MainFrame.h"
+#include "kerfline/Version.h"
 
 #include <QDateTime>
 #include <QMessageBox>
+#include <QTimer>
 #include <QWindow>
 
 #include <cstdio>
@@ -41,10 +43,12 @@ CKerflineApp::CKerflineApp(int& argc, char** argv) : QApplication(argc, argv) {
     setOrganizationName(QStringLiteral("Velquorn Technology"));
     setApplicationName(QStringLiteral("Kerfline"));
     // No display name: the platform would append it to every caption ("Error — Kerfline").
-    setApplicationVersion(QStringLiteral("4.0"));
+    setApplicationVersion(QLatin1String(kKerflineVersion));
     setWindowIcon(appIcon());
     // The view acts on a key's release: a held key must deliver one release, not one per repeat.
     requestDetectableAutoRepeat();
+    // Lets the desktop match the window to its entry (and icon) on Wayland.
+    setDesktopFileName(QStringLiteral("com.velquorn.Kerfline"));
 }
 
 CKerflineApp::~CKerflineApp() = default;
@@ -66,4 +70,9 @@ bool CKerflineApp::initInstance() {
     }
     m_mainFrame->show();
     return true;
+}
+
+void CKerflineApp::openWhenShown(const QString& path) {
+    // Queued, so the window is on the screen before a box of the open routine can appear over it.
+    QTimer::singleShot(0, m_mainFrame.get(), [frame = m_mainFrame.get(), path] { frame->openListed(path); });
 }

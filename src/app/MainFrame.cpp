@@ -4,6 +4,7 @@
 #include "app/AddBreakPointDialog.h"
 #include "app/AppIcon.h"
 #include "app/CommandIds.h"
+#include "app/HelpFile.h"
 #include "app/ID3TagEditor.h"
 #include "app/LockKeys.h"
 #include "app/MoreBreakPointsDialog.h"
@@ -14,6 +15,7 @@
 #include "app/RecentFileList.h"
 #include "app/SaveBlockDialog.h"
 #include "app/ShellChildView.h"
+#include "kerfline/Version.h"
 #include "output/SaveAll.h"
 #include "playback/PortAudioOutput.h"
 #include "settings/PathText.h"
@@ -38,7 +40,7 @@
 
 namespace {
 
-constexpr auto kTitle = "Kerfline 4.0";
+constexpr auto kTitle = kKerflineProductLine;
 constexpr auto kBusyMessage = "Can not process, because there is a loading or saving thread is running ...";
 
 QSettings programSettings() {
@@ -407,6 +409,10 @@ void CMainFrame::openFile(const QString& path) {
 }
 
 void CMainFrame::openRecent(int position) {
+    openListed(m_recentFiles->entry(position));
+}
+
+void CMainFrame::openListed(const QString& path) {
     if (m_view->isBusy()) {
         m_prompts.messageBox(
             "Before you loading a new mp3 file, please make sure there is no file is loading or saving!",
@@ -414,7 +420,6 @@ void CMainFrame::openRecent(int position) {
         sendLog(m_frameLink, Error, "Can't load file while the program is loading or saving file!");
         return;
     }
-    const QString path = m_recentFiles->entry(position);
     if (!path.isEmpty()) {
         openFile(path);
     }
@@ -553,11 +558,9 @@ void CMainFrame::onViewStatusBar() {
 }
 
 void CMainFrame::onHelpTopics() {
-    // The help file sits beside the program, with the extension "chm"; a missing one is no error.
-    const QFileInfo program(QCoreApplication::applicationFilePath());
-    const QString help =
-        program.absolutePath() + QLatin1Char('/') + program.completeBaseName() + QStringLiteral(".chm");
-    if (QFileInfo::exists(help)) {
+    // The user's browser shows the manual; no help at all is no error.
+    const QString help = helpFileFor(QCoreApplication::applicationFilePath());
+    if (!help.isEmpty()) {
         QDesktopServices::openUrl(QUrl::fromLocalFile(help));
     }
 }

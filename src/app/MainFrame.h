@@ -50,6 +50,8 @@ public:
     // The open routine, reached from the Open command, a drop and the recent-file list.
     void openFile(const QString& path);
     void openRecent(int position);
+    // What a recent-file entry does with its path: refused while a thread runs, else opened.
+    void openListed(const QString& path);
 
 protected:
     // Whether the player is playing; the Play and Stop rules ask it.

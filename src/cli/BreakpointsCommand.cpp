@@ -1,14 +1,19 @@
 #include "cli/DocumentCommands.h"
+#include "cli/JsonWriter.h"
+#include "engine/FrameReader.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace {
 
 const char* const kUsage =
-    "usage: kerfline-cli breakpoints FILE (--silence N | --count N | --length SECONDS)";
+    "usage: kerfline-cli breakpoints [--json] FILE (--silence N | --count N | --length SECONDS)";
 
 std::optional<int> parseInt(const std::string& text) {
     int value = 0;
@@ -33,34 +38,90 @@ std::optional<AutoMethod> methodOf(const std::string& option) {
     return std::nullopt;
 }
 
+const char* methodName(AutoMethod method) {
+    switch (method) {
+    case AutoMethod::Silence:
+        return "silence";
+    case AutoMethod::EqualCount:
+        return "count";
+    case AutoMethod::EveryLength:
+        return "length";
+    }
+    return "";
+}
+
+// The start time of every frame, and the duration of the whole file at the end.
+std::vector<std::int64_t> frameStartsMs(const std::string& path) {
+    std::vector<std::int64_t> starts{0};
+    mp3::FrameReader reader(path);
+    const mp3::FrameReader end;
+    while (!(reader == end)) {
+        starts.push_back(starts.back() + reader.header().durationMs());
+        reader.readNext();
+    }
+    reader.close();
+    return starts;
+}
+
+void printJson(const std::string& path, AutoMethod method, int value, const SplitDocument& document,
+               std::size_t firstPlaced) {
+    const std::vector<std::int64_t> startsMs = frameStartsMs(path);
+    const auto startMs = [&](int frame) {
+        return startsMs[static_cast<std::size_t>(std::clamp<std::int64_t>(frame, 0, startsMs.size() - 1))];
+    };
+    JsonWriter out;
+    out.beginObject()
+        .key("file")
+        .value(path)
+        .key("method")
+        .value(methodName(method))
+        .key("value")
+        .value(value)
+        .key("frames")
+        .value(document.frameCount())
+        .key("duration_ms")
+        .value(startsMs.back())
+        .key("break_points")
+        .beginArray();
+    for (std::size_t i = firstPlaced; i < document.m_breakPoints.size(); ++i) {
+        const int frame = document.m_breakPoints[i];
+        out.beginObject().key("frame").value(frame).key("time_ms").value(startMs(frame)).endObject();
+    }
+    out.endArray().endObject();
+    std::printf("%s\n", out.text().c_str());
+}
+
 } // namespace
 
 int runBreakpoints(const CommandArgs& args) {
     std::optional<std::string> file;
     std::optional<AutoMethod> method;
     int value = 0;
+    bool json = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
-        if (const auto chosen = methodOf(args[i])) {
+        if (args[i] == "--json") {
+            json = true;
+        } else if (const auto chosen = methodOf(args[i])) {
             if (method) {
-                return fail("choose one of --silence, --count and --length");
+                return usageError("choose one of --silence, --count and --length");
             }
             if (i + 1 >= args.size()) {
-                return fail(args[i] + " needs a number");
+                return usageError(args[i] + " needs a number");
             }
             const auto number = parseInt(args[++i]);
             if (!number) {
-                return fail(args[i - 1] + " needs an integer, not '" + args[i] + "'");
+                return usageError(args[i - 1] + " needs an integer, not '" + args[i] + "'");
             }
             method = chosen;
             value = *number;
         } else if (!file && (args[i].empty() || args[i][0] != '-')) {
             file = args[i];
         } else {
-            return fail(kUsage);
+            return usageError(kUsage);
         }
     }
     if (!file || !method) {
-        return fail(kUsage);
+        return usageError(kUsage);
     }
     CliDocument cli(false);
     std::string problem;
@@ -70,8 +131,13 @@ int runBreakpoints(const CommandArgs& args) {
     SplitDocument& document = cli.document;
     const std::size_t before = document.m_breakPoints.size();
     document.placeAutomaticBreakPoints(*method, value, false);
+    // The method's own refusal (say more blocks than frames): the value asked for does not fit.
     if (const auto refusals = cli.link.logLines(Error); !refusals.empty()) {
-        return fail(refusals.back());
+        return usageError(refusals.back());
+    }
+    if (json) {
+        printJson(*file, *method, value, document, before);
+        return kExitSuccess;
     }
     std::string out;
     for (std::size_t i = before; i < document.m_breakPoints.size(); ++i) {
@@ -79,5 +145,5 @@ int runBreakpoints(const CommandArgs& args) {
         out += '\n';
     }
     std::fwrite(out.data(), 1, out.size(), stdout);
-    return 0;
+    return kExitSuccess;
 }

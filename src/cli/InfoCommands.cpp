@@ -1,12 +1,15 @@
 #include "cli/Commands.h"
+#include "cli/JsonWriter.h"
 
 #include "engine/FileScan.h"
 #include "engine/FrameReader.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -36,32 +39,49 @@ bool checkReadable(const std::string& path, std::string& problem) {
 } // namespace
 
 int runInfo(const CommandArgs& args) {
-    if (args.size() != 1) {
-        return fail("usage: kerfline-cli info FILE");
+    const bool json = !args.empty() && args[0] == "--json";
+    if (args.size() != (json ? 2u : 1u)) {
+        return usageError("usage: kerfline-cli info [--json] FILE");
     }
+    const std::string& path = args.back();
     std::string problem;
-    if (!checkReadable(args[0], problem)) {
+    if (!checkReadable(path, problem)) {
         return fail(problem);
     }
-    mp3::FrameReader reader(args[0]);
+    mp3::FrameReader reader(path);
     const mp3::FrameReader end;
-    std::printf("%s\n", mp3::streamInfoLine(reader.header()).c_str());
-    long long frames = 0;
-    long long durationMs = 0;
+    const mp3::FrameHeader first = reader.header();
+    std::int64_t frames = 0;
+    std::int64_t durationMs = 0;
     while (!(reader == end)) {
         ++frames;
         durationMs += reader.header().durationMs();
         reader.readNext();
     }
     reader.close();
-    std::printf("frames: %lld\nduration_ms: %lld\n", frames, durationMs);
-    return 0;
+    if (!json) {
+        std::printf("%s\nframes: %lld\nduration_ms: %lld\n", mp3::streamInfoLine(first).c_str(),
+                    static_cast<long long>(frames), static_cast<long long>(durationMs));
+        return kExitSuccess;
+    }
+    // Without a frame there is no stream to describe: null rather than the reader's placeholder.
+    JsonWriter out;
+    out.beginObject().key("file").value(path);
+    for (const auto& [name, number] :
+         {std::pair{"sample_rate_hz", first.sampleRate()}, std::pair{"channels", first.channels()},
+          std::pair{"bitrate_bps", first.bitrate()}}) {
+        out.key(name);
+        frames > 0 ? out.value(number) : out.null();
+    }
+    out.key("frames").value(frames).key("duration_ms").value(durationMs).endObject();
+    std::printf("%s\n", out.text().c_str());
+    return kExitSuccess;
 }
 
 int runLevels(const CommandArgs& args) {
     const bool raw = !args.empty() && args[0] == "--raw";
     if (args.size() != (raw ? 2u : 1u)) {
-        return fail("usage: kerfline-cli levels [--raw] FILE");
+        return usageError("usage: kerfline-cli levels [--raw] FILE");
     }
     const std::string& path = args.back();
     std::string problem;
@@ -77,5 +97,5 @@ int runLevels(const CommandArgs& args) {
         out.append(number, static_cast<std::size_t>(n));
     }
     std::fwrite(out.data(), 1, out.size(), stdout);
-    return 0;
+    return kExitSuccess;
 }

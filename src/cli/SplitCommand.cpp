@@ -223,7 +223,7 @@ int runSplit(const CommandArgs& args) {
     SplitOptions options;
     std::string problem;
     if (!parseOptions(args, options, problem)) {
-        return fail(problem);
+        return usageError(problem);
     }
     std::error_code error;
     if (!std::filesystem::is_regular_file(options.source, error)) {
@@ -262,7 +262,7 @@ int runSplit(const CommandArgs& args) {
         // Its line is printed; splitting without the break points asked for would be no answer.
         if (frame.errors != errorsBefore) {
             std::fflush(stdout);
-            return fail("the break point method was refused, nothing has been saved");
+            return usageError("the break point method was refused, nothing has been saved");
         }
     }
     if (options.overlapSecs) {

@@ -2,7 +2,7 @@
 
 int runWav(const CommandArgs& args) {
     if (args.size() != 2) {
-        return fail("usage: kerfline-cli wav FILE OUT.wav");
+        return usageError("usage: kerfline-cli wav FILE OUT.wav");
     }
     CliDocument cli(true);
     std::string problem;

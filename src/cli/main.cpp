@@ -1,5 +1,7 @@
 #include "cli/Commands.h"
+#include "kerfline/Version.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -11,43 +13,121 @@ struct Command {
     const char* name;
     int (*run)(const CommandArgs&);
     const char* synopsis;
+    const char* help;
 };
 
 const Command kCommands[] = {
-    {"info", runInfo, "info FILE                      stream information, frame count and duration"},
-    {"levels", runLevels, "levels [--raw] FILE            the smoothed (or raw) level of every frame"},
+    {"info", runInfo, "info [--json] FILE             stream information, frame count and duration",
+     "Usage: kerfline-cli info [--json] FILE\n\n"
+     "Prints the stream information of the first frame, the number of MPEG audio frames and the\n"
+     "duration of FILE. A file without any frame is no error: it has 0 frames.\n\n"
+     "  --json  print one JSON object instead:\n"
+     "            file            the path as given\n"
+     "            sample_rate_hz  of the first frame (null when there is no frame)\n"
+     "            channels        1 or 2, of the first frame (null when there is no frame)\n"
+     "            bitrate_bps     of the first frame; -1 for free format (null when there is no frame)\n"
+     "            frames          the number of frames\n"
+     "            duration_ms     the sum of the frames' durations in milliseconds\n"},
+    {"levels", runLevels, "levels [--raw] FILE            the smoothed (or raw) level of every frame",
+     "Usage: kerfline-cli levels [--raw] FILE\n\n"
+     "Prints one line per frame: the level the waveform shows for it, smoothed as the window\n"
+     "program draws it, or with --raw before smoothing.\n"},
     {"breakpoints", runBreakpoints,
-     "breakpoints FILE (--silence N | --count N | --length SECONDS)\n"
-     "                                 frame numbers an automatic method places"},
-    {"wav", runWav, "wav FILE OUT.wav               convert the whole file to 16-bit PCM WAV"},
+     "breakpoints [--json] FILE (--silence N | --count N | --length SECONDS)\n"
+     "                                 frame numbers an automatic method places",
+     "Usage: kerfline-cli breakpoints [--json] FILE (--silence N | --count N | --length SECONDS)\n\n"
+     "Prints the break points one automatic method places in FILE, one frame number per line.\n\n"
+     "  --silence N       in the middle of every silence of at least N frames\n"
+     "  --count N         into N blocks of equal length\n"
+     "  --length SECONDS  every SECONDS seconds\n"
+     "  --json            print one JSON object instead:\n"
+     "                      file          the path as given\n"
+     "                      method        \"silence\", \"count\" or \"length\"\n"
+     "                      value         N or SECONDS as given\n"
+     "                      frames        the number of frames in FILE\n"
+     "                      duration_ms   the duration of FILE in milliseconds\n"
+     "                      break_points  an array of objects, in the order placed:\n"
+     "                                      frame    the frame number\n"
+     "                                      time_ms  where that frame starts, in milliseconds\n\n"
+     "A value the method refuses for this file (say more blocks than frames) is bad usage.\n"},
+    {"wav", runWav, "wav FILE OUT.wav               convert the whole file to 16-bit PCM WAV",
+     "Usage: kerfline-cli wav FILE OUT.wav\n\n"
+     "Decodes every frame of FILE and writes OUT.wav, a 16-bit PCM WAV file. An existing OUT.wav\n"
+     "is replaced. The program's log lines go to stdout.\n"},
     {"split", runSplit,
      "split FILE -o DIR (--at F1,F2,... | --breakpoints FILE.bps | --silence N | --count N |\n"
      "                 --length SECONDS) [--overlap SECONDS] [--no-clobber] [--timing]\n"
-     "                                 write the blocks between break points as pieces"},
+     "                                 write the blocks between break points as pieces",
+     "Usage: kerfline-cli split FILE -o DIR (--at F1,F2,... | --breakpoints FILE.bps |\n"
+     "                          --silence N | --count N | --length SECONDS)\n"
+     "                          [--overlap SECONDS] [--no-clobber] [--timing]\n\n"
+     "Writes every block between break points of FILE into DIR as a piece of its own, named\n"
+     "NAME-0.mp3, NAME-1.mp3 and so on (NAME and the extension are FILE's). The frames are copied\n"
+     "byte for byte, never re-encoded.\n\n"
+     "  -o DIR                the folder for the pieces (made when missing)\n"
+     "  --at F1,F2,...        break points at these frame numbers\n"
+     "  --breakpoints FILE    break points from a break point file (.bps)\n"
+     "  --silence N, --count N, --length SECONDS\n"
+     "                        break points from an automatic method (see breakpoints --help)\n"
+     "  --overlap SECONDS     each piece also takes SECONDS of its neighbours\n"
+     "  --no-clobber          refuse a piece whose name is already taken instead of replacing it\n"
+     "  --timing              print the time the saving took on stderr\n\n"
+     "The program's log lines, one per piece, go to stdout.\n"},
 };
 
+const char* const kExitStatuses =
+    "Exit status: 0 success, 1 a file could not be read or written, 2 bad usage.\n"
+    "Errors go to stderr, data to stdout.\n";
+
 void printUsage(std::FILE* out) {
-    std::fprintf(out, "Kerfline 4.0 command-line tool: cuts MP3 files without re-encoding.\n\nUsage:\n");
+    std::fprintf(out, "%s command-line tool: cuts MP3 files without re-encoding.\n\nUsage:\n",
+                 kKerflineProductLine);
     for (const Command& command : kCommands) {
         std::fprintf(out, "  kerfline-cli %s\n", command.synopsis);
     }
+    std::fprintf(out,
+                 "  kerfline-cli --version\n  kerfline-cli [COMMAND] --help\n\n"
+                 "%s",
+                 kExitStatuses);
+}
+
+bool asksForHelp(const CommandArgs& args) {
+    return std::any_of(args.begin(), args.end(),
+                       [](const std::string& arg) { return arg == "--help" || arg == "-h"; });
 }
 
 } // namespace
 
 int fail(const std::string& message) {
     std::fprintf(stderr, "kerfline-cli: %s\n", message.c_str());
-    return 1;
+    return kExitFileError;
+}
+
+int usageError(const std::string& message) {
+    std::fprintf(stderr, "kerfline-cli: %s\n", message.c_str());
+    return kExitBadUsage;
 }
 
 int main(int argc, char** argv) {
-    if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
-        printUsage(argc < 2 ? stderr : stdout);
-        return argc < 2 ? 2 : 0;
+    if (argc < 2) {
+        printUsage(stderr);
+        return kExitBadUsage;
+    }
+    if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
+        printUsage(stdout);
+        return kExitSuccess;
+    }
+    if (std::strcmp(argv[1], "--version") == 0) {
+        std::printf("kerfline-cli %s\n", kKerflineVersion);
+        return kExitSuccess;
     }
     const CommandArgs args(argv + 2, argv + argc);
     for (const Command& command : kCommands) {
         if (std::strcmp(argv[1], command.name) == 0) {
+            if (asksForHelp(args)) {
+                std::printf("%s\n%s", command.help, kExitStatuses);
+                return kExitSuccess;
+            }
             // The workers catch it themselves; this is for the rest of a command, so it ends with a
             // message and status 1 rather than an abort. Outputs in progress were removed on the way.
             try {
@@ -60,5 +140,5 @@ int main(int argc, char** argv) {
     }
     std::fprintf(stderr, "kerfline-cli: unknown command '%s'\n\n", argv[1]);
     printUsage(stderr);
-    return 2;
+    return kExitBadUsage;
 }

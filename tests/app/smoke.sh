@@ -2,8 +2,8 @@
 # Starts the real program under Xvfb with a home of its own, opens a small MP3 through the
 # "Open Recent List ..." submenu with real key presses, checks the look of the view while a menu is
 # open, holds a key while the cores are busy, offers a named pipe from the same submenu, checks the
-# log file, closes the window and looks for the settings file. Exit 77 (skipped) when Xvfb or the X
-# test extension is missing.
+# log file, closes the window and looks for the settings file; then starts it again with the MP3
+# on its command line. Exit 77 (skipped) when Xvfb or the X test extension is missing.
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
@@ -30,3 +30,6 @@ printf '[General]\n0=%s\n1=%s\n' "$mp3" "$pipe" > "$XDG_CONFIG_HOME/Velquorn Tec
 python3 "$here/smoke_driver.py" write-preferences "$prefs" "$log"
 
 xvfb-run -a -s "-screen 0 1280x800x24" python3 "$here/smoke_driver.py" run "$program" "$log" "$mp3" "$prefs" "$pipe"
+
+# Opening from a file manager: the file given on the command line is loaded once the window shows.
+xvfb-run -a -s "-screen 0 1280x800x24" python3 "$here/smoke_driver.py" open-argument "$program" "$log" "$mp3"

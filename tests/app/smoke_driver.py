@@ -132,6 +132,53 @@ def wait_for(predicate, seconds):
     return predicate()
 
 
+def wait_shown(proc):
+    """The program's "shown at" line on stderr, or None when it ended first."""
+    line = proc.stderr.readline()
+    while line and " shown at " not in line:
+        line = proc.stderr.readline()
+    return line or None
+
+
+def log_text(path, start=0):
+    data = read_log(path)
+    return data[2:].decode("utf-16-le", errors="replace")[start:] if data[:2] == b"\xff\xfe" else ""
+
+
+def run_open_argument(program, log_file, mp3):
+    """`kerfline FILE` loads FILE once its window is shown, as the file manager starts it."""
+    already = len(log_text(log_file))
+    proc = subprocess.Popen([program, mp3], stderr=subprocess.PIPE, text=True)
+    line = wait_shown(proc)
+    if not line:
+        print("smoke: kerfline FILE never showed its window")
+        return 1
+    expected = [
+        f"Loading MP3 file - {mp3} ...",
+        "MP3 file basic info: ",
+        "MP3 file has been loaded successfully!",
+    ]
+    wait_for(lambda: expected[-1] in log_text(log_file, already), 20)
+    content = log_text(log_file, already)
+    missing = [e for e in expected if e not in content]
+    keys = Keyboard()
+    keys.focus(int(line.split()[2], 16))
+    keys.press("Alt_L", "f")
+    keys.press("x")
+    try:
+        proc.wait(timeout=10)
+    except subprocess.TimeoutExpired:
+        proc.kill()
+        print("smoke: kerfline FILE did not close")
+        return 1
+    if missing:
+        print("smoke: kerfline FILE; missing in the log file:", missing)
+        print(content)
+        return 1
+    print("smoke: kerfline FILE loaded the file")
+    return 0
+
+
 def check_focus_look(keys, window):
     """A menu opened with Alt+letter leaves the view looking focused, as one opened by the mouse does."""
     # Right of the File menu: the view's labels and the top of its wave area.
@@ -223,10 +270,8 @@ def check_pipe_refused(keys, window, pipe, text):
 
 def run(program, log_file, mp3, prefs, pipe):
     started = time.time()
-    proc = subprocess.Popen([program, "--ignored-argument", mp3], stderr=subprocess.PIPE, text=True)
-    line = proc.stderr.readline()
-    while line and " shown at " not in line:
-        line = proc.stderr.readline()
+    proc = subprocess.Popen([program], stderr=subprocess.PIPE, text=True)
+    line = wait_shown(proc)
     if not line:
         print("smoke: the window was never shown")
         return 1
@@ -303,4 +348,6 @@ if __name__ == "__main__":
     if sys.argv[1] == "write-preferences":
         write_preferences(sys.argv[2], sys.argv[3])
         sys.exit(0)
+    if sys.argv[1] == "open-argument":
+        sys.exit(run_open_argument(*sys.argv[2:5]))
     sys.exit(run(*sys.argv[2:7]))

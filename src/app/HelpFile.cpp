@@ -1,0 +1,20 @@
+#include "app/HelpFile.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+QString helpFileFor(const QString& programPath) {
+    const QFileInfo program(programPath);
+    const QDir folder = program.absoluteDir();
+    const QString candidates[] = {
+        folder.filePath(program.completeBaseName() + QStringLiteral(".chm")),
+        folder.filePath(QStringLiteral("../share/doc/kerfline/manual/index.html")),
+        folder.filePath(QStringLiteral("manual/index.html")),
+    };
+    for (const QString& candidate : candidates) {
+        if (QFileInfo(candidate).isFile()) {
+            return QFileInfo(candidate).absoluteFilePath();
+        }
+    }
+    return {};
+}
