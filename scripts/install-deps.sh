@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev
   lame sox mpg123 mp3val
   xvfb xauth libxtst6 python3 time
+  util-linux coreutils
 )
 
 missing=()
