@@ -128,6 +128,9 @@ TEST(SafeCommands, ASplitThatWouldNotFitWritesNothing) {
     EXPECT_TRUE(std::filesystem::is_empty(dir / "small"));
 }
 
+// The address sanitizer reserves more address space than any limit leaves, and reports an allocation
+// it cannot serve instead of throwing; there the injected failures of the core's tests stand in.
+#if !defined(__SANITIZE_ADDRESS__)
 // A file of tiny Layer II frames decodes to about a hundred times its size, more than the tool may
 // hold here: the load ends with a line and status 1 instead of an abort, and no output appears.
 TEST(SafeCommands, RunningOutOfMemoryEndsTheCommandCleanly) {
@@ -142,18 +145,14 @@ TEST(SafeCommands, RunningOutOfMemoryEndsTheCommandCleanly) {
         append(bytes, frame);
     }
     writeBytes(source, bytes);
-#if defined(__SANITIZE_ADDRESS__)
-    // The sanitizer reserves more address space than any limit leaves; its own limit fails allocations.
-    const std::string limit = "ASAN_OPTIONS=soft_rss_limit_mb=300:allocator_may_return_null=1 ";
-#else
-    const std::string limit = "prlimit --as=400000000 ";
-#endif
-    const CliRun run = cli(dir, "wav " + quoted(source) + " " + quoted(dir / "dense.wav"), limit);
+    const CliRun run =
+        cli(dir, "wav " + quoted(source) + " " + quoted(dir / "dense.wav"), "prlimit --as=400000000 ");
     EXPECT_EQ(run.status, 1) << run.out << run.errors;
     EXPECT_NE(run.errors.find("not enough memory"), std::string::npos) << run.errors;
     EXPECT_FALSE(std::filesystem::exists(dir / "dense.wav"));
     EXPECT_TRUE(hiddenNames(dir).empty());
     EXPECT_EQ(readBytes(source), bytes);
 }
+#endif
 
 } // namespace
