@@ -11,7 +11,8 @@
 #include "output/SourceCheck.h"
 #include "output/SourceFrames.h"
 #include "output/SpaceCheck.h"
-#include "output/Utf8Path.h"
+#include "settings/PathText.h"
+#include "settings/PathText.h"
 
 #include <algorithm>
 #include <new>
@@ -56,11 +57,11 @@ void saveAll(SplitDocument& doc) {
     const Preferences preferences = doc.preferences();
     std::filesystem::path folder;
     if (preferences.UseDefaultFolder) {
-        folder = std::filesystem::path(preferences.DefaultOutputFolder);
+        folder = pathFromText(preferences.DefaultOutputFolder);
         std::error_code error;
         if (!std::filesystem::exists(folder, error)) {
             doc.m_prompts.messageBox(
-                "Sorry, the default folder \"" + utf8Path(folder) +
+                "Sorry, the default folder \"" + pathText(folder) +
                     "\" doesn't exist, please check your preferences! Operation has been "
                     "canceled.",
                 "Error", MessageIcon::Error);
@@ -145,14 +146,14 @@ public:
         m_doc.invalidateView();
         ProgressReporter progress(m_doc.m_frame, m_doc.frameCount());
         if (!m_frames.file().isOpen()) {
-            m_doc.log(LogLevel::Error, "The file " + utf8Path(m_doc.m_filePath) +
+            m_doc.log(LogLevel::Error, "The file " + pathText(m_doc.m_filePath) +
                                            " could not be read, nothing has been saved");
             m_result.failed = 1;
             return m_result;
         }
         if (m_frames.count() == 0) {
             m_doc.log(LogLevel::Error,
-                      "No MP3 frame found in " + utf8Path(m_doc.m_filePath) + ", nothing has been saved");
+                      "No MP3 frame found in " + pathText(m_doc.m_filePath) + ", nothing has been saved");
             return m_result;
         }
         const std::uint64_t bytes = bytesToWrite(m_frames, m_blocks, m_doc.preferences());
@@ -225,7 +226,7 @@ private:
         } else {
             ++m_result.failed;
             m_doc.log(LogLevel::Error, blockText(block.first, second) + " could not be saved to " +
-                                           utf8Path(piece.path()) + ": " +
+                                           pathText(piece.path()) + ": " +
                                            (piece.sourceEnded() ? kSourceChanged : piece.error()));
         }
     }
