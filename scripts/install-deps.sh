@@ -9,6 +9,7 @@ packages=(
   lame sox mpg123 mp3val
   xvfb xauth libxtst6 python3 time xdotool
   librsvg2-bin desktop-file-utils appstream man-db dpkg-dev lintian bash-completion
+  util-linux coreutils
 )
 
 missing=()

@@ -111,21 +111,26 @@ std::vector<PieceBlock> blocksOf(const BreakPointList& breakPoints, int count) {
 // The bytes the run will write: every frame once, and the overlap frames at every border.
 std::uint64_t bytesToWrite(const SourceFrames& frames, const std::vector<PieceBlock>& blocks,
                            const Preferences& preferences) {
-    std::uint64_t total = 0;
+    // Bytes before each frame, so a range costs one subtraction however long the overlap.
+    std::vector<std::uint64_t> before(static_cast<std::size_t>(frames.count()) + 1, 0);
     for (int frame = 0; frame < frames.count(); ++frame) {
-        total += static_cast<std::uint64_t>(frames.length(frame));
+        const auto at = static_cast<std::size_t>(frame);
+        before[at + 1] = before[at] + static_cast<std::uint64_t>(frames.length(frame));
     }
+    const auto bytesOf = [&before](const FrameRange& range) {
+        return range.to > range.from
+                   ? before[static_cast<std::size_t>(range.to)] - before[static_cast<std::size_t>(range.from)]
+                   : 0;
+    };
+    std::uint64_t total = before.back();
     if (!preferences.Overlap) {
         return total;
     }
     const std::uint64_t limit = overlapLimitMs(preferences);
     for (const PieceBlock& block : blocks) {
-        for (const FrameRange range :
-             {overlapRange(frames, OVERLAP_DIR_BEFORE, block.first, limit),
-              block.last ? FrameRange{} : overlapRange(frames, OVERLAP_DIR_AFTER, block.end, limit)}) {
-            for (int frame = range.from; frame < range.to; ++frame) {
-                total += static_cast<std::uint64_t>(frames.length(frame));
-            }
+        total += bytesOf(overlapRange(frames, OVERLAP_DIR_BEFORE, block.first, limit));
+        if (!block.last) {
+            total += bytesOf(overlapRange(frames, OVERLAP_DIR_AFTER, block.end, limit));
         }
     }
     return total;
