@@ -12,9 +12,13 @@
 #include <QApplication>
 #include <QListWidget>
 #include <QMenu>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QStatusBar>
 #include <QTest>
+#include <QUrl>
+
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -34,6 +38,7 @@ class TestFrame final : public CMainFrame {
 public:
     using CMainFrame::CMainFrame;
     bool playing = false;
+    using CMainFrame::dropEvent;
 
 protected:
     bool isPlaying() const override { return playing; }
@@ -362,6 +367,27 @@ TEST_F(MainFrameTest, AddBreakPointMessageDoesNothingWhileSaving) {
     EXPECT_FALSE(dialogShown);
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     app_test::cancelWhenModal();
+}
+
+// A named pipe dropped on the window is refused with a box before anything opens it, so nothing blocks.
+TEST_F(MainFrameTest, DroppedNamedPipeIsRefused) {
+    const auto pipe = testing_support::scratchDir("drop-pipe") / "pipe.mp3";
+    std::filesystem::remove(pipe);
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    TestFrame frame(&prompts);
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(pipe.string()))});
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    frame.dropEvent(&drop);
+    EXPECT_TRUE(drop.isAccepted());
+    for (int i = 0; i < 100 && prompts.boxes.empty(); ++i) {
+        QTest::qWait(10); // the open runs once the drop is over
+    }
+    ASSERT_EQ(prompts.boxes.size(), 1u);
+    EXPECT_EQ(prompts.boxes[0].text,
+              "File \"" + pipe.string() + "\" is not a regular file and can not be opened!");
+    EXPECT_FALSE(frame.view().m_loadThread.isSet());
+    std::filesystem::remove(pipe);
 }
 
 // A first start, with no saved layout, docks the pane 100 pixels high; a saved layout wins afterwards.
