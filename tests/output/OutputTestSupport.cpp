@@ -99,7 +99,12 @@ std::string toolComplaints(const std::filesystem::path& piece) {
     if (status != 0 || !decoded.empty()) {
         complaints += "mpg123: " + decoded;
     }
-    std::istringstream checked(runCommand("mp3val " + quoted + " 2>&1"));
+    const std::string report = runCommand("mp3val " + quoted + " 2>&1", &status);
+    // A missing mp3val must not read as a content one.
+    if (status != 0 || report.find("Done!") == std::string::npos) {
+        complaints += "mp3val did not run: " + report;
+    }
+    std::istringstream checked(report);
     for (std::string line; std::getline(checked, line);) {
         const bool firstPieceXing = line.find("specified in Xing header") != std::string::npos;
         if (line.rfind("ERROR", 0) == 0 || (line.rfind("WARNING", 0) == 0 && !firstPieceXing &&
