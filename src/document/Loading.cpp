@@ -92,7 +92,7 @@ void SplitDocument::openFile(const std::filesystem::path& path) {
     log(Normal, "Loading MP3 file - " + pathText(path) + " ...");
     addToRecentFiles(path);
     m_mainTag = readMainTag(path);
-    m_blockTags.clear();
+    replaceBlockTags({});
     mp3::PcmCache::instance().clear();
     m_filePath = path;
     m_framesLoaded.store(0, std::memory_order_relaxed);
@@ -119,7 +119,7 @@ void SplitDocument::runLoadingThread() {
     m_frameLevels.clear();
     m_frameOffsets.clear();
     m_frameLengths.clear();
-    m_breakPoints.clear();
+    replaceBreakPoints({});
     updateScrollBar();
 
     bool loaded = m_sourceStatus.has_value();

@@ -1,7 +1,8 @@
 #include "output/SaveAll.h"
 
+#include "document/BlockTags.h"
 #include "document/SplitDocument.h"
-#include "output/BlockTags.h"
+#include "document/BlockTags.h"
 #include "output/FrameCopy.h"
 #include "output/OverlapFrames.h"
 #include "output/PieceNames.h"

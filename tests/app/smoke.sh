@@ -3,15 +3,15 @@
 # "Open Recent List ..." submenu with real key presses, checks the look of the view while a menu is
 # open, holds a key while the cores are busy, offers a named pipe from the same submenu, checks the
 # log file, closes the window and looks for the settings file; then starts it again with the MP3
-# on its command line. Exit 77 (skipped) when Xvfb or the X test extension is missing.
+# on its command line. A missing tool fails the run: scripts/install-deps.sh installs them.
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 mp3=$(realpath "$here/../fixtures/cbr128.mp3")
 program="$build/kerfline"
-command -v xvfb-run >/dev/null || exit 77
-command -v python3 >/dev/null || exit 77
-command -v xdotool >/dev/null || { echo "smoke: xdotool missing (scripts/install-deps.sh)"; exit 1; }
+for tool in xvfb-run python3 xprop xdotool; do
+  command -v "$tool" >/dev/null || { echo "smoke: $tool is missing (scripts/install-deps.sh installs it)"; exit 1; }
+done
 [ -x "$program" ] || { echo "no $program"; exit 1; }
 
 # The real program on the X server, even when the caller runs the widget tests offscreen.

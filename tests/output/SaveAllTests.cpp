@@ -1,6 +1,6 @@
 #include "OutputTestSupport.h"
 
-#include "output/BlockTags.h"
+#include "document/BlockTags.h"
 #include "output/SaveAll.h"
 #include "support/TestFiles.h"
 
@@ -56,7 +56,7 @@ TEST(SaveAll, WritesEveryBlockAsItsPiece) {
         const auto out = dir / example.name;
         std::filesystem::create_directories(out);
         TestDocument test(source);
-        test.doc->m_breakPoints = example.breakPoints;
+        test.doc->replaceBreakPoints(example.breakPoints);
         saveAllInto(test, out);
 
         EXPECT_EQ(test.prompts.folderTitles,
@@ -94,7 +94,7 @@ TEST(SaveAll, OverlapAddsNeighbouringFramesWithoutCountingThem) {
     const auto dir = scratchDir("save-all-overlap");
     const auto source = writeNumberedFrames(dir / "talk.mp3", 1000);
     TestDocument test(source);
-    test.doc->m_breakPoints = {100};
+    test.doc->replaceBreakPoints({100});
     test.setOverlap(true, 2);
     saveAllInto(test, dir);
 
@@ -138,7 +138,7 @@ TEST(SaveAll, PiecesSkipJunkBetweenTheFramesOfABlock) {
         std::filesystem::create_directories(folder);
         TestDocument test(source);
         ASSERT_EQ(test.doc->frameCount(), 300);
-        test.doc->m_breakPoints = {100, 200};
+        test.doc->replaceBreakPoints({100, 200});
         test.setOverlap(overlap > 0, overlap);
         saveAllInto(test, folder);
         // One second of overlap is 39 frames of 26 ms each way.
@@ -153,15 +153,15 @@ TEST(SaveAll, PiecesSkipJunkBetweenTheFramesOfABlock) {
 }
 
 // A negative count (a hand-edited or old preferences file) is no overlap, not a huge one.
-TEST(SaveAll, OverlapOfZeroOrNegativeSecondsWritesNoFrame) {
+TEST(SaveAll, OverlapOfNegativeSecondsWritesNoFrame) {
     const auto dir = scratchDir("save-all-overlap-zero");
     const auto source = writeNumberedFrames(dir / "talk.mp3", 300);
-    for (const int seconds : {0, -1, -3}) {
+    for (const int seconds : {-1, -3}) {
         SCOPED_TRACE(seconds);
         std::filesystem::remove(dir / "talk-0.mp3");
         std::filesystem::remove(dir / "talk-1.mp3");
         TestDocument test(source);
-        test.doc->m_breakPoints = {100};
+        test.doc->replaceBreakPoints({100});
         test.setOverlap(true, seconds);
         saveAllInto(test, dir);
         EXPECT_EQ(readBytes(dir / "talk-0.mp3"), frameBytes(source, 0, 100));
@@ -172,12 +172,64 @@ TEST(SaveAll, OverlapOfZeroOrNegativeSecondsWritesNoFrame) {
     }
 }
 
+// Frame i lasts 36 ms (32 kHz) when i is a multiple of three, otherwise 26 ms (44.1 kHz). The sums
+// reach one second a frame later when they start one frame off, so the counts show which frame's
+// duration was added.
+std::filesystem::path writeMixedDurationFrames(const std::filesystem::path& path, int count) {
+    std::vector<std::uint8_t> bytes;
+    for (int i = 0; i < count; ++i) {
+        std::vector<std::uint8_t> frame = makeFrame(0xFB, i % 3 == 0 ? 0x98 : 0x90, 0x64);
+        frame[100] = static_cast<std::uint8_t>(i);
+        frame[101] = static_cast<std::uint8_t>(i >> 8);
+        append(bytes, frame);
+    }
+    writeBytes(path, bytes);
+    return path;
+}
+
+// Two blocks around one break point: the first piece reaches `reach` frames past it, the second
+// starts `reach` frames ahead of it.
+TEST(SaveAll, OverlapReachesAsFarAsTheFrameDurationsAddUp) {
+    struct Case {
+        const char* name;
+        bool mixedDurations;
+        int seconds;
+        int reach;
+    };
+    const Case cases[] = {
+        {"zero seconds writes no frame", false, 0, 0},
+        {"frames of 36 and 26 ms", true, 1, 34},
+    };
+    const auto dir = scratchDir("save-all-overlap-reach");
+    for (const Case& c : cases) {
+        const auto folder = dir / c.name;
+        std::filesystem::create_directories(folder);
+        const auto source = c.mixedDurations ? writeMixedDurationFrames(folder / "talk.mp3", 300)
+                                             : writeNumberedFrames(folder / "talk.mp3", 300);
+        TestDocument test(source);
+        ASSERT_EQ(test.doc->frameCount(), 300) << c.name;
+        test.doc->replaceBreakPoints({150});
+        test.setOverlap(true, c.seconds);
+        saveAllInto(test, folder);
+        EXPECT_EQ(readBytes(folder / "talk-0.mp3"), frameBytes(source, 0, 150 + c.reach)) << c.name;
+        EXPECT_EQ(readBytes(folder / "talk-1.mp3"), frameBytes(source, 150 - c.reach, 300)) << c.name;
+        // The first piece has nothing before it; the border is crossed once each way.
+        const auto lines = test.lines();
+        const auto saved = [&lines](int count) {
+            return std::count(lines.begin(), lines.end(),
+                              "Overlap frames has been saved, total frame " + std::to_string(count) + " F");
+        };
+        EXPECT_EQ(saved(0), c.reach == 0 ? 3 : 1) << c.name;
+        EXPECT_EQ(saved(c.reach), c.reach == 0 ? 3 : 2) << c.name;
+    }
+}
+
 // The settings may change while the thread runs; the next block border uses the new ones.
 TEST(SaveAll, OverlapSettingsAreReadAtEveryBorder) {
     const auto dir = scratchDir("save-all-overlap-changed");
     const auto source = writeNumberedFrames(dir / "talk.mp3", 300);
     TestDocument test(source);
-    test.doc->m_breakPoints = {100, 200};
+    test.doc->replaceBreakPoints({100, 200});
     test.frame.setHandler([&test](unsigned message, std::uintptr_t, std::intptr_t lParam) {
         if (message == UM_OUTPUT_LOG &&
             std::string(reinterpret_cast<const char*>(lParam)).rfind("Separated block 0 F", 0) == 0) {
@@ -195,9 +247,9 @@ TEST(SaveAll, ABlockTagGoesIntoItsPieceOnly) {
     const auto dir = scratchDir("save-all-tags");
     const auto source = fixture("ten-seconds.mp3");
     TestDocument test(source);
-    test.doc->m_breakPoints = {200, 100};
-    setBlockTag(test.doc->m_blockTags, 1, {"Album", "Artist", "Chapter two", "Comment", 2024});
-    setBlockTag(test.doc->m_blockTags, 7, {"Never", "", "", "", 1979});
+    test.doc->replaceBreakPoints({200, 100});
+    test.doc->setBlockTag(1, {"Album", "Artist", "Chapter two", "Comment", 2024});
+    test.doc->setBlockTag(7, {"Never", "", "", "", 1979});
     test.setOverlap(true, 1);
     saveAllInto(test, dir);
 
@@ -287,7 +339,7 @@ TEST(SaveAll, AFailedPieceIsReportedAndNotCounted) {
     std::filesystem::create_symlink(source, dir / "talk-3.mp3");      // the source itself
 
     TestDocument test(source);
-    test.doc->m_breakPoints = {100, 300, 600};
+    test.doc->replaceBreakPoints({100, 300, 600});
     test.setOverlap(true, 1);
     saveAllInto(test, dir);
 
