@@ -16,6 +16,7 @@
 #include "app/ShellChildView.h"
 #include "output/SaveAll.h"
 #include "playback/PortAudioOutput.h"
+#include "view/OverviewStrip.h"
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
@@ -66,7 +67,7 @@ CMainFrame::CMainFrame(ShellPrompts* prompts, std::unique_ptr<SoundOutput> outpu
         [this](const std::filesystem::path& path) { m_recentFiles->add(toQString(path)); }, this);
     m_view->setObjectName(QStringLiteral("View"));
     const Preferences preferences = m_view->preferences();
-    setCentralWidget(m_view);
+    setCentralWidget(createWaveArea());
 
     m_output = new COutputWnd(this);
     if (preferences.IsSaveLog) {
@@ -74,6 +75,7 @@ CMainFrame::CMainFrame(ShellPrompts* prompts, std::unique_ptr<SoundOutput> outpu
     }
 
     createStatusBar();
+    addTimePane();
     setDockOptions(QMainWindow::AnimatedDocks | QMainWindow::AllowTabbedDocks);
     addDockWidget(Qt::BottomDockWidgetArea, m_output);
     createMenus();
@@ -169,6 +171,7 @@ void CMainFrame::createMenus() {
     addCommand(view, ID_VIEW_STATUS_BAR, QStringLiteral("&Status Bar"),
                QStringLiteral("Show or hide the status bar"), &CMainFrame::onViewStatusBar)
         ->setCheckable(true);
+    addViewCommands(view);
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     addCommand(help, ID_HELP_TOPICS, QStringLiteral("&Help Topics"), QStringLiteral("Show help"),
@@ -217,6 +220,7 @@ void CMainFrame::updateCommands() {
     }
     m_commands.value(ID_VIEW_OUTPUT)->setChecked(m_output->isVisible());
     m_commands.value(ID_VIEW_STATUS_BAR)->setChecked(statusBar()->isVisible());
+    m_commands.value(ID_VIEW_OVERVIEW)->setChecked(!m_overview->isHidden());
 }
 
 // --- Messages
@@ -345,6 +349,7 @@ void CMainFrame::restoreLayout() {
     settings.beginGroup(kWorkspaceGroup);
     restoreGeometry(settings.value(QStringLiteral("Geometry")).toByteArray());
     restoreState(settings.value(QStringLiteral("State")).toByteArray());
+    m_overview->setVisible(settings.value(QStringLiteral("Overview"), true).toBool());
     settings.endGroup();
 }
 
@@ -353,6 +358,7 @@ void CMainFrame::saveLayout() {
     settings.beginGroup(kWorkspaceGroup);
     settings.setValue(QStringLiteral("Geometry"), saveGeometry());
     settings.setValue(QStringLiteral("State"), saveState());
+    settings.setValue(QStringLiteral("Overview"), !m_overview->isHidden());
     settings.endGroup();
 }
 
