@@ -33,14 +33,26 @@ void CMainFrame::addViewCommands(QMenu* menu) {
         void (CMainFrame::*handler)();
     };
     const Zoom zooms[] = {
-        {ID_ZOOM_IN, "Zoom &In\tCtrl++", "Show fewer frames per column",
-         {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)}, &CMainFrame::onZoomIn},
-        {ID_ZOOM_OUT, "Zoom &Out\tCtrl+-", "Show more frames per column", {QKeySequence(Qt::CTRL | Qt::Key_Minus)},
+        {ID_ZOOM_IN,
+         "Zoom &In\tCtrl++",
+         "Show fewer frames per column",
+         {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)},
+         &CMainFrame::onZoomIn},
+        {ID_ZOOM_OUT,
+         "Zoom &Out\tCtrl+-",
+         "Show more frames per column",
+         {QKeySequence(Qt::CTRL | Qt::Key_Minus)},
          &CMainFrame::onZoomOut},
-        {ID_ZOOM_WHOLE_FILE, "Zoom to &Whole File\tCtrl+0", "Show the whole file in the view",
-         {QKeySequence(Qt::CTRL | Qt::Key_0)}, &CMainFrame::onZoomWholeFile},
-        {ID_ZOOM_ONE_FRAME, "&One Frame per Column\tCtrl+1", "Show one frame per column",
-         {QKeySequence(Qt::CTRL | Qt::Key_1)}, &CMainFrame::onZoomOneFrame},
+        {ID_ZOOM_WHOLE_FILE,
+         "Zoom to &Whole File\tCtrl+0",
+         "Show the whole file in the view",
+         {QKeySequence(Qt::CTRL | Qt::Key_0)},
+         &CMainFrame::onZoomWholeFile},
+        {ID_ZOOM_ONE_FRAME,
+         "&One Frame per Column\tCtrl+1",
+         "Show one frame per column",
+         {QKeySequence(Qt::CTRL | Qt::Key_1)},
+         &CMainFrame::onZoomOneFrame},
     };
     for (const Zoom& zoom : zooms) {
         QAction* action = addCommand(menu, zoom.id, QString::fromLatin1(zoom.text),

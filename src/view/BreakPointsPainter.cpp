@@ -44,6 +44,7 @@ void chooseHeads(std::vector<VisibleMark>& marks, const QFontMetrics& metrics) {
     std::stable_sort(marks.begin(), marks.end(),
                      [](const VisibleMark& a, const VisibleMark& b) { return a.x < b.x; });
     for (std::size_t i = 0; i < marks.size(); ++i) {
+        marks[i].head = false;
         const bool firstInColumn = i == 0 || marks[i - 1].x != marks[i].x;
         std::size_t next = i + 1;
         while (next < marks.size() && marks[next].x == marks[i].x) {
@@ -207,7 +208,8 @@ void BreakPointsPainter::paint() {
             }
         }
         if (m.selected && linesTop > v) {
-            // The buttons left the background mode transparent: these gaps show what lies beneath.
+            // Transparent, as the buttons leave it: these gaps show what lies beneath.
+            dc->setBackgroundMode(Qt::TransparentMode);
             gdi::dottedLine(*dc, {x - 3, v}, {x - 3, linesTop}, marker);
             gdi::dottedLine(*dc, {x + 3, v}, {x + 3, linesTop}, marker);
         }

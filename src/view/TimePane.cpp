@@ -6,8 +6,8 @@
 
 CTimePane::CTimePane(CChildView& view, QWidget* parent) : QLabel(parent), m_view(view) {
     setObjectName(QStringLiteral("TimePane"));
-    setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("Cursor 0:00:00.000  Pointer 0:00:00.000")) +
-                    12);
+    setMinimumWidth(
+        fontMetrics().horizontalAdvance(QStringLiteral("Cursor 0:00:00.000  Pointer 0:00:00.000")) + 12);
     connect(&view, &CChildView::painted, this, &CTimePane::refresh);
 }
 
@@ -29,8 +29,9 @@ void CTimePane::refresh() {
         return;
     }
     const int cursor = m_view.player().playPosition();
-    QString text = QStringLiteral("Cursor ") +
-                   QString::fromStdString(formatFrameTime(m_clock->startMs(cursor < 0 ? m_view.frameCount() : cursor)));
+    QString text =
+        QStringLiteral("Cursor ") +
+        QString::fromStdString(formatFrameTime(m_clock->startMs(cursor < 0 ? m_view.frameCount() : cursor)));
     if (m_view.clientArea().contains(m_view.mapFromGlobal(QCursor::pos()))) {
         text += QStringLiteral("  Pointer ") +
                 QString::fromStdString(formatFrameTime(m_clock->startMs(m_view.pointerFrame())));

@@ -77,6 +77,7 @@ void ViewHarness::load(const std::filesystem::path& path) {
     view->m_filePath = path;
     view->m_frameLevels = std::move(scan.levels);
     view->m_frameOffsets = std::move(scan.offsets);
+    view->m_frameLengths = std::move(scan.lengths);
     view->m_cursor = mp3::FrameReader(path);
     view->m_loaded = true;
     view->updateScrollBar();
