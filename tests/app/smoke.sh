@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Starts the real program under Xvfb with a home of its own, opens a small MP3 through the
-# "Open Recent List ..." submenu with real key presses, checks the log file, closes the window and
-# looks for the settings file. Exit 77 (skipped) when Xvfb or the X test extension is missing.
+# Starts the real program under Xvfb with a home of its own, opens an MP3 of about 80 seconds through
+# the "Open Recent List ..." submenu with real key presses, checks the log file, zooms out to the
+# whole file and checks from the window's pixels that it fits, closes the window and looks for the
+# settings file. Exit 77 (skipped) when Xvfb or the X test extension is missing.
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
-mp3=$(realpath "$here/../fixtures/cbr128.mp3")
+short=$(realpath "$here/../fixtures/cbr128.mp3")
 program="$build/kerfline"
 command -v xvfb-run >/dev/null || exit 77
 command -v python3 >/dev/null || exit 77
@@ -20,6 +21,9 @@ export XDG_RUNTIME_DIR="$home/run" KERFLINE_REPORT_SHOWN=1
 mkdir -p "$XDG_CONFIG_HOME/Velquorn Technology" "$XDG_DATA_HOME/Kerfline" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
 log="$home/kerfline.log"
+# Longer than the view is wide at one frame per column: the fixture's frames forty times over.
+mp3="$home/long.mp3"
+for _ in $(seq 40); do cat "$short"; done > "$mp3"
 prefs="$XDG_DATA_HOME/Kerfline/preferences.dat"
 printf '[General]\n0=%s\n' "$mp3" > "$XDG_CONFIG_HOME/Velquorn Technology/Kerfline.conf"
 python3 "$here/smoke_driver.py" write-preferences "$prefs" "$log"
