@@ -32,7 +32,9 @@ void CChildView::updateScrollBar() {
         return;
     }
     if (isLoading()) {
-        // The levels are being replaced: their summary is made again from the new ones.
+        // The levels are being replaced: their summary is made again from the new ones, and a new
+        // file starts at one frame per column.
+        m_framesPerColumn = 1;
         m_levelSummary = LevelSummary();
         m_summarySource = nullptr;
         m_summarySize = 0;
