@@ -7,6 +7,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -70,10 +71,16 @@ void COverviewStrip::paintEvent(QPaintEvent*) {
         }
     }
 
-    dc.setPen(toQColor(params.markColor));
+    // One line per column however many break points share it: long lists cost no more to draw.
+    std::vector<char> marked(static_cast<std::size_t>(w), 0);
     for (const BreakPoint b : m_view.m_breakPoints) {
-        const int x = std::min(columnOf(b), w - 1);
-        dc.drawLine(x, 0, x, h - 1);
+        marked[static_cast<std::size_t>(std::clamp(columnOf(b), 0, w - 1))] = 1;
+    }
+    dc.setPen(toQColor(params.markColor));
+    for (int x = 0; x < w; ++x) {
+        if (marked[static_cast<std::size_t>(x)]) {
+            dc.drawLine(x, 0, x, h - 1);
+        }
     }
 
     // The frames the view shows, as a frame at least 3 pixels wide.
