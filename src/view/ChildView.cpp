@@ -335,6 +335,11 @@ void CChildView::wheelEvent(QWheelEvent* event) {
     event->accept();
 }
 
+void CChildView::leaveEvent(QEvent* event) {
+    QWidget::leaveEvent(event);
+    update();
+}
+
 void CChildView::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) {
         QWidget::mousePressEvent(event);
