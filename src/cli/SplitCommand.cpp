@@ -235,12 +235,16 @@ int runSplit(const CommandArgs& args) {
         return fail("no MP3 frame found in '" + options.source + "'");
     }
 
-    if (options.at && !addListedBreakPoints(*options.at, doc.m_breakPoints, problem)) {
+    BreakPointList given;
+    if (options.at && !addListedBreakPoints(*options.at, given, problem)) {
         return fail(problem);
     }
     if (options.breakPointFile &&
-        !addFileBreakPoints(*options.breakPointFile, doc.frameCount(), doc.m_breakPoints, problem)) {
+        !addFileBreakPoints(*options.breakPointFile, doc.frameCount(), given, problem)) {
         return fail(problem);
+    }
+    for (const BreakPoint value : given) {
+        doc.appendBreakPoint(value);
     }
     if (options.method) {
         const int errorsBefore = frame.errors;

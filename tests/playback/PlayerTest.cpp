@@ -5,10 +5,13 @@
 #include "engine/FrameReader.h"
 #include "engine/PcmCache.h"
 #include "support/TestFiles.h"
+#include "support/ThreadState.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <future>
 #include <string>
 #include <thread>
@@ -195,7 +198,7 @@ TEST(Player, PlayFromABreakPointPlaysToTheNextLargerBreakPoint) {
         PlayerHarness h;
         h.load(fixture("ten-seconds.mp3"));
         const int frames = h.document.frameCount();
-        h.document.m_breakPoints = c.breakPoints;
+        h.document.replaceBreakPoints(c.breakPoints);
 
         h.player->playFromBreakPoint(c.value);
         EXPECT_TRUE(h.player->isPlaying());
@@ -217,7 +220,7 @@ TEST(Player, PlayFromABreakPointPlaysToTheNextLargerBreakPoint) {
 TEST(Player, PlayFromABreakPointWhilePlayingMovesThereAndStopsAtTheNext) {
     PlayerHarness h;
     h.load(fixture("ten-seconds.mp3"));
-    h.document.m_breakPoints = {250, 150};
+    h.document.replaceBreakPoints({250, 150});
     h.output->setFreeRunning(false);
     h.player->playToEnd();
     h.output->release(12);
@@ -269,7 +272,7 @@ TEST(Player, AnOutputThatCannotOpenIsLoggedAndLeavesThePlayerClosed) {
     EXPECT_EQ(h.frame.logLines(Error), std::vector<std::string>{"Failed to call function waveOutOpen!"});
     EXPECT_FALSE(h.player->isPlaying());
     EXPECT_FALSE(h.output->isOpen());
-    h.document.m_breakPoints = {10};
+    h.document.replaceBreakPoints({10});
     h.player->playFromBreakPoint(10);
     EXPECT_EQ(h.frame.logLines(Error).size(), 2u);
     EXPECT_FALSE(h.player->isPlaying());
@@ -296,7 +299,7 @@ TEST(Player, PlayFromABreakPointIsRefusedWhileABlockSaverRuns) {
         SCOPED_TRACE(saveAll ? "Save All" : "single block");
         PlayerHarness h;
         h.load(fixture("cbr128.mp3"));
-        h.document.m_breakPoints = {30, 10};
+        h.document.replaceBreakPoints({30, 10});
         std::promise<void> finish;
         WorkerSlot& slot = saveAll ? h.document.m_saveAllThread : h.document.m_blockThread;
         slot.start([done = finish.get_future().share()] { done.wait(); });
@@ -315,7 +318,7 @@ TEST(Player, PlayFromABreakPointIsRefusedWhileABlockSaverRuns) {
 TEST(Player, PlayFromABreakPointDoesNothingWhileTheAudioLockIsHeld) {
     PlayerHarness h;
     h.load(fixture("cbr128.mp3"));
-    h.document.m_breakPoints = {30, 10};
+    h.document.replaceBreakPoints({30, 10});
     {
         std::promise<void> held;
         std::promise<void> release;
@@ -381,27 +384,44 @@ TEST(Player, FramesMissingFromTheCacheAreDecodedAndKept) {
     }
 }
 
+// The refill of a frame missing from the cache waits for the decoder, which another thread holds;
+// stop() is already waiting for the decoder too and gets it first. Stop then waits for the refill to
+// end, so the refill must give up rather than wait on. The order is forced: each step waits until the
+// thread before it sleeps on the lock.
 TEST(Player, StopNeverWaitsForARefillThatWaitsForTheDecoder) {
+    using namespace std::chrono_literals;
     PlayerHarness h;
     h.load(fixture("ten-seconds.mp3"));
-    for (int round = 0; round < 20; ++round) {
-        mp3::PcmCache::instance().clear();
-        h.player->moveCursorTo(round * 10);
-        h.output->setFreeRunning(false);
-        h.player->playToEnd();
-        // Another thread decodes; the refill of the first returned buffer has to wait for it.
-        std::promise<void> held;
-        std::thread decoder([&] {
-            const std::lock_guard<std::mutex> lock(g_audioLock);
-            held.set_value();
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        });
-        held.get_future().wait();
-        h.output->release(1);
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    mp3::PcmCache::instance().clear();
+    h.output->setFreeRunning(false);
+    h.player->playToEnd();
+
+    std::unique_lock<std::mutex> otherDecoder(g_audioLock);
+    std::promise<long> stopperId;
+    std::promise<void> stopped;
+    std::thread stopper([&] {
+        stopperId.set_value(testing_support::currentThreadId());
         h.player->stop();
-        decoder.join();
-        EXPECT_FALSE(h.player->isPlaying());
-        EXPECT_FALSE(h.output->isOpen());
+        stopped.set_value();
+    });
+    ASSERT_TRUE(testing_support::waitUntilThreadSleeps(stopperId.get_future().get(), 10s));
+
+    // The first buffer comes back while playback still runs: its refill misses the cache.
+    h.output->release(1);
+    ASSERT_TRUE(h.output->waitForCallbacks(1));
+    // A refill that blocks sleeps here; one that keeps trying never does, and then the wait ends
+    // without harm.
+    testing_support::waitUntilThreadSleeps(h.output->threadId(), 300ms);
+    otherDecoder.unlock();
+
+    if (stopped.get_future().wait_for(10s) != std::future_status::ready) {
+        // The threads are stuck for good: report and leave rather than hang the suite.
+        ADD_FAILURE() << "stop() waited for a refill that waits for the decoder";
+        std::fflush(stdout);
+        std::fprintf(stderr, "stop() deadlocked with a refill\n");
+        std::_Exit(1);
     }
+    stopper.join();
+    EXPECT_FALSE(h.player->isPlaying());
+    EXPECT_FALSE(h.output->isOpen());
 }

@@ -1,5 +1,7 @@
 #include "support/PacedSoundOutput.h"
 
+#include "support/ThreadState.h"
+
 PacedSoundOutput::~PacedSoundOutput() {
     close();
 }
@@ -114,6 +116,16 @@ void PacedSoundOutput::release(int buffers) {
     m_wake.notify_all();
 }
 
+bool PacedSoundOutput::waitForCallbacks(std::size_t count, std::chrono::milliseconds timeout) {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_changed.wait_for(lock, timeout, [&] { return m_callbacks >= count; });
+}
+
+long PacedSoundOutput::threadId() const {
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return m_threadId;
+}
+
 bool PacedSoundOutput::waitForPlayed(std::size_t count, std::chrono::milliseconds timeout) {
     std::unique_lock<std::mutex> lock(m_mutex);
     return m_changed.wait_for(lock, timeout, [&] { return m_played.size() >= count; });
@@ -177,6 +189,7 @@ std::size_t PacedSoundOutput::playedCount() const {
 
 void PacedSoundOutput::run() {
     std::unique_lock<std::mutex> lock(m_mutex);
+    m_threadId = testing_support::currentThreadId();
     for (;;) {
         m_changed.notify_all();
         m_wake.wait(lock, [this] {
@@ -201,6 +214,8 @@ void PacedSoundOutput::run() {
             playTime = m_timePerBuffer;
         }
         m_busy = true;
+        ++m_callbacks;
+        m_changed.notify_all();
         lock.unlock();
         if (playTime.count() > 0) {
             std::this_thread::sleep_for(playTime);

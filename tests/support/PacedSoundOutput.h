@@ -36,6 +36,10 @@ public:
     void release(int buffers);
     // Called by close() when the output was open (lets a test see the close after the owner is gone).
     void setOnClose(std::function<void()> onClose);
+    // Waits until `count` callbacks have started in all; false on timeout.
+    bool waitForCallbacks(std::size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(30));
+    // The kernel's id of the thread that runs the callbacks (0 before the first open).
+    long threadId() const;
     // Waits until `count` buffers have been played in all; false on timeout.
     bool waitForPlayed(std::size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(30));
     // Waits until no buffer is playing, queued or being called back, with the rest queued waiting
@@ -70,6 +74,8 @@ private:
     bool m_paused = false;
     bool m_quit = false;
     bool m_busy = false;
+    std::size_t m_callbacks = 0;
+    long m_threadId = 0;
     bool m_failOpen = false;
     bool m_freeRunning = true;
     int m_released = 0;

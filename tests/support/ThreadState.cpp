@@ -1,0 +1,40 @@
+#include "support/ThreadState.h"
+
+#include <fstream>
+#include <string>
+#include <thread>
+
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace testing_support {
+
+long currentThreadId() {
+    return static_cast<long>(::syscall(SYS_gettid));
+}
+
+namespace {
+
+// The state letter of /proc/self/task/<id>/stat: the field after the parenthesised name.
+char threadState(long id) {
+    std::ifstream in("/proc/self/task/" + std::to_string(id) + "/stat");
+    std::string line;
+    std::getline(in, line);
+    const auto close = line.rfind(')');
+    return close != std::string::npos && close + 2 < line.size() ? line[close + 2] : '?';
+}
+
+} // namespace
+
+bool waitUntilThreadSleeps(long id, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (threadState(id) != 'S') {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::yield();
+    }
+    return true;
+}
+
+} // namespace testing_support

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <chrono>
+
+namespace testing_support {
+
+// The kernel's id of the calling thread.
+long currentThreadId();
+// Waits until thread `id` of this process sleeps (blocked on a lock or a condition), polling
+// without sleeping; false when it has not within `timeout`.
+bool waitUntilThreadSleeps(long id, std::chrono::milliseconds timeout);
+
+} // namespace testing_support
