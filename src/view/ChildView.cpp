@@ -353,7 +353,8 @@ void CChildView::mousePressEvent(QMouseEvent* event) {
     const int hit = hitBreakPoint();
     m_selectedBreakPoint = hit;
     if (hit != -1) {
-        beginDrag();
+        m_dragIt = beginDrag();
+        m_dragging = m_dragIt.has_value();
     }
     m_mouseDown = true;
     update();
@@ -363,7 +364,7 @@ void CChildView::mouseMoveEvent(QMouseEvent* event) {
     m_hoverBreakPoint = hitBreakPoint();
     if (m_mouseDown) {
         if (m_dragIt) {
-            trackDrag(pointerFrame());
+            trackDrag(*m_dragIt, pointerFrame());
         } else if (mayMoveCursor()) {
             m_player.moveCursorTo(pointerFrame());
         }
@@ -383,7 +384,9 @@ void CChildView::mouseReleaseEvent(QMouseEvent* event) {
     }
     m_mouseDown = false;
     if (m_dragging) {
-        endDrag();
+        endDrag(*m_dragIt);
+        m_dragIt.reset();
+        m_dragging = false;
     } else if (!button && mayMoveCursor()) {
         m_player.moveCursorTo(pointerFrame());
     }
@@ -396,7 +399,13 @@ void CChildView::mouseDoubleClickEvent(QMouseEvent* event) {
         return;
     }
     // Press and release of the first click have done their work already; this is no press.
-    addBreakPointAt(pointerFrame());
+    const int frame = pointerFrame();
+    const std::size_t count = isLoading() ? 0 : m_breakPoints.size();
+    addBreakPointAt(frame);
+    // The new mark is drawn as under the pointer, as the selection it already is.
+    if (!isLoading() && m_breakPoints.size() > count) {
+        m_hoverBreakPoint = frame;
+    }
     update();
 }
 

@@ -115,6 +115,13 @@ public:
     std::uint32_t scrollFrame() const { return m_scrollFrame; }
     const std::vector<std::unique_ptr<ButtonPainter>>& buttons() const { return m_buttons; }
 
+    // --- Mouse state: the break point under the pointer, the press and the drag.
+    int m_hoverBreakPoint = -1;
+    bool m_mouseDown = false;
+    bool m_dragging = false;
+    // Index of the element being dragged; empty when none.
+    std::optional<std::size_t> m_dragIt;
+
     // --- Painting state
     std::uint32_t m_scrollFrame = 0;
     int m_framesPerColumn = 1;

@@ -49,6 +49,8 @@ TEST_F(ZoomedInput, ClicksTakeTheFirstFrameOfTheirColumn) {
     EXPECT_EQ(cursor(), 60);
     harness.doubleClick(QPoint(20, row));
     EXPECT_EQ(view().m_breakPoints, BreakPointList{90});
+    EXPECT_EQ(view().m_selectedBreakPoint, 90);
+    EXPECT_EQ(view().m_hoverBreakPoint, 90);
     EXPECT_EQ(harness.frame.logLines().back(), "Break point has been added at 90 F");
 }
 
