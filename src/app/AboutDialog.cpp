@@ -3,13 +3,11 @@
 #include "app/AppIcon.h"
 #include "app/DialogParts.h"
 
+#include "KerflineVersion.h"
+
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
-
-namespace {
-constexpr auto kProductLine = "Kerfline 4.0";
-}
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("About %1 ...").arg(QLatin1String(kProductLine)));

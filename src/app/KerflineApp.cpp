@@ -1,5 +1,6 @@
 #include "app/KerflineApp.h"
 
+#include "KerflineVersion.h"
 #include "app/AppIcon.h"
 #include "app/MainFrame.h"
 
@@ -40,7 +41,7 @@ CKerflineApp::CKerflineApp(int& argc, char** argv) : QApplication(argc, argv) {
     setOrganizationName(QStringLiteral("Velquorn Technology"));
     setApplicationName(QStringLiteral("Kerfline"));
     // No display name: the platform would append it to every caption ("Error — Kerfline").
-    setApplicationVersion(QStringLiteral("4.0"));
+    setApplicationVersion(QLatin1String(kVersion));
     setWindowIcon(appIcon());
 }
 

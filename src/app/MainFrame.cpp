@@ -1,5 +1,6 @@
 #include "app/MainFrame.h"
 
+#include "KerflineVersion.h"
 #include "app/AboutDialog.h"
 #include "app/AddBreakPointDialog.h"
 #include "app/AppIcon.h"
@@ -14,6 +15,7 @@
 #include "app/RecentFileList.h"
 #include "app/SaveBlockDialog.h"
 #include "app/ShellChildView.h"
+#include "document/SharedTexts.h"
 #include "output/SaveAll.h"
 #include "playback/PortAudioOutput.h"
 #include "view/OverviewStrip.h"
@@ -37,9 +39,6 @@
 #include <climits>
 
 namespace {
-
-constexpr auto kTitle = "Kerfline 4.0";
-constexpr auto kBusyMessage = "Can not process, because there is a loading or saving thread is running ...";
 
 QSettings programSettings() {
     return QSettings(QStringLiteral("Velquorn Technology"), QStringLiteral("Kerfline"));
@@ -82,7 +81,7 @@ CMainFrame::CMainFrame(ShellPrompts* prompts, std::unique_ptr<SoundOutput> outpu
 
     QSettings settings = programSettings();
     m_recentFiles->load(settings);
-    setWindowTitle(QLatin1String(kTitle));
+    setWindowTitle(QLatin1String(kProductLine));
     setAcceptDrops(true);
 
     resize(960, 640);
@@ -365,7 +364,7 @@ void CMainFrame::saveLayout() {
 void CMainFrame::closeEvent(QCloseEvent* event) {
     // Playback does not keep the window open; a worker thread does.
     if (m_view->isBusy()) {
-        m_prompts.messageBox(kBusyMessage, "Error", MessageIcon::Error);
+        m_prompts.messageBox(kBusyText, "Error", MessageIcon::Error);
         event->ignore();
         return;
     }
@@ -427,7 +426,7 @@ void CMainFrame::onSaveAll() {
 
 void CMainFrame::onSaveBlocks() {
     if (m_view->isBusy()) {
-        m_prompts.messageBox(kBusyMessage, "Error", MessageIcon::Error);
+        m_prompts.messageBox(kBusyText, "Error", MessageIcon::Error);
         return;
     }
     CSaveBlockDialog dialog(*m_view, m_frameLink, m_prompts, this);

@@ -1,5 +1,7 @@
 #include "cli/Commands.h"
 
+#include "KerflineVersion.h"
+
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -26,7 +28,7 @@ const Command kCommands[] = {
 };
 
 void printUsage(std::FILE* out) {
-    std::fprintf(out, "Kerfline 4.0 command-line tool: cuts MP3 files without re-encoding.\n\nUsage:\n");
+    std::fprintf(out, "%s command-line tool: cuts MP3 files without re-encoding.\n\nUsage:\n", kProductLine);
     for (const Command& command : kCommands) {
         std::fprintf(out, "  kerfline-cli %s\n", command.synopsis);
     }

@@ -1,5 +1,6 @@
 #include "document/MainTag.h"
 #include "document/PathText.h"
+#include "document/SharedTexts.h"
 #include "document/SplitDocument.h"
 
 #include "engine/FileScan.h"
@@ -8,8 +9,6 @@
 #include <fstream>
 
 namespace {
-
-const char* const kBusyText = "Can not process, because there is a loading or saving thread is running ...";
 
 std::int64_t fileSizeForProgress(const std::filesystem::path& path) {
     std::ifstream file(path, std::ios::binary | std::ios::ate);

@@ -1,6 +1,7 @@
 #include "output/SaveAll.h"
 
 #include "document/BlockTags.h"
+#include "document/SharedTexts.h"
 #include "document/SplitDocument.h"
 #include "output/PieceWriter.h"
 #include "output/ProgressReporter.h"
@@ -36,8 +37,7 @@ bool refuseWhenBusy(SplitDocument& doc) {
     if (!doc.isBusy()) {
         return false;
     }
-    doc.m_prompts.messageBox("Can not process, because there is a loading or saving thread is running ...",
-                             "Error", MessageIcon::Error);
+    doc.m_prompts.messageBox(kBusyText, "Error", MessageIcon::Error);
     return true;
 }
 
@@ -106,9 +106,8 @@ SaveAllResult runSaveAll(SplitDocument& doc, SourceFrames& frames) {
             if (piece.close()) {
                 doc.log(Normal, blockText(first, second) + " has been saved, total size " +
                                     std::to_string(size) + " Bytes");
-                try {
-                    applyBlockTag(piece.path(), findBlockTag(doc.m_blockTags, number));
-                } catch (const BlockNotFound&) {
+                if (const auto tag = findBlockTag(doc.m_blockTags, number)) {
+                    applyBlockTag(piece.path(), *tag);
                 }
             } else {
                 ++result.failed;

@@ -2,14 +2,15 @@
 # Starts the real program under Xvfb with a home of its own, opens an MP3 of about 80 seconds through
 # the "Open Recent List ..." submenu with real key presses, checks the log file, zooms out to the
 # whole file and checks from the window's pixels that it fits, closes the window and looks for the
-# settings file. Exit 77 (skipped) when Xvfb or the X test extension is missing.
+# settings file. A missing tool fails the run: scripts/install-deps.sh installs them.
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 short=$(realpath "$here/../fixtures/cbr128.mp3")
 program="$build/kerfline"
-command -v xvfb-run >/dev/null || exit 77
-command -v python3 >/dev/null || exit 77
+for tool in xvfb-run python3 xprop; do
+  command -v "$tool" >/dev/null || { echo "smoke: $tool is missing (scripts/install-deps.sh installs it)"; exit 1; }
+done
 [ -x "$program" ] || { echo "no $program"; exit 1; }
 
 # The real program on the X server, even when the caller runs the widget tests offscreen.

@@ -5,7 +5,6 @@ import ctypes
 import functools
 import ctypes.util
 import os
-import shutil
 import struct
 import subprocess
 import sys
@@ -42,7 +41,7 @@ class Keyboard:
         xtst = ctypes.util.find_library("Xtst")
         if not x11 or not xtst:
             print("smoke: libX11 or libXtst missing")
-            sys.exit(77)
+            sys.exit(1)
         self.x = ctypes.CDLL(x11)
         self.t = ctypes.CDLL(xtst)
         self.x.XOpenDisplay.restype = ctypes.c_void_p
@@ -180,13 +179,12 @@ def run(program, log_file, mp3, prefs):
         os.utime(prefs, (0, 0))
 
     # The caption the window manager shows is the title alone, with nothing appended.
-    if shutil.which("xprop"):
-        caption = subprocess.run(["xprop", "-id", str(window), "_NET_WM_NAME"], capture_output=True,
-                                 text=True).stdout.strip()
-        if caption != '_NET_WM_NAME(UTF8_STRING) = "Kerfline 4.0"':
-            print("smoke: window caption is", caption)
-            proc.kill()
-            return 1
+    caption = subprocess.run(["xprop", "-id", str(window), "_NET_WM_NAME"], capture_output=True,
+                             text=True).stdout.strip()
+    if caption != '_NET_WM_NAME(UTF8_STRING) = "Kerfline 4.0"':
+        print("smoke: window caption is", caption)
+        proc.kill()
+        return 1
 
     keys = Keyboard()
     keys.focus(window)

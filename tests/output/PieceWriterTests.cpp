@@ -79,8 +79,10 @@ TEST(PieceWriter, RangesSkipWhatLiesBetweenFramesAndStopAtTheEnd) {
     EXPECT_EQ(readBytes(dir / "piece.mp3"), expected);
 }
 
-// The loading scan's offsets give the spans a walk gives, on every kind of file.
-TEST(PieceWriter, KnownOffsetsGiveTheSpansOfAWalk) {
+// The loading scan's offsets, alone or with its lengths, give the spans a walk gives on every kind of
+// file, in file order and from the end backwards as the overlap before a block asks for them; what
+// no longer fits the file is not trusted.
+TEST(PieceWriter, KnownOffsetsAndLengthsGiveTheSpansOfAWalk) {
     const auto dir = scratchDir("piece-spans");
     std::vector<std::uint8_t> cutShort;
     for (int i = 0; i < 5; ++i) {
@@ -94,45 +96,6 @@ TEST(PieceWriter, KnownOffsetsGiveTheSpansOfAWalk) {
         append(junk, {0xFF, 0x00, 0x12});
     }
     writeBytes(dir / "junk.mp3", junk);
-
-    const std::vector<std::filesystem::path> sources = {
-        fixture("cbr128.mp3"),      fixture("vbr.mp3"),    fixture("mpeg2-mono.mp3"), fixture("id3v1.mp3"),
-        fixture("id3v2-cover.mp3"), fixture("mpeg25.mp3"), dir / "cut-short.mp3",     dir / "junk.mp3"};
-    for (const auto& source : sources) {
-        const mp3::LevelScan scan = mp3::scanLevels(source);
-        const SourceFrames walked(source);
-        const SourceFrames known(source, &scan.offsets);
-        ASSERT_EQ(known.count(), walked.count()) << source;
-        EXPECT_EQ(known.count(), static_cast<int>(scan.offsets.size())) << source;
-        for (int i = 0; i < walked.count(); ++i) {
-            EXPECT_EQ(known[i].offset, walked[i].offset) << source << " frame " << i;
-            EXPECT_EQ(known[i].length, walked[i].length) << source << " frame " << i;
-            EXPECT_EQ(known[i].durationMs, walked[i].durationMs) << source << " frame " << i;
-        }
-        EXPECT_EQ(known.endFrameNumber(), walked.endFrameNumber()) << source;
-        EXPECT_EQ(known.firstBitrate(), walked.firstBitrate()) << source;
-    }
-    EXPECT_EQ(SourceFrames(dir / "cut-short.mp3")[4].length, 317);
-
-    // Offsets that no longer fit the file (it changed since it was loaded) are not trusted.
-    const mp3::LevelScan scan = mp3::scanLevels(fixture("cbr128.mp3"));
-    mp3::FrameOffsets stale = scan.offsets;
-    stale[3] += 1;
-    EXPECT_EQ(SourceFrames(fixture("cbr128.mp3"), &stale)[3].offset, scan.offsets[3]);
-    mp3::FrameOffsets fewer(scan.offsets.begin(), scan.offsets.end() - 5);
-    EXPECT_EQ(SourceFrames(fixture("cbr128.mp3"), &fewer).count(), static_cast<int>(scan.offsets.size()));
-}
-
-// With the lengths of the loading scan too, the spans (durations included, read on demand) are
-// still those of a walk; lengths that no longer fit the file are not trusted.
-TEST(PieceWriter, KnownLengthsGiveTheSpansOfAWalk) {
-    const auto dir = scratchDir("piece-known-lengths");
-    std::vector<std::uint8_t> cutShort;
-    for (int i = 0; i < 5; ++i) {
-        append(cutShort, numberedFrame(i));
-    }
-    cutShort.resize(cutShort.size() - 100);
-    writeBytes(dir / "cut-short.mp3", cutShort);
     // Junk between frames, a gap too large to read across, and frames of another kind after them.
     std::vector<std::uint8_t> mixed = {0x00, 0xFF, 0x7F};
     for (int i = 0; i < 700; ++i) {
@@ -148,25 +111,46 @@ TEST(PieceWriter, KnownLengthsGiveTheSpansOfAWalk) {
     writeBytes(dir / "mixed.mp3", mixed);
 
     const std::vector<std::filesystem::path> sources = {
-        fixture("cbr128.mp3"),      fixture("vbr.mp3"),    fixture("mpeg2-mono.mp3"), fixture("id3v1.mp3"),
-        fixture("id3v2-cover.mp3"), fixture("mpeg25.mp3"), dir / "cut-short.mp3",     dir / "mixed.mp3"};
+        fixture("cbr128.mp3"), fixture("vbr.mp3"),         fixture("mpeg2-mono.mp3"),
+        fixture("id3v1.mp3"),  fixture("id3v2-cover.mp3"), fixture("mpeg25.mp3"),
+        dir / "cut-short.mp3", dir / "junk.mp3",           dir / "mixed.mp3"};
     for (const auto& source : sources) {
         const mp3::LevelScan scan = mp3::scanLevels(source);
         ASSERT_EQ(scan.lengths.size(), scan.offsets.size()) << source;
         const SourceFrames walked(source);
-        const SourceFrames known(source, &scan.offsets, &scan.lengths);
-        ASSERT_EQ(known.count(), walked.count()) << source;
-        EXPECT_EQ(known.endFrameNumber(), walked.endFrameNumber()) << source;
-        EXPECT_EQ(known.firstBitrate(), walked.firstBitrate()) << source;
-        // From the end backwards, as the overlap before a block asks for them.
-        for (int i = walked.count() - 1; i >= 0; --i) {
-            EXPECT_EQ(known.offset(i), walked[i].offset) << source << " frame " << i;
-            EXPECT_EQ(known.length(i), walked[i].length) << source << " frame " << i;
-            EXPECT_EQ(known[i].durationMs, walked[i].durationMs) << source << " frame " << i;
+        for (const bool withLengths : {false, true}) {
+            const auto trace = source.filename().string() + (withLengths ? " with lengths" : " offsets only");
+            const mp3::FrameLengths* lengths = withLengths ? &scan.lengths : nullptr;
+            const SourceFrames forward(source, &scan.offsets, lengths);
+            ASSERT_EQ(forward.count(), walked.count()) << trace;
+            EXPECT_EQ(forward.count(), static_cast<int>(scan.offsets.size())) << trace;
+            EXPECT_EQ(forward.endFrameNumber(), walked.endFrameNumber()) << trace;
+            EXPECT_EQ(forward.firstBitrate(), walked.firstBitrate()) << trace;
+            for (int i = 0; i < walked.count(); ++i) {
+                EXPECT_EQ(forward[i].offset, walked[i].offset) << trace << " frame " << i;
+                EXPECT_EQ(forward[i].length, walked[i].length) << trace << " frame " << i;
+                EXPECT_EQ(forward[i].durationMs, walked[i].durationMs) << trace << " frame " << i;
+            }
+            const SourceFrames backward(source, &scan.offsets, lengths);
+            for (int i = walked.count() - 1; i >= 0; --i) {
+                EXPECT_EQ(backward.offset(i), walked[i].offset) << trace << " frame " << i;
+                EXPECT_EQ(backward.length(i), walked[i].length) << trace << " frame " << i;
+                EXPECT_EQ(backward[i].durationMs, walked[i].durationMs) << trace << " frame " << i;
+            }
         }
     }
+    EXPECT_EQ(SourceFrames(dir / "cut-short.mp3")[4].length, 317);
 
+    // Offsets that no longer fit the file are not trusted.
     const mp3::LevelScan scan = mp3::scanLevels(fixture("cbr128.mp3"));
+    mp3::FrameOffsets stale = scan.offsets;
+    stale[3] += 1;
+    EXPECT_EQ(SourceFrames(fixture("cbr128.mp3"), &stale)[3].offset, scan.offsets[3]);
+    mp3::FrameOffsets fewerOffsets(scan.offsets.begin(), scan.offsets.end() - 5);
+    EXPECT_EQ(SourceFrames(fixture("cbr128.mp3"), &fewerOffsets).count(),
+              static_cast<int>(scan.offsets.size()));
+
+    // Nor are lengths.
     const SourceFrames walked(fixture("cbr128.mp3"));
     mp3::FrameLengths longer = scan.lengths;
     longer.back() += 1;

@@ -152,17 +152,56 @@ TEST(SaveAll, PiecesSkipJunkBetweenTheFramesOfABlock) {
     }
 }
 
-TEST(SaveAll, OverlapOfZeroSecondsWritesNoFrame) {
-    const auto dir = scratchDir("save-all-overlap-zero");
-    const auto source = writeNumberedFrames(dir / "talk.mp3", 300);
-    TestDocument test(source);
-    test.doc->replaceBreakPoints({100});
-    test.setOverlap(true, 0);
-    saveAllInto(test, dir);
-    EXPECT_EQ(readBytes(dir / "talk-0.mp3"), frameBytes(source, 0, 100));
-    EXPECT_EQ(readBytes(dir / "talk-1.mp3"), frameBytes(source, 100, 300));
-    const auto lines = test.lines();
-    EXPECT_EQ(std::count(lines.begin(), lines.end(), "Overlap frames has been saved, total frame 0 F"), 3);
+// Frame i lasts 36 ms (32 kHz) when i is a multiple of three, otherwise 26 ms (44.1 kHz). The sums
+// reach one second a frame later when they start one frame off, so the counts show which frame's
+// duration was added.
+std::filesystem::path writeMixedDurationFrames(const std::filesystem::path& path, int count) {
+    std::vector<std::uint8_t> bytes;
+    for (int i = 0; i < count; ++i) {
+        std::vector<std::uint8_t> frame = makeFrame(0xFB, i % 3 == 0 ? 0x98 : 0x90, 0x64);
+        frame[100] = static_cast<std::uint8_t>(i);
+        frame[101] = static_cast<std::uint8_t>(i >> 8);
+        append(bytes, frame);
+    }
+    writeBytes(path, bytes);
+    return path;
+}
+
+// Two blocks around one break point: the first piece reaches `reach` frames past it, the second
+// starts `reach` frames ahead of it.
+TEST(SaveAll, OverlapReachesAsFarAsTheFrameDurationsAddUp) {
+    struct Case {
+        const char* name;
+        bool mixedDurations;
+        int seconds;
+        int reach;
+    };
+    const Case cases[] = {
+        {"zero seconds writes no frame", false, 0, 0},
+        {"frames of 36 and 26 ms", true, 1, 34},
+    };
+    const auto dir = scratchDir("save-all-overlap-reach");
+    for (const Case& c : cases) {
+        const auto folder = dir / c.name;
+        std::filesystem::create_directories(folder);
+        const auto source = c.mixedDurations ? writeMixedDurationFrames(folder / "talk.mp3", 300)
+                                             : writeNumberedFrames(folder / "talk.mp3", 300);
+        TestDocument test(source);
+        ASSERT_EQ(test.doc->frameCount(), 300) << c.name;
+        test.doc->replaceBreakPoints({150});
+        test.setOverlap(true, c.seconds);
+        saveAllInto(test, folder);
+        EXPECT_EQ(readBytes(folder / "talk-0.mp3"), frameBytes(source, 0, 150 + c.reach)) << c.name;
+        EXPECT_EQ(readBytes(folder / "talk-1.mp3"), frameBytes(source, 150 - c.reach, 300)) << c.name;
+        // The first piece has nothing before it; the border is crossed once each way.
+        const auto lines = test.lines();
+        const auto saved = [&lines](int count) {
+            return std::count(lines.begin(), lines.end(),
+                              "Overlap frames has been saved, total frame " + std::to_string(count) + " F");
+        };
+        EXPECT_EQ(saved(0), c.reach == 0 ? 3 : 1) << c.name;
+        EXPECT_EQ(saved(c.reach), c.reach == 0 ? 3 : 2) << c.name;
+    }
 }
 
 // The settings may change while the thread runs; the next block border uses the new ones.

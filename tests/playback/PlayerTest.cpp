@@ -365,6 +365,62 @@ TEST(Player, StoppingOrClosingWhilePlayingClosesTheOutputFirst) {
     EXPECT_TRUE(closed);
 }
 
+namespace {
+
+// Each frame's PCM from a decoder state of the test's own, fed the file's frames in order: what the
+// player plays is checked against this, not against the cache it reads from.
+std::vector<Bytes> decodeInFileOrder(const std::filesystem::path& path) {
+    mp3::PrivateDecoder decoder;
+    std::vector<Bytes> frames;
+    for (mp3::FrameReader reader(path); !reader.atEnd(); reader.readNext()) {
+        Bytes pcm(mp3::kMaxPcmBytes);
+        pcm.resize(
+            decoder.decode(reader.frameData(), static_cast<std::size_t>(reader.frameLength()), pcm.data()));
+        frames.push_back(std::move(pcm));
+    }
+    return frames;
+}
+
+// The frames played after the ten silent buffers must be the file-order decode from `from` to the end.
+void expectFileOrderRun(const PlayerHarness& h, const std::vector<Bytes>& decoded, int from) {
+    const auto played = h.output->playedBuffers();
+    ASSERT_EQ(played.size(), Player::SOUND_BUFFER_COUNT + decoded.size() - static_cast<std::size_t>(from));
+    for (std::size_t frame = static_cast<std::size_t>(from); frame < decoded.size(); ++frame) {
+        ASSERT_EQ(played[Player::SOUND_BUFFER_COUNT + frame - static_cast<std::size_t>(from)], decoded[frame])
+            << "frame " << frame;
+    }
+}
+
+} // namespace
+
+TEST(Player, PlayedFramesAreTheFileDecodedInOrder) {
+    struct Case {
+        const char* fixture;
+        int from;
+        bool emptyCache; // every refill has to decode, in file order from frame 0
+    };
+    const Case cases[] = {
+        {"ten-seconds.mp3", 0, false}, {"ten-seconds.mp3", 57, false}, {"ten-seconds.mp3", 300, false},
+        {"cbr128.mp3", 0, true},       {"vbr.mp3", 0, true},           {"mpeg2-mono.mp3", 0, false},
+        {"mpeg25.mp3", 5, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.fixture) + " from " + std::to_string(c.from));
+        const auto path = fixture(c.fixture);
+        const std::vector<Bytes> decoded = decodeInFileOrder(path);
+        PlayerHarness h;
+        h.load(path);
+        ASSERT_EQ(h.document.frameCount(), static_cast<int>(decoded.size()));
+        if (c.emptyCache) {
+            mp3::PcmCache::instance().clear();
+        }
+        h.player->moveCursorTo(c.from);
+        h.player->playToEnd();
+        ASSERT_TRUE(h.runUntilStopped());
+        expectFileOrderRun(h, decoded, c.from);
+    }
+}
+
 TEST(Player, FramesMissingFromTheCacheAreDecodedAndKept) {
     PlayerHarness h;
     const auto path = fixture("cbr128.mp3");

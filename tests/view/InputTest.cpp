@@ -1,8 +1,6 @@
 #include "ViewHarness.h"
 
-#include "engine/FileScan.h"
 #include "support/TestFiles.h"
-#include "view/NoSoundOutput.h"
 
 #include <QApplication>
 #include <QHelpEvent>
@@ -15,40 +13,6 @@
 #include <algorithm>
 
 namespace {
-
-// The editing operations and the player's cursor moves are built by other parts of the program; the
-// tests that go through them wait until they are there.
-bool editingOperationsPresent() {
-    MessageQueueLink link;
-    RecordingPrompts prompts;
-    SplitDocument document(link, link, prompts);
-    document.m_frameLevels = {0, 0, 0};
-    document.replaceBreakPoints({1});
-    return document.hitBreakPoint(2) == 1;
-}
-
-bool cursorMovesPresent() {
-    MessageQueueLink link;
-    RecordingPrompts prompts;
-    SplitDocument document(link, link, prompts);
-    const mp3::LevelScan scan = mp3::scanLevels(testing_support::fixture("ten-seconds.mp3"));
-    document.m_frameLevels = scan.levels;
-    document.m_frameOffsets = scan.offsets;
-    document.m_filePath = testing_support::fixture("ten-seconds.mp3");
-    document.m_cursor = mp3::FrameReader(document.m_filePath);
-    Player player(document, std::make_unique<NoSoundOutput>());
-    player.moveCursorTo(5);
-    return document.m_cursor.frameNumber() == 5;
-}
-
-#define REQUIRE_EDITING()                                                                                    \
-    if (!editingOperationsPresent()) {                                                                       \
-        GTEST_SKIP() << "break point editing operations are not built yet";                                  \
-    }
-#define REQUIRE_CURSOR_MOVES()                                                                               \
-    if (!cursorMovesPresent()) {                                                                             \
-        GTEST_SKIP() << "the player's cursor moves are not built yet";                                       \
-    }
 
 // The ten-second fixture (385 frames) in a view 800 columns wide.
 class Input : public ::testing::Test {
@@ -74,7 +38,6 @@ protected:
 };
 
 TEST_F(Input, ClickWithinSixFramesSelectsAndLogsAMoveWithTheSameValue) {
-    REQUIRE_EDITING();
     view().replaceBreakPoints({100});
     harness.click(QPoint(106, row));
     EXPECT_EQ(view().m_selectedBreakPoint, 100);
@@ -86,8 +49,6 @@ TEST_F(Input, ClickWithinSixFramesSelectsAndLogsAMoveWithTheSameValue) {
 }
 
 TEST_F(Input, ClickSevenFramesAwayMovesTheCursorAndSelectsNothing) {
-    REQUIRE_EDITING();
-    REQUIRE_CURSOR_MOVES();
     view().replaceBreakPoints({100});
     view().m_selectedBreakPoint = 100;
     harness.click(QPoint(107, row));
@@ -97,7 +58,6 @@ TEST_F(Input, ClickSevenFramesAwayMovesTheCursorAndSelectsNothing) {
 }
 
 TEST_F(Input, TheEarlierBreakPointInListOrderWins) {
-    REQUIRE_EDITING();
     view().replaceBreakPoints({104, 100});
     harness.click(QPoint(102, row));
     EXPECT_EQ(view().m_selectedBreakPoint, 104);
@@ -106,7 +66,6 @@ TEST_F(Input, TheEarlierBreakPointInListOrderWins) {
 }
 
 TEST_F(Input, DraggingMovesTheBreakPointLiveAndClampsToTheFile) {
-    REQUIRE_EDITING();
     view().replaceBreakPoints({100});
     harness.press(QPoint(100, row));
     harness.move(QPoint(150, row));
@@ -119,7 +78,6 @@ TEST_F(Input, DraggingMovesTheBreakPointLiveAndClampsToTheFile) {
 }
 
 TEST_F(Input, DoubleClickRightOfTheLastFrameAddsF) {
-    REQUIRE_EDITING();
     harness.doubleClick(QPoint(600, row));
     EXPECT_EQ(view().m_breakPoints, BreakPointList{385});
     EXPECT_EQ(view().m_selectedBreakPoint, 385);
@@ -128,7 +86,6 @@ TEST_F(Input, DoubleClickRightOfTheLastFrameAddsF) {
 }
 
 TEST_F(Input, PlainClickMovesTheCursorToThePointerFrame) {
-    REQUIRE_CURSOR_MOVES();
     harness.click(QPoint(200, row));
     EXPECT_EQ(cursor(), 200);
     harness.press(QPoint(10, row));
@@ -140,7 +97,6 @@ TEST_F(Input, PlainClickMovesTheCursorToThePointerFrame) {
 }
 
 TEST_F(Input, PressOnAButtonReleaseElsewhereActsAsAPlainClick) {
-    REQUIRE_EDITING();
     view().replaceBreakPoints({100});
     paint();
     harness.press(QPoint(123, 80)); // 'R'
@@ -148,13 +104,10 @@ TEST_F(Input, PressOnAButtonReleaseElsewhereActsAsAPlainClick) {
     harness.release(QPoint(250, row));
     EXPECT_EQ(view().m_breakPoints, BreakPointList{100}); // no removal
     EXPECT_TRUE(log().empty());
-    if (cursorMovesPresent()) {
-        EXPECT_EQ(cursor(), 250);
-    }
+    EXPECT_EQ(cursor(), 250);
 }
 
 TEST_F(Input, ReleaseOverAButtonWhileDraggingActsAndEndsTheDrag) {
-    REQUIRE_EDITING();
     view().replaceBreakPoints({100, 200});
     paint();
     harness.press(QPoint(100, row));
@@ -186,7 +139,6 @@ TEST_F(Input, ButtonsOfTheLastPaintOnly) {
 }
 
 TEST_F(Input, HeldRightKeyNudgesOnceOnTheRealRelease) {
-    REQUIRE_EDITING();
     view().replaceBreakPoints({100});
     view().m_selectedBreakPoint = 100;
     for (int i = 0; i < 5; ++i) {
@@ -214,7 +166,6 @@ TEST_F(Input, ArrowKeysScrollWhenTheSelectionIsNotInTheList) {
 }
 
 TEST_F(Input, DeleteKeyDeletesTheSelection) {
-    REQUIRE_EDITING();
     view().replaceBreakPoints({100, 100});
     view().m_selectedBreakPoint = 100;
     harness.keyRelease(Qt::Key_Delete);
@@ -234,7 +185,6 @@ TEST_F(Input, KeyASendsAddBreakPointToTheMainWindow) {
 }
 
 TEST_F(Input, NoButtonActionWhileLoading) {
-    REQUIRE_EDITING();
     view().replaceBreakPoints({100});
     harness.startLoading();
     view().viewLink().send(UM_BREAKPOINT_BUTTON, 'R', 100);

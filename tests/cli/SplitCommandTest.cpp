@@ -1,10 +1,8 @@
-#include "OutputTestSupport.h"
-
+#include "support/FrameFiles.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
 
-using namespace output_test;
 using namespace testing_support;
 
 namespace {
