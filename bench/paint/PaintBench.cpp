@@ -9,7 +9,9 @@
 //
 // Without --mp3 it paints a 10-second, a 1-hour and a 10-hour file of synthetic levels side by side:
 // the cost per paint grows with the visible columns (the 10-second file fills 383 of them), never
-// with the length of the file.
+// with the length of the file. Then a 1-hour and a 12-hour file with 10,000 break points spread
+// over the whole file, each at one frame per column, at a middle zoom and zoomed out to the whole
+// file: zoomed out, a column takes its level from the max pyramid, so the cost stays flat too.
 #include "document/MessageQueueLink.h"
 #include "document/UserPrompts.h"
 #include "engine/FileScan.h"
@@ -107,6 +109,17 @@ void placeBreakPoints(CChildView& view, int count, int width, std::uint32_t firs
     view.m_hoverBreakPoint = view.m_breakPoints[count / 3];
 }
 
+// `count` break points spread evenly over the whole file.
+void spreadBreakPoints(CChildView& view, int count) {
+    view.m_breakPoints.clear();
+    const long long frames = view.frameCount();
+    for (int i = 0; i < count; ++i) {
+        view.m_breakPoints.push_back(static_cast<int>(frames * i / count + 17));
+    }
+    view.m_selectedBreakPoint = view.m_breakPoints[static_cast<std::size_t>(count / 2)];
+    view.m_hoverBreakPoint = view.m_breakPoints[static_cast<std::size_t>(count / 3)];
+}
+
 struct PaintTimes {
     double bestWall;   // ms per paint in the fastest of the batches
     double medianWall; // ms per paint, median batch
@@ -188,6 +201,31 @@ int takeScreenshot(CChildView& view, const Options& options) {
     return 0;
 }
 
+void benchZoom(CChildView& view, Options options, QImage& image) {
+    constexpr int kBreakPoints = 10'000;
+    options.breakPoints = kBreakPoints;
+    for (const double hours : {1.0, 12.0}) {
+        view.m_frameLevels = syntheticLevels(std::llround(hours * 3600.0 * 44100.0 / 1152.0));
+        view.m_loaded = true;
+        view.m_framesPerColumn = 1;
+        view.updateScrollBar();
+        spreadBreakPoints(view, kBreakPoints);
+        const int whole = view.maxFramesPerColumn();
+        // The power of two nearest the geometric middle of 1 and the whole-file zoom.
+        int middle = 1;
+        while (middle * middle * 2 < whole) {
+            middle *= 2;
+        }
+        for (const int z : {1, middle, whole}) {
+            view.zoomTo(z, 0);
+            view.scrollTo(view.frameCount() / 2 - view.visibleFrames() / 2);
+            const std::string what = std::to_string(static_cast<int>(hours)) +
+                                     "-hour file at 1:" + std::to_string(view.m_framesPerColumn);
+            report(what.c_str(), view, options, timePaints(view, options.paints, image));
+        }
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -234,6 +272,7 @@ int main(int argc, char** argv) {
                                     : "10-hour file",
                    view, options, timePaints(view, options.paints, image));
         }
+        benchZoom(view, options, image);
     }
     if (!options.png.empty()) {
         image.save(QString::fromStdString(options.png));

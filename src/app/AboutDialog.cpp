@@ -4,6 +4,8 @@
 #include "app/DialogParts.h"
 #include "kerfline/Version.h"
 
+#include "kerfline/Version.h"
+
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>

@@ -24,6 +24,11 @@ bool isCommandEnabled(int id, const CommandState& state) {
         return state.playing && state.frameCount >= 1;
     case ID_RECENT_NONE:
         return false;
+    case ID_ZOOM_IN:
+    case ID_ZOOM_OUT:
+    case ID_ZOOM_WHOLE_FILE:
+    case ID_ZOOM_ONE_FRAME:
+        return state.frameCount >= 1 && !state.loading;
     default:
         return true;
     }

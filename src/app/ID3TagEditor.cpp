@@ -83,15 +83,13 @@ void CID3TagEditor::fillList() {
     for (int row = 0; row < m_rowCount; ++row) {
         auto* item = new QTreeWidgetItem(m_list);
         item->setText(0, QStringLiteral("No.%1").arg(row + 1));
-        try {
-            const ID3Info& tag = findBlockTag(m_tags, row);
-            item->setText(1, QString::fromStdString(tag.album));
-            item->setText(2, QString::fromStdString(tag.artist));
-            item->setText(3, QString::fromStdString(tag.title));
-            item->setText(4, QString::number(tag.year));
-            item->setText(5, QString::fromStdString(tag.comment));
-        } catch (const BlockNotFound&) {
-            // A block without a record shows only its number.
+        // A block without a record shows only its number.
+        if (const auto tag = findBlockTag(m_tags, row)) {
+            item->setText(1, QString::fromStdString(tag->album));
+            item->setText(2, QString::fromStdString(tag->artist));
+            item->setText(3, QString::fromStdString(tag->title));
+            item->setText(4, QString::number(tag->year));
+            item->setText(5, QString::fromStdString(tag->comment));
         }
     }
 }

@@ -1,5 +1,6 @@
 #include "app/KerflineApp.h"
 
+#include "kerfline/Version.h"
 #include "app/AppIcon.h"
 #include "app/KeyRepeat.h"
 #include "app/MainFrame.h"

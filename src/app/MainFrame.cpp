@@ -1,5 +1,6 @@
 #include "app/MainFrame.h"
 
+#include "kerfline/Version.h"
 #include "app/AboutDialog.h"
 #include "app/AddBreakPointDialog.h"
 #include "app/AppIcon.h"
@@ -15,10 +16,12 @@
 #include "app/RecentFileList.h"
 #include "app/SaveBlockDialog.h"
 #include "app/ShellChildView.h"
+#include "document/SharedTexts.h"
 #include "kerfline/Version.h"
 #include "output/SaveAll.h"
 #include "playback/PortAudioOutput.h"
 #include "settings/PathText.h"
+#include "view/OverviewStrip.h"
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
@@ -41,7 +44,6 @@
 namespace {
 
 constexpr auto kTitle = kKerflineProductLine;
-constexpr auto kBusyMessage = "Can not process, because there is a loading or saving thread is running ...";
 
 QSettings programSettings() {
     return QSettings(QStringLiteral("Velquorn Technology"), QStringLiteral("Kerfline"));
@@ -71,7 +73,7 @@ CMainFrame::CMainFrame(ShellPrompts* prompts, std::unique_ptr<SoundOutput> outpu
         [this](const std::filesystem::path& path) { m_recentFiles->add(toQString(path)); }, this);
     m_view->setObjectName(QStringLiteral("View"));
     const Preferences preferences = m_view->preferences();
-    setCentralWidget(m_view);
+    setCentralWidget(createWaveArea());
 
     m_output = new COutputWnd(this);
     if (preferences.IsSaveLog) {
@@ -79,6 +81,7 @@ CMainFrame::CMainFrame(ShellPrompts* prompts, std::unique_ptr<SoundOutput> outpu
     }
 
     createStatusBar();
+    addTimePane();
     setDockOptions(QMainWindow::AnimatedDocks | QMainWindow::AllowTabbedDocks);
     addDockWidget(Qt::BottomDockWidgetArea, m_output);
     createMenus();
@@ -189,6 +192,7 @@ void CMainFrame::createMenus() {
     addCommand(view, ID_VIEW_STATUS_BAR, QStringLiteral("&Status Bar"),
                QStringLiteral("Show or hide the status bar"), &CMainFrame::onViewStatusBar)
         ->setCheckable(true);
+    addViewCommands(view);
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     addCommand(help, ID_HELP_TOPICS, QStringLiteral("&Help Topics"), QStringLiteral("Show help"),
@@ -237,6 +241,7 @@ void CMainFrame::updateCommands() {
     }
     m_commands.value(ID_VIEW_OUTPUT)->setChecked(m_output->isVisible());
     m_commands.value(ID_VIEW_STATUS_BAR)->setChecked(statusBar()->isVisible());
+    m_commands.value(ID_VIEW_OVERVIEW)->setChecked(!m_overview->isHidden());
 }
 
 // --- Messages
@@ -365,6 +370,7 @@ void CMainFrame::restoreLayout() {
     settings.beginGroup(kWorkspaceGroup);
     restoreGeometry(settings.value(QStringLiteral("Geometry")).toByteArray());
     const QByteArray state = settings.value(QStringLiteral("State")).toByteArray();
+    m_overview->setVisible(settings.value(QStringLiteral("Overview"), true).toBool());
     settings.endGroup();
     if (state.isEmpty() || !restoreState(state)) {
         // First start: the pane at its default height rather than what its list would like.
@@ -377,6 +383,7 @@ void CMainFrame::saveLayout() {
     settings.beginGroup(kWorkspaceGroup);
     settings.setValue(QStringLiteral("Geometry"), saveGeometry());
     settings.setValue(QStringLiteral("State"), saveState());
+    settings.setValue(QStringLiteral("Overview"), !m_overview->isHidden());
     settings.endGroup();
 }
 
@@ -393,7 +400,7 @@ bool CMainFrame::viewLooksFocused() const {
 void CMainFrame::closeEvent(QCloseEvent* event) {
     // Playback does not keep the window open; a worker thread does.
     if (m_view->isBusy()) {
-        m_prompts.messageBox(kBusyMessage, "Error", MessageIcon::Error);
+        m_prompts.messageBox(kBusyText, "Error", MessageIcon::Error);
         event->ignore();
         return;
     }
@@ -458,7 +465,7 @@ void CMainFrame::onSaveAll() {
 
 void CMainFrame::onSaveBlocks() {
     if (m_view->isBusy()) {
-        m_prompts.messageBox(kBusyMessage, "Error", MessageIcon::Error);
+        m_prompts.messageBox(kBusyText, "Error", MessageIcon::Error);
         return;
     }
     CSaveBlockDialog dialog(*m_view, m_frameLink, m_prompts, this);

@@ -11,7 +11,9 @@
 #include <memory>
 
 class COutputWnd;
+class COverviewStrip;
 class CChildView;
+class CTimePane;
 class QLabel;
 class QMenu;
 class QProgressBar;
@@ -36,6 +38,8 @@ public:
     COutputWnd& outputPane() const { return *m_output; }
     RecentFileList& recentFiles() const { return *m_recentFiles; }
     QProgressBar& progressBar() const { return *m_progress; }
+    COverviewStrip& overview() const { return *m_overview; }
+    CTimePane& timePane() const { return *m_timePane; }
     QMenu& recentMenu() const { return *m_recentMenu; }
     WindowLink& frameLink() { return m_frameLink; }
 
@@ -68,6 +72,10 @@ private:
     QAction* addCommand(QMenu* menu, int id, const QString& text, const QString& prompt,
                         void (CMainFrame::*handler)());
     void createStatusBar();
+    // The view with the overview strip under it, the zoom commands and the time pane.
+    QWidget* createWaveArea();
+    void addViewCommands(QMenu* menu);
+    void addTimePane();
     void placeProgressBar();
     void showProgress();
     void updateLockPanes();
@@ -94,6 +102,11 @@ private:
     void onExit();
     void onViewOutput();
     void onViewStatusBar();
+    void onViewOverview();
+    void onZoomIn();
+    void onZoomOut();
+    void onZoomWholeFile();
+    void onZoomOneFrame();
     void onHelpTopics();
     void onNothing();
     void onAbout();
@@ -113,4 +126,6 @@ private:
     // Alt+letter moves the focus from the view to the menu bar and its menus until they close.
     bool m_menuBarFocusFromView = false;
     QMetaObject::Connection m_focusWatch;
+    COverviewStrip* m_overview = nullptr;
+    CTimePane* m_timePane = nullptr;
 };

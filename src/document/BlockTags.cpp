@@ -11,10 +11,10 @@ std::vector<BlockTag>::const_iterator findRecord(const std::vector<BlockTag>& ta
 
 } // namespace
 
-const ID3Info& findBlockTag(const std::vector<BlockTag>& tags, int block) {
+std::optional<ID3Info> findBlockTag(const std::vector<BlockTag>& tags, int block) {
     const auto found = findRecord(tags, block);
     if (found == tags.end()) {
-        throw BlockNotFound();
+        return std::nullopt;
     }
     return found->tag;
 }
@@ -34,11 +34,7 @@ ID3Info emptyBlockTag() {
 }
 
 ID3Info blockTagOrEmpty(const std::vector<BlockTag>& tags, int block) {
-    try {
-        return findBlockTag(tags, block);
-    } catch (const BlockNotFound&) {
-        return emptyBlockTag();
-    }
+    return findBlockTag(tags, block).value_or(emptyBlockTag());
 }
 
 void applyTagToAllBlocks(std::vector<BlockTag>& tags, int rowCount, const ID3Info& info) {

@@ -2,16 +2,11 @@
 
 #include "document/DocumentTypes.h"
 
-#include <exception>
+#include <optional>
 #include <vector>
 
-// Raised by findBlockTag when no record has the block number.
-struct BlockNotFound : std::exception {
-    const char* what() const noexcept override { return "block tag not found"; }
-};
-
-// The first record for block `block`; raises BlockNotFound when there is none.
-const ID3Info& findBlockTag(const std::vector<BlockTag>& tags, int block);
+// The tag of the first record for block `block`; empty when there is none.
+std::optional<ID3Info> findBlockTag(const std::vector<BlockTag>& tags, int block);
 // Replaces the values of the record for `block`, or appends a record when there is none.
 void setBlockTag(std::vector<BlockTag>& tags, int block, const ID3Info& info);
 

@@ -41,7 +41,6 @@ void SplitDocument::addBreakPointAt(int frame) {
     }
     appendBreakPoint(frame);
     m_selectedBreakPoint = frame;
-    m_hoverBreakPoint = frame;
     invalidateView();
     log(Normal, "Break point has been added at " + std::to_string(frame) + " F");
 }
@@ -68,50 +67,40 @@ int SplitDocument::hitBreakPoint(int frame) const {
 }
 
 void SplitDocument::selectBreakPoint(int frame) {
-    m_mouseDown = true;
     m_selectedBreakPoint = hitBreakPoint(frame);
 }
 
-void SplitDocument::beginDrag() {
+std::optional<std::size_t> SplitDocument::beginDrag() {
     if (m_loadThread) {
-        return;
+        return std::nullopt;
     }
     const auto index = indexOf(m_breakPoints, m_selectedBreakPoint);
     if (m_selectedBreakPoint == -1 || !index) {
-        return;
+        return std::nullopt;
     }
     if (refuseListChange()) {
-        return;
+        return std::nullopt;
     }
-    m_dragIt = index;
-    m_dragging = true;
     log(Normal, "Starting to move break point from " + std::to_string(m_breakPoints[*index]) + " F");
+    return index;
 }
 
-void SplitDocument::trackDrag(int frame) {
-    if (!m_mouseDown || !m_dragIt || *m_dragIt >= m_breakPoints.size()) {
-        return;
-    }
+void SplitDocument::trackDrag(std::size_t index, int frame) {
     // A save that started during the drag reads the list: the element keeps its value.
-    if (m_saveAllThread || m_blockThread || m_loadThread) {
+    if (index >= m_breakPoints.size() || m_saveAllThread || m_blockThread || m_loadThread) {
         return;
     }
-    moveBreakPoint(*m_dragIt, std::clamp(frame, 0, frameCount()));
+    moveBreakPoint(index, std::clamp(frame, 0, frameCount()));
     invalidateView();
 }
 
-void SplitDocument::endDrag() {
-    m_mouseDown = false;
-    if (!m_dragging) {
+void SplitDocument::endDrag(std::size_t index) {
+    if (m_loadThread || index >= m_breakPoints.size()) {
         return;
     }
-    if (m_dragIt && *m_dragIt < m_breakPoints.size()) {
-        const int value = m_breakPoints[*m_dragIt];
-        log(Normal, "Break point has been moved to " + std::to_string(value) + " F");
-        m_selectedBreakPoint = value;
-    }
-    m_dragIt.reset();
-    m_dragging = false;
+    const int value = m_breakPoints[index];
+    log(Normal, "Break point has been moved to " + std::to_string(value) + " F");
+    m_selectedBreakPoint = value;
 }
 
 bool SplitDocument::selectionInList() const {

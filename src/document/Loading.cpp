@@ -1,4 +1,5 @@
 #include "document/MainTag.h"
+#include "document/SharedTexts.h"
 #include "document/SplitDocument.h"
 #include "settings/PathText.h"
 
@@ -11,8 +12,6 @@
 #include <new>
 
 namespace {
-
-const char* const kBusyText = "Can not process, because there is a loading or saving thread is running ...";
 
 std::int64_t fileSizeForProgress(const std::filesystem::path& path) {
     std::ifstream file(path, std::ios::binary | std::ios::ate);

@@ -54,13 +54,16 @@ public:
     void addBreakPointAt(int frame);
     // The value typed into the Add Break Point dialog, appended as typed (rule A).
     void addBreakPointByDialog(int typedValue);
-    // Left-button press not on a button: sets m_mouseDown and selects the break point hit, or -1.
+    // Left-button press not on a button: selects the break point hit at `frame`, or -1.
     void selectBreakPoint(int frame);
-    // After selectBreakPoint hit one: starts dragging the first element equal to the selection.
-    void beginDrag();
-    void trackDrag(int frame);
-    // Button release: clears m_mouseDown and ends a drag.
-    void endDrag();
+    // A drag of the selected break point. The view keeps the press and drag state; the document
+    // checks the busy rules and logs. beginDrag gives the index of the first element equal to the
+    // selection, or nothing when there is none or the list may not change now.
+    std::optional<std::size_t> beginDrag();
+    // Moves the dragged element to `frame`, clamped to 0..F, unless a thread reads the list.
+    void trackDrag(std::size_t index, int frame);
+    // Logs the element's value and selects it.
+    void endDrag(std::size_t index);
     // Left (-1) or Right (+1) on the selected break point.
     void nudgeSelected(int step);
     // True when the selection names an element of the list (otherwise the arrow keys scroll).
@@ -137,11 +140,6 @@ public:
     // Read freely; changed only through the edit methods, which undo and import will build on.
     BreakPointList m_breakPoints;
     int m_selectedBreakPoint = -1;
-    int m_hoverBreakPoint = -1;
-    bool m_mouseDown = false;
-    bool m_dragging = false;
-    // Index of the element being dragged; empty when none.
-    std::optional<std::size_t> m_dragIt;
     mp3::FrameReader m_cursor;
     mp3::FrameReader m_playEnd;
     WorkerSlot m_loadThread;

@@ -1,6 +1,7 @@
 #include "output/SaveAll.h"
 
 #include "document/BlockTags.h"
+#include "document/SharedTexts.h"
 #include "document/SplitDocument.h"
 #include "document/BlockTags.h"
 #include "output/FrameCopy.h"
@@ -46,8 +47,7 @@ bool refuseWhenBusy(SplitDocument& doc) {
     if (!doc.isBusy()) {
         return false;
     }
-    doc.m_prompts.messageBox("Can not process, because there is a loading or saving thread is running ...",
-                             "Error", MessageIcon::Error);
+    doc.m_prompts.messageBox(kBusyText, "Error", MessageIcon::Error);
     return true;
 }
 
@@ -216,9 +216,8 @@ private:
         }
         // The tag goes in before the piece takes its name, so the name never shows a piece half tagged.
         if (piece.finishWriting()) {
-            try {
-                applyBlockTag(piece.temporaryPath(), findBlockTag(m_doc.m_blockTags, number));
-            } catch (const BlockNotFound&) {
+            if (const auto tag = findBlockTag(m_doc.m_blockTags, number)) {
+                applyBlockTag(piece.temporaryPath(), *tag);
             }
         }
         if (piece.close()) {

@@ -18,14 +18,125 @@ struct ButtonPlace {
 
 constexpr ButtonPlace kButtons[] = {{u'S', 0, 5}, {u'R', 2, 21}, {u'P', 1, 37}};
 constexpr int kButtonSize = 13;
+// Right end of the buttons relative to the mark's column, and how far a mark's lines reach left of it.
+constexpr int kButtonsEnd = 50;
+constexpr int kLinesReach = 3;
+constexpr int kTextOffset = 5;
 // Qt::DotLine of a one-pixel cosmetic pen: one dot, two gaps, starting with a dot.
 constexpr int kDotPeriod = 3;
 
 struct VisibleMark {
+    BreakPoint value;
     int x;
     QRgb state;
     bool selected;
+    bool head; // draws its text and buttons
 };
+
+QString markText(BreakPoint b) {
+    return QString::fromStdString("BP: " + std::to_string(b) + " F");
+}
+
+// Zoomed out, marks may lie closer than their texts and buttons are wide. Marks are drawn left to
+// right, and a mark gets its text and buttons only when they end before the lines of the next mark
+// to its right; of marks in one column only the first in list order may have them.
+void chooseHeads(std::vector<VisibleMark>& marks, const QFontMetrics& metrics) {
+    std::stable_sort(marks.begin(), marks.end(),
+                     [](const VisibleMark& a, const VisibleMark& b) { return a.x < b.x; });
+    for (std::size_t i = 0; i < marks.size(); ++i) {
+        marks[i].head = false;
+        const bool firstInColumn = i == 0 || marks[i - 1].x != marks[i].x;
+        std::size_t next = i + 1;
+        while (next < marks.size() && marks[next].x == marks[i].x) {
+            ++next;
+        }
+        if (!firstInColumn) {
+            continue;
+        }
+        if (next == marks.size()) {
+            marks[i].head = true;
+            continue;
+        }
+        const int room = marks[next].x - kLinesReach - marks[i].x;
+        if (room < kButtonsEnd) {
+            continue;
+        }
+        const int textEnd = kTextOffset + metrics.horizontalAdvance(markText(marks[i].value));
+        marks[i].head = room >= textEnd;
+    }
+}
+
+// The lines of every mark over the rows from `top` to `bottom`. Every row is one of two patterns
+// (with or without the dots of the selection markers), built once with the marks written in
+// drawing order, so a later mark covers an earlier one as drawing each mark in turn would.
+void drawLineRows(QImage& image, const std::vector<VisibleMark>& marks, int top, int bottom, int v, QRgb band,
+                  QRgb dot) {
+    const int width = image.width();
+    std::vector<QRgb> plain(static_cast<std::size_t>(width));
+    std::vector<QRgb> dotted(static_cast<std::size_t>(width));
+    std::vector<char> touched(static_cast<std::size_t>(width), 0);
+    auto put = [&](std::vector<QRgb>& row, int x, QRgb pixel) {
+        if (x >= 0 && x < width) {
+            row[static_cast<std::size_t>(x)] = pixel;
+            touched[static_cast<std::size_t>(x)] = 1;
+        }
+    };
+    for (const VisibleMark& m : marks) {
+        for (std::vector<QRgb>* row : {&plain, &dotted}) {
+            put(*row, m.x - 2, m.state);
+            put(*row, m.x - 1, band);
+            put(*row, m.x, band);
+            put(*row, m.x + 1, band);
+            put(*row, m.x + 2, m.state);
+        }
+        if (m.selected) {
+            put(dotted, m.x - 3, dot);
+            put(dotted, m.x + 3, dot);
+        }
+    }
+    // The same dots in a plain row leave the picture beneath: those columns are only dotted-row ones.
+    std::vector<char> inPlain(static_cast<std::size_t>(width), 0);
+    for (const VisibleMark& m : marks) {
+        for (int x = m.x - 2; x <= m.x + 2; ++x) {
+            if (x >= 0 && x < width) {
+                inPlain[static_cast<std::size_t>(x)] = 1;
+            }
+        }
+    }
+    struct Run {
+        int from;
+        int to;
+    };
+    auto runsOf = [width](const std::vector<char>& mask) {
+        std::vector<Run> runs;
+        for (int x = 0; x < width;) {
+            if (!mask[static_cast<std::size_t>(x)]) {
+                ++x;
+                continue;
+            }
+            const int from = x;
+            while (x < width && mask[static_cast<std::size_t>(x)]) {
+                ++x;
+            }
+            runs.push_back({from, x});
+        }
+        return runs;
+    };
+    const std::vector<Run> plainRuns = runsOf(inPlain);
+    const std::vector<Run> dottedRuns = runsOf(touched);
+
+    uchar* const bits = image.bits();
+    const qsizetype stride = image.bytesPerLine();
+    const int lastRow = std::min(bottom, image.height());
+    for (int y = std::max(top, 0); y < lastRow; ++y) {
+        auto* row = reinterpret_cast<QRgb*>(bits + y * stride);
+        const bool dotRow = (y - v) % kDotPeriod == 0;
+        const std::vector<QRgb>& pattern = dotRow ? dotted : plain;
+        for (const Run& run : dotRow ? dottedRuns : plainRuns) {
+            std::copy(pattern.begin() + run.from, pattern.begin() + run.to, row + run.from);
+        }
+    }
+}
 
 } // namespace
 
@@ -40,82 +151,67 @@ void BreakPointsPainter::paint() {
     const int top = waveTop();
     const int bottom = waveBottom();
     const int v = top - 1;
-    const long long s = firstFrame;
+    const bool zoomed = scale.framesPerColumn > 1;
     const QColor background = color(params.backgroundColor);
     const QColor dim = color(params.dimColor);
     const QColor marker = isFocused ? color(params.highlightColor) : dim;
 
-    // Texts and buttons lie in the first rows of a mark; below them a mark is only its lines. With
-    // direct pixel access the lower part of every mark is drawn afterwards in one pass over the rows,
-    // in list order, which gives the same picture as drawing each mark to the bottom in turn.
-    QImage* const image = gdi::directImage(*dc);
-    const int headBottom =
-        image != nullptr ? std::min(bottom, v + 23 + QFontMetrics(dc->font()).height()) : bottom;
     std::vector<VisibleMark> marks;
-
     for (const BreakPoint b : breakPoints) {
-        if (b < s || b >= s + width) {
+        const int x = scale.columnOf(b);
+        if (x < 0 || x >= width) {
             continue;
         }
-        const int x = static_cast<int>(b - s);
         QColor state = dim;
         if (isFocused) {
             state = color(b == selected  ? params.selectedColor
                           : b == hovered ? params.highlightColor
                                          : params.markColor);
         }
-
-        // Two thin lines at x - 2 and x + 2 and the 3-pixel band between them.
-        const QColor mark[] = {state, background, background, background, state};
-        gdi::solidColumns(*dc, x - 2, v, headBottom, mark, 5);
-
-        dc->setBackground(background);
-        dc->setBackgroundMode(Qt::OpaqueMode);
-        gdi::textAt(*dc, {x + 5, v + 23}, QString::fromStdString("BP: " + std::to_string(b) + " F"), state);
-
-        for (const ButtonPlace& place : kButtons) {
-            const QRect rect(x + place.offset, v + 7, kButtonSize, kButtonSize);
-            auto button = std::make_unique<ButtonPainter>(*dc, rect, params, *m_frame, place.letter,
-                                                          place.kind, pointer, b);
-            button->paint();
-            buttons.push_back(std::move(button));
-        }
-
-        if (b == selected) {
-            // The buttons left the background mode transparent: these gaps show what lies beneath.
-            gdi::dottedLine(*dc, {x - 3, v}, {x - 3, headBottom}, marker);
-            gdi::dottedLine(*dc, {x + 3, v}, {x + 3, headBottom}, marker);
-        }
-        marks.push_back({x, state.rgb(), b == selected});
+        marks.push_back({b, x, state.rgb(), b == selected, true});
+    }
+    if (zoomed) {
+        chooseHeads(marks, QFontMetrics(dc->font()));
     }
 
-    if (image != nullptr && headBottom < bottom && !marks.empty()) {
-        const QRgb band = background.rgb();
-        const QRgb dot = marker.rgb();
-        const int imageWidth = image->width();
-        const int lastRow = std::min(bottom, image->height());
-        auto put = [imageWidth](QRgb* row, int x, QRgb pixel) {
-            if (x >= 0 && x < imageWidth) {
-                row[x] = pixel;
+    // Texts and buttons lie in the first rows of a mark; below them a mark is only its lines. With
+    // direct pixel access the lines are drawn in one pass over the rows: below the heads at one
+    // frame per column, where heads may cover each other, and from the top when zoomed out, where a
+    // head never reaches another mark's lines.
+    QImage* const image = gdi::directImage(*dc);
+    int linesTop = bottom;
+    if (image != nullptr) {
+        linesTop = zoomed ? v : std::min(bottom, v + 23 + QFontMetrics(dc->font()).height());
+    }
+    if (image != nullptr && linesTop < bottom && !marks.empty()) {
+        drawLineRows(*image, marks, linesTop, bottom, v, background.rgb(), marker.rgb());
+    }
+
+    for (const VisibleMark& m : marks) {
+        const int x = m.x;
+        const QColor state = QColor::fromRgb(m.state);
+        if (linesTop > v) {
+            // Two thin lines at x - 2 and x + 2 and the 3-pixel band between them.
+            const QColor mark[] = {state, background, background, background, state};
+            gdi::solidColumns(*dc, x - 2, v, linesTop, mark, 5);
+        }
+        if (m.head) {
+            dc->setBackground(background);
+            dc->setBackgroundMode(Qt::OpaqueMode);
+            gdi::textAt(*dc, {x + kTextOffset, v + 23}, markText(m.value), state);
+            for (const ButtonPlace& place : kButtons) {
+                const QRect rect(x + place.offset, v + 7, kButtonSize, kButtonSize);
+                auto button = std::make_unique<ButtonPainter>(*dc, rect, params, *m_frame, place.letter,
+                                                              place.kind, pointer, m.value);
+                button->paint();
+                buttons.push_back(std::move(button));
             }
-        };
-        // The painter is active on the image, so it is not shared and bits() does not copy it.
-        uchar* const bits = image->bits();
-        const qsizetype stride = image->bytesPerLine();
-        for (int y = std::max(headBottom, 0); y < lastRow; ++y) {
-            auto* row = reinterpret_cast<QRgb*>(bits + y * stride);
-            const bool dotRow = (y - v) % kDotPeriod == 0;
-            for (const VisibleMark& m : marks) {
-                put(row, m.x - 2, m.state);
-                put(row, m.x - 1, band);
-                put(row, m.x, band);
-                put(row, m.x + 1, band);
-                put(row, m.x + 2, m.state);
-                if (m.selected && dotRow) {
-                    put(row, m.x - 3, dot);
-                    put(row, m.x + 3, dot);
-                }
-            }
+        }
+        if (m.selected && linesTop > v) {
+            // Transparent, as the buttons leave it: these gaps show what lies beneath.
+            dc->setBackgroundMode(Qt::TransparentMode);
+            gdi::dottedLine(*dc, {x - 3, v}, {x - 3, linesTop}, marker);
+            gdi::dottedLine(*dc, {x + 3, v}, {x + 3, linesTop}, marker);
         }
     }
     dc->setFont(previousFont);

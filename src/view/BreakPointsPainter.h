@@ -2,6 +2,7 @@
 
 #include "document/DocumentTypes.h"
 #include "view/ButtonPainter.h"
+#include "view/FrameScale.h"
 #include "view/Painter.h"
 
 #include <memory>
@@ -9,22 +10,23 @@
 
 // The break point marks: two thin lines around a background band, the "BP: %d F" text, the 'S',
 // 'R' and 'P' buttons and, on the selected one, the dotted selection markers. Refills `buttons`.
+// Zoomed out, only marks with room for them get a text and buttons; every mark gets its lines.
 class BreakPointsPainter final : public Painter {
 public:
     using Buttons = std::vector<std::unique_ptr<ButtonPainter>>;
 
     BreakPointsPainter(QPainter& dc, const QRect& area, const DrawParameters& params, WindowLink& frame,
-                       const BreakPointList& breakPoints, int selected, int hovered, int firstFrame,
+                       const BreakPointList& breakPoints, int selected, int hovered, FrameScale scale,
                        int width, Buttons& buttons, QPoint pointer)
         : Painter(dc, area, params, frame), breakPoints(breakPoints), selected(selected), hovered(hovered),
-          firstFrame(firstFrame), width(width), buttons(buttons), pointer(pointer) {}
+          scale(scale), width(width), buttons(buttons), pointer(pointer) {}
 
     void paint() override;
 
     const BreakPointList& breakPoints;
     int selected;
     int hovered;
-    int firstFrame;
+    FrameScale scale;
     int width;
     Buttons& buttons;
     QPoint pointer;

@@ -24,6 +24,7 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <cstdlib>
 
 CChildView* g_view = nullptr;
 
@@ -134,136 +135,6 @@ void CChildView::stopPlayback() {
     m_player.stop();
 }
 
-// --- Scrolling
-
-QRect CChildView::clientArea() const {
-    // The bar is always shown (disabled when everything fits), so the client height is fixed by it.
-    const int barHeight = m_scrollBar != nullptr ? m_scrollBar->sizeHint().height() : 0;
-    return QRect(0, 0, width(), std::max(0, height() - barHeight));
-}
-
-void CChildView::setScrollFrame(long long frame) {
-    m_scrollFrame = static_cast<std::uint32_t>(std::max(0LL, frame));
-}
-
-void CChildView::updateScrollBar() {
-    if (QThread::currentThread() != thread()) {
-        QMetaObject::invokeMethod(
-            this, [this] { updateScrollBar(); }, Qt::QueuedConnection);
-        return;
-    }
-    if (isLoading()) {
-        m_scrollBar->setRange(0, 0);
-        m_scrollBar->setPageStep(0);
-        m_scrollBar->setValue(0);
-        m_scrollBar->setEnabled(false);
-        return;
-    }
-    const long long f = frameCount();
-    const long long w = clientArea().width();
-    // Like a bar with range 0..F-1 and page W: the last position shows the last frame at the right edge.
-    m_scrollBar->setRange(0, static_cast<int>(std::max(0LL, f - w)));
-    m_scrollBar->setPageStep(static_cast<int>(std::max(1LL, w)));
-    m_scrollBar->setSingleStep(1);
-    m_scrollBar->setEnabled(f > w);
-    if (static_cast<std::uint32_t>(f - m_scrollFrame) < static_cast<std::uint32_t>(w)) {
-        setScrollFrame(f < w ? 0 : f - w);
-    }
-    m_scrollBar->setValue(static_cast<int>(m_scrollFrame));
-}
-
-void CChildView::setScrollPosition(int frame) {
-    if (QThread::currentThread() != thread()) {
-        QMetaObject::invokeMethod(
-            this, [this, frame] { setScrollPosition(frame); }, Qt::QueuedConnection);
-        return;
-    }
-    setScrollFrame(frame);
-    m_scrollBar->setValue(static_cast<int>(m_scrollFrame));
-    update();
-}
-
-void CChildView::scrollLineLeft() {
-    if (m_scrollFrame > 0) {
-        --m_scrollFrame;
-    }
-}
-
-void CChildView::scrollLineRight() {
-    if (static_cast<long long>(m_scrollFrame) + clientArea().width() < shownFrameCount()) {
-        ++m_scrollFrame;
-    }
-}
-
-void CChildView::scrollPageLeft() {
-    const long long w = clientArea().width();
-    setScrollFrame(m_scrollFrame > w ? m_scrollFrame - w : 0);
-}
-
-void CChildView::scrollPageRight() {
-    const long long f = shownFrameCount();
-    const long long w = clientArea().width();
-    const long long s = m_scrollFrame;
-    if (f - s > 2 * w) {
-        setScrollFrame(s + w);
-    } else {
-        setScrollFrame(f < w ? 0 : f - w);
-    }
-}
-
-void CChildView::scrollToStart() {
-    m_scrollFrame = 0;
-}
-
-void CChildView::scrollToEnd() {
-    const long long f = shownFrameCount();
-    const long long w = clientArea().width();
-    setScrollFrame(w > f ? 0 : f - w);
-}
-
-void CChildView::scrollWheel(int delta) {
-    const long long f = shownFrameCount();
-    const long long w = clientArea().width();
-    if (isLoading() || w >= f) {
-        return;
-    }
-    const long long target = static_cast<long long>(m_scrollFrame) - static_cast<std::int16_t>(delta);
-    setScrollFrame(std::clamp(target, 0LL, f - w));
-    updateScrollBar();
-    update();
-}
-
-void CChildView::onScrollAction(int action) {
-    switch (action) {
-    case QAbstractSlider::SliderSingleStepSub:
-        scrollLineLeft();
-        break;
-    case QAbstractSlider::SliderSingleStepAdd:
-        scrollLineRight();
-        break;
-    case QAbstractSlider::SliderPageStepSub:
-        scrollPageLeft();
-        break;
-    case QAbstractSlider::SliderPageStepAdd:
-        scrollPageRight();
-        break;
-    case QAbstractSlider::SliderMove:
-        setScrollFrame(m_scrollBar->sliderPosition());
-        break;
-    case QAbstractSlider::SliderToMinimum:
-        scrollToStart();
-        break;
-    case QAbstractSlider::SliderToMaximum:
-        scrollToEnd();
-        break;
-    default:
-        break;
-    }
-    // The bar shows our position, not the one it computed for the action.
-    m_scrollBar->setSliderPosition(static_cast<int>(m_scrollFrame));
-    update();
-}
-
 // --- Pointer
 
 QPoint CChildView::pointerInClient() const {
@@ -279,7 +150,7 @@ int CChildView::pointerFrameAt(QPoint clientPoint) const {
     if (f == 0) {
         return -1;
     }
-    const long long a = static_cast<long long>(m_scrollFrame) + clientPoint.x();
+    const long long a = frameScale().frameAt(clientPoint.x());
     return static_cast<int>(std::clamp(a, 0LL, f));
 }
 
@@ -287,7 +158,18 @@ int CChildView::hitBreakPoint() const {
     if (shownFrameCount() == 0) {
         return -1;
     }
-    return SplitDocument::hitBreakPoint(pointerFrame());
+    if (m_framesPerColumn == 1) {
+        return SplitDocument::hitBreakPoint(pointerFrame());
+    }
+    // Zoomed out, the marks are hit where they are drawn: within 6 columns of the pointer's column.
+    const FrameScale scale = frameScale();
+    const int pointer = scale.columnOf(pointerFrame());
+    for (const BreakPoint b : m_breakPoints) {
+        if (std::abs(scale.columnOf(b) - pointer) < 7) {
+            return b;
+        }
+    }
+    return -1;
 }
 
 std::optional<CChildView::ButtonHit> CChildView::hitButton(QPoint clientPoint) const {
@@ -340,7 +222,10 @@ void CChildView::render(QImage& image, QPoint pointer) {
         !m_waveCache.isNull()) {
         dc.drawImage(0, 0, m_waveCache);
     } else {
-        WavePainter(dc, r, params, frame, levels, static_cast<int>(m_scrollFrame)).paint();
+        const FrameScale scale = frameScale();
+        static const LevelSummary kNoSummary;
+        const LevelSummary& summary = m_framesPerColumn > 1 && !loading ? levelSummary() : kNoSummary;
+        WavePainter(dc, r, params, frame, levels, summary, scale).paint();
         m_cacheFrame = m_scrollFrame;
         m_cacheFocus = focus;
         m_cacheRect = r;
@@ -358,7 +243,7 @@ void CChildView::render(QImage& image, QPoint pointer) {
 
     // The sound thread moves the cursor on while playing.
     const int playFrame = m_player.playPosition();
-    PlayIndicatorPainter(dc, r, params, frame, static_cast<int>(m_scrollFrame), playFrame).paint();
+    PlayIndicatorPainter(dc, r, params, frame, frameScale(), playFrame).paint();
 
     if (r.contains(pointer)) {
         CursorPainter(dc, r, params, frame, pointer.x()).paint();
@@ -366,7 +251,7 @@ void CChildView::render(QImage& image, QPoint pointer) {
 
     m_buttons.clear();
     BreakPointsPainter(dc, r, params, frame, breakPoints, m_selectedBreakPoint, m_hoverBreakPoint,
-                       static_cast<int>(m_scrollFrame), r.width(), m_buttons, pointer)
+                       frameScale(), r.width(), m_buttons, pointer)
         .paint();
 
     LightPainter(dc, QRect(5, 5, 60, 18), params, frame, 2, loading, QStringLiteral("LOADING")).paint();
@@ -380,16 +265,24 @@ void CChildView::render(QImage& image, QPoint pointer) {
         loading ? m_framesLoaded.load(std::memory_order_relaxed) : static_cast<int>(levels.size());
     const int breakPointCount = static_cast<int>(breakPoints.size());
     const int rangeStart = loading ? 0 : static_cast<int>(m_scrollFrame);
+    // Zoomed out, the range ends where the frames on the screen end.
+    const long long rangeEnd = m_framesPerColumn == 1
+                                   ? rangeStart + r.width()
+                                   : std::min<long long>(rangeStart + visibleFrames(), total);
     LabelPainter(dc, QRect(5, 53, 100, 12), params, frame, labelText("TOTAL: %d F", total)).paint();
     LabelPainter(dc, QRect(115, 53, 100, 12), params, frame,
                  labelText("CURSOR: %d F", pointerFrameAt(pointer)))
         .paint();
     LabelPainter(dc, QRect(225, 53, 150, 12), params, frame,
-                 QString::asprintf("RANGE: %d F - %d F", rangeStart, rangeStart + r.width()))
+                 QString::asprintf("RANGE: %d F - %d F", rangeStart, static_cast<int>(rangeEnd)))
         .paint();
     LabelPainter(dc, QRect(385, 53, 100, 12), params, frame, labelText("NUM OF BP: %d", breakPointCount))
         .paint();
     LabelPainter(dc, QRect(495, 53, 100, 12), params, frame, labelText("PLAYER: %d F", playFrame)).paint();
+    if (m_framesPerColumn > 1) {
+        LabelPainter(dc, QRect(605, 53, 100, 12), params, frame, labelText("ZOOM: 1:%d", m_framesPerColumn))
+            .paint();
+    }
 }
 
 void CChildView::paintEvent(QPaintEvent*) {
@@ -399,6 +292,7 @@ void CChildView::paintEvent(QPaintEvent*) {
     }
     QPainter window(this);
     window.drawImage(0, 0, m_image);
+    emit painted();
 }
 
 void CChildView::resizeEvent(QResizeEvent* event) {
@@ -433,8 +327,18 @@ bool CChildView::selectionInList() const {
 }
 
 void CChildView::wheelEvent(QWheelEvent* event) {
+    if (event->modifiers().testFlag(Qt::ControlModifier)) {
+        zoomWheel(event->angleDelta().y(), static_cast<int>(event->position().x()));
+        event->accept();
+        return;
+    }
     scrollWheel(event->angleDelta().y());
     event->accept();
+}
+
+void CChildView::leaveEvent(QEvent* event) {
+    QWidget::leaveEvent(event);
+    update();
 }
 
 void CChildView::mousePressEvent(QMouseEvent* event) {
@@ -448,13 +352,10 @@ void CChildView::mousePressEvent(QMouseEvent* event) {
         return; // a button acts on release
     }
     const int hit = hitBreakPoint();
-    if (shownFrameCount() == 0) {
-        m_selectedBreakPoint = -1;
-    } else {
-        selectBreakPoint(pointerFrame());
-    }
+    m_selectedBreakPoint = hit;
     if (hit != -1) {
-        beginDrag();
+        m_dragIt = beginDrag();
+        m_dragging = m_dragIt.has_value();
     }
     m_mouseDown = true;
     update();
@@ -464,7 +365,7 @@ void CChildView::mouseMoveEvent(QMouseEvent* event) {
     m_hoverBreakPoint = hitBreakPoint();
     if (m_mouseDown) {
         if (m_dragIt) {
-            trackDrag(pointerFrame());
+            trackDrag(*m_dragIt, pointerFrame());
         } else if (mayMoveCursor()) {
             m_player.moveCursorTo(pointerFrame());
         }
@@ -484,7 +385,9 @@ void CChildView::mouseReleaseEvent(QMouseEvent* event) {
     }
     m_mouseDown = false;
     if (m_dragging) {
-        endDrag();
+        endDrag(*m_dragIt);
+        m_dragIt.reset();
+        m_dragging = false;
     } else if (!button && mayMoveCursor()) {
         m_player.moveCursorTo(pointerFrame());
     }
@@ -497,7 +400,13 @@ void CChildView::mouseDoubleClickEvent(QMouseEvent* event) {
         return;
     }
     // Press and release of the first click have done their work already; this is no press.
-    addBreakPointAt(pointerFrame());
+    const int frame = pointerFrame();
+    const std::size_t count = isLoading() ? 0 : m_breakPoints.size();
+    addBreakPointAt(frame);
+    // The new mark is drawn as under the pointer, as the selection it already is.
+    if (!isLoading() && m_breakPoints.size() > count) {
+        m_hoverBreakPoint = frame;
+    }
     update();
 }
 
@@ -528,14 +437,18 @@ void CChildView::keyReleaseEvent(QKeyEvent* event) {
         scrollToStart();
         break;
     case Qt::Key_Left:
-        if (selectionInList()) {
+        if (event->modifiers().testFlag(Qt::ControlModifier)) {
+            selectNeighbourBreakPoint(-1);
+        } else if (selectionInList()) {
             nudgeSelected(-1);
         } else {
             scrollLineLeft();
         }
         break;
     case Qt::Key_Right:
-        if (selectionInList()) {
+        if (event->modifiers().testFlag(Qt::ControlModifier)) {
+            selectNeighbourBreakPoint(+1);
+        } else if (selectionInList()) {
             nudgeSelected(+1);
         } else {
             scrollLineRight();

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "document/SplitDocument.h"
+#include "engine/LevelSummary.h"
 #include "playback/Player.h"
 #include "view/ButtonPainter.h"
+#include "view/FrameScale.h"
 #include "view/QtWindowLink.h"
 
 #include <QImage>
@@ -25,7 +27,8 @@ struct ChildViewLink {
 };
 
 // The waveform view: the central widget of the main window and the owner of the document. One
-// pixel column shows one frame; the top HEADER_HEIGHT rows hold the lights and labels.
+// pixel column shows one frame, or several when zoomed out; the top HEADER_HEIGHT rows hold the
+// lights and labels.
 class CChildView : public QWidget, private ChildViewLink, public SplitDocument {
     Q_OBJECT
 public:
@@ -60,6 +63,28 @@ public:
     void scrollToEnd();
     // `delta` is the wheel distance, 120 per notch, positive away from the user.
     void scrollWheel(int delta);
+    // Shows `frame` as the first visible frame, as far as the file allows.
+    void scrollTo(long long frame);
+
+    // --- Zoom: m_framesPerColumn frames per column, from 1 up to what fits the file in the width.
+    int maxFramesPerColumn() const;
+    // The frame at `anchorColumn` stays in that column.
+    void zoomTo(int framesPerColumn, int anchorColumn);
+    void zoomIn();
+    void zoomOut();
+    void zoomToWholeFile();
+    void zoomToOneFramePerColumn();
+    // Ctrl+wheel: in away from the user, out towards; the frame under the pointer stays there.
+    void zoomWheel(int delta, int pointerColumn);
+    FrameScale frameScale() const { return {m_scrollFrame, m_framesPerColumn}; }
+    // The frames the client area shows: its width in columns times the frames per column.
+    long long visibleFrames() const;
+    // The maximum pyramid of the loaded levels; empty while loading.
+    const LevelSummary& levelSummary();
+
+    // Ctrl+Left (-1) and Ctrl+Right (+1): selects the previous or next break point by value, from
+    // the selected one or else from the play cursor, and scrolls it into view.
+    void selectNeighbourBreakPoint(int direction);
 
     // The frame under the mouse pointer, read from the system at the time of the call and clamped to
     // 0..F (F when right of the last frame); -1 while loading or when F = 0.
@@ -90,19 +115,33 @@ public:
     std::uint32_t scrollFrame() const { return m_scrollFrame; }
     const std::vector<std::unique_ptr<ButtonPainter>>& buttons() const { return m_buttons; }
 
+    // --- Mouse state: the break point under the pointer, the press and the drag.
+    int m_hoverBreakPoint = -1;
+    bool m_mouseDown = false;
+    bool m_dragging = false;
+    // Index of the element being dragged; empty when none.
+    std::optional<std::size_t> m_dragIt;
+
     // --- Painting state
     std::uint32_t m_scrollFrame = 0;
+    int m_framesPerColumn = 1;
     QImage m_waveCache;
     std::uint32_t m_cacheFrame = 0;
     bool m_cacheFocus = false;
     QRect m_cacheRect{0, 0, 0, 0};
     std::vector<std::unique_ptr<ButtonPainter>> m_buttons;
 
+signals:
+    // After every paint: what the view shows, its cursor or its pointer may have changed.
+    void painted();
+
 protected:
     bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
+    // The time pane shows the pointer's time only while the pointer is over the view.
+    void leaveEvent(QEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -115,6 +154,7 @@ private:
     void onScrollAction(int action);
     void applyScrollBar();
     void setScrollFrame(long long frame);
+    long long lastScrollFrame() const;
     bool isLoading() const { return m_loadThread.isSet(); }
     // F as the GUI thread may read it: 0 while the loading thread owns the levels.
     int shownFrameCount() const { return isLoading() ? 0 : frameCount(); }
@@ -124,6 +164,9 @@ private:
     QPoint pointerInClient() const;
 
     QScrollBar* m_scrollBar = nullptr;
+    LevelSummary m_levelSummary;
+    const int* m_summarySource = nullptr;
+    std::size_t m_summarySize = 0;
     QImage m_image;
     Player m_player;
 };

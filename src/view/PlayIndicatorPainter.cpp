@@ -7,7 +7,7 @@ void PlayIndicatorPainter::paint() {
         return;
     }
     // A position outside the visible frames lands outside the image and is simply not seen.
-    const int x = playFrame - firstFrame;
+    const int x = scale.columnOf(playFrame);
     const bool isFocused = focused();
     const int top = waveTop();
     const int bottom = waveBottom();

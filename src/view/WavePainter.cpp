@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <iterator>
 
 namespace {
 
@@ -30,6 +31,16 @@ void drawColumns(QImage& image, int left, const std::vector<int>& spanTop, const
             }
         }
     }
+}
+
+// Grid column spacings, finest first. At one frame per column the 25- and 100-frame columns are drawn;
+// zoomed out, the finest spacing still at least kMinGridGap pixels wide and the next coarser one.
+constexpr long long kGridSteps[] = {25, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+constexpr int kMinGridGap = 4;
+
+// Whether a multiple of `step` lies among the frames from `from` up to, not including, `to`.
+bool holdsMultiple(long long from, long long to, long long step) {
+    return (from + step - 1) / step * step < to;
 }
 
 } // namespace
@@ -65,13 +76,17 @@ void WavePainter::paint() {
         return;
     }
 
-    // At most one column per visible frame, whatever the length of the file.
+    // At most one column per visible column of frames, whatever the length of the file.
     const long long frameCount = static_cast<long long>(levels.size());
-    const int columns = static_cast<int>(std::clamp<long long>(frameCount - firstFrame, 0, right - left));
+    const long long z = scale.framesPerColumn;
+    const long long shownColumns = (frameCount - scale.first + z - 1) / z;
+    const int columns = static_cast<int>(std::clamp<long long>(shownColumns, 0, right - left));
     std::vector<int> spanTop(static_cast<std::size_t>(columns));
     std::vector<int> spanEnd(static_cast<std::size_t>(columns));
     for (int k = 0; k < columns; ++k) {
-        const int v = levels[static_cast<std::size_t>(firstFrame + k)];
+        const long long f = scale.frameAt(k);
+        const int v = z == 1 ? levels[static_cast<std::size_t>(f)]
+                             : summary.maximum(static_cast<std::size_t>(f), static_cast<std::size_t>(f + z));
         const int a = std::max(0, static_cast<int>(v / 32767.0 * h));
         spanTop[k] = top + (h - a) / 2 - 2;
         spanEnd[k] = spanTop[k] + a;
@@ -84,10 +99,18 @@ void WavePainter::paint() {
         }
     }
     // The grid columns lie over the wave columns of their frames.
+    const long long* minor = std::begin(kGridSteps);
+    while (minor + 1 < std::end(kGridSteps) && *minor < kMinGridGap * z) {
+        ++minor;
+    }
+    const long long minorStep = *minor;
+    const long long majorStep = minor + 1 < std::end(kGridSteps) ? minor[1] : minorStep;
     for (int k = 0; k < columns; ++k) {
-        const long long f = firstFrame + k;
-        if (f % 25 == 0) {
-            gdi::solidLine(*dc, {left + k, top}, {left + k, bottom}, 1, f % 100 == 0 ? hundredColor : dim);
+        const long long from = scale.frameAt(k);
+        const long long to = std::min(from + z, frameCount);
+        if (holdsMultiple(from, to, minorStep)) {
+            const bool major = holdsMultiple(from, to, majorStep);
+            gdi::solidLine(*dc, {left + k, top}, {left + k, bottom}, 1, major ? hundredColor : dim);
         }
     }
 

@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
-# Starts the real program under Xvfb with a home of its own, opens a small MP3 through the
-# "Open Recent List ..." submenu with real key presses, checks the look of the view while a menu is
-# open, holds a key while the cores are busy, offers a named pipe from the same submenu, checks the
-# log file, closes the window and looks for the settings file; then starts it again with the MP3
-# on its command line. A missing tool fails the run: scripts/install-deps.sh installs them.
+# Starts the real program under Xvfb with a home of its own, opens an MP3 of about 80 seconds through
+# the "Open Recent List ..." submenu with real key presses, checks the look of the view while a menu
+# is open, holds a key while the cores are busy, offers a named pipe from the same submenu, checks the
+# log file, zooms out to the whole file and checks from the window's pixels that it fits, closes the
+# window and looks for the settings file; then starts it again with the MP3 on its command line. A
+# missing tool fails the run: scripts/install-deps.sh installs them.
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
-mp3=$(realpath "$here/../fixtures/cbr128.mp3")
+short=$(realpath "$here/../fixtures/cbr128.mp3")
 program="$build/kerfline"
 for tool in xvfb-run python3 xprop xdotool; do
   command -v "$tool" >/dev/null || { echo "smoke: $tool is missing (scripts/install-deps.sh installs it)"; exit 1; }
@@ -23,6 +24,9 @@ export XDG_RUNTIME_DIR="$home/run" KERFLINE_REPORT_SHOWN=1
 mkdir -p "$XDG_CONFIG_HOME/Velquorn Technology" "$XDG_DATA_HOME/Kerfline" "$XDG_RUNTIME_DIR"
 chmod 700 "$XDG_RUNTIME_DIR"
 log="$home/kerfline.log"
+# Longer than the view is wide at one frame per column: the fixture's frames forty times over.
+mp3="$home/long.mp3"
+for _ in $(seq 40); do cat "$short"; done > "$mp3"
 prefs="$XDG_DATA_HOME/Kerfline/preferences.dat"
 pipe="$home/pipe.mp3"
 mkfifo "$pipe"

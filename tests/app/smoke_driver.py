@@ -114,6 +114,74 @@ class Keyboard:
         time.sleep(0.25)
 
 
+class Screen:
+    """Pixels of a window, read with XGetImage: no image tool needed."""
+
+    class XImage(ctypes.Structure):
+        _fields_ = [("width", ctypes.c_int), ("height", ctypes.c_int), ("xoffset", ctypes.c_int),
+                    ("format", ctypes.c_int), ("data", ctypes.c_void_p), ("byte_order", ctypes.c_int),
+                    ("bitmap_unit", ctypes.c_int), ("bitmap_bit_order", ctypes.c_int),
+                    ("bitmap_pad", ctypes.c_int), ("depth", ctypes.c_int), ("bytes_per_line", ctypes.c_int),
+                    ("bits_per_pixel", ctypes.c_int)]
+
+    class Attributes(ctypes.Structure):
+        _fields_ = [("x", ctypes.c_int), ("y", ctypes.c_int), ("width", ctypes.c_int),
+                    ("height", ctypes.c_int), ("rest", ctypes.c_byte * 256)]
+
+    def __init__(self, keyboard):
+        self.x = keyboard.x
+        self.display = keyboard.display
+        self.x.XGetImage.restype = ctypes.POINTER(Screen.XImage)
+        self.x.XGetImage.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_int, ctypes.c_uint,
+                                     ctypes.c_uint, ctypes.c_ulong, ctypes.c_int]
+        self.x.XGetWindowAttributes.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_void_p]
+
+    def columns_with(self, window, rgb):
+        """The x of every column of the window holding at least one pixel of colour rgb."""
+        attributes = Screen.Attributes()
+        self.x.XGetWindowAttributes(self.display, window, ctypes.byref(attributes))
+        width, height = attributes.width, attributes.height
+        image = self.x.XGetImage(self.display, window, 0, 0, width, height, 0xFFFFFFFF, 2)
+        if not image or image.contents.bits_per_pixel != 32:
+            return width, None
+        line = image.contents.bytes_per_line
+        data = ctypes.string_at(image.contents.data, line * height)
+        pixel = bytes([rgb[2], rgb[1], rgb[0]])
+        found = set()
+        for y in range(height):
+            row = data[y * line:y * line + width * 4]
+            at = row.find(pixel)
+            while at >= 0:
+                if at % 4 == 0:
+                    found.add(at // 4)
+                at = row.find(pixel, at + 1)
+        return width, sorted(found)
+
+
+def check_whole_file_fits(keys, window):
+    """With the overview hidden, the wave reaches the right edge of the view before Ctrl+0 and ends
+    well inside it after, starting at its left edge."""
+    wave = (10, 161, 200)
+    screen = Screen(keys)
+    keys.press("Alt_L", "v")
+    keys.press("v")  # O&verview off: the strip draws the levels in the same colour
+    time.sleep(0.5)
+    width, before = screen.columns_with(window, wave)
+    if not before or before[-1] < width - 40:
+        print("smoke: before zooming out the wave should reach the right edge:", before and before[-1], width)
+        return False
+    keys.press("Control_L", "0")
+    time.sleep(0.8)
+    width, after = screen.columns_with(window, wave)
+    if not after or after[0] > 10 or after[-1] > width * 0.9:
+        print("smoke: after Ctrl+0 the whole file should fit:", after and (after[0], after[-1]), width)
+        return False
+    print(f"smoke: Ctrl+0 fits the file into {after[-1] + 1} of {width} columns")
+    keys.press("Alt_L", "v")
+    keys.press("v")  # the overview back on, as the next run expects it
+    return True
+
+
 def read_log(path):
     try:
         with open(path, "rb") as f:
@@ -320,6 +388,8 @@ def run(program, log_file, mp3, prefs, pipe):
     failures += check_focus_look(keys, window)
     failures += check_held_key(keys, window, text)
     failures += check_pipe_refused(keys, window, pipe, text)
+    if not failures and not check_whole_file_fits(keys, window):
+        failures.append("whole file in the view after Ctrl+0")
     content = text()
     if failures:
         print("smoke:", failures)

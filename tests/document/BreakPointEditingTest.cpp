@@ -18,7 +18,6 @@ TEST_F(Editing, AddAtThePointerUpToFAndItsRefusals) {
     h.doc.addBreakPointAt(kFrames); // right of the last frame
     EXPECT_EQ(h.doc.m_breakPoints, (BreakPointList{kFrames}));
     EXPECT_EQ(h.doc.m_selectedBreakPoint, kFrames);
-    EXPECT_EQ(h.doc.m_hoverBreakPoint, kFrames);
     EXPECT_EQ(lines(), (Lines{"Break point has been added at 400 F"}));
 
     {
@@ -133,22 +132,19 @@ TEST_F(Editing, HitTestTakesTheFirstWithinSixFrames) {
 TEST_F(Editing, DragMovesTheElementLiveAndSelectsItsNewValue) {
     h.doc.replaceBreakPoints({200, 100, 100});
     h.doc.selectBreakPoint(103);
-    EXPECT_TRUE(h.doc.m_mouseDown);
     EXPECT_EQ(h.doc.m_selectedBreakPoint, 100);
-    h.doc.beginDrag();
-    EXPECT_TRUE(h.doc.m_dragging);
-    EXPECT_EQ(h.doc.m_dragIt, std::optional<std::size_t>(1));
-    h.doc.trackDrag(150);
+    const std::optional<std::size_t> dragged = h.doc.beginDrag();
+    ASSERT_EQ(dragged, std::optional<std::size_t>(1));
+    h.doc.trackDrag(*dragged, 150);
     EXPECT_EQ(h.doc.m_breakPoints, (BreakPointList{200, 150, 100}));
-    h.doc.trackDrag(kFrames + 50); // beyond the last frame: F
+    h.doc.trackDrag(*dragged, kFrames + 50); // beyond the last frame: F
     EXPECT_EQ(h.doc.m_breakPoints[1], kFrames);
-    h.doc.trackDrag(200); // onto another one
-    h.doc.endDrag();
+    h.doc.trackDrag(*dragged, -5); // left of the first frame: 0
+    EXPECT_EQ(h.doc.m_breakPoints[1], 0);
+    h.doc.trackDrag(*dragged, 200); // onto another one
+    h.doc.endDrag(*dragged);
     EXPECT_EQ(h.doc.m_breakPoints, (BreakPointList{200, 200, 100}));
     EXPECT_EQ(h.doc.m_selectedBreakPoint, 200);
-    EXPECT_FALSE(h.doc.m_dragging);
-    EXPECT_FALSE(h.doc.m_mouseDown);
-    EXPECT_FALSE(h.doc.m_dragIt.has_value());
     EXPECT_EQ(lines(),
               (Lines{"Starting to move break point from 100 F", "Break point has been moved to 200 F"}));
 }
@@ -156,17 +152,19 @@ TEST_F(Editing, DragMovesTheElementLiveAndSelectsItsNewValue) {
 TEST_F(Editing, PressAndReleaseWithoutMovementLogsBothLines) {
     h.doc.replaceBreakPoints({60});
     h.doc.selectBreakPoint(60);
-    h.doc.beginDrag();
-    h.doc.endDrag();
+    const std::optional<std::size_t> dragged = h.doc.beginDrag();
+    ASSERT_TRUE(dragged.has_value());
+    h.doc.endDrag(*dragged);
     EXPECT_EQ(lines(),
               (Lines{"Starting to move break point from 60 F", "Break point has been moved to 60 F"}));
 
     h.link.clearRecords();
     h.doc.selectBreakPoint(300); // nothing there
     EXPECT_EQ(h.doc.m_selectedBreakPoint, -1);
-    h.doc.beginDrag();
-    h.doc.trackDrag(10);
-    h.doc.endDrag();
+    EXPECT_FALSE(h.doc.beginDrag().has_value());
+    // An element that is gone by the end of a drag is neither moved nor logged.
+    h.doc.trackDrag(5, 10);
+    h.doc.endDrag(5);
     EXPECT_EQ(h.doc.m_breakPoints, (BreakPointList{60}));
     EXPECT_TRUE(lines().empty());
 }
@@ -189,9 +187,8 @@ TEST_F(Editing, GesturesLeaveTheListAloneWhileBlocksAreSaving) {
         HeldThread saving(one.doc.*slot);
 
         one.doc.selectBreakPoint(200);
-        one.doc.beginDrag();
-        one.doc.trackDrag(250);
-        one.doc.endDrag();
+        EXPECT_FALSE(one.doc.beginDrag().has_value());
+        one.doc.trackDrag(1, 250); // a drag that began before the save
         one.doc.nudgeSelected(+1);
         one.doc.deleteSelected();
         one.doc.handleMessage(UM_BREAKPOINT_BUTTON, 'R', 100);
@@ -199,7 +196,6 @@ TEST_F(Editing, GesturesLeaveTheListAloneWhileBlocksAreSaving) {
         one.doc.placeAutomaticBreakPoints(AutoMethod::EqualCount, 2, true);
 
         EXPECT_EQ(one.doc.m_breakPoints, (BreakPointList{100, 200}));
-        EXPECT_FALSE(one.doc.m_dragging);
         const Lines refusals = one.link.logLines(Error);
         EXPECT_EQ(refusals.size(), 5u); // drag, nudge, delete, 'R', automatic
         for (const std::string& line : refusals) {

@@ -42,8 +42,6 @@ TEST(DocumentState, StartsEmptyWithTheDefaultTag) {
     EXPECT_EQ(h.doc.frameCount(), 0);
     EXPECT_FALSE(h.doc.m_loaded);
     EXPECT_EQ(h.doc.m_selectedBreakPoint, -1);
-    EXPECT_EQ(h.doc.m_hoverBreakPoint, -1);
-    EXPECT_FALSE(h.doc.m_dragIt.has_value());
     EXPECT_TRUE(h.doc.m_cursor == mp3::FrameReader());
     EXPECT_EQ(h.doc.m_mainTag, (ID3Info{"", "", "", "", 1979}));
 }

@@ -143,8 +143,8 @@ TEST_F(MarkPixels, RowWiseMarksMatchMarksDrawnOneByOne) {
             dc.setClipRect(image.rect()); // no direct pixel access: every mark drawn through the painter
         }
         BreakPointsPainter::Buttons buttons;
-        BreakPointsPainter(dc, image.rect(), kParams, harness.frame, list, 103, 200, 0, image.width(),
-                           buttons, QPoint(112, 80))
+        BreakPointsPainter(dc, image.rect(), kParams, harness.frame, list, 103, 200, FrameScale{0, 1},
+                           image.width(), buttons, QPoint(112, 80))
             .paint();
         dc.end();
         return image;

@@ -14,7 +14,10 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <string>
 #include <thread>
+
+#include <unistd.h>
 
 namespace {
 
@@ -22,7 +25,9 @@ namespace {
 class QtEnvironment final : public ::testing::Environment {
 public:
     void SetUp() override {
-        const std::filesystem::path data = testing_support::scratchDir("view-data-home");
+        // One folder per process: ctest runs several test processes at once, each emptying its own.
+        const std::filesystem::path data =
+            testing_support::scratchDir("view-data-home-" + std::to_string(::getpid()));
         setenv("XDG_DATA_HOME", data.c_str(), 1);
         static int argc = 1;
         static char name[] = "kerfline_view_tests";
@@ -77,6 +82,7 @@ void ViewHarness::load(const std::filesystem::path& path) {
     view->m_filePath = path;
     view->m_frameLevels = std::move(scan.levels);
     view->m_frameOffsets = std::move(scan.offsets);
+    view->m_frameLengths = std::move(scan.lengths);
     view->m_cursor = mp3::FrameReader(path);
     view->m_loaded = true;
     view->updateScrollBar();

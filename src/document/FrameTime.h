@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+// When each frame of the loaded file is heard. Frame k starts (k - i) * samplesPerFrame / sampleRate
+// seconds into the decoded audio, where i is 1 when frame 0 is a Xing or Info frame: such a frame
+// carries the file's header data and decodes to silence that players leave out.
+struct FrameClock {
+    int samplesPerFrame = 1152;
+    int sampleRate = 44100;
+    int firstAudioFrame = 0;
+
+    // Milliseconds from the start of the decoded audio to the start of `frame`; 0 before it.
+    std::int64_t startMs(std::int64_t frame) const;
+};
+
+// Whether the frame in `bytes` (header included) holds a Xing or Info tag where the header frame of
+// a Layer III file keeps it, right after the side information.
+bool isXingOrInfoFrame(const std::uint8_t* bytes, std::size_t length);
+
+// The clock of a file from its first frame, read at `offset` with `length` bytes; empty when the
+// bytes cannot be read or do not open with a frame header.
+std::optional<FrameClock> readFrameClock(const std::filesystem::path& path, std::int64_t offset,
+                                         std::size_t length);
+
+// "h:mm:ss.mmm".
+std::string formatFrameTime(std::int64_t milliseconds);

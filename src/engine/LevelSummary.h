@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+// The loudest level of any run of frames without walking the run: a pyramid whose row k holds the
+// maximum of each aligned block of 2^k levels. A query visits at most two blocks per row, so a
+// zoomed-out paint costs the same for a short and for a very long file.
+class LevelSummary {
+public:
+    LevelSummary() = default;
+    explicit LevelSummary(const std::vector<int>& levels);
+
+    // The largest level of the frames from `from` up to, not including, `to`; 0 for an empty run.
+    // The run is cut to the frames summarised.
+    int maximum(std::size_t from, std::size_t to) const;
+    std::size_t size() const { return m_rows.empty() ? 0 : m_rows.front().size(); }
+
+private:
+    std::vector<std::vector<int>> m_rows;
+};
