@@ -1,5 +1,6 @@
 #include "cli/CliPrompts.h"
 #include "cli/Commands.h"
+#include "cli/ListOptions.h"
 
 #include "document/SplitDocument.h"
 #include "engine/FileScan.h"
@@ -17,8 +18,9 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: kerfline-cli split FILE -o DIR (--at F1,F2,... | --breakpoints FILE.bps | "
-    "--silence N | --count N | --length SECONDS) [--overlap SECONDS] [--timing]";
+    "usage: kerfline-cli split FILE -o DIR (--at F1,F2,... | --breakpoints FILE.bps | --cue FILE | "
+    "--labels FILE | --tracklist FILE | --silence N | --count N | --length SECONDS) [--overlap SECONDS] "
+    "[--timing]";
 
 // The main frame of the tool: log lines go to stdout, progress nowhere.
 class StdoutFrame final : public WindowLink {
@@ -57,6 +59,7 @@ struct SplitOptions {
     std::string folder;
     std::optional<std::string> at;
     std::optional<std::string> breakPointFile;
+    std::optional<ListOption> list;
     std::optional<AutoMethod> method;
     int methodValue = 0;
     std::optional<int> overlapSecs;
@@ -98,6 +101,13 @@ bool parseOptions(const CommandArgs& args, SplitOptions& options, std::string& p
             }
             options.breakPointFile = args[++i];
             ++sources;
+        } else if (const auto format = listOptionFormat(arg)) {
+            if (!hasValue) {
+                problem = arg + " needs a file";
+                return false;
+            }
+            options.list = ListOption{*format, args[++i]};
+            ++sources;
         } else if (arg == "--silence" || arg == "--count" || arg == "--length") {
             options.method = arg == "--silence" ? AutoMethod::Silence
                              : arg == "--count" ? AutoMethod::EqualCount
@@ -137,7 +147,8 @@ bool parseOptions(const CommandArgs& args, SplitOptions& options, std::string& p
         return false;
     }
     if (sources > 1) {
-        problem = "give break points from one source only: --at, --breakpoints or one automatic method";
+        problem = "give break points from one source only: --at, --breakpoints, --cue, --labels, "
+                  "--tracklist or one automatic method";
         return false;
     }
     return true;
@@ -241,6 +252,11 @@ int runSplit(const CommandArgs& args) {
     if (options.breakPointFile &&
         !addFileBreakPoints(*options.breakPointFile, doc.frameCount(), doc.m_breakPoints, problem)) {
         return fail(problem);
+    }
+    // The list's names become the pieces' tags through the block tags.
+    if (options.list && !importBreakPoints(doc, options.list->path, options.list->format, false)) {
+        std::fflush(stdout);
+        return fail("the break point list could not be read, nothing has been saved");
     }
     if (options.method) {
         const int errorsBefore = frame.errors;

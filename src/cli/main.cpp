@@ -16,12 +16,15 @@ const Command kCommands[] = {
     {"info", runInfo, "info FILE                      stream information, frame count and duration"},
     {"levels", runLevels, "levels [--raw] FILE            the smoothed (or raw) level of every frame"},
     {"breakpoints", runBreakpoints,
-     "breakpoints FILE (--silence N | --count N | --length SECONDS)\n"
-     "                                 frame numbers an automatic method places"},
+     "breakpoints FILE (--silence N | --count N | --length SECONDS | --breakpoints FILE.bps |\n"
+     "                 --cue FILE | --labels FILE | --tracklist FILE)\n"
+     "                 [--export cue|labels|tracklist|bps -o OUT]\n"
+     "                                 the frame numbers of the break points; --export writes them"},
     {"wav", runWav, "wav FILE OUT.wav               convert the whole file to 16-bit PCM WAV"},
     {"split", runSplit,
-     "split FILE -o DIR (--at F1,F2,... | --breakpoints FILE.bps | --silence N | --count N |\n"
-     "                 --length SECONDS) [--overlap SECONDS] [--timing]\n"
+     "split FILE -o DIR (--at F1,F2,... | --breakpoints FILE.bps | --cue FILE | --labels FILE |\n"
+     "                 --tracklist FILE | --silence N | --count N | --length SECONDS)\n"
+     "                 [--overlap SECONDS] [--timing]\n"
      "                                 write the blocks between break points as pieces"},
 };
 
