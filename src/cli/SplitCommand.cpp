@@ -2,6 +2,8 @@
 #include "cli/Commands.h"
 #include "cli/ListOptions.h"
 
+#include "document/ChapterCopy.h"
+
 #include "document/SplitDocument.h"
 #include "engine/FileScan.h"
 #include "output/PieceWriter.h"
@@ -19,7 +21,8 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: kerfline-cli split FILE -o DIR (--at F1,F2,... | --breakpoints FILE.bps | --cue FILE | "
-    "--labels FILE | --tracklist FILE | --silence N | --count N | --length SECONDS) [--overlap SECONDS] "
+    "--labels FILE | --tracklist FILE | --chapters | --silence N | --count N | --length SECONDS) [--overlap "
+    "SECONDS] "
     "[--timing]";
 
 // The main frame of the tool: log lines go to stdout, progress nowhere.
@@ -60,6 +63,7 @@ struct SplitOptions {
     std::optional<std::string> at;
     std::optional<std::string> breakPointFile;
     std::optional<ListOption> list;
+    bool chapters = false;
     std::optional<AutoMethod> method;
     int methodValue = 0;
     std::optional<int> overlapSecs;
@@ -108,6 +112,9 @@ bool parseOptions(const CommandArgs& args, SplitOptions& options, std::string& p
             }
             options.list = ListOption{*format, args[++i]};
             ++sources;
+        } else if (arg == "--chapters") {
+            options.chapters = true;
+            ++sources;
         } else if (arg == "--silence" || arg == "--count" || arg == "--length") {
             options.method = arg == "--silence" ? AutoMethod::Silence
                              : arg == "--count" ? AutoMethod::EqualCount
@@ -148,7 +155,7 @@ bool parseOptions(const CommandArgs& args, SplitOptions& options, std::string& p
     }
     if (sources > 1) {
         problem = "give break points from one source only: --at, --breakpoints, --cue, --labels, "
-                  "--tracklist or one automatic method";
+                  "--tracklist, --chapters or one automatic method";
         return false;
     }
     return true;
@@ -257,6 +264,10 @@ int runSplit(const CommandArgs& args) {
     if (options.list && !importBreakPoints(doc, options.list->path, options.list->format, false)) {
         std::fflush(stdout);
         return fail("the break point list could not be read, nothing has been saved");
+    }
+    if (options.chapters && !importFileChapters(doc, false)) {
+        std::fflush(stdout);
+        return fail("the file has no chapters, nothing has been saved");
     }
     if (options.method) {
         const int errorsBefore = frame.errors;

@@ -16,16 +16,14 @@ const Command kCommands[] = {
     {"info", runInfo, "info FILE                      stream information, frame count and duration"},
     {"levels", runLevels, "levels [--raw] FILE            the smoothed (or raw) level of every frame"},
     {"breakpoints", runBreakpoints,
-     "breakpoints FILE (--silence N | --count N | --length SECONDS | --breakpoints FILE.bps |\n"
-     "                 --cue FILE | --labels FILE | --tracklist FILE)\n"
-     "                 [--export cue|labels|tracklist|bps -o OUT]\n"
+     "breakpoints FILE SOURCE [--export cue|labels|tracklist|bps -o OUT]\n"
      "                                 the frame numbers of the break points; --export writes them"},
     {"wav", runWav, "wav FILE OUT.wav               convert the whole file to 16-bit PCM WAV"},
     {"split", runSplit,
-     "split FILE -o DIR (--at F1,F2,... | --breakpoints FILE.bps | --cue FILE | --labels FILE |\n"
-     "                 --tracklist FILE | --silence N | --count N | --length SECONDS)\n"
-     "                 [--overlap SECONDS] [--timing]\n"
+     "split FILE -o DIR (--at F1,F2,... | SOURCE) [--overlap SECONDS] [--timing]\n"
      "                                 write the blocks between break points as pieces"},
+    {"chapters", runChapters,
+     "chapters FILE OUT.mp3 SOURCE   a copy of FILE, same frames, with one ID3v2 chapter per block"},
 };
 
 void printUsage(std::FILE* out) {
@@ -33,6 +31,8 @@ void printUsage(std::FILE* out) {
     for (const Command& command : kCommands) {
         std::fprintf(out, "  kerfline-cli %s\n", command.synopsis);
     }
+    std::fprintf(out, "\nSOURCE is one of --silence N, --count N, --length SECONDS, --breakpoints FILE.bps,\n"
+                      "--cue FILE, --labels FILE, --tracklist FILE and --chapters (the file's own).\n");
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "document/BreakPointLists.h"
 
+#include "document/OutputFile.h"
 #include "document/PathText.h"
 #include "document/SameFile.h"
 #include "document/SplitDocument.h"
@@ -218,6 +219,12 @@ bool importBreakPoints(SplitDocument& doc, const std::filesystem::path& path, Li
     return importTimedList(doc, list.value(), replace, pathText(path));
 }
 
+std::vector<int> blockStartFrames(const SplitDocument& doc) {
+    std::vector<int> starts = blockStarts(doc.m_breakPoints, doc.frameCount());
+    starts.insert(starts.begin(), 0);
+    return starts;
+}
+
 TimedList blockList(const SplitDocument& doc, const FrameTimeline& timeline) {
     TimedList list;
     list.album = sharedText(doc.m_blockTags, &ID3Info::album);
@@ -228,8 +235,7 @@ TimedList blockList(const SplitDocument& doc, const FrameTimeline& timeline) {
     if (list.artist.empty()) {
         list.artist = doc.m_mainTag.artist;
     }
-    std::vector<int> starts = blockStarts(doc.m_breakPoints, doc.frameCount());
-    starts.insert(starts.begin(), 0);
+    const std::vector<int> starts = blockStartFrames(doc);
     for (std::size_t block = 0; block < starts.size(); ++block) {
         TimedEntry entry;
         entry.seconds = timeline.frameStart(starts[block]);
@@ -273,21 +279,11 @@ bool exportBreakPoints(SplitDocument& doc, const std::filesystem::path& path, Li
                                      ", it is the loaded mp3 file");
         return false;
     }
-    if (!writeListOutput(path, listText(doc, format))) {
+    if (!writeOutputFile(path, listText(doc, format))) {
         doc.log(LogLevel::Error, "Break points could not be exported to file " + pathText(path));
         return false;
     }
     doc.log(LogLevel::Normal,
             "Break points exported to file " + pathText(path) + " as " + formatName(format));
     return true;
-}
-
-bool writeListOutput(const std::filesystem::path& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::out | std::ios::trunc);
-    if (!out) {
-        return false;
-    }
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    return static_cast<bool>(out);
 }

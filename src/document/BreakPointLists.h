@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 class SplitDocument;
 
@@ -37,6 +38,9 @@ bool importTimedList(SplitDocument& doc, const TimedList& list, bool replace, co
 bool importBreakPoints(SplitDocument& doc, const std::filesystem::path& path, ListFormat format,
                        bool replace);
 
+// The first frame of every block Save All cuts: 0, then the distinct break points in 1..F-1, ascending.
+std::vector<int> blockStartFrames(const SplitDocument& doc);
+
 // The blocks of the document (as Save All cuts them) with their block tags' names.
 TimedList blockList(const SplitDocument& doc, const FrameTimeline& timeline);
 
@@ -45,6 +49,3 @@ std::string listText(const SplitDocument& doc, ListFormat format);
 
 // Writes the list in `format` to `path` and logs it; never replaces the loaded file.
 bool exportBreakPoints(SplitDocument& doc, const std::filesystem::path& path, ListFormat format);
-
-// Where every file this room writes goes through: the bytes replace the file at `path`.
-bool writeListOutput(const std::filesystem::path& path, const std::string& bytes);

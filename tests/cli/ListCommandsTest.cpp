@@ -140,4 +140,44 @@ TEST(ListCommands, UnreadableListsStopBeforeAnythingIsWritten) {
     }
 }
 
+TEST(ListCommands, ChaptersCommandWritesACopyWhoseChaptersReadBack) {
+    const auto dir = scratchDir("cli-chapters");
+    const std::string source = quoted(fixture("ten-seconds.mp3"));
+    std::ofstream(dir / "tracks.txt")
+        << "0:00 Narrator - Prologue\n0:03.5 Narrator - Chapter One\n0:07 Epilogue\n";
+    const CliRun made = cli("chapters " + source + " " + quoted(dir / "book.mp3") + " --tracklist " +
+                            quoted(dir / "tracks.txt"));
+    ASSERT_EQ(made.status, 0);
+    int status = -1;
+    const std::string probed = testing_support::runCommand(
+        "ffprobe -v quiet -show_entries chapter=start_time:chapter_tags=title -of csv=p=0 " +
+            quoted(dir / "book.mp3"),
+        &status);
+    ASSERT_EQ(status, 0) << "ffprobe (scripts/install-deps.sh installs ffmpeg)";
+    // Each start lies on the frame start nearest the listed time (1152 / 44100 s = 26.1 ms a frame).
+    std::istringstream lines(probed);
+    const struct {
+        double seconds;
+        const char* title;
+    } expected[] = {{0.0, "Prologue"}, {3.5, "Chapter One"}, {7.0, "Epilogue"}};
+    for (const auto& chapter : expected) {
+        std::string line;
+        ASSERT_TRUE(std::getline(lines, line)) << probed;
+        EXPECT_NEAR(std::stod(line), chapter.seconds, 0.0262) << line;
+        EXPECT_EQ(line.substr(line.find(',') + 1), chapter.title);
+    }
+
+    const CliRun fromChapters = cli("breakpoints " + quoted(dir / "book.mp3") + " --chapters");
+    const CliRun fromList = cli("breakpoints " + source + " --tracklist " + quoted(dir / "tracks.txt"));
+    EXPECT_EQ(fromChapters.status, 0);
+    EXPECT_EQ(numbers(fromChapters.out), numbers(fromList.out));
+    EXPECT_EQ(numbers(fromList.out).size(), 2u);
+
+    // Never into the source itself, and a source without chapters is an error.
+    const CliRun overSource =
+        cli("chapters " + quoted(dir / "book.mp3") + " " + quoted(dir / "book.mp3") + " --count 2");
+    EXPECT_EQ(overSource.status, 1);
+    EXPECT_EQ(cli("breakpoints " + source + " --chapters").status, 1);
+}
+
 } // namespace
