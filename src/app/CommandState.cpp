@@ -17,6 +17,9 @@ bool isCommandEnabled(int id, const CommandState& state) {
     case ID_LOAD_BREAKPOINTS:
     case ID_SAVE_BREAKPOINTS:
     case ID_ID3_EDITOR:
+    case ID_IMPORT_BREAKPOINTS:
+    case ID_EXPORT_BREAKPOINTS:
+    case ID_SAVE_CHAPTERS:
         return state.canUseBreakPointList();
     case ID_PLAY:
         return !state.playing && state.frameCount >= 1 && !state.loading;

@@ -148,6 +148,16 @@ void CMainFrame::createMenus() {
                QStringLiteral("Load break points from a file"), &CMainFrame::onLoadBreakPoints);
     addCommand(file, ID_SAVE_BREAKPOINTS, QStringLiteral("Sa&ve Break Points ..."),
                QStringLiteral("Save break points to a file"), &CMainFrame::onSaveBreakPoints);
+    addCommand(file, ID_IMPORT_BREAKPOINTS, QStringLiteral("&Import Break Points ..."),
+               QStringLiteral("Import break points from a CUE sheet, a label file, a tracklist or chapters"),
+               &CMainFrame::onImportBreakPoints);
+    addCommand(
+        file, ID_EXPORT_BREAKPOINTS, QStringLiteral("E&xport Break Points ..."),
+        QStringLiteral("Export break points to a CUE sheet, a label file, a tracklist or a break point file"),
+        &CMainFrame::onExportBreakPoints);
+    addCommand(file, ID_SAVE_CHAPTERS, QStringLiteral("Save Copy with &Chapters ..."),
+               QStringLiteral("Save a copy of the mp3 file with one chapter per block"),
+               &CMainFrame::onSaveCopyWithChapters);
     file->addSeparator();
     addCommand(file, ID_PLAY, QStringLiteral("Play\tSpace Bar"),
                QStringLiteral("Play mp3 file from current play indicator"), &CMainFrame::onPlay);

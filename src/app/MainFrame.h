@@ -81,6 +81,9 @@ private:
     void onClearBreakPoints();
     void onLoadBreakPoints();
     void onSaveBreakPoints();
+    void onImportBreakPoints();
+    void onExportBreakPoints();
+    void onSaveCopyWithChapters();
     void onPlay();
     void onStop();
     void onId3Editor();
