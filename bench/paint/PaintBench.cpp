@@ -99,9 +99,9 @@ struct Bench {
 };
 
 void placeBreakPoints(CChildView& view, int count, int width, std::uint32_t first) {
-    view.m_breakPoints.clear();
+    view.replaceBreakPoints({});
     for (int i = 0; i < count; ++i) {
-        view.m_breakPoints.push_back(static_cast<int>(first) + (i * width) / count + 3);
+        view.appendBreakPoint(static_cast<int>(first) + (i * width) / count + 3);
     }
     view.m_selectedBreakPoint = view.m_breakPoints[count / 2];
     view.m_hoverBreakPoint = view.m_breakPoints[count / 3];
@@ -169,7 +169,7 @@ void loadFile(CChildView& view, const std::string& path) {
 
 int takeScreenshot(CChildView& view, const Options& options) {
     loadFile(view, options.mp3);
-    view.m_breakPoints = {40, 150, 260, 300};
+    view.replaceBreakPoints({40, 150, 260, 300});
     view.m_selectedBreakPoint = 150;
     view.setWindowTitle("Kerfline view");
     view.show();

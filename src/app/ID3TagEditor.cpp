@@ -3,7 +3,7 @@
 #include "app/DialogParts.h"
 #include "app/EnterID3TagDialog.h"
 #include "app/TagFields.h"
-#include "output/BlockTags.h"
+#include "document/BlockTags.h"
 
 #include <QDialogButtonBox>
 #include <QGridLayout>

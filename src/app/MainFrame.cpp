@@ -501,7 +501,7 @@ void CMainFrame::onId3Editor() {
     // A saving thread reads the block tags: the editor's result is not stored while one runs.
     if (editor.exec() == QDialog::Accepted && !m_view->m_saveAllThread.isSet() &&
         !m_view->m_blockThread.isSet()) {
-        m_view->m_blockTags = editor.tags();
+        m_view->replaceBlockTags(editor.tags());
     }
 }
 

@@ -253,12 +253,16 @@ int runSplit(const CommandArgs& args) {
         return fail("no MP3 frame found in '" + options.source + "'");
     }
 
-    if (options.at && !addListedBreakPoints(*options.at, doc.m_breakPoints, problem)) {
+    BreakPointList given;
+    if (options.at && !addListedBreakPoints(*options.at, given, problem)) {
         return fail(problem);
     }
     if (options.breakPointFile &&
-        !addFileBreakPoints(*options.breakPointFile, doc.frameCount(), doc.m_breakPoints, problem)) {
+        !addFileBreakPoints(*options.breakPointFile, doc.frameCount(), given, problem)) {
         return fail(problem);
+    }
+    for (const BreakPoint value : given) {
+        doc.appendBreakPoint(value);
     }
     // The list's names become the pieces' tags through the block tags.
     if (options.list && !importBreakPoints(doc, options.list->path, options.list->format, false)) {

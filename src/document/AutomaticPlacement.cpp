@@ -2,7 +2,7 @@
 #include "document/SplitDocument.h"
 
 void SplitDocument::appendPlacedBreakPoint(int frame) {
-    m_breakPoints.push_back(frame);
+    appendBreakPoint(frame);
     log(Normal, "Break point has been added at " + std::to_string(frame) + " F");
 }
 
@@ -12,7 +12,7 @@ void SplitDocument::placeAutomaticBreakPoints(AutoMethod method, int value, bool
     }
     // Whoever ticks "Please delete original break points" expects only the new ones afterwards.
     if (deleteOriginal) {
-        m_breakPoints.clear();
+        replaceBreakPoints({});
     }
     switch (method) {
     case AutoMethod::Silence:

@@ -2,11 +2,17 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <optional>
 
 namespace {
 
-BreakPointList::iterator findValue(BreakPointList& list, int value) {
-    return std::find(list.begin(), list.end(), value);
+// Index of the first element equal to `value`, in list order.
+std::optional<std::size_t> indexOf(const BreakPointList& list, int value) {
+    const auto it = std::find(list.begin(), list.end(), value);
+    if (it == list.end()) {
+        return std::nullopt;
+    }
+    return static_cast<std::size_t>(it - list.begin());
 }
 
 } // namespace
@@ -33,7 +39,7 @@ void SplitDocument::addBreakPointAt(int frame) {
         log(Error, "You can not set a break point before you load a mp3 file!");
         return;
     }
-    m_breakPoints.push_back(frame);
+    appendBreakPoint(frame);
     m_selectedBreakPoint = frame;
     m_hoverBreakPoint = frame;
     invalidateView();
@@ -44,7 +50,7 @@ void SplitDocument::addBreakPointByDialog(int typedValue) {
     if (!canEditBreakPoints()) {
         return;
     }
-    m_breakPoints.push_back(typedValue);
+    appendBreakPoint(typedValue);
     invalidateView();
     log(Normal, "Set break point at " + std::to_string(typedValue) + " F");
 }
@@ -70,16 +76,16 @@ void SplitDocument::beginDrag() {
     if (m_loadThread) {
         return;
     }
-    const auto it = findValue(m_breakPoints, m_selectedBreakPoint);
-    if (m_selectedBreakPoint == -1 || it == m_breakPoints.end()) {
+    const auto index = indexOf(m_breakPoints, m_selectedBreakPoint);
+    if (m_selectedBreakPoint == -1 || !index) {
         return;
     }
     if (refuseListChange()) {
         return;
     }
-    m_dragIt = static_cast<std::size_t>(it - m_breakPoints.begin());
+    m_dragIt = index;
     m_dragging = true;
-    log(Normal, "Starting to move break point from " + std::to_string(*it) + " F");
+    log(Normal, "Starting to move break point from " + std::to_string(m_breakPoints[*index]) + " F");
 }
 
 void SplitDocument::trackDrag(int frame) {
@@ -90,7 +96,7 @@ void SplitDocument::trackDrag(int frame) {
     if (m_saveAllThread || m_blockThread || m_loadThread) {
         return;
     }
-    m_breakPoints[*m_dragIt] = std::clamp(frame, 0, frameCount());
+    moveBreakPoint(*m_dragIt, std::clamp(frame, 0, frameCount()));
     invalidateView();
 }
 
@@ -130,7 +136,7 @@ void SplitDocument::nudgeSelected(int step) {
         return;
     }
     const int moved = old + step;
-    *findValue(m_breakPoints, old) = moved;
+    moveBreakPoint(*indexOf(m_breakPoints, old), moved);
     m_selectedBreakPoint = moved;
     invalidateView();
     log(Normal, "Move break point from " + std::to_string(old) + " to " + std::to_string(moved));
@@ -140,12 +146,12 @@ void SplitDocument::deleteSelected() {
     if (refuseListChange()) {
         return;
     }
-    const auto it = findValue(m_breakPoints, m_selectedBreakPoint);
-    if (it == m_breakPoints.end()) {
+    const auto index = indexOf(m_breakPoints, m_selectedBreakPoint);
+    if (!index) {
         log(Error, "No break point has been selected, delete action canceled!");
         return;
     }
-    m_breakPoints.erase(it);
+    removeBreakPointAt(*index);
     invalidateView();
     log(Normal, "Break point at frame " + std::to_string(m_selectedBreakPoint) + " F has been deleted!");
 }
@@ -154,14 +160,14 @@ void SplitDocument::removeBreakPoint(int value) {
     if (m_loadThread) {
         return;
     }
-    const auto it = findValue(m_breakPoints, value);
-    if (it == m_breakPoints.end()) {
+    const auto index = indexOf(m_breakPoints, value);
+    if (!index) {
         return;
     }
     if (refuseListChange()) {
         return;
     }
-    m_breakPoints.erase(it);
+    removeBreakPointAt(*index);
     invalidateView();
     log(Normal, "Break point at frame " + std::to_string(value) + " F has been deleted!");
 }
@@ -170,7 +176,7 @@ void SplitDocument::clearBreakPoints() {
     if (!canEditBreakPoints()) {
         return;
     }
-    m_breakPoints.clear();
+    replaceBreakPoints({});
     invalidateView();
     log(Normal, "All break points have been deleted!");
 }

@@ -62,7 +62,7 @@ void SplitDocument::loadBreakPointFile(const std::filesystem::path& path) {
         const std::uint32_t bits = bytes[at] | (bytes[at + 1] << 8) | (bytes[at + 2] << 16) |
                                    (static_cast<std::uint32_t>(bytes[at + 3]) << 24);
         if (bits < frames) {
-            m_breakPoints.push_back(static_cast<BreakPoint>(bits));
+            appendBreakPoint(static_cast<BreakPoint>(bits));
         }
     }
     invalidateView();

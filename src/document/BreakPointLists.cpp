@@ -1,5 +1,6 @@
 #include "document/BreakPointLists.h"
 
+#include "document/BlockTags.h"
 #include "document/OutputFile.h"
 #include "document/PathText.h"
 #include "document/SameFile.h"
@@ -68,17 +69,6 @@ std::string breakPointBytes(const BreakPointList& breakPoints) {
         }
     }
     return bytes;
-}
-
-// The block tag edit: the record for `block` gets `tag`, or a record is appended.
-void putBlockTag(std::vector<BlockTag>& tags, int block, const ID3Info& tag) {
-    const auto record =
-        std::find_if(tags.begin(), tags.end(), [&](const BlockTag& t) { return t.block == block; });
-    if (record != tags.end()) {
-        record->tag = tag;
-    } else {
-        tags.push_back(BlockTag{block, tag});
-    }
 }
 
 } // namespace
@@ -194,11 +184,11 @@ bool importTimedList(SplitDocument& doc, const TimedList& list, bool replace, co
                 tag.artist = artist;
             }
             tag.title = point.entry->title;
-            putBlockTag(tags, blockOf(starts, point.frame), tag);
+            setBlockTag(tags, blockOf(starts, point.frame), tag);
         }
     }
-    doc.m_breakPoints = std::move(breakPoints);
-    doc.m_blockTags = std::move(tags);
+    doc.replaceBreakPoints(std::move(breakPoints));
+    doc.replaceBlockTags(std::move(tags));
     doc.invalidateView();
     doc.log(LogLevel::Normal, "Break points imported from " + origin + " (" + std::to_string(placed.size()) +
                                   " of " + std::to_string(list.entries.size()) + ")");

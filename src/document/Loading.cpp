@@ -88,7 +88,7 @@ void SplitDocument::openFile(const std::filesystem::path& path) {
     log(Normal, "Loading MP3 file - " + pathText(path) + " ...");
     addToRecentFiles(path);
     m_mainTag = readMainTag(path);
-    m_blockTags.clear();
+    replaceBlockTags({});
     mp3::PcmCache::instance().clear();
     m_filePath = path;
     m_loadThread.start([this] { runLoadingThread(); });
@@ -103,7 +103,7 @@ void SplitDocument::runLoadingThread() {
     m_frameLevels.clear();
     m_frameOffsets.clear();
     m_frameLengths.clear();
-    m_breakPoints.clear();
+    replaceBreakPoints({});
     updateScrollBar();
 
     LoadObserver observer(*this, fileSize);

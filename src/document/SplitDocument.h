@@ -67,6 +67,20 @@ public:
     // The first break point in list order within 6 frames of `frame`, or -1.
     int hitBreakPoint(int frame) const;
 
+    // --- The one path that changes the break point list and the block tags. The gestures above check
+    // the busy rules and log; these only change the state, so every change passes through here.
+    void appendBreakPoint(BreakPoint value);
+    void removeBreakPointAt(std::size_t index);
+    // What a drag or a nudge does to one element; the list keeps its order.
+    void moveBreakPoint(std::size_t index, BreakPoint value);
+    void replaceBreakPoints(BreakPointList breakPoints);
+    // Ascending, in place: the user sees the list in this order until the next append.
+    void sortBreakPoints();
+    // Replaces the record for `block`, or appends one.
+    void setBlockTag(int block, const ID3Info& tag);
+    void clearBlockTag(int block);
+    void replaceBlockTags(std::vector<BlockTag> tags);
+
     // --- Break point files
     void saveBreakPointFile(const std::filesystem::path& path);
     void loadBreakPointFile(const std::filesystem::path& path);
@@ -111,6 +125,7 @@ public:
     mp3::FrameOffsets m_frameOffsets;
     // Length of every frame, from the same scan: the writers copy whole runs of frames by it.
     mp3::FrameLengths m_frameLengths;
+    // Read freely; changed only through the edit methods, which undo and import will build on.
     BreakPointList m_breakPoints;
     int m_selectedBreakPoint = -1;
     int m_hoverBreakPoint = -1;
@@ -130,6 +145,7 @@ public:
     std::filesystem::path m_wavPath;
     std::filesystem::path m_outputFolder;
     ID3Info m_mainTag;
+    // Changed only through setBlockTag, clearBlockTag and replaceBlockTags.
     std::vector<BlockTag> m_blockTags;
     Preferences m_preferences;
     // Guards m_preferences: the Save All thread reads the overlap settings while the dialog may

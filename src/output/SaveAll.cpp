@@ -1,7 +1,7 @@
 #include "output/SaveAll.h"
 
+#include "document/BlockTags.h"
 #include "document/SplitDocument.h"
-#include "output/BlockTags.h"
 #include "output/PieceWriter.h"
 #include "output/ProgressReporter.h"
 #include "output/Utf8Path.h"

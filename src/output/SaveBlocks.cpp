@@ -41,7 +41,7 @@ std::string rangeText(const Block& block) {
 } // namespace
 
 std::vector<BlockRow> buildBlockRows(SplitDocument& doc) {
-    std::sort(doc.m_breakPoints.begin(), doc.m_breakPoints.end());
+    doc.sortBreakPoints();
     const SourceFrames frames(doc.m_filePath, &doc.m_frameOffsets, &doc.m_frameLengths);
     std::vector<BlockRow> rows;
     rows.reserve(doc.m_breakPoints.size() + 1);
@@ -99,7 +99,7 @@ void saveBlockFromBreakPoint(SplitDocument& doc, int value) {
         return;
     }
     // Sorted here rather than on the thread: the view keeps reading the list while the thread runs.
-    std::sort(doc.m_breakPoints.begin(), doc.m_breakPoints.end());
+    doc.sortBreakPoints();
     doc.m_blockPath = *chosen;
     doc.m_blockFrom = value;
     doc.m_blockThread.start([&doc] { runBlockSave(doc); });
@@ -110,7 +110,9 @@ bool runBlockSave(SplitDocument& doc) {
     {
         PieceFile piece = createPieceFile(doc.m_blockPath, doc.m_filePath);
         SourceFrames frames(doc.m_filePath, &doc.m_frameOffsets, &doc.m_frameLengths);
-        const BreakPointList& breakPoints = doc.m_breakPoints;
+        // A sorted copy: what the thread reads never depends on who last sorted the user's list.
+        BreakPointList breakPoints = doc.m_breakPoints;
+        std::sort(breakPoints.begin(), breakPoints.end());
         const auto found = std::find(breakPoints.begin(), breakPoints.end(), doc.m_blockFrom);
         if (found == breakPoints.end()) {
             doc.log(Error, "Block " + std::to_string(doc.m_blockFrom) +

@@ -23,7 +23,7 @@ struct BlockRow {
     std::string timeLength;  // "%d Seconds"
 };
 
-// Sorts m_breakPoints in place and builds one row per break point plus a final one; the frame of
+// Sorts the break point list in place and builds one row per break point plus a final one; the frame of
 // each break point belongs to no row. Rows start unticked (ticking is the dialog's).
 std::vector<BlockRow> buildBlockRows(SplitDocument& doc);
 

@@ -202,8 +202,8 @@ void Player::playFromBreakPoint(int value) {
         if (m_document.frameCount() >= 1) {
             moveCursorLocked(value);
         }
-        BreakPointList& breakPoints = m_document.m_breakPoints;
-        std::sort(breakPoints.begin(), breakPoints.end());
+        m_document.sortBreakPoints();
+        const BreakPointList& breakPoints = m_document.m_breakPoints;
         const auto next = std::upper_bound(breakPoints.begin(), breakPoints.end(), value);
         if (next == breakPoints.end()) {
             m_document.m_playEnd = mp3::FrameReader();

@@ -124,8 +124,8 @@ TEST_F(FrameTagCommandTest, OkCopiesTheBlockTagsBackAndCancelDiscards) {
     CMainFrame frame(&prompts);
     CChildView& view = frame.view();
     view.m_frameLevels = {1, 2, 3};
-    view.m_breakPoints = {100, 200};
-    view.m_blockTags = {BlockTag{0, mainTag()}};
+    view.replaceBreakPoints({100, 200});
+    view.replaceBlockTags({BlockTag{0, mainTag()}});
     frame.updateCommands();
 
     int rows = 0;
@@ -162,7 +162,7 @@ TEST_F(FrameTagCommandTest, SaveBlocksDialogListsRowsAndChecksTheFolder) {
     CChildView& view = frame.view();
     view.m_filePath = testing_support::fixture("ten-seconds.mp3");
     view.m_frameLevels.assign(385, 300);
-    view.m_breakPoints = {300, 100};
+    view.replaceBreakPoints({300, 100});
     CSaveBlockDialog dialog(view, frame.frameLink(), prompts, &frame);
     EXPECT_EQ(view.m_breakPoints, (BreakPointList{100, 300}));
     QTreeWidget& list = dialog.list();

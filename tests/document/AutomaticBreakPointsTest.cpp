@@ -65,7 +65,7 @@ TEST(AutomaticBreakPoints, DocumentAppendsAndLogsEachBreakPoint) {
     DocumentHarness h;
     h.load(fixture("ten-seconds.mp3"));
     h.link.clearRecords();
-    h.doc.m_breakPoints = {7};
+    h.doc.replaceBreakPoints({7});
     h.doc.placeAutomaticBreakPoints(AutoMethod::EveryLength, 10, false);
     h.doc.placeAutomaticBreakPoints(AutoMethod::EveryLength, 10, false);
     EXPECT_EQ(h.doc.m_breakPoints, (BreakPointList{7, 384, 384}));
@@ -87,7 +87,7 @@ TEST(AutomaticBreakPoints, DocumentAppendsAndLogsEachBreakPoint) {
 TEST(AutomaticBreakPoints, MoreBlocksThanFramesIsRefused) {
     DocumentHarness h;
     h.pretendLoaded(4);
-    h.doc.m_breakPoints = {2};
+    h.doc.replaceBreakPoints({2});
     // A count this large would otherwise append two billion break points at frame 0.
     h.doc.placeAutomaticBreakPoints(AutoMethod::EqualCount, 2000000000, false);
     h.doc.placeAutomaticBreakPoints(AutoMethod::EqualCount, 5, false);
@@ -122,7 +122,7 @@ TEST(AutomaticBreakPoints, SilenceInARealFile) {
     // The silence spans about frames 77 to 153.
     EXPECT_GT(h.doc.m_breakPoints[0], 90);
     EXPECT_LT(h.doc.m_breakPoints[0], 150);
-    h.doc.m_breakPoints.clear();
+    h.doc.replaceBreakPoints({});
     h.doc.placeAutomaticBreakPoints(AutoMethod::Silence, 200, false);
     EXPECT_TRUE(h.doc.m_breakPoints.empty());
 }

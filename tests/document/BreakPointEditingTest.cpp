@@ -107,7 +107,7 @@ TEST_F(Editing, NudgeStopsAtZeroAndAtF) {
         SCOPED_TRACE(::testing::Message() << "selected " << c.selected << " step " << c.step);
         DocumentHarness one;
         one.pretendLoaded(kFrames);
-        one.doc.m_breakPoints = c.list;
+        one.doc.replaceBreakPoints(c.list);
         one.doc.m_selectedBreakPoint = c.selected;
         EXPECT_EQ(one.doc.selectionInList(), c.selected != 11);
         one.doc.nudgeSelected(c.step);
@@ -120,7 +120,7 @@ TEST_F(Editing, NudgeStopsAtZeroAndAtF) {
 }
 
 TEST_F(Editing, HitTestTakesTheFirstWithinSixFrames) {
-    h.doc.m_breakPoints = {120, 100, 106};
+    h.doc.replaceBreakPoints({120, 100, 106});
     EXPECT_EQ(h.doc.hitBreakPoint(106), 100);
     EXPECT_EQ(h.doc.hitBreakPoint(114), 120);
     EXPECT_EQ(h.doc.hitBreakPoint(112), 106);
@@ -131,7 +131,7 @@ TEST_F(Editing, HitTestTakesTheFirstWithinSixFrames) {
 }
 
 TEST_F(Editing, DragMovesTheElementLiveAndSelectsItsNewValue) {
-    h.doc.m_breakPoints = {200, 100, 100};
+    h.doc.replaceBreakPoints({200, 100, 100});
     h.doc.selectBreakPoint(103);
     EXPECT_TRUE(h.doc.m_mouseDown);
     EXPECT_EQ(h.doc.m_selectedBreakPoint, 100);
@@ -154,7 +154,7 @@ TEST_F(Editing, DragMovesTheElementLiveAndSelectsItsNewValue) {
 }
 
 TEST_F(Editing, PressAndReleaseWithoutMovementLogsBothLines) {
-    h.doc.m_breakPoints = {60};
+    h.doc.replaceBreakPoints({60});
     h.doc.selectBreakPoint(60);
     h.doc.beginDrag();
     h.doc.endDrag();
@@ -172,7 +172,7 @@ TEST_F(Editing, PressAndReleaseWithoutMovementLogsBothLines) {
 }
 
 TEST_F(Editing, RemoveButtonGoesThroughTheViewMessage) {
-    h.doc.m_breakPoints = {5, 9, 5};
+    h.doc.replaceBreakPoints({5, 9, 5});
     h.doc.handleMessage(UM_BREAKPOINT_BUTTON, 'R', 5);
     EXPECT_EQ(h.doc.m_breakPoints, (BreakPointList{9, 5}));
     h.doc.handleMessage(UM_BREAKPOINT_BUTTON, 'R', 77); // no longer in the list: nothing
@@ -184,7 +184,7 @@ TEST_F(Editing, GesturesLeaveTheListAloneWhileBlocksAreSaving) {
     for (WorkerSlot SplitDocument::*slot : {&SplitDocument::m_saveAllThread, &SplitDocument::m_blockThread}) {
         DocumentHarness one;
         one.pretendLoaded(kFrames);
-        one.doc.m_breakPoints = {100, 200};
+        one.doc.replaceBreakPoints({100, 200});
         one.doc.m_selectedBreakPoint = 100;
         HeldThread saving(one.doc.*slot);
 

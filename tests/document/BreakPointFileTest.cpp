@@ -16,15 +16,15 @@ TEST(BreakPointFile, SavesLittleEndianValuesInListOrder) {
     const auto dir = scratchDir("bps-save");
     DocumentHarness h;
     h.pretendLoaded(500);
-    h.doc.m_breakPoints = {300, 100, 100};
+    h.doc.replaceBreakPoints({300, 100, 100});
     h.doc.saveBreakPointFile(dir / "three.bps");
     EXPECT_EQ(readBytes(dir / "three.bps"), (Bytes{0x2C, 0x01, 0, 0, 0x64, 0, 0, 0, 0x64, 0, 0, 0}));
 
-    h.doc.m_breakPoints = {-2, 500};
+    h.doc.replaceBreakPoints({-2, 500});
     h.doc.saveBreakPointFile(dir / "odd.bps");
     EXPECT_EQ(readBytes(dir / "odd.bps"), (Bytes{0xFE, 0xFF, 0xFF, 0xFF, 0xF4, 0x01, 0, 0}));
 
-    h.doc.m_breakPoints.clear();
+    h.doc.replaceBreakPoints({});
     h.doc.saveBreakPointFile(dir / "empty.bps");
     EXPECT_TRUE(std::filesystem::exists(dir / "empty.bps"));
     EXPECT_EQ(std::filesystem::file_size(dir / "empty.bps"), 0u);
@@ -38,7 +38,7 @@ TEST(BreakPointFile, FailedWritesAreReportedNotAnnouncedAsSaved) {
     const auto dir = scratchDir("bps-fail");
     DocumentHarness h;
     h.pretendLoaded(500);
-    h.doc.m_breakPoints = {1, 2, 3};
+    h.doc.replaceBreakPoints({1, 2, 3});
     h.doc.saveBreakPointFile(dir / "no-such-folder" / "x.bps"); // cannot be created
     h.doc.saveBreakPointFile(dir);                              // a folder
     if (std::filesystem::exists("/dev/full")) {
@@ -61,7 +61,7 @@ TEST(BreakPointFile, SaveNeverReplacesTheLoadedMp3) {
     DocumentHarness h;
     h.load(source);
     h.link.clearRecords();
-    h.doc.m_breakPoints = {5, 9};
+    h.doc.replaceBreakPoints({5, 9});
     h.doc.saveBreakPointFile(source);
     h.doc.saveBreakPointFile(dir / "link.bps");
     h.doc.saveBreakPointFile(dir / "." / "song.mp3");
@@ -80,9 +80,9 @@ TEST(BreakPointFile, LoadKeepsFramesBelowFAndAppends) {
                                         0, 0, 0, 0, 0,    0,    0x70, 0x11, 0x01, 0,    9, 9, 9});
     DocumentHarness h;
     h.pretendLoaded(400);
-    h.doc.m_breakPoints = {42};
+    h.doc.replaceBreakPoints({42});
     h.doc.m_selectedBreakPoint = 42;
-    h.doc.m_blockTags.push_back({1, ID3Info{}});
+    h.doc.setBlockTag(1, ID3Info{});
     h.doc.loadBreakPointFile(dir / "mixed.bps");
     EXPECT_EQ(h.doc.m_breakPoints, (BreakPointList{42, 5, 399, 0}));
     h.doc.loadBreakPointFile(dir / "mixed.bps");
@@ -101,7 +101,7 @@ TEST(BreakPointFile, LoadKeepsFramesBelowFAndAppends) {
 TEST(BreakPointFile, LoadRefusesWhatIsNotARegularFile) {
     DocumentHarness h;
     h.pretendLoaded(400);
-    h.doc.m_breakPoints = {42};
+    h.doc.replaceBreakPoints({42});
     const auto folder = scratchDir("bps-not-a-file");
     h.doc.loadBreakPointFile(folder);
     // Endless zeros would otherwise be appended as break points at frame 0 until memory runs out.
@@ -123,7 +123,7 @@ TEST(BreakPointFile, RoundTripDropsFOnReading) {
     h.doc.placeAutomaticBreakPoints(AutoMethod::EqualCount, 3, false); // 300, 600, 900
     h.doc.saveBreakPointFile(dir / "count.bps");
     EXPECT_EQ(readBytes(dir / "count.bps").size(), 12u);
-    h.doc.m_breakPoints.clear();
+    h.doc.replaceBreakPoints({});
     h.doc.loadBreakPointFile(dir / "count.bps");
     EXPECT_EQ(h.doc.m_breakPoints, (BreakPointList{300, 600}));
 }

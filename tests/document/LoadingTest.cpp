@@ -114,7 +114,7 @@ TEST(Loading, SecondLoadEmptiesBreakPointsAndBlockTagsButKeepsTheSelection) {
     const auto first = fixture("ten-seconds.mp3");
     h.load(first);
     h.doc.addBreakPointAt(100);
-    h.doc.m_blockTags.push_back({0, ID3Info{"a", "b", "c", "d", 2000}});
+    h.doc.setBlockTag(0, ID3Info{"a", "b", "c", "d", 2000});
 
     const auto second = fixture("cbr128.mp3");
     h.load(second);

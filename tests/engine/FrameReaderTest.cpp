@@ -1,10 +1,13 @@
 #include "engine/FrameReader.h"
 
+#include "engine/SourceFile.h"
+
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <fstream>
 #include <vector>
@@ -110,40 +113,76 @@ TEST_F(FrameReaderTest, FileWithoutSyncIsAtItsEndAtOnce) {
     EXPECT_EQ(reader.header().bitrate(), -1);
 }
 
-TEST_F(FrameReaderTest, HeaderAtTheVeryEndIsRecordedButNotAFrame) {
-    Bytes bytes = frames(1);
-    bytes[4] = 0x11;
-    append(bytes, {0xFF, 0xFB, 0x92, 0x64});
-    mp3::FrameReader reader(file(bytes));
-    reader.readNext();
-    EXPECT_TRUE(reader.atEnd());
-    EXPECT_EQ(reader.frameNumber(), 1);
-    EXPECT_EQ(reader.header().offset, 417);
-    EXPECT_EQ(reader.frameIndex(), (std::deque<std::int64_t>{0, 417}));
-    // Length and body are still frame 0's; only the header bytes are new.
-    EXPECT_EQ(reader.frameLength(), 417);
-    EXPECT_EQ(reader.frameData()[2], 0x92);
-    EXPECT_EQ(reader.frameData()[4], 0x11);
+// One whole frame, then the start of a header that the file cuts short.
+TEST_F(FrameReaderTest, HeaderCutByTheEndOfTheFileIsNoFrame) {
+    struct Case {
+        Bytes tail;
+        int frameNumber; // after the read that meets the tail
+        std::deque<std::int64_t> index;
+        std::array<std::uint8_t, 4> header; // the header the reader is left describing
+    };
+    const std::vector<Case> cases = {
+        // The search ends before a header is taken: frame 0 stays described.
+        {{0xFF, 0xFB}, 0, {0}, {0xFF, 0xFB, 0x90, 0x64}},
+        // Three header bytes are taken, the fourth reads as zero, and the body read ends.
+        {{0xFF, 0xFB, 0x90}, 1, {0, 417}, {0xFF, 0xFB, 0x90, 0x00}},
+        // A whole header is recorded, yet with no body it is no frame.
+        {{0xFF, 0xFB, 0x92, 0x64}, 1, {0, 417}, {0xFF, 0xFB, 0x92, 0x64}},
+    };
+    for (const Case& c : cases) {
+        Bytes bytes = frames(1);
+        bytes[4] = 0x11;
+        append(bytes, c.tail);
+        mp3::FrameReader reader(file(bytes));
+        reader.readNext();
+        const auto tail = c.tail.size();
+        EXPECT_TRUE(reader.atEnd()) << tail;
+        EXPECT_EQ(reader.frameNumber(), c.frameNumber) << tail;
+        EXPECT_EQ(reader.frameIndex(), c.index) << tail;
+        EXPECT_EQ(reader.header().raw, c.header) << tail;
+        // Length and body are still frame 0's; at most the header bytes are new.
+        EXPECT_EQ(reader.frameLength(), 417) << tail;
+        EXPECT_EQ(reader.frameData()[4], 0x11) << tail;
+    }
 }
 
-TEST_F(FrameReaderTest, HeaderCutAfterThreeBytesEndsInTheBodyRead) {
-    Bytes bytes = frames(1);
-    append(bytes, {0xFF, 0xFB, 0x90});
-    mp3::FrameReader reader(file(bytes));
-    reader.readNext();
-    EXPECT_TRUE(reader.atEnd());
-    EXPECT_EQ(reader.frameNumber(), 1);
-    EXPECT_EQ(reader.header().raw[3], 0);
-}
-
-TEST_F(FrameReaderTest, HeaderCutAfterTwoBytesEndsInTheSyncSearch) {
-    Bytes bytes = frames(1);
-    append(bytes, {0xFF, 0xFB});
-    mp3::FrameReader reader(file(bytes));
-    reader.readNext();
-    EXPECT_TRUE(reader.atEnd());
-    EXPECT_EQ(reader.frameNumber(), 0);
-    EXPECT_EQ(reader.frameIndex().size(), 1u);
+// The read-ahead buffer holds 256 KiB from where it was filled: a sync byte, a header or a body that
+// straddles its end must be read from the next fill, not from past the buffer.
+TEST_F(FrameReaderTest, FramesAcrossTheReadAheadBoundaryAreFound) {
+    constexpr auto kBoundary = static_cast<std::int64_t>(mp3::SourceFile::kBufferSize);
+    struct Case {
+        std::int64_t junk; // zero bytes before the first frame
+        const char* what;
+    };
+    const std::vector<Case> cases = {
+        {kBoundary - 417 - 1, "the second frame's sync byte is the buffer's last byte"},
+        {kBoundary - 200, "a frame body across the boundary"},
+        {kBoundary - 4, "the header is the buffer's last four bytes"},
+        {kBoundary - 3, "the header across the boundary after three bytes"},
+        {kBoundary - 2, "the header across the boundary after two bytes"},
+        {kBoundary - 1, "the sync byte is the buffer's last byte"},
+        {kBoundary, "the sync byte is the first byte after the buffer"},
+        {kBoundary + 1, "one byte past the boundary"},
+    };
+    for (const Case& c : cases) {
+        Bytes bytes(static_cast<std::size_t>(c.junk), 0);
+        for (int i = 0; i < 3; ++i) {
+            Bytes frame = frame417();
+            for (std::size_t at = 4; at < frame.size(); ++at) {
+                frame[at] = static_cast<std::uint8_t>((at * 7 + static_cast<std::size_t>(i)) & 0x7F);
+            }
+            append(bytes, frame);
+        }
+        const auto path = file(bytes);
+        EXPECT_EQ(offsetsOf(path), (std::vector<std::int64_t>{c.junk, c.junk + 417, c.junk + 834})) << c.what;
+        // Every frame's bytes are the file's, also where they span two fills.
+        int frame = 0;
+        for (mp3::FrameReader reader(path); !reader.atEnd() && frame < 3; reader.readNext(), ++frame) {
+            const auto first = bytes.begin() + c.junk + frame * 417;
+            EXPECT_TRUE(std::equal(first, first + 417, reader.frameData(), reader.frameData() + 417))
+                << c.what << ", frame " << frame;
+        }
+    }
 }
 
 TEST_F(FrameReaderTest, StepBackAndAdvanceMoveThroughTheFrameIndex) {

@@ -1,6 +1,6 @@
 #include "OutputTestSupport.h"
 
-#include "output/BlockTags.h"
+#include "document/BlockTags.h"
 #include "output/SaveAll.h"
 #include "support/TestFiles.h"
 
@@ -56,7 +56,7 @@ TEST(SaveAll, WritesEveryBlockAsItsPiece) {
         const auto out = dir / example.name;
         std::filesystem::create_directories(out);
         TestDocument test(source);
-        test.doc->m_breakPoints = example.breakPoints;
+        test.doc->replaceBreakPoints(example.breakPoints);
         saveAllInto(test, out);
 
         EXPECT_EQ(test.prompts.folderTitles,
@@ -94,7 +94,7 @@ TEST(SaveAll, OverlapAddsNeighbouringFramesWithoutCountingThem) {
     const auto dir = scratchDir("save-all-overlap");
     const auto source = writeNumberedFrames(dir / "talk.mp3", 1000);
     TestDocument test(source);
-    test.doc->m_breakPoints = {100};
+    test.doc->replaceBreakPoints({100});
     test.setOverlap(true, 2);
     saveAllInto(test, dir);
 
@@ -138,7 +138,7 @@ TEST(SaveAll, PiecesSkipJunkBetweenTheFramesOfABlock) {
         std::filesystem::create_directories(folder);
         TestDocument test(source);
         ASSERT_EQ(test.doc->frameCount(), 300);
-        test.doc->m_breakPoints = {100, 200};
+        test.doc->replaceBreakPoints({100, 200});
         test.setOverlap(overlap > 0, overlap);
         saveAllInto(test, folder);
         // One second of overlap is 39 frames of 26 ms each way.
@@ -156,7 +156,7 @@ TEST(SaveAll, OverlapOfZeroSecondsWritesNoFrame) {
     const auto dir = scratchDir("save-all-overlap-zero");
     const auto source = writeNumberedFrames(dir / "talk.mp3", 300);
     TestDocument test(source);
-    test.doc->m_breakPoints = {100};
+    test.doc->replaceBreakPoints({100});
     test.setOverlap(true, 0);
     saveAllInto(test, dir);
     EXPECT_EQ(readBytes(dir / "talk-0.mp3"), frameBytes(source, 0, 100));
@@ -170,7 +170,7 @@ TEST(SaveAll, OverlapSettingsAreReadAtEveryBorder) {
     const auto dir = scratchDir("save-all-overlap-changed");
     const auto source = writeNumberedFrames(dir / "talk.mp3", 300);
     TestDocument test(source);
-    test.doc->m_breakPoints = {100, 200};
+    test.doc->replaceBreakPoints({100, 200});
     test.frame.setHandler([&test](unsigned message, std::uintptr_t, std::intptr_t lParam) {
         if (message == UM_OUTPUT_LOG &&
             std::string(reinterpret_cast<const char*>(lParam)).rfind("Separated block 0 F", 0) == 0) {
@@ -188,9 +188,9 @@ TEST(SaveAll, ABlockTagGoesIntoItsPieceOnly) {
     const auto dir = scratchDir("save-all-tags");
     const auto source = fixture("ten-seconds.mp3");
     TestDocument test(source);
-    test.doc->m_breakPoints = {200, 100};
-    setBlockTag(test.doc->m_blockTags, 1, {"Album", "Artist", "Chapter two", "Comment", 2024});
-    setBlockTag(test.doc->m_blockTags, 7, {"Never", "", "", "", 1979});
+    test.doc->replaceBreakPoints({200, 100});
+    test.doc->setBlockTag(1, {"Album", "Artist", "Chapter two", "Comment", 2024});
+    test.doc->setBlockTag(7, {"Never", "", "", "", 1979});
     test.setOverlap(true, 1);
     saveAllInto(test, dir);
 
@@ -269,7 +269,7 @@ TEST(SaveAll, AFailedPieceIsReportedAndNotCounted) {
     std::filesystem::create_symlink(source, dir / "talk-3.mp3");      // the source itself
 
     TestDocument test(source);
-    test.doc->m_breakPoints = {100, 300, 600};
+    test.doc->replaceBreakPoints({100, 300, 600});
     test.setOverlap(true, 1);
     saveAllInto(test, dir);
 

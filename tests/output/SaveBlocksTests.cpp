@@ -36,7 +36,7 @@ TEST(SaveBlocks, RowsLeaveOutTheBreakPointFrames) {
     const auto source = writeNumberedFrames(dir / "talk.mp3", 1000);
 
     TestDocument test(source);
-    test.doc->m_breakPoints = {300, 100};
+    test.doc->replaceBreakPoints({300, 100});
     const auto rows = buildBlockRows(*test.doc);
     EXPECT_EQ(test.doc->m_breakPoints, (BreakPointList{100, 300}));
     EXPECT_EQ(texts(rows), (std::vector<RowText>{{"# 1", "0 F - 100 F", "40 KB", "2 Seconds"},
@@ -49,7 +49,7 @@ TEST(SaveBlocks, RowsLeaveOutTheBreakPointFrames) {
               (std::vector<RowText>{{"# 1", "0 F - 1000 F", "407 KB", "26 Seconds"}}));
 
     TestDocument atEnd(source);
-    atEnd.doc->m_breakPoints = {1000, 500};
+    atEnd.doc->replaceBreakPoints({1000, 500});
     EXPECT_EQ(texts(buildBlockRows(*atEnd.doc)),
               (std::vector<RowText>{{"# 1", "0 F - 500 F", "203 KB", "13 Seconds"},
                                     {"# 2", "501 F - 1000 F", "203 KB", "13 Seconds"},
@@ -57,7 +57,7 @@ TEST(SaveBlocks, RowsLeaveOutTheBreakPointFrames) {
 
     // The largest typed value: the row after it must not wrap round to cover the whole file.
     TestDocument largest(source);
-    largest.doc->m_breakPoints = {2147483647, 500};
+    largest.doc->replaceBreakPoints({2147483647, 500});
     EXPECT_EQ(texts(buildBlockRows(*largest.doc)),
               (std::vector<RowText>{{"# 1", "0 F - 500 F", "203 KB", "13 Seconds"},
                                     {"# 2", "501 F - 1000 F", "203 KB", "13 Seconds"},
@@ -117,7 +117,7 @@ TEST(SaveBlocks, TheDialogJobWritesTheTickedRows) {
     const auto dir = scratchDir("dialog-job");
     const auto source = writeNumberedFrames(dir / "song.mp3", 1000);
     TestDocument test(source);
-    test.doc->m_breakPoints = {100, 300};
+    test.doc->replaceBreakPoints({100, 300});
     const auto rows = buildBlockRows(*test.doc);
     std::filesystem::create_directories(dir / "out");
     std::filesystem::create_directories(dir / "out" / "song-2.mp3"); // row 2 cannot be written
@@ -159,7 +159,7 @@ TEST(SaveBlocks, TheSaveButtonOfABreakPointSavesItsBlock) {
     const auto dir = scratchDir("single-block");
     const auto source = writeNumberedFrames(dir / "talk.mp3", 1000);
     TestDocument test(source);
-    test.doc->m_breakPoints = {300, 100};
+    test.doc->replaceBreakPoints({300, 100});
 
     test.prompts.saveAnswer = dir / "last.mp3";
     saveBlockFromBreakPoint(*test.doc, 300);
@@ -197,7 +197,7 @@ TEST(SaveBlocks, ASingleBlockThatCannotBeWrittenIsNotCalledSaved) {
         {source, ": it is the loaded source file"}, {dir / "a-folder", ": "}, {"/dev/full", ": "}};
     for (const Case& c : cases) {
         TestDocument test(source);
-        test.doc->m_breakPoints = {100, 200};
+        test.doc->replaceBreakPoints({100, 200});
         test.prompts.saveAnswer = c.chosen;
         saveBlockFromBreakPoint(*test.doc, 100);
         ASSERT_TRUE(test.view.dispatchUntil(UM_BLOCK_SAVED));
@@ -213,7 +213,7 @@ TEST(SaveBlocks, ASingleBlockThatCannotBeWrittenIsNotCalledSaved) {
 
     // The break point went away before the thread looked for it.
     TestDocument gone(source);
-    gone.doc->m_breakPoints = {100};
+    gone.doc->replaceBreakPoints({100});
     gone.doc->m_blockPath = dir / "gone.mp3";
     gone.doc->m_blockFrom = 150;
     EXPECT_FALSE(runBlockSave(*gone.doc));
@@ -224,7 +224,7 @@ TEST(SaveBlocks, TheSaveButtonWaitsForOtherSaves) {
     const auto dir = scratchDir("single-block-busy");
     const auto source = writeNumberedFrames(dir / "talk.mp3", 100);
     TestDocument test(source);
-    test.doc->m_breakPoints = {50};
+    test.doc->replaceBreakPoints({50});
     test.prompts.saveAnswer = dir / "piece.mp3";
     test.doc->m_wavThread.start([] {});
     saveBlockFromBreakPoint(*test.doc, 50);

@@ -23,7 +23,7 @@ TEST(PlayerStress, GestureStormWhileTheOutputRefills) {
     h.load(path);
     const int frames = h.document.frameCount();
     const BreakPointList breakPoints = {300, 50, 120, 200, 120, frames - 1, frames};
-    h.document.m_breakPoints = breakPoints;
+    h.document.replaceBreakPoints(breakPoints);
     h.output->setTimePerBuffer(std::chrono::microseconds(30));
 
     // Holds g_audioLock again and again, as the WAV or loading thread does around each decode.
@@ -90,7 +90,7 @@ TEST(PlayerStress, GestureStormWhileTheOutputRefills) {
 
     // The player still works exactly: a last run from a break point plays just its block.
     h.load(path);
-    h.document.m_breakPoints = {120, 200};
+    h.document.replaceBreakPoints({120, 200});
     h.output->setTimePerBuffer(std::chrono::microseconds(0));
     const std::size_t before = h.output->playedCount();
     h.player->playFromBreakPoint(120);

@@ -195,7 +195,7 @@ TEST(Player, PlayFromABreakPointPlaysToTheNextLargerBreakPoint) {
         PlayerHarness h;
         h.load(fixture("ten-seconds.mp3"));
         const int frames = h.document.frameCount();
-        h.document.m_breakPoints = c.breakPoints;
+        h.document.replaceBreakPoints(c.breakPoints);
 
         h.player->playFromBreakPoint(c.value);
         EXPECT_TRUE(h.player->isPlaying());
@@ -217,7 +217,7 @@ TEST(Player, PlayFromABreakPointPlaysToTheNextLargerBreakPoint) {
 TEST(Player, PlayFromABreakPointWhilePlayingMovesThereAndStopsAtTheNext) {
     PlayerHarness h;
     h.load(fixture("ten-seconds.mp3"));
-    h.document.m_breakPoints = {250, 150};
+    h.document.replaceBreakPoints({250, 150});
     h.output->setFreeRunning(false);
     h.player->playToEnd();
     h.output->release(12);
@@ -269,7 +269,7 @@ TEST(Player, AnOutputThatCannotOpenIsLoggedAndLeavesThePlayerClosed) {
     EXPECT_EQ(h.frame.logLines(Error), std::vector<std::string>{"Failed to call function waveOutOpen!"});
     EXPECT_FALSE(h.player->isPlaying());
     EXPECT_FALSE(h.output->isOpen());
-    h.document.m_breakPoints = {10};
+    h.document.replaceBreakPoints({10});
     h.player->playFromBreakPoint(10);
     EXPECT_EQ(h.frame.logLines(Error).size(), 2u);
     EXPECT_FALSE(h.player->isPlaying());
@@ -296,7 +296,7 @@ TEST(Player, PlayFromABreakPointIsRefusedWhileABlockSaverRuns) {
         SCOPED_TRACE(saveAll ? "Save All" : "single block");
         PlayerHarness h;
         h.load(fixture("cbr128.mp3"));
-        h.document.m_breakPoints = {30, 10};
+        h.document.replaceBreakPoints({30, 10});
         std::promise<void> finish;
         WorkerSlot& slot = saveAll ? h.document.m_saveAllThread : h.document.m_blockThread;
         slot.start([done = finish.get_future().share()] { done.wait(); });
@@ -315,7 +315,7 @@ TEST(Player, PlayFromABreakPointIsRefusedWhileABlockSaverRuns) {
 TEST(Player, PlayFromABreakPointDoesNothingWhileTheAudioLockIsHeld) {
     PlayerHarness h;
     h.load(fixture("cbr128.mp3"));
-    h.document.m_breakPoints = {30, 10};
+    h.document.replaceBreakPoints({30, 10});
     {
         std::promise<void> held;
         std::promise<void> release;

@@ -23,7 +23,7 @@ bool editingOperationsPresent() {
     RecordingPrompts prompts;
     SplitDocument document(link, link, prompts);
     document.m_frameLevels = {0, 0, 0};
-    document.m_breakPoints = {1};
+    document.replaceBreakPoints({1});
     return document.hitBreakPoint(2) == 1;
 }
 
@@ -75,7 +75,7 @@ protected:
 
 TEST_F(Input, ClickWithinSixFramesSelectsAndLogsAMoveWithTheSameValue) {
     REQUIRE_EDITING();
-    view().m_breakPoints = {100};
+    view().replaceBreakPoints({100});
     harness.click(QPoint(106, row));
     EXPECT_EQ(view().m_selectedBreakPoint, 100);
     EXPECT_EQ(view().m_breakPoints, BreakPointList{100});
@@ -88,7 +88,7 @@ TEST_F(Input, ClickWithinSixFramesSelectsAndLogsAMoveWithTheSameValue) {
 TEST_F(Input, ClickSevenFramesAwayMovesTheCursorAndSelectsNothing) {
     REQUIRE_EDITING();
     REQUIRE_CURSOR_MOVES();
-    view().m_breakPoints = {100};
+    view().replaceBreakPoints({100});
     view().m_selectedBreakPoint = 100;
     harness.click(QPoint(107, row));
     EXPECT_EQ(view().m_selectedBreakPoint, -1);
@@ -98,7 +98,7 @@ TEST_F(Input, ClickSevenFramesAwayMovesTheCursorAndSelectsNothing) {
 
 TEST_F(Input, TheEarlierBreakPointInListOrderWins) {
     REQUIRE_EDITING();
-    view().m_breakPoints = {104, 100};
+    view().replaceBreakPoints({104, 100});
     harness.click(QPoint(102, row));
     EXPECT_EQ(view().m_selectedBreakPoint, 104);
     harness.pointAt(QPoint(102, row));
@@ -107,7 +107,7 @@ TEST_F(Input, TheEarlierBreakPointInListOrderWins) {
 
 TEST_F(Input, DraggingMovesTheBreakPointLiveAndClampsToTheFile) {
     REQUIRE_EDITING();
-    view().m_breakPoints = {100};
+    view().replaceBreakPoints({100});
     harness.press(QPoint(100, row));
     harness.move(QPoint(150, row));
     EXPECT_EQ(view().m_breakPoints, BreakPointList{150});
@@ -141,7 +141,7 @@ TEST_F(Input, PlainClickMovesTheCursorToThePointerFrame) {
 
 TEST_F(Input, PressOnAButtonReleaseElsewhereActsAsAPlainClick) {
     REQUIRE_EDITING();
-    view().m_breakPoints = {100};
+    view().replaceBreakPoints({100});
     paint();
     harness.press(QPoint(123, 80)); // 'R'
     EXPECT_FALSE(view().m_mouseDown);
@@ -155,7 +155,7 @@ TEST_F(Input, PressOnAButtonReleaseElsewhereActsAsAPlainClick) {
 
 TEST_F(Input, ReleaseOverAButtonWhileDraggingActsAndEndsTheDrag) {
     REQUIRE_EDITING();
-    view().m_breakPoints = {100, 200};
+    view().replaceBreakPoints({100, 200});
     paint();
     harness.press(QPoint(100, row));
     harness.move(QPoint(110, row));
@@ -172,7 +172,7 @@ TEST_F(Input, ReleaseOverAButtonWhileDraggingActsAndEndsTheDrag) {
 }
 
 TEST_F(Input, ButtonsOfTheLastPaintOnly) {
-    view().m_breakPoints = {100};
+    view().replaceBreakPoints({100});
     EXPECT_FALSE(view().hitButton(QPoint(123, 80)));
     paint();
     const auto hit = view().hitButton(QPoint(123, 80));
@@ -187,7 +187,7 @@ TEST_F(Input, ButtonsOfTheLastPaintOnly) {
 
 TEST_F(Input, HeldRightKeyNudgesOnceOnTheRealRelease) {
     REQUIRE_EDITING();
-    view().m_breakPoints = {100};
+    view().replaceBreakPoints({100});
     view().m_selectedBreakPoint = 100;
     for (int i = 0; i < 5; ++i) {
         harness.keyRelease(Qt::Key_Right, true); // auto-repeat
@@ -202,7 +202,7 @@ TEST_F(Input, HeldRightKeyNudgesOnceOnTheRealRelease) {
 
 TEST_F(Input, ArrowKeysScrollWhenTheSelectionIsNotInTheList) {
     harness.setLevels(std::vector<int>(5000, 0));
-    view().m_breakPoints = {100};
+    view().replaceBreakPoints({100});
     view().m_selectedBreakPoint = 50;
     view().m_scrollFrame = 10;
     harness.keyRelease(Qt::Key_Right);
@@ -215,7 +215,7 @@ TEST_F(Input, ArrowKeysScrollWhenTheSelectionIsNotInTheList) {
 
 TEST_F(Input, DeleteKeyDeletesTheSelection) {
     REQUIRE_EDITING();
-    view().m_breakPoints = {100, 100};
+    view().replaceBreakPoints({100, 100});
     view().m_selectedBreakPoint = 100;
     harness.keyRelease(Qt::Key_Delete);
     harness.keyRelease(Qt::Key_Delete);
@@ -235,7 +235,7 @@ TEST_F(Input, KeyASendsAddBreakPointToTheMainWindow) {
 
 TEST_F(Input, NoButtonActionWhileLoading) {
     REQUIRE_EDITING();
-    view().m_breakPoints = {100};
+    view().replaceBreakPoints({100});
     harness.startLoading();
     view().viewLink().send(UM_BREAKPOINT_BUTTON, 'R', 100);
     harness.stopLoading();
@@ -245,7 +245,7 @@ TEST_F(Input, NoButtonActionWhileLoading) {
 }
 
 TEST_F(Input, HitTestsFindNothingWhileLoading) {
-    view().m_breakPoints = {100};
+    view().replaceBreakPoints({100});
     harness.pointAt(QPoint(100, row));
     harness.startLoading();
     EXPECT_EQ(view().hitBreakPoint(), -1);
@@ -253,7 +253,7 @@ TEST_F(Input, HitTestsFindNothingWhileLoading) {
 }
 
 TEST_F(Input, TooltipsNameTheButtonsAction) {
-    view().m_breakPoints = {100, 100};
+    view().replaceBreakPoints({100, 100});
     paint();
     struct Case {
         QPoint point;

@@ -32,7 +32,7 @@ protected:
 
 TEST_F(MarkPixels, BreakPointMarkGeometry) {
     harness.setLevels(std::vector<int>(800, 0));
-    harness.view->m_breakPoints = {300};
+    harness.view->replaceBreakPoints({300});
     const QImage image = harness.render();
     const QRgb mark = rgbOf(kParams.markColor);
     const QRgb black = rgbOf(kParams.backgroundColor);
@@ -75,7 +75,7 @@ TEST_F(MarkPixels, BreakPointMarkGeometry) {
 
 TEST_F(MarkPixels, MarkColoursBySelectionHoverAndFocus) {
     harness.setLevels(std::vector<int>(800, 0));
-    harness.view->m_breakPoints = {100, 200, 300, 400};
+    harness.view->replaceBreakPoints({100, 200, 300, 400});
     harness.view->m_selectedBreakPoint = 200;
     harness.view->m_hoverBreakPoint = 300;
     // 400 is both selected and hovered in the second round: selected wins.
@@ -99,7 +99,7 @@ TEST_F(MarkPixels, SelectionMarkersAreDottedAndTransparent) {
     std::vector<int> levels(800, 0);
     levels[197] = 32767; // the wave shows through the gaps of the left marker
     harness.setLevels(levels);
-    harness.view->m_breakPoints = {200};
+    harness.view->replaceBreakPoints({200});
     harness.view->m_selectedBreakPoint = 200;
     for (const bool focused : {true, false}) {
         harness.focused = focused;
@@ -168,7 +168,7 @@ TEST_F(MarkPixels, RowWiseMarksMatchMarksDrawnOneByOne) {
 
 TEST_F(MarkPixels, HoveredButtonIsLitWithALightLetter) {
     harness.setLevels(std::vector<int>(800, 0));
-    harness.view->m_breakPoints = {300};
+    harness.view->replaceBreakPoints({300});
     const QImage image = harness.render(QPoint(322, 80)); // over 'R'
     const QRect rect(321, 76, 13, 13);
     EXPECT_EQ(crop(image, rect), referenceText(rect.size(), "R", rgbOf(kParams.textColor),
@@ -182,7 +182,7 @@ TEST_F(MarkPixels, OnlyVisibleBreakPointsAreDrawnAndGetButtons) {
     std::vector<int> levels(5000, 0);
     harness.setLevels(levels);
     harness.view->m_scrollFrame = 1000;
-    harness.view->m_breakPoints = {999, 1799, 1800, 1500, 1500, -4};
+    harness.view->replaceBreakPoints({999, 1799, 1800, 1500, 1500, -4});
     const QImage image = harness.render();
     // 1799 sits on the right edge, cut off; 1800 and 999 are outside; 1500 twice gives six buttons.
     EXPECT_EQ(at(image, 797, 300), rgbOf(kParams.markColor));
@@ -264,7 +264,7 @@ TEST_F(MarkPixels, LoadingLightsAndLabels) {
     // The previous file's levels and list are still there: the loading thread owns them now, so
     // they are not read and the counts show the emptied lists the thread starts from.
     harness.setLevels(std::vector<int>(5000, 0));
-    harness.view->m_breakPoints = {10, 20};
+    harness.view->replaceBreakPoints({10, 20});
     harness.view->m_scrollFrame = 1000;
     harness.startLoading();
     const QImage image = harness.render(QPoint(100, 300));
@@ -282,7 +282,7 @@ TEST_F(MarkPixels, LoadingLightsAndLabels) {
 TEST_F(MarkPixels, LoadedFileLabelsAndSavingLight) {
     harness.load(testing_support::fixture("ten-seconds.mp3"));
     harness.view->m_cursor.advance(7);
-    harness.view->m_breakPoints = {100, 200, 300};
+    harness.view->replaceBreakPoints({100, 200, 300});
     std::atomic<bool> done{false};
     harness.view->m_wavThread.start([&done] {
         while (!done) {

@@ -94,7 +94,7 @@ TEST(ViewWiring, SaveButtonWritesTheBlockThroughTheOutputLayer) {
     const auto source = testing_support::fixture("ten-seconds.mp3");
     harness.load(source);
     CChildView& view = *harness.view;
-    view.m_breakPoints = {200, 100};
+    view.replaceBreakPoints({200, 100});
     const auto piece = testing_support::scratchDir("view-save-button") / "block.mp3";
     harness.prompts.saveAnswer = piece;
     harness.render();

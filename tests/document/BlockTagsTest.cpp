@@ -1,4 +1,4 @@
-#include "output/BlockTags.h"
+#include "document/BlockTags.h"
 
 #include <gtest/gtest.h>
 
