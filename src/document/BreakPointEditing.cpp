@@ -112,6 +112,8 @@ void SplitDocument::endDrag() {
     }
     m_dragIt.reset();
     m_dragging = false;
+    // Nudges after a drag are a step of their own.
+    m_history.closeRun();
 }
 
 bool SplitDocument::selectionInList() const {
@@ -176,6 +178,7 @@ void SplitDocument::clearBreakPoints() {
     if (!canEditBreakPoints()) {
         return;
     }
+    const EditStep step(*this, "clear break points");
     replaceBreakPoints({});
     invalidateView();
     log(Normal, "All break points have been deleted!");

@@ -187,6 +187,7 @@ bool importTimedList(SplitDocument& doc, const TimedList& list, bool replace, co
             setBlockTag(tags, blockOf(starts, point.frame), tag);
         }
     }
+    const SplitDocument::EditStep step(doc, "import break points from " + origin);
     doc.replaceBreakPoints(std::move(breakPoints));
     doc.replaceBlockTags(std::move(tags));
     doc.invalidateView();

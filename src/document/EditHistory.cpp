@@ -32,12 +32,7 @@ void EditHistory::record(EditSnapshot before, std::string description, std::stri
     }
     m_redo.clear();
     if (m_runOpen && !runKey.empty() && !m_undo.empty() && m_undo.back().runKey == runKey) {
-        // The step already holds the state before the run; only its name follows the latest change.
-        Step& run = m_undo.back();
-        m_memoryUsed -= run.bytes;
-        run.description = std::move(description);
-        run.bytes = bytesOf(run);
-        m_memoryUsed += run.bytes;
+        // The step already holds the state before the run, and the name of its first change.
         trimToBound();
         return;
     }

@@ -27,7 +27,8 @@ public:
 
     // Called before a change with the state it is about to change. A change with the same non-empty
     // `runKey` as the step before, while that run is open, joins that step (a drag, a run of
-    // nudges): undo then returns to the state before the whole run. Forgets what could be redone.
+    // nudges) and keeps its name: undo then returns to the state before the whole run. Forgets
+    // what could be redone.
     void record(EditSnapshot before, std::string description, std::string runKey = {});
     // Closes the open run, so the next change starts a step of its own.
     void closeRun() { m_runOpen = false; }

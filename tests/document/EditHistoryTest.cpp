@@ -59,12 +59,12 @@ TEST(EditHistory, ADragOrARunOfNudgesIsOneStep) {
     EXPECT_EQ(history.undoSteps(), 4u);
 
     EditSnapshot current = state({63}, 63);
-    EXPECT_EQ(history.undoDescription(), "nudge 62 to 63");
+    EXPECT_EQ(history.undoDescription(), "nudge 61 to 62");
     current = *history.undo(current);
     EXPECT_EQ(current, state({61}, 61));
     current = *history.undo(current);
     EXPECT_EQ(current, state({60}, 60));
-    EXPECT_EQ(history.undoDescription(), "move 50 to 60");
+    EXPECT_EQ(history.undoDescription(), "move 50 to 51");
     current = *history.undo(current);
     EXPECT_EQ(current, state({50}, 50));
     // An undo ends the run: the next change is not folded into an old step.
