@@ -27,6 +27,11 @@ bool isCommandEnabled(int id, const CommandState& state) {
         return state.playing && state.frameCount >= 1;
     case ID_RECENT_NONE:
         return false;
+    // Like the gestures, undo and redo wait while a thread uses the list.
+    case ID_EDIT_UNDO:
+        return state.canUndo && state.canEditBreakPoints();
+    case ID_EDIT_REDO:
+        return state.canRedo && state.canEditBreakPoints();
     default:
         return true;
     }

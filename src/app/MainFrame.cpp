@@ -172,6 +172,8 @@ void CMainFrame::createMenus() {
     addCommand(file, ID_APP_EXIT, QStringLiteral("E&xit"), QStringLiteral("Quit Kerfline"),
                &CMainFrame::onExit);
 
+    createEditMenu();
+
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
     addCommand(view, ID_VIEW_OUTPUT, QStringLiteral("&Output Window"),
                QStringLiteral("Show or hide output window"), &CMainFrame::onViewOutput)
@@ -217,6 +219,8 @@ CommandState CMainFrame::commandState() const {
     // The loading thread fills the frame levels: they are not read while it runs.
     state.frameCount = state.loading ? 0 : m_view->frameCount();
     state.playing = isPlaying();
+    state.canUndo = m_view->m_history.canUndo();
+    state.canRedo = m_view->m_history.canRedo();
     return state;
 }
 
@@ -225,6 +229,7 @@ void CMainFrame::updateCommands() {
     for (auto it = m_commands.cbegin(); it != m_commands.cend(); ++it) {
         it.value()->setEnabled(isCommandEnabled(it.key(), state));
     }
+    updateEditPrompts();
     m_commands.value(ID_VIEW_OUTPUT)->setChecked(m_output->isVisible());
     m_commands.value(ID_VIEW_STATUS_BAR)->setChecked(statusBar()->isVisible());
 }

@@ -84,6 +84,11 @@ private:
     void onImportBreakPoints();
     void onExportBreakPoints();
     void onSaveCopyWithChapters();
+    void createEditMenu();
+    void onUndo();
+    void onRedo();
+    // The status-bar prompts of Undo and Redo name the step they take back or do again.
+    void updateEditPrompts();
     void onPlay();
     void onStop();
     void onId3Editor();
