@@ -17,6 +17,9 @@ bool isCommandEnabled(int id, const CommandState& state) {
     case ID_LOAD_BREAKPOINTS:
     case ID_SAVE_BREAKPOINTS:
     case ID_ID3_EDITOR:
+    case ID_IMPORT_BREAKPOINTS:
+    case ID_EXPORT_BREAKPOINTS:
+    case ID_SAVE_CHAPTERS:
         return state.canUseBreakPointList();
     case ID_PLAY:
         return !state.playing && state.frameCount >= 1 && !state.loading;
@@ -29,6 +32,11 @@ bool isCommandEnabled(int id, const CommandState& state) {
     case ID_ZOOM_WHOLE_FILE:
     case ID_ZOOM_ONE_FRAME:
         return state.frameCount >= 1 && !state.loading;
+    // Like the gestures, undo and redo wait while a thread uses the list.
+    case ID_EDIT_UNDO:
+        return state.canUndo && state.canEditBreakPoints();
+    case ID_EDIT_REDO:
+        return state.canRedo && state.canEditBreakPoints();
     default:
         return true;
     }

@@ -6,6 +6,8 @@ struct CommandState {
     bool loading = false; // the loading thread runs
     bool busy = false;    // any worker thread runs
     bool playing = false;
+    bool canUndo = false; // the document has a step to take back
+    bool canRedo = false;
 
     bool canEditBreakPoints() const { return frameCount >= 1 && !busy; }      // rule A
     bool canUseBreakPointList() const { return frameCount >= 1 && !loading; } // rule B

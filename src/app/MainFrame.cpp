@@ -171,6 +171,16 @@ void CMainFrame::createMenus() {
                QStringLiteral("Load break points from a file"), &CMainFrame::onLoadBreakPoints);
     addCommand(file, ID_SAVE_BREAKPOINTS, QStringLiteral("Sa&ve Break Points ..."),
                QStringLiteral("Save break points to a file"), &CMainFrame::onSaveBreakPoints);
+    addCommand(file, ID_IMPORT_BREAKPOINTS, QStringLiteral("&Import Break Points ..."),
+               QStringLiteral("Import break points from a CUE sheet, a label file, a tracklist or chapters"),
+               &CMainFrame::onImportBreakPoints);
+    addCommand(
+        file, ID_EXPORT_BREAKPOINTS, QStringLiteral("E&xport Break Points ..."),
+        QStringLiteral("Export break points to a CUE sheet, a label file, a tracklist or a break point file"),
+        &CMainFrame::onExportBreakPoints);
+    addCommand(file, ID_SAVE_CHAPTERS, QStringLiteral("Save Copy with &Chapters ..."),
+               QStringLiteral("Save a copy of the mp3 file with one chapter per block"),
+               &CMainFrame::onSaveCopyWithChapters);
     file->addSeparator();
     addCommand(file, ID_PLAY, QStringLiteral("Play\tSpace Bar"),
                QStringLiteral("Play mp3 file from current play indicator"), &CMainFrame::onPlay);
@@ -184,6 +194,8 @@ void CMainFrame::createMenus() {
     file->addSeparator();
     addCommand(file, ID_APP_EXIT, QStringLiteral("E&xit"), QStringLiteral("Quit Kerfline"),
                &CMainFrame::onExit);
+
+    createEditMenu();
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
     addCommand(view, ID_VIEW_OUTPUT, QStringLiteral("&Output Window"),
@@ -231,6 +243,8 @@ CommandState CMainFrame::commandState() const {
     // The loading thread fills the frame levels: they are not read while it runs.
     state.frameCount = state.loading ? 0 : m_view->frameCount();
     state.playing = isPlaying();
+    state.canUndo = m_view->m_history.canUndo();
+    state.canRedo = m_view->m_history.canRedo();
     return state;
 }
 
@@ -239,6 +253,7 @@ void CMainFrame::updateCommands() {
     for (auto it = m_commands.cbegin(); it != m_commands.cend(); ++it) {
         it.value()->setEnabled(isCommandEnabled(it.key(), state));
     }
+    updateEditPrompts();
     m_commands.value(ID_VIEW_OUTPUT)->setChecked(m_output->isVisible());
     m_commands.value(ID_VIEW_STATUS_BAR)->setChecked(statusBar()->isVisible());
     m_commands.value(ID_VIEW_OVERVIEW)->setChecked(!m_overview->isHidden());

@@ -95,6 +95,14 @@ private:
     void onClearBreakPoints();
     void onLoadBreakPoints();
     void onSaveBreakPoints();
+    void onImportBreakPoints();
+    void onExportBreakPoints();
+    void onSaveCopyWithChapters();
+    void createEditMenu();
+    void onUndo();
+    void onRedo();
+    // The status-bar prompts of Undo and Redo name the step they take back or do again.
+    void updateEditPrompts();
     void onPlay();
     void onStop();
     void onId3Editor();

@@ -6,6 +6,9 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QRegularExpression>
+
+#include <algorithm>
 
 namespace {
 
@@ -26,6 +29,25 @@ std::optional<std::filesystem::path> runFileDialog(QFileDialog& dialog) {
         return std::nullopt;
     }
     return toPath(dialog.selectedFiles().constFirst());
+}
+
+// The chosen file with the index of the filter selected in the dialog. A name typed without an
+// extension gets the one of the selected filter.
+std::optional<ShellPrompts::ChosenFile> runKindDialog(QFileDialog& dialog) {
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
+        const qsizetype star = filter.indexOf(QStringLiteral("*."));
+        if (star >= 0) {
+            const qsizetype end = filter.indexOf(QRegularExpression(QStringLiteral("[ ;)]")), star);
+            dialog.setDefaultSuffix(filter.mid(star + 2, end < 0 ? -1 : end - star - 2));
+        }
+    });
+    const auto path = runFileDialog(dialog);
+    if (!path) {
+        return std::nullopt;
+    }
+    const QStringList filters = dialog.nameFilters();
+    return ShellPrompts::ChosenFile{
+        *path, std::max(0, static_cast<int>(filters.indexOf(dialog.selectedNameFilter())))};
 }
 
 } // namespace
@@ -79,4 +101,42 @@ std::optional<std::filesystem::path> QtPrompts::chooseSaveFile(const std::string
         dialog.selectFile(fromUtf8(proposedName));
     }
     return runFileDialog(dialog);
+}
+
+std::optional<ShellPrompts::ChosenFile> QtPrompts::chooseOpenFileOfKind(const std::string& filter,
+                                                                        const std::string& defaultExtension) {
+    QFileDialog dialog(boxParent(m_owner));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilter(toQtFilter(fromUtf8(filter)));
+    dialog.setDefaultSuffix(fromUtf8(defaultExtension));
+    return runKindDialog(dialog);
+}
+
+std::optional<ShellPrompts::ChosenFile> QtPrompts::chooseSaveFileOfKind(const std::string& filter,
+                                                                        const std::string& defaultExtension,
+                                                                        const std::string& proposedName) {
+    QFileDialog dialog(boxParent(m_owner));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(toQtFilter(fromUtf8(filter)));
+    dialog.setDefaultSuffix(fromUtf8(defaultExtension));
+    if (!proposedName.empty()) {
+        dialog.selectFile(fromUtf8(proposedName));
+    }
+    return runKindDialog(dialog);
+}
+
+ShellPrompts::Answer QtPrompts::askYesNoCancel(const std::string& text, const std::string& caption) {
+    QMessageBox box(QMessageBox::Question, fromUtf8(caption), fromUtf8(text),
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, boxParent(m_owner));
+    box.setDefaultButton(QMessageBox::Yes);
+    switch (box.exec()) {
+    case QMessageBox::Yes:
+        return Answer::Yes;
+    case QMessageBox::No:
+        return Answer::No;
+    default:
+        return Answer::Cancel;
+    }
 }

@@ -20,6 +20,13 @@ public:
                                                         const std::string& proposedName,
                                                         Overwrite overwrite) override;
 
+    std::optional<ChosenFile> chooseOpenFileOfKind(const std::string& filter,
+                                                   const std::string& defaultExtension) override;
+    std::optional<ChosenFile> chooseSaveFileOfKind(const std::string& filter,
+                                                   const std::string& defaultExtension,
+                                                   const std::string& proposedName) override;
+    Answer askYesNoCancel(const std::string& text, const std::string& caption) override;
+
 private:
     QWidget* m_owner;
 };

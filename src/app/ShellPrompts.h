@@ -22,6 +22,31 @@ public:
                                                                 const std::string& proposedName,
                                                                 Overwrite overwrite) = 0;
 
+    // A chosen file and the 0-based filter that was selected when it was chosen.
+    struct ChosenFile {
+        std::filesystem::path path;
+        int filter = 0;
+    };
+    // File dialogs with one filter per format; the caller reads the format from the chosen filter.
+    // The defaults report the first filter.
+    virtual std::optional<ChosenFile> chooseOpenFileOfKind(const std::string& filter,
+                                                           const std::string& defaultExtension) {
+        const auto path = chooseOpenFile(filter, defaultExtension);
+        return path ? std::optional<ChosenFile>(ChosenFile{*path, 0}) : std::nullopt;
+    }
+    virtual std::optional<ChosenFile> chooseSaveFileOfKind(const std::string& filter,
+                                                           const std::string& defaultExtension,
+                                                           const std::string& proposedName) {
+        const auto path = chooseSaveFile(filter, defaultExtension, proposedName, Overwrite::Ask);
+        return path ? std::optional<ChosenFile>(ChosenFile{*path, 0}) : std::nullopt;
+    }
+
+    enum class Answer { Yes, No, Cancel };
+    // A question box with Yes, No and Cancel; the default answers Cancel.
+    virtual Answer askYesNoCancel(const std::string& /*text*/, const std::string& /*caption*/) {
+        return Answer::Cancel;
+    }
+
     // The core's save dialog (one block from a break point) asks before overwriting.
     std::optional<std::filesystem::path> chooseSaveFile(const std::string& filter,
                                                         const std::string& defaultExtension,

@@ -1,9 +1,9 @@
+#include "cli/BreakPointSource.h"
 #include "cli/DocumentCommands.h"
 #include "cli/JsonWriter.h"
 #include "engine/FrameReader.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <optional>
@@ -12,30 +12,57 @@
 
 namespace {
 
-const char* const kUsage =
-    "usage: kerfline-cli breakpoints [--json] FILE (--silence N | --count N | --length SECONDS)";
+const std::string kUsage = std::string("usage: kerfline-cli breakpoints [--json] FILE (") + kSourceOptions +
+                           ") [--export cue|labels|tracklist|bps -o OUT]";
 
-std::optional<int> parseInt(const std::string& text) {
-    int value = 0;
-    const char* const last = text.data() + text.size();
-    const auto [end, error] = std::from_chars(text.data(), last, value);
-    if (text.empty() || error != std::errc() || end != last) {
-        return std::nullopt;
-    }
-    return value;
-}
+struct BreakpointsOptions {
+    std::optional<std::string> file;
+    BreakPointSource source;
+    std::optional<ListFormat> exportAs;
+    std::optional<std::string> output;
+    bool json = false;
+};
 
-std::optional<AutoMethod> methodOf(const std::string& option) {
-    if (option == "--silence") {
-        return AutoMethod::Silence;
+bool parseOptions(const CommandArgs& args, BreakpointsOptions& options, std::string& problem) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (options.source.take(args, i, problem)) {
+            if (!problem.empty()) {
+                return false;
+            }
+        } else if (arg == "--json") {
+            options.json = true;
+        } else if (arg == "--export") {
+            options.exportAs = hasValue ? exportFormat(args[i + 1]) : std::nullopt;
+            if (!options.exportAs) {
+                problem = "--export needs one of cue, labels, tracklist and bps";
+                return false;
+            }
+            ++i;
+        } else if (arg == "-o" || arg == "--output") {
+            if (!hasValue) {
+                problem = arg + " needs a file";
+                return false;
+            }
+            options.output = args[++i];
+        } else if (!options.file && (arg.empty() || arg[0] != '-')) {
+            options.file = arg;
+        } else {
+            problem = kUsage;
+            return false;
+        }
     }
-    if (option == "--count") {
-        return AutoMethod::EqualCount;
+    if (!options.file || options.source.given == 0 ||
+        options.exportAs.has_value() != options.output.has_value()) {
+        problem = kUsage;
+        return false;
     }
-    if (option == "--length") {
-        return AutoMethod::EveryLength;
+    if (options.source.given > 1) {
+        problem = "give break points from one source only";
+        return false;
     }
-    return std::nullopt;
+    return true;
 }
 
 const char* methodName(AutoMethod method) {
@@ -48,6 +75,29 @@ const char* methodName(AutoMethod method) {
         return "length";
     }
     return "";
+}
+
+// What placed the break points: the automatic method, or the kind of list they were read from.
+const char* sourceName(const BreakPointSource& source) {
+    if (source.method) {
+        return methodName(*source.method);
+    }
+    if (source.breakPointFile) {
+        return "bps";
+    }
+    if (source.list) {
+        switch (source.list->format) {
+        case ListFormat::CueSheet:
+            return "cue";
+        case ListFormat::LabelFile:
+            return "labels";
+        case ListFormat::Tracklist:
+            return "tracklist";
+        case ListFormat::BreakPointFile:
+            return "bps";
+        }
+    }
+    return "chapters";
 }
 
 // The start time of every frame, and the duration of the whole file at the end.
@@ -63,7 +113,7 @@ std::vector<std::int64_t> frameStartsMs(const std::string& path) {
     return starts;
 }
 
-void printJson(const std::string& path, AutoMethod method, int value, const SplitDocument& document,
+void printJson(const std::string& path, const BreakPointSource& source, const SplitDocument& document,
                std::size_t firstPlaced) {
     const std::vector<std::int64_t> startsMs = frameStartsMs(path);
     const auto startMs = [&](int frame) {
@@ -74,9 +124,9 @@ void printJson(const std::string& path, AutoMethod method, int value, const Spli
         .key("file")
         .value(path)
         .key("method")
-        .value(methodName(method))
+        .value(sourceName(source))
         .key("value")
-        .value(value)
+        .value(source.methodValue)
         .key("frames")
         .value(document.frameCount())
         .key("duration_ms")
@@ -94,49 +144,31 @@ void printJson(const std::string& path, AutoMethod method, int value, const Spli
 } // namespace
 
 int runBreakpoints(const CommandArgs& args) {
-    std::optional<std::string> file;
-    std::optional<AutoMethod> method;
-    int value = 0;
-    bool json = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--json") {
-            json = true;
-        } else if (const auto chosen = methodOf(args[i])) {
-            if (method) {
-                return usageError("choose one of --silence, --count and --length");
-            }
-            if (i + 1 >= args.size()) {
-                return usageError(args[i] + " needs a number");
-            }
-            const auto number = parseInt(args[++i]);
-            if (!number) {
-                return usageError(args[i - 1] + " needs an integer, not '" + args[i] + "'");
-            }
-            method = chosen;
-            value = *number;
-        } else if (!file && (args[i].empty() || args[i][0] != '-')) {
-            file = args[i];
-        } else {
-            return usageError(kUsage);
-        }
-    }
-    if (!file || !method) {
-        return usageError(kUsage);
+    BreakpointsOptions options;
+    std::string problem;
+    if (!parseOptions(args, options, problem)) {
+        return usageError(problem);
     }
     CliDocument cli(false);
-    std::string problem;
-    if (!cli.load(*file, problem)) {
+    if (!cli.load(*options.file, problem)) {
         return fail(problem);
     }
     SplitDocument& document = cli.document;
     const std::size_t before = document.m_breakPoints.size();
-    document.placeAutomaticBreakPoints(*method, value, false);
-    // The method's own refusal (say more blocks than frames): the value asked for does not fit.
-    if (const auto refusals = cli.link.logLines(Error); !refusals.empty()) {
-        return usageError(refusals.back());
+    if (!options.source.apply(document, cli.link, problem)) {
+        // A value the method refuses for this file (say more blocks than frames) is bad usage.
+        return options.source.method ? usageError(problem) : fail(problem);
     }
-    if (json) {
-        printJson(*file, *method, value, document, before);
+    // Times past the end are skipped, not fatal: say which.
+    for (const std::string& line : cli.link.logLines(Error)) {
+        std::fprintf(stderr, "kerfline-cli: %s\n", line.c_str());
+    }
+    if (options.exportAs && !exportBreakPoints(document, *options.output, *options.exportAs)) {
+        const auto errors = cli.link.logLines(Error);
+        return fail(errors.empty() ? "cannot write '" + *options.output + "'" : errors.back());
+    }
+    if (options.json) {
+        printJson(*options.file, options.source, document, before);
         return kExitSuccess;
     }
     std::string out;

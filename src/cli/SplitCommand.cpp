@@ -1,5 +1,8 @@
 #include "cli/CliPrompts.h"
 #include "cli/Commands.h"
+#include "cli/ListOptions.h"
+
+#include "document/ChapterCopy.h"
 
 #include "document/SplitDocument.h"
 #include "engine/FileScan.h"
@@ -18,8 +21,9 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: kerfline-cli split FILE -o DIR (--at F1,F2,... | --breakpoints FILE.bps | "
-    "--silence N | --count N | --length SECONDS) [--overlap SECONDS] [--no-clobber] [--timing]";
+    "usage: kerfline-cli split FILE -o DIR (--at F1,F2,... | --breakpoints FILE.bps | --cue FILE | "
+    "--labels FILE | --tracklist FILE | --chapters | --silence N | --count N | --length SECONDS) "
+    "[--overlap SECONDS] [--no-clobber] [--timing]";
 
 // The main frame of the tool: log lines go to stdout, level-2 lines to stderr as well, progress
 // nowhere.
@@ -64,6 +68,8 @@ struct SplitOptions {
     std::string folder;
     std::optional<std::string> at;
     std::optional<std::string> breakPointFile;
+    std::optional<ListOption> list;
+    bool chapters = false;
     std::optional<AutoMethod> method;
     int methodValue = 0;
     std::optional<int> overlapSecs;
@@ -106,6 +112,16 @@ bool parseOptions(const CommandArgs& args, SplitOptions& options, std::string& p
             }
             options.breakPointFile = args[++i];
             ++sources;
+        } else if (const auto format = listOptionFormat(arg)) {
+            if (!hasValue) {
+                problem = arg + " needs a file";
+                return false;
+            }
+            options.list = ListOption{*format, args[++i]};
+            ++sources;
+        } else if (arg == "--chapters") {
+            options.chapters = true;
+            ++sources;
         } else if (arg == "--silence" || arg == "--count" || arg == "--length") {
             options.method = arg == "--silence" ? AutoMethod::Silence
                              : arg == "--count" ? AutoMethod::EqualCount
@@ -147,7 +163,8 @@ bool parseOptions(const CommandArgs& args, SplitOptions& options, std::string& p
         return false;
     }
     if (sources > 1) {
-        problem = "give break points from one source only: --at, --breakpoints or one automatic method";
+        problem = "give break points from one source only: --at, --breakpoints, --cue, --labels, "
+                  "--tracklist, --chapters or one automatic method";
         return false;
     }
     return true;
@@ -259,6 +276,15 @@ int runSplit(const CommandArgs& args) {
     }
     for (const BreakPoint value : given) {
         doc.appendBreakPoint(value);
+    }
+    // The list's names become the pieces' tags through the block tags.
+    if (options.list && !importBreakPoints(doc, options.list->path, options.list->format, false)) {
+        std::fflush(stdout);
+        return fail("the break point list could not be read, nothing has been saved");
+    }
+    if (options.chapters && !importFileChapters(doc, false)) {
+        std::fflush(stdout);
+        return fail("the file has no chapters, nothing has been saved");
     }
     if (options.method) {
         const int errorsBefore = frame.errors;

@@ -33,46 +33,58 @@ const Command kCommands[] = {
      "Prints one line per frame: the level the waveform shows for it, smoothed as the window\n"
      "program draws it, or with --raw before smoothing.\n"},
     {"breakpoints", runBreakpoints,
-     "breakpoints [--json] FILE (--silence N | --count N | --length SECONDS)\n"
-     "                                 frame numbers an automatic method places",
-     "Usage: kerfline-cli breakpoints [--json] FILE (--silence N | --count N | --length SECONDS)\n\n"
-     "Prints the break points one automatic method places in FILE, one frame number per line.\n\n"
-     "  --silence N       in the middle of every silence of at least N frames\n"
-     "  --count N         into N blocks of equal length\n"
-     "  --length SECONDS  every SECONDS seconds\n"
-     "  --json            print one JSON object instead:\n"
-     "                      file          the path as given\n"
-     "                      method        \"silence\", \"count\" or \"length\"\n"
-     "                      value         N or SECONDS as given\n"
-     "                      frames        the number of frames in FILE\n"
-     "                      duration_ms   the duration of FILE in milliseconds\n"
-     "                      break_points  an array of objects, in the order placed:\n"
-     "                                      frame    the frame number\n"
-     "                                      time_ms  where that frame starts, in milliseconds\n\n"
+     "breakpoints [--json] FILE SOURCE [--export cue|labels|tracklist|bps -o OUT]\n"
+     "                                 the frame numbers of the break points; --export writes them",
+     "Usage: kerfline-cli breakpoints [--json] FILE SOURCE [--export cue|labels|tracklist|bps -o OUT]\n\n"
+     "Prints the break points SOURCE gives for FILE, one frame number per line.\n\n"
+     "  --silence N          in the middle of every silence of at least N frames\n"
+     "  --count N            into N blocks of equal length\n"
+     "  --length SECONDS     every SECONDS seconds\n"
+     "  --breakpoints FILE   from a break point file (.bps)\n"
+     "  --cue FILE           from the INDEX 01 of every TRACK of a CUE sheet\n"
+     "  --labels FILE        from the starts of a label file (start, end and name, tab-separated)\n"
+     "  --tracklist FILE     from the times of a tracklist ([h:]mm:ss[.fff] and a title a line)\n"
+     "  --chapters           from FILE's own ID3v2 chapters\n"
+     "  --export FORMAT -o OUT\n"
+     "                       also write the list to OUT as a cue sheet, a label file, a tracklist\n"
+     "                       or a break point file (cue, labels, tracklist or bps)\n"
+     "  --json               print one JSON object instead:\n"
+     "                         file          the path as given\n"
+     "                         method        \"silence\", \"count\", \"length\", \"bps\", \"cue\",\n"
+     "                                       \"labels\", \"tracklist\" or \"chapters\"\n"
+     "                         value         N or SECONDS as given (0 for a list)\n"
+     "                         frames        the number of frames in FILE\n"
+     "                         duration_ms   the duration of FILE in milliseconds\n"
+     "                         break_points  an array of objects, in the order placed:\n"
+     "                                         frame    the frame number\n"
+     "                                         time_ms  where that frame starts, in milliseconds\n\n"
      "A value the method refuses for this file (say more blocks than frames) is bad usage.\n"},
     {"wav", runWav, "wav FILE OUT.wav               convert the whole file to 16-bit PCM WAV",
      "Usage: kerfline-cli wav FILE OUT.wav\n\n"
      "Decodes every frame of FILE and writes OUT.wav, a 16-bit PCM WAV file. An existing OUT.wav\n"
      "is replaced. The program's log lines go to stdout.\n"},
     {"split", runSplit,
-     "split FILE -o DIR (--at F1,F2,... | --breakpoints FILE.bps | --silence N | --count N |\n"
-     "                 --length SECONDS) [--overlap SECONDS] [--no-clobber] [--timing]\n"
+     "split FILE -o DIR (--at F1,F2,... | SOURCE) [--overlap SECONDS] [--no-clobber] [--timing]\n"
      "                                 write the blocks between break points as pieces",
-     "Usage: kerfline-cli split FILE -o DIR (--at F1,F2,... | --breakpoints FILE.bps |\n"
-     "                          --silence N | --count N | --length SECONDS)\n"
+     "Usage: kerfline-cli split FILE -o DIR (--at F1,F2,... | SOURCE)\n"
      "                          [--overlap SECONDS] [--no-clobber] [--timing]\n\n"
      "Writes every block between break points of FILE into DIR as a piece of its own, named\n"
      "NAME-0.mp3, NAME-1.mp3 and so on (NAME and the extension are FILE's). The frames are copied\n"
      "byte for byte, never re-encoded.\n\n"
      "  -o DIR                the folder for the pieces (made when missing)\n"
      "  --at F1,F2,...        break points at these frame numbers\n"
-     "  --breakpoints FILE    break points from a break point file (.bps)\n"
-     "  --silence N, --count N, --length SECONDS\n"
-     "                        break points from an automatic method (see breakpoints --help)\n"
+     "  SOURCE                break points as for breakpoints (see breakpoints --help); the titles\n"
+     "                        of a cue sheet, label file, tracklist or chapters go into the pieces' tags\n"
      "  --overlap SECONDS     each piece also takes SECONDS of its neighbours\n"
      "  --no-clobber          refuse a piece whose name is already taken instead of replacing it\n"
      "  --timing              print the time the saving took on stderr\n\n"
      "The program's log lines, one per piece, go to stdout.\n"},
+    {"chapters", runChapters,
+     "chapters FILE OUT.mp3 SOURCE   a copy of FILE, same frames, with one ID3v2 chapter per block",
+     "Usage: kerfline-cli chapters FILE OUT.mp3 SOURCE\n\n"
+     "Writes OUT.mp3: the frames of FILE byte for byte, and an ID3v2 tag with FILE's other tag\n"
+     "frames, one chapter (CHAP) per block between the break points SOURCE gives (see breakpoints\n"
+     "--help) and a table of contents (CTOC). FILE itself is never written.\n"},
 };
 
 const char* const kExitStatuses =
@@ -87,6 +99,8 @@ void printUsage(std::FILE* out) {
     }
     std::fprintf(out,
                  "  kerfline-cli --version\n  kerfline-cli [COMMAND] --help\n\n"
+                 "SOURCE is one of --silence N, --count N, --length SECONDS, --breakpoints FILE.bps,\n"
+                 "--cue FILE, --labels FILE, --tracklist FILE and --chapters (the file's own).\n\n"
                  "%s",
                  kExitStatuses);
 }

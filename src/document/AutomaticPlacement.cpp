@@ -10,6 +10,7 @@ void SplitDocument::placeAutomaticBreakPoints(AutoMethod method, int value, bool
     if (!canUseBreakPointList() || refuseListChange()) {
         return;
     }
+    const EditStep step(*this, "add more break points");
     // Whoever ticks "Please delete original break points" expects only the new ones afterwards.
     if (deleteOriginal) {
         replaceBreakPoints({});

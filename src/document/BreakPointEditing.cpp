@@ -101,6 +101,8 @@ void SplitDocument::endDrag(std::size_t index) {
     const int value = m_breakPoints[index];
     log(Normal, "Break point has been moved to " + std::to_string(value) + " F");
     m_selectedBreakPoint = value;
+    // Nudges after a drag are a step of their own.
+    m_history.closeRun();
 }
 
 bool SplitDocument::selectionInList() const {
@@ -165,6 +167,7 @@ void SplitDocument::clearBreakPoints() {
     if (!canEditBreakPoints()) {
         return;
     }
+    const EditStep step(*this, "clear break points");
     replaceBreakPoints({});
     invalidateView();
     log(Normal, "All break points have been deleted!");

@@ -58,6 +58,7 @@ void SplitDocument::loadBreakPointFile(const std::filesystem::path& path) {
                                            std::istreambuf_iterator<char>());
     in.close();
     const auto frames = static_cast<std::uint32_t>(frameCount());
+    const EditStep step(*this, "load break points from file " + pathText(path));
     // Trailing bytes that do not make a whole value are ignored.
     for (std::size_t at = 0; at + 4 <= bytes.size(); at += 4) {
         const std::uint32_t bits = bytes[at] | (bytes[at + 1] << 8) | (bytes[at + 2] << 16) |

@@ -2,25 +2,32 @@
 #include "document/SplitDocument.h"
 
 #include <algorithm>
+#include <string>
 #include <utility>
 
 void SplitDocument::appendBreakPoint(BreakPoint value) {
+    rememberEdit("add break point at " + std::to_string(value) + " F");
     m_breakPoints.push_back(value);
 }
 
 void SplitDocument::removeBreakPointAt(std::size_t index) {
     if (index < m_breakPoints.size()) {
+        rememberEdit("delete break point at " + std::to_string(m_breakPoints[index]) + " F");
         m_breakPoints.erase(m_breakPoints.begin() + static_cast<std::ptrdiff_t>(index));
     }
 }
 
 void SplitDocument::moveBreakPoint(std::size_t index, BreakPoint value) {
     if (index < m_breakPoints.size()) {
+        // The moves of one drag or of a run of nudges on one element are one step.
+        rememberEdit("move break point from " + std::to_string(m_breakPoints[index]) + " F",
+                     "move " + std::to_string(index));
         m_breakPoints[index] = value;
     }
 }
 
 void SplitDocument::replaceBreakPoints(BreakPointList breakPoints) {
+    rememberEdit("replace the break points");
     m_breakPoints = std::move(breakPoints);
 }
 
@@ -29,13 +36,16 @@ void SplitDocument::sortBreakPoints() {
 }
 
 void SplitDocument::setBlockTag(int block, const ID3Info& tag) {
+    rememberEdit("set the tag of block " + std::to_string(block + 1));
     ::setBlockTag(m_blockTags, block, tag);
 }
 
 void SplitDocument::clearBlockTag(int block) {
+    rememberEdit("remove the tag of block " + std::to_string(block + 1));
     std::erase_if(m_blockTags, [block](const BlockTag& record) { return record.block == block; });
 }
 
 void SplitDocument::replaceBlockTags(std::vector<BlockTag> tags) {
+    rememberEdit("edit the block tags");
     m_blockTags = std::move(tags);
 }

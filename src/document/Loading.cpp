@@ -157,6 +157,8 @@ void SplitDocument::onLoadFailed() {
 void SplitDocument::onLoadDone() {
     m_loadThread.clear();
     m_loaded = true;
+    // The steps of the file before do not apply to this one.
+    m_history.clear();
     m_cursor = mp3::FrameReader(m_filePath);
     updateScrollBar();
     log(Normal, "MP3 file has been loaded successfully!");

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "document/DocumentTypes.h"
+#include "document/EditHistory.h"
 #include "document/UserPrompts.h"
 #include "document/WindowLink.h"
 #include "document/WorkerSlot.h"
@@ -88,6 +89,23 @@ public:
     void clearBlockTag(int block);
     void replaceBlockTags(std::vector<BlockTag> tags);
 
+    // --- Undo and redo of the edits above (GUI thread). Refused with a level-2 line while a thread
+    // uses the list, and quietly during a drag; true when a step was taken back or done again.
+    bool undoEdit();
+    bool redoEdit();
+    // Makes the edits of one gesture (a load of a list, an automatic method) one undo step named
+    // `description`, from its construction to its destruction.
+    class EditStep {
+    public:
+        EditStep(SplitDocument& doc, std::string description);
+        ~EditStep();
+        EditStep(const EditStep&) = delete;
+        EditStep& operator=(const EditStep&) = delete;
+
+    private:
+        SplitDocument& m_doc;
+    };
+
     // --- Break point files
     void saveBreakPointFile(const std::filesystem::path& path);
     void loadBreakPointFile(const std::filesystem::path& path);
@@ -116,6 +134,8 @@ public:
     virtual void setScrollPosition(int /*frame*/) {}
     // Stops the player the way UM_STOP_PLAYBACK does (GUI thread).
     virtual void stopPlayback() {}
+    // True while the user drags a break point: undo and redo wait for its end (GUI thread).
+    virtual bool dragInProgress() const { return false; }
     // The open routine puts the path into the recent-file list here (GUI thread).
     virtual void addToRecentFiles(const std::filesystem::path& /*path*/) {}
 
@@ -154,6 +174,8 @@ public:
     ID3Info m_mainTag;
     // Changed only through setBlockTag, clearBlockTag and replaceBlockTags.
     std::vector<BlockTag> m_blockTags;
+    // The states before the edits, for undo; emptied when a file has been loaded.
+    EditHistory m_history;
     Preferences m_preferences;
     // Guards m_preferences: the Save All thread reads the overlap settings while the dialog may
     // replace the record.
@@ -162,6 +184,15 @@ public:
     std::uint64_t m_wavDataLimit = mp3::kMaxWavDataBytes;
 
 private:
+    // Records the state before an edit (see EditHistory::record), unless a gesture's step holds it.
+    void rememberEdit(const std::string& description, const std::string& runKey = {});
+    EditSnapshot editSnapshot() const;
+    void restoreSnapshot(EditSnapshot snapshot);
+
+    int m_editStepDepth = 0;
+    std::string m_editStepName;
+    bool m_editStepRecorded = false;
+
     void runLoadingThread();
     void runWavThread();
     // Decodes the whole file into the temporary file of `output` and commits it; false when it failed.

@@ -50,6 +50,7 @@ public:
     void updateScrollBar() override;
     void setScrollPosition(int frame) override;
     void stopPlayback() override;
+    bool dragInProgress() const override { return m_dragging; }
 
     // The client area: the widget without the scroll bar. W and H of the painters.
     QRect clientArea() const;

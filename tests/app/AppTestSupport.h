@@ -64,13 +64,47 @@ public:
         return take(fileAnswers);
     }
 
+    // The dialogs with one filter per format answer from fileAnswers, with the filter from
+    // filterAnswers (0 when that queue is empty).
+    std::optional<ChosenFile> chooseOpenFileOfKind(const std::string& filter,
+                                                   const std::string& defaultExtension) override {
+        fileRequests.push_back({filter, defaultExtension, "", std::nullopt});
+        return chosen(take(fileAnswers));
+    }
+    std::optional<ChosenFile> chooseSaveFileOfKind(const std::string& filter,
+                                                   const std::string& defaultExtension,
+                                                   const std::string& proposedName) override {
+        fileRequests.push_back({filter, defaultExtension, proposedName, Overwrite::Ask});
+        return chosen(take(fileAnswers));
+    }
+    Answer askYesNoCancel(const std::string& text, const std::string& caption) override {
+        questions.push_back({text, caption, MessageIcon::Information});
+        if (questionAnswers.empty()) {
+            return Answer::Cancel;
+        }
+        const Answer answer = questionAnswers.front();
+        questionAnswers.pop_front();
+        return answer;
+    }
+
     std::vector<Box> boxes;
+    std::vector<Box> questions;
+    std::deque<Answer> questionAnswers;
+    std::deque<int> filterAnswers;
     std::vector<std::string> folderTitles;
     std::vector<FileRequest> fileRequests;
     std::deque<std::optional<std::filesystem::path>> folderAnswers;
     std::deque<std::optional<std::filesystem::path>> fileAnswers;
 
 private:
+    std::optional<ChosenFile> chosen(const std::optional<std::filesystem::path>& path) {
+        int filter = 0;
+        if (!filterAnswers.empty()) {
+            filter = filterAnswers.front();
+            filterAnswers.pop_front();
+        }
+        return path ? std::optional<ChosenFile>(ChosenFile{*path, filter}) : std::nullopt;
+    }
     static std::optional<std::filesystem::path>
     take(std::deque<std::optional<std::filesystem::path>>& answers) {
         if (answers.empty()) {

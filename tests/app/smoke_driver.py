@@ -230,8 +230,11 @@ def run_open_argument(program, log_file, mp3):
     missing = [e for e in expected if e not in content]
     keys = Keyboard()
     keys.focus(int(line.split()[2], 16))
+    # "E&xport Break Points ..." shares the mnemonic of "E&xit": x, x, then Return.
     keys.press("Alt_L", "f")
     keys.press("x")
+    keys.press("x")
+    keys.press("Return")
     try:
         proc.wait(timeout=10)
     except subprocess.TimeoutExpired:
@@ -394,9 +397,12 @@ def run(program, log_file, mp3, prefs, pipe):
     if failures:
         print("smoke:", failures)
 
-    # File menu, "E&xit".
+    # File menu, "E&xit". "E&xport Break Points ..." above it shares the mnemonic, so the first x
+    # only highlights that item, the second highlights Exit, and Return chooses it.
     keys.press("Alt_L", "f")
     keys.press("x")
+    keys.press("x")
+    keys.press("Return")
     try:
         proc.wait(timeout=10)
     except subprocess.TimeoutExpired:

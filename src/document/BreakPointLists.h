@@ -1,0 +1,51 @@
+#pragma once
+
+#include "document/formats/FrameTimeline.h"
+#include "document/formats/TimedList.h"
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+class SplitDocument;
+
+// Break point lists of other programs, read into and written from the document.
+enum class ListFormat { CueSheet, LabelFile, Tracklist, BreakPointFile };
+
+// The largest list file read: far beyond any real list, small enough that a mistaken choice of a
+// huge file is refused at once instead of being read for minutes.
+constexpr std::size_t kMaxListFileBytes = 16u * 1024u * 1024u;
+
+// The bytes of a list file; refuses directories, pipes, devices and files over `limit` bytes with
+// a message, without ever blocking on them.
+Parsed<std::string> readListFile(const std::filesystem::path& path, std::size_t limit = kMaxListFileBytes);
+
+// Parses a CUE sheet, label file or tracklist file (not a break point file).
+Parsed<TimedList> readTimedList(const std::filesystem::path& path, ListFormat format);
+
+// How the loaded file's frames lie on the decoded timeline (read from its frame 0).
+FrameTimeline documentTimeline(const SplitDocument& doc);
+
+// Puts the cut points of `list` into the document: each time becomes the frame whose start is
+// nearest, `replace` empties the list first, and the names go into the block tags of the blocks
+// the cut points start. Times past the end of the file are dropped with a level-2 line naming
+// their line in `origin`. Refused (false, with a level-2 line) while a thread uses the list.
+bool importTimedList(SplitDocument& doc, const TimedList& list, bool replace, const std::string& origin);
+
+// Reads `path` as `format` and imports it; a file that cannot be read changes nothing and is
+// reported with a box naming the line at fault. True when the list was imported.
+bool importBreakPoints(SplitDocument& doc, const std::filesystem::path& path, ListFormat format,
+                       bool replace);
+
+// The first frame of every block Save All cuts: 0, then the distinct break points in 1..F-1, ascending.
+std::vector<int> blockStartFrames(const SplitDocument& doc);
+
+// The blocks of the document (as Save All cuts them) with their block tags' names.
+TimedList blockList(const SplitDocument& doc, const FrameTimeline& timeline);
+
+// The text of the list in `format`, for the loaded file.
+std::string listText(const SplitDocument& doc, ListFormat format);
+
+// Writes the list in `format` to `path` and logs it; never replaces the loaded file.
+bool exportBreakPoints(SplitDocument& doc, const std::filesystem::path& path, ListFormat format);

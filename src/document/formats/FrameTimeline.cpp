@@ -1,0 +1,73 @@
+#include "document/formats/FrameTimeline.h"
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace {
+
+constexpr std::uint32_t kMpeg1 = 3;
+constexpr std::uint32_t kLayer1 = 3;
+constexpr std::uint32_t kLayer3 = 1;
+constexpr std::uint32_t kMono = 3;
+
+bool holdsTag(const std::uint8_t* frame, std::size_t length, std::size_t at, const char* tag) {
+    return at + 4 <= length && std::memcmp(frame + at, tag, 4) == 0;
+}
+
+} // namespace
+
+int samplesPerFrame(const mp3::FrameHeader& header) {
+    if (header.layer == kLayer1) {
+        return 384;
+    }
+    if (header.layer == kLayer3 && header.version != kMpeg1) {
+        return 576;
+    }
+    return 1152;
+}
+
+bool isInfoFrame(const std::uint8_t* frame, std::size_t length, const mp3::FrameHeader& header) {
+    if (header.layer != kLayer3) {
+        return false;
+    }
+    // The Xing/Info block follows the side information, whose size depends on version and channels.
+    const bool mono = header.channelMode == kMono;
+    const std::size_t sideInfo = header.version == kMpeg1 ? (mono ? 17 : 32) : (mono ? 9 : 17);
+    const std::size_t crc = header.protection == 0 ? 2 : 0;
+    const std::size_t xingAt = 4 + crc + sideInfo;
+    if (holdsTag(frame, length, xingAt, "Xing") || holdsTag(frame, length, xingAt, "Info")) {
+        return true;
+    }
+    // VBRI (the Fraunhofer encoder's block) sits at a fixed place after 32 bytes.
+    constexpr std::size_t kVbriAt = 4 + 32;
+    return holdsTag(frame, length, kVbriAt, "VBRI");
+}
+
+FrameTimeline makeTimeline(const mp3::FrameHeader& header, const std::uint8_t* frame, std::size_t length,
+                           int frameCount) {
+    FrameTimeline timeline;
+    timeline.sampleRate = header.sampleRate() > 0 ? header.sampleRate() : 44100;
+    timeline.samplesPerFrame = samplesPerFrame(header);
+    timeline.leadingFrames = frameCount > 0 && isInfoFrame(frame, length, header) ? 1 : 0;
+    timeline.frameCount = frameCount;
+    return timeline;
+}
+
+double FrameTimeline::frameStart(int frame) const {
+    const int audioFrames = frame > leadingFrames ? frame - leadingFrames : 0;
+    return static_cast<double>(audioFrames) * samplesPerFrame / sampleRate;
+}
+
+int FrameTimeline::nearestFrame(double seconds) const {
+    if (!(seconds > 0.0)) {
+        return 0;
+    }
+    const double audioFrame = std::floor(seconds * sampleRate / samplesPerFrame + 0.5);
+    // Times far beyond any file still map past the end instead of overflowing.
+    if (audioFrame >= static_cast<double>(std::numeric_limits<int>::max() - leadingFrames)) {
+        return std::numeric_limits<int>::max();
+    }
+    const int frame = static_cast<int>(audioFrame);
+    return frame <= 0 ? 0 : frame + leadingFrames;
+}

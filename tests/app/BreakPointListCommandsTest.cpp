@@ -1,0 +1,155 @@
+#include "AppTestSupport.h"
+
+#include "app/CommandIds.h"
+#include "app/MainFrame.h"
+#include "document/formats/TimedList.h"
+#include "support/PacedSoundOutput.h"
+#include "support/TestFiles.h"
+#include "view/ChildView.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <thread>
+
+namespace {
+
+using app_test::RecordingShellPrompts;
+using testing_support::fixture;
+using testing_support::scratchDir;
+using Answer = ShellPrompts::Answer;
+
+bool processEventsUntil(const std::function<bool()>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        QApplication::processEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+class BreakPointListCommands : public ::testing::Test {
+protected:
+    void SetUp() override {
+        app_test::resetUserState();
+        frame = std::make_unique<CMainFrame>(&prompts, std::make_unique<PacedSoundOutput>());
+    }
+    void load(const std::filesystem::path& path) {
+        frame->openFile(QString::fromStdString(path.string()));
+        ASSERT_TRUE(processEventsUntil([&] { return !frame->view().m_loadThread.isSet(); }));
+        frame->updateCommands();
+    }
+
+    RecordingShellPrompts prompts;
+    std::unique_ptr<CMainFrame> frame;
+};
+
+TEST_F(BreakPointListCommands, MenuItemsFollowTheListRule) {
+    const struct {
+        int id;
+        const char* text;
+        const char* prompt;
+    } items[] = {
+        {ID_IMPORT_BREAKPOINTS, "&Import Break Points ...",
+         "Import break points from a CUE sheet, a label file, a tracklist or chapters"},
+        {ID_EXPORT_BREAKPOINTS, "E&xport Break Points ...",
+         "Export break points to a CUE sheet, a label file, a tracklist or a break point file"},
+        {ID_SAVE_CHAPTERS, "Save Copy with &Chapters ...",
+         "Save a copy of the mp3 file with one chapter per block"},
+    };
+    frame->updateCommands();
+    for (const auto& item : items) {
+        QAction* action = frame->command(item.id);
+        ASSERT_NE(action, nullptr) << item.text;
+        EXPECT_EQ(action->text().toStdString(), item.text);
+        EXPECT_EQ(action->statusTip().toStdString(), item.prompt);
+        EXPECT_FALSE(action->isEnabled()) << item.text << " with no file";
+    }
+    load(fixture("ten-seconds.mp3"));
+    for (const auto& item : items) {
+        EXPECT_TRUE(frame->command(item.id)->isEnabled()) << item.text << " with a file";
+    }
+}
+
+TEST_F(BreakPointListCommands, ImportAsksReplaceOrAddAndTakesTheChosenFormat) {
+    const auto dir = scratchDir("app-import");
+    std::ofstream(dir / "labels.txt") << "1.000000\t1.000000\tOne\n2.000000\t2.000000\tTwo\n";
+    load(fixture("ten-seconds.mp3"));
+    CChildView& view = frame->view();
+    view.m_breakPoints = {10};
+
+    // Label file (the second filter), "No" adds; the tracklist filter would refuse these lines.
+    prompts.fileAnswers = {dir / "labels.txt"};
+    prompts.filterAnswers = {1};
+    prompts.questionAnswers = {Answer::No};
+    frame->command(ID_IMPORT_BREAKPOINTS)->trigger();
+    ASSERT_EQ(prompts.fileRequests.size(), 1u);
+    EXPECT_EQ(
+        prompts.fileRequests[0].filter,
+        "CUE Sheet(*.cue)|*.cue|Label File(*.txt)|*.txt|Tracklist(*.txt)|*.txt|MP3 Chapters(*.mp3)|*.mp3||");
+    ASSERT_EQ(prompts.questions.size(), 1u);
+    EXPECT_EQ(prompts.questions[0].caption, "Import Break Points");
+    ASSERT_EQ(view.m_breakPoints.size(), 3u);
+    EXPECT_EQ(view.m_breakPoints[0], 10);
+
+    // "Yes" replaces; Cancel leaves everything.
+    prompts.fileAnswers = {dir / "labels.txt"};
+    prompts.filterAnswers = {1};
+    prompts.questionAnswers = {Answer::Yes};
+    frame->command(ID_IMPORT_BREAKPOINTS)->trigger();
+    EXPECT_EQ(view.m_breakPoints.size(), 2u);
+    const BreakPointList replaced = view.m_breakPoints;
+    prompts.fileAnswers = {dir / "labels.txt"};
+    prompts.filterAnswers = {1};
+    frame->command(ID_IMPORT_BREAKPOINTS)->trigger();
+    EXPECT_EQ(view.m_breakPoints, replaced);
+
+    // The same file as a tracklist cannot be read: a box, nothing changes.
+    prompts.fileAnswers = {dir / "labels.txt"};
+    prompts.filterAnswers = {2};
+    prompts.questionAnswers = {Answer::Yes};
+    frame->command(ID_IMPORT_BREAKPOINTS)->trigger();
+    EXPECT_EQ(view.m_breakPoints, replaced);
+    ASSERT_EQ(prompts.boxes.size(), 1u);
+    EXPECT_NE(prompts.boxes[0].text.find("line 1: "), std::string::npos) << prompts.boxes[0].text;
+}
+
+TEST_F(BreakPointListCommands, ExportAndChapterCopyWriteTheChosenFiles) {
+    const auto dir = scratchDir("app-export");
+    load(fixture("ten-seconds.mp3"));
+    CChildView& view = frame->view();
+    view.m_breakPoints = {100, 200};
+
+    prompts.fileAnswers = {dir / "list.txt"};
+    prompts.filterAnswers = {2};
+    frame->command(ID_EXPORT_BREAKPOINTS)->trigger();
+    ASSERT_EQ(prompts.fileRequests.size(), 1u);
+    EXPECT_EQ(prompts.fileRequests[0].proposedName, "ten-seconds.cue");
+    std::ifstream list(dir / "list.txt");
+    const std::string text((std::istreambuf_iterator<char>(list)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(text, "00:00.000\n00:02.586\n00:05.198\n");
+
+    prompts.fileAnswers = {dir / "book.mp3"};
+    frame->command(ID_SAVE_CHAPTERS)->trigger();
+    EXPECT_EQ(prompts.fileRequests.back().proposedName, "ten-seconds-chapters.mp3");
+    EXPECT_EQ(prompts.fileRequests.back().filter, "MP3 files(*.mp3)|*.mp3||");
+    EXPECT_TRUE(std::filesystem::exists(dir / "book.mp3"));
+
+    // The copy's chapters come back through the import's fourth filter.
+    view.m_breakPoints.clear();
+    prompts.fileAnswers = {dir / "book.mp3"};
+    prompts.filterAnswers = {3};
+    frame->command(ID_IMPORT_BREAKPOINTS)->trigger();
+    EXPECT_EQ(view.m_breakPoints, (BreakPointList{100, 200}));
+    EXPECT_TRUE(prompts.questions.empty()) << "an empty list needs no question";
+}
+
+} // namespace

@@ -1,0 +1,213 @@
+#include "DocumentHarness.h"
+
+#include "document/BreakPointLists.h"
+#include "support/TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <fstream>
+
+using testing_support::fixture;
+using testing_support::scratchDir;
+
+namespace {
+
+void writeText(const std::filesystem::path& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+ID3Info named(const std::string& title, const std::string& artist) {
+    ID3Info tag;
+    tag.album = "Record";
+    tag.artist = artist;
+    tag.title = title;
+    return tag;
+}
+
+std::vector<std::string> titlesByBlock(const std::vector<BlockTag>& tags, int blocks) {
+    std::vector<std::string> titles(static_cast<std::size_t>(blocks), "<none>");
+    for (const BlockTag& record : tags) {
+        if (record.block >= 0 && record.block < blocks) {
+            titles[static_cast<std::size_t>(record.block)] = record.tag.title + "/" + record.tag.artist;
+        }
+    }
+    return titles;
+}
+
+TEST(BreakPointLists, EveryFormatReadsBackTheBlocksAndTheirNames) {
+    const auto dir = scratchDir("lists-round-trip");
+    DocumentHarness source;
+    source.load(fixture("ten-seconds.mp3"));
+    const int frames = source.doc.frameCount();
+    ASSERT_GT(frames, 300);
+    // Out of order, a duplicate, frame 0 and a value past the end: the blocks are what Save All cuts.
+    source.doc.m_breakPoints = {250, 40, 120, 120, 0, frames + 5};
+    source.doc.m_blockTags = {{3, named("Four", "Band")},
+                              {0, named("One", "Band")},
+                              {1, named("Two", "Guest")},
+                              {2, named("Three", "Band")}};
+    const std::vector<int> blocks = {40, 120, 250};
+
+    const struct {
+        ListFormat format;
+        const char* file;
+        bool performers;
+    } cases[] = {
+        {ListFormat::CueSheet, "list.cue", true},
+        {ListFormat::LabelFile, "labels.txt", false},
+        {ListFormat::Tracklist, "tracks.txt", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        ASSERT_TRUE(exportBreakPoints(source.doc, dir / c.file, c.format));
+        DocumentHarness target;
+        target.load(fixture("ten-seconds.mp3"));
+        target.doc.m_breakPoints = {7};
+        ASSERT_TRUE(importBreakPoints(target.doc, dir / c.file, c.format, true));
+        EXPECT_EQ(target.doc.m_breakPoints, blocks);
+        EXPECT_EQ(titlesByBlock(target.doc.m_blockTags, 4),
+                  (c.performers ? std::vector<std::string>{"One/Band", "Two/Guest", "Three/Band", "Four/Band"}
+                                : std::vector<std::string>{"One/", "Two/", "Three/", "Four/"}));
+        EXPECT_TRUE(target.prompts.boxes.empty());
+        EXPECT_TRUE(target.link.logLines(Error).empty());
+    }
+
+    // The break point file keeps the list exactly as it is.
+    ASSERT_TRUE(exportBreakPoints(source.doc, dir / "list.bps", ListFormat::BreakPointFile));
+    DocumentHarness target;
+    target.load(fixture("ten-seconds.mp3"));
+    target.doc.loadBreakPointFile(dir / "list.bps");
+    EXPECT_EQ(target.doc.m_breakPoints, (BreakPointList{250, 40, 120, 120, 0}));
+}
+
+TEST(BreakPointLists, ExportedCueSheetNamesTheFileAndFrameStarts) {
+    const auto dir = scratchDir("lists-cue-text");
+    DocumentHarness h;
+    h.load(fixture("ten-seconds.mp3"));
+    // ten-seconds.mp3 opens with an Info frame, so frame 77 starts 76 frames of audio in:
+    // 76 * 1152 / 44100 s = 1.985 s = 00:01:74 in frames of 1/75 s.
+    h.doc.m_breakPoints = {77};
+    h.doc.m_blockTags = {{1, named("Second", "Band")}};
+    EXPECT_EQ(listText(h.doc, ListFormat::CueSheet), "PERFORMER \"Band\"\n"
+                                                     "TITLE \"Record\"\n"
+                                                     "FILE \"ten-seconds.mp3\" MP3\n"
+                                                     "  TRACK 01 AUDIO\n"
+                                                     "    INDEX 01 00:00:00\n"
+                                                     "  TRACK 02 AUDIO\n"
+                                                     "    TITLE \"Second\"\n"
+                                                     "    PERFORMER \"Band\"\n"
+                                                     "    INDEX 01 00:01:74\n");
+    EXPECT_EQ(listText(h.doc, ListFormat::Tracklist), "00:00.000\n00:01.985 Band - Second\n");
+}
+
+TEST(BreakPointLists, TimesPastTheEndAreDroppedByLine) {
+    const auto dir = scratchDir("lists-past-end");
+    DocumentHarness h;
+    h.load(fixture("ten-seconds.mp3"));
+    writeText(dir / "long.cue", "FILE \"x.mp3\" MP3\n"
+                                "TRACK 01 AUDIO\n  INDEX 01 00:00:00\n"
+                                "TRACK 02 AUDIO\n  TITLE \"In\"\n  INDEX 01 00:05:00\n"
+                                "TRACK 03 AUDIO\n  TITLE \"Out\"\n  INDEX 01 00:30:00\n"
+                                "TRACK 04 AUDIO\n  TITLE \"Far out\"\n  INDEX 01 99:00:00\n");
+    ASSERT_TRUE(importBreakPoints(h.doc, dir / "long.cue", ListFormat::CueSheet, true));
+    EXPECT_EQ(h.doc.m_breakPoints.size(), 1u);
+    const auto errors = h.link.logLines(Error);
+    ASSERT_EQ(errors.size(), 2u);
+    EXPECT_NE(errors[0].find("line 7 of " + (dir / "long.cue").string()), std::string::npos) << errors[0];
+    EXPECT_NE(errors[1].find("line 10 of "), std::string::npos) << errors[1];
+    EXPECT_TRUE(h.prompts.boxes.empty());
+}
+
+TEST(BreakPointLists, FilesThatCannotBeReadChangeNothing) {
+    const auto dir = scratchDir("lists-unreadable");
+    writeText(dir / "garbage.txt", "1.0\t1.0\tfine\n2.0\t2.0\tfine too\nthis is no label\n");
+    writeText(dir / "broken.cue",
+              "FILE \"x.mp3\" MP3\nTRACK 01 AUDIO\n  INDEX 01 00:01:00\nTRACK 02 AUDIO\n");
+    ASSERT_EQ(::mkfifo((dir / "pipe.txt").c_str(), 0600), 0);
+    std::filesystem::create_directory(dir / "folder.cue");
+    {
+        std::ofstream(dir / "huge.txt", std::ios::binary) << "00:00 Start\n";
+        std::filesystem::resize_file(dir / "huge.txt", kMaxListFileBytes + 1);
+    }
+
+    const struct {
+        const char* file;
+        ListFormat format;
+        const char* reason;
+    } cases[] = {
+        {"garbage.txt", ListFormat::LabelFile, "line 3: "},
+        {"broken.cue", ListFormat::CueSheet, "line 4: TRACK without INDEX 01"},
+        {"pipe.txt", ListFormat::Tracklist, "it is not a regular file"},
+        {"folder.cue", ListFormat::CueSheet, "it is not a regular file"},
+        {"missing.txt", ListFormat::Tracklist, "the file does not exist"},
+        {"huge.txt", ListFormat::Tracklist, "larger than 16 MB"},
+    };
+    DocumentHarness h;
+    h.load(fixture("ten-seconds.mp3"));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        h.doc.m_breakPoints = {300, 100};
+        h.doc.m_blockTags = {{1, named("Kept", "Band")}};
+        h.prompts.boxes.clear();
+        EXPECT_FALSE(importBreakPoints(h.doc, dir / c.file, c.format, true));
+        EXPECT_EQ(h.doc.m_breakPoints, (BreakPointList{300, 100}));
+        EXPECT_EQ(h.doc.m_blockTags, (std::vector<BlockTag>{{1, named("Kept", "Band")}}));
+        ASSERT_EQ(h.prompts.boxes.size(), 1u);
+        EXPECT_EQ(h.prompts.boxes[0].caption, "Error");
+        EXPECT_NE(h.prompts.boxes[0].text.find(c.reason), std::string::npos) << h.prompts.boxes[0].text;
+        EXPECT_NE(h.prompts.boxes[0].text.find("no break point has been imported"), std::string::npos);
+    }
+}
+
+TEST(BreakPointLists, AddingKeepsTheListAndNamesTheNewBlocks) {
+    DocumentHarness h;
+    h.load(fixture("ten-seconds.mp3"));
+    const FrameTimeline timeline = documentTimeline(h.doc);
+    ASSERT_EQ(timeline.leadingFrames, 1);
+    h.doc.m_breakPoints = {200};
+    h.doc.m_blockTags = {{5, named("Untouched", "Band")}};
+    TimedList list;
+    list.entries = {{timeline.frameStart(100), "Hundred", "", 3}, {timeline.frameStart(300), "", "", 4}};
+    ASSERT_TRUE(importTimedList(h.doc, list, false, "a list"));
+    EXPECT_EQ(h.doc.m_breakPoints, (BreakPointList{200, 100, 300}));
+    // Block 1 starts at 100; a record for a block the import does not name stays.
+    ASSERT_EQ(h.doc.m_blockTags.size(), 3u);
+    EXPECT_EQ(h.doc.m_blockTags[0].block, 5);
+    EXPECT_EQ(h.doc.m_blockTags[1].block, 1);
+    EXPECT_EQ(h.doc.m_blockTags[1].tag.title, "Hundred");
+    EXPECT_EQ(h.doc.m_blockTags[2].block, 3);
+    EXPECT_EQ(h.doc.m_blockTags[2].tag.title, "");
+}
+
+TEST(BreakPointLists, RefusedWhileASaveReadsTheList) {
+    DocumentHarness h;
+    h.load(fixture("ten-seconds.mp3"));
+    h.doc.m_breakPoints = {10};
+    TimedList list;
+    list.entries = {{2.0, "x", "", 1}};
+    {
+        HeldThread saving(h.doc.m_saveAllThread);
+        EXPECT_FALSE(importTimedList(h.doc, list, true, "a list"));
+    }
+    EXPECT_EQ(h.doc.m_breakPoints, (BreakPointList{10}));
+    EXPECT_EQ(
+        h.link.logLines(Error),
+        (std::vector<std::string>{"You can not change break points while separated blocks are saving ..."}));
+}
+
+TEST(BreakPointLists, ExportNeverReplacesTheLoadedFile) {
+    const auto dir = scratchDir("lists-over-source");
+    std::filesystem::copy_file(fixture("cbr128.mp3"), dir / "song.mp3");
+    const auto before = testing_support::readBytes(dir / "song.mp3");
+    DocumentHarness h;
+    h.load(dir / "song.mp3");
+    h.doc.m_breakPoints = {10};
+    EXPECT_FALSE(exportBreakPoints(h.doc, dir / "." / "song.mp3", ListFormat::CueSheet));
+    EXPECT_EQ(testing_support::readBytes(dir / "song.mp3"), before);
+    EXPECT_EQ(h.link.logLines(Error).size(), 1u);
+}
+
+} // namespace
