@@ -3,8 +3,8 @@
 
 #include "document/SplitDocument.h"
 #include "engine/FileScan.h"
-#include "output/PieceWriter.h"
 #include "output/SaveAll.h"
+#include "output/SourceFrames.h"
 
 #include <charconv>
 #include <chrono>

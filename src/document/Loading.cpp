@@ -74,6 +74,13 @@ void SplitDocument::openFile(const std::filesystem::path& path) {
                              "Error", MessageIcon::Error);
         return;
     }
+    // A FIFO or device would block the first read (TagLib's or ours) on the GUI thread; a folder
+    // holds no frames. Asked of the path alone, without opening it.
+    if (!std::filesystem::is_regular_file(path, error)) {
+        m_prompts.messageBox("File \"" + pathText(path) + "\" is not a regular file and can not be opened!",
+                             "Error", MessageIcon::Error);
+        return;
+    }
     stopPlayback();
     if (m_cursor.isOpen()) {
         m_cursor.close();

@@ -2,7 +2,10 @@
 
 #include "document/SplitDocument.h"
 #include "output/BlockTags.h"
-#include "output/PieceWriter.h"
+#include "output/FrameCopy.h"
+#include "output/OverlapFrames.h"
+#include "output/PieceNames.h"
+#include "output/PieceTag.h"
 #include "output/ProgressReporter.h"
 #include "output/Utf8Path.h"
 

@@ -2,7 +2,8 @@
 
 #include "document/SplitDocument.h"
 #include "document/WorkerSlot.h"
-#include "output/PieceWriter.h"
+#include "output/FrameCopy.h"
+#include "output/PieceNames.h"
 #include "output/ProgressReporter.h"
 #include "output/Utf8Path.h"
 

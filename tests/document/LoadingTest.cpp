@@ -11,6 +11,8 @@
 
 #include <numeric>
 
+#include <sys/stat.h>
+
 using testing_support::fixture;
 using testing_support::scratchDir;
 
@@ -154,14 +156,31 @@ TEST(Loading, OpenRoutineRefusals) {
     EXPECT_EQ(h.doc.playbackStops, 1);
 }
 
-TEST(Loading, PathThatCannotBeReadLoadsWithoutFrames) {
-    DocumentHarness h;
-    const auto folder = scratchDir("loading-folder");
-    h.load(folder);
-    EXPECT_EQ(h.doc.frameCount(), 0);
-    EXPECT_TRUE(h.doc.m_loaded);
-    EXPECT_FALSE(h.doc.canUseBreakPointList());
-    EXPECT_EQ(h.link.logLines().back(), "MP3 file has been loaded successfully!");
+// Anything but a regular file is refused before a reader or TagLib opens it: a FIFO would block
+// the GUI thread for good.
+TEST(Loading, PathsThatAreNotRegularFilesAreRefused) {
+    const auto dir = scratchDir("loading-not-regular");
+    const auto fifo = dir / "pipe.mp3";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::filesystem::path cases[] = {dir, fifo, "/dev/null"};
+    for (const auto& path : cases) {
+        SCOPED_TRACE(path.string());
+        DocumentHarness h;
+        h.load(fixture("cbr128.mp3"));
+        h.link.clearRecords();
+        const int frames = h.doc.frameCount();
+        const int stops = h.doc.playbackStops;
+        h.doc.openFile(path);
+        ASSERT_EQ(h.prompts.boxes.size(), 1u);
+        EXPECT_EQ(h.prompts.boxes[0].text,
+                  "File \"" + path.string() + "\" is not a regular file and can not be opened!");
+        EXPECT_EQ(h.prompts.boxes[0].caption, "Error");
+        EXPECT_TRUE(h.link.records().empty());
+        EXPECT_FALSE(h.doc.m_loadThread.isSet());
+        EXPECT_EQ(h.doc.frameCount(), frames);
+        EXPECT_EQ(h.doc.m_filePath, fixture("cbr128.mp3"));
+        EXPECT_EQ(h.doc.playbackStops, stops);
+    }
 }
 
 TEST(Loading, MainTagKeepsUnicodeTextsAndTheYear) {

@@ -2,8 +2,11 @@
 
 #include "engine/FileScan.h"
 #include "engine/FrameReader.h"
+#include "output/FrameCopy.h"
+#include "output/OverlapFrames.h"
 #include "output/PieceFile.h"
-#include "output/PieceWriter.h"
+#include "output/PieceNames.h"
+#include "output/PieceTag.h"
 #include "output/SourceBytes.h"
 #include "support/TestFiles.h"
 

@@ -1,8 +1,8 @@
 #include "OutputTestSupport.h"
 
 #include "document/WorkerSlot.h"
-#include "output/PieceWriter.h"
 #include "output/SaveBlocks.h"
+#include "output/SourceFrames.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>

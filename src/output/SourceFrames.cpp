@@ -1,18 +1,12 @@
-#include "output/PieceWriter.h"
+#include "output/SourceFrames.h"
 
-#include "document/SplitDocument.h"
 #include "engine/FrameReader.h"
 #include "output/SourceBytes.h"
-
-#include <taglib/fileref.h>
-#include <taglib/tag.h>
-#include <taglib/tstring.h>
 
 #include <algorithm>
 #include <array>
 #include <cstring>
 #include <optional>
-#include <string>
 
 namespace {
 
@@ -197,123 +191,3 @@ bool SourceFrames::readHeaders(const mp3::FrameOffsets& offsets) {
 }
 
 SourceFrames::~SourceFrames() = default;
-
-std::size_t writeFrame(const mp3::FrameReader& reader, PieceFile& piece) {
-    return piece.write(reader.frameData(), static_cast<std::size_t>(reader.frameLength()));
-}
-
-CopyResult copyFrames(mp3::FrameReader& start, const mp3::FrameReader& end, PieceFile& piece) {
-    CopyResult result;
-    while (!(start == end)) {
-        result.bytes += writeFrame(start, piece);
-        ++result.frames;
-        start.readNext();
-    }
-    return result;
-}
-
-CopyResult copyFrames(SourceFrames& frames, int from, int to, PieceFile& piece) {
-    CopyResult result;
-    if (from < 0) {
-        from = 0;
-    }
-    if (to > frames.count()) {
-        to = frames.count();
-    }
-    // Frames that follow each other without a gap are copied as one run.
-    int frame = from;
-    while (frame < to) {
-        const std::int64_t runStart = frames.offset(frame);
-        std::int64_t runEnd = runStart + frames.length(frame);
-        ++frame;
-        while (frame < to && frames.offset(frame) == runEnd) {
-            runEnd += frames.length(frame);
-            ++frame;
-        }
-        result.bytes += piece.copyFrom(frames.file(), runStart, static_cast<std::size_t>(runEnd - runStart));
-    }
-    result.frames = to > from ? to - from : 0;
-    return result;
-}
-
-int advancedPosition(const SourceFrames& frames, int by) {
-    if (by <= 0) {
-        return 0;
-    }
-    return by < frames.count() ? by : frames.count();
-}
-
-std::filesystem::path pieceName(PieceNaming rule, const std::filesystem::path& folder,
-                                const std::filesystem::path& sourcePath, int number) {
-    switch (rule) {
-    case PieceNaming::SaveAll: {
-        std::filesystem::path name = sourcePath.stem();
-        name += "-" + std::to_string(number);
-        name += sourcePath.extension();
-        return folder / name;
-    }
-    case PieceNaming::SpecifiedBlocks: {
-        std::filesystem::path path = folder;
-        path += std::filesystem::path::preferred_separator;
-        path += sourcePath.stem();
-        path += "-" + std::to_string(number) + ".mp3";
-        return path;
-    }
-    case PieceNaming::SingleBlock:
-        break;
-    }
-    return folder;
-}
-
-int writeOverlapFrames(SplitDocument& doc, OverlapDirection direction, int frame, PieceFile& piece,
-                       SourceFrames& frames) {
-    const Preferences preferences = doc.preferences();
-    if (!preferences.Overlap) {
-        return 0;
-    }
-    // Whole seconds, taken as an unsigned count.
-    const std::uint64_t limit = std::uint64_t{static_cast<std::uint32_t>(preferences.OverlapSecs)} * 1000;
-    std::uint64_t sum = 0;
-    int written = 0;
-    if (direction == OVERLAP_DIR_BEFORE) {
-        doc.log(Normal, "Save overlap frames: OVERLAP_DIR_BEFORE ...");
-        // Back from the block's own first frame, whose duration counts first, until frame 0.
-        int first = frame;
-        if (first < frames.count()) {
-            while (first > 0 && sum < limit) {
-                sum += static_cast<std::uint64_t>(frames[first].durationMs);
-                --first;
-            }
-        }
-        written = copyFrames(frames, first, frame, piece).frames;
-    } else {
-        doc.log(Normal, "Save overlap frames: OVERLAP_DIR_AFTER ...");
-        int end = frame;
-        if (limit != 0) {
-            do {
-                if (end >= frames.count()) {
-                    break;
-                }
-                sum += static_cast<std::uint64_t>(frames[end].durationMs);
-                ++end;
-            } while (sum < limit);
-        }
-        written = copyFrames(frames, frame, end, piece).frames;
-    }
-    doc.log(Normal, "Overlap frames has been saved, total frame " + std::to_string(written) + " F");
-    return written;
-}
-
-bool applyBlockTag(const std::filesystem::path& piecePath, const ID3Info& tag) {
-    TagLib::FileRef file(piecePath.c_str(), true, TagLib::AudioProperties::Average);
-    if (file.isNull() || file.tag() == nullptr) {
-        return false;
-    }
-    TagLib::Tag* fields = file.tag();
-    fields->setAlbum(TagLib::String(tag.album, TagLib::String::UTF8));
-    fields->setArtist(TagLib::String(tag.artist, TagLib::String::UTF8));
-    fields->setComment(TagLib::String(tag.comment, TagLib::String::UTF8));
-    fields->setTitle(TagLib::String(tag.title, TagLib::String::UTF8));
-    fields->setYear(tag.year > 0 ? static_cast<unsigned>(tag.year) : 0u);
-    return file.save();
-}

@@ -1,19 +1,13 @@
 #pragma once
 
-#include "document/DocumentTypes.h"
-#include "output/PieceFile.h"
-
 #include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <vector>
 
 #include "engine/FileScan.h"
-#include "engine/FrameReader.h"
 
 class SourceBytes;
-
-class SplitDocument;
 
 // Where every frame of the source lies, from one walk of a reader over the file: the writers copy
 // ranges of frames by these spans instead of re-reading the file from frame 0 for every range.
@@ -75,42 +69,3 @@ private:
     std::int32_t m_firstBitrate = 0;
     int m_endFrameNumber = -1;
 };
-
-struct CopyResult {
-    int frames = 0;
-    std::uint64_t bytes = 0; // accepted by the piece
-};
-
-// Writes the reader's current frame; returns the bytes the piece accepted.
-std::size_t writeFrame(const mp3::FrameReader& reader, PieceFile& piece);
-// Writes the frames from `start` up to (not including) `end`, moving `start` to `end` (or to the end
-// of the stream when that comes first).
-CopyResult copyFrames(mp3::FrameReader& start, const mp3::FrameReader& end, PieceFile& piece);
-// The same for the frames [from, to) of a walked source; `to` beyond the last frame stops there.
-CopyResult copyFrames(SourceFrames& frames, int from, int to, PieceFile& piece);
-// Where a reader on frame 0 stands after advancing by `frames`: at most the frame count (its end);
-// a reader on frame 0 does not step back.
-int advancedPosition(const SourceFrames& frames, int by);
-
-enum class PieceNaming {
-    SaveAll,         // folder / "<base>-<n>" + the source's own extension, n from 0
-    SpecifiedBlocks, // "<folder>/<base>-<n>.mp3", n the 1-based row number
-    SingleBlock,     // the path the user chose, as it is
-};
-
-// The path of a piece. For SingleBlock `folder` is the chosen path and the other arguments are unused.
-std::filesystem::path pieceName(PieceNaming rule, const std::filesystem::path& folder,
-                                const std::filesystem::path& sourcePath, int number);
-
-enum OverlapDirection {
-    OVERLAP_DIR_BEFORE = 0, // the frames that precede a block
-    OVERLAP_DIR_AFTER = 1,  // the frames that follow a block
-};
-
-// Writes the overlap frames of the block border `frame` into `piece` when the document's overlap
-// setting is on (read afresh from its preferences), with its two log lines. Returns the frames written.
-int writeOverlapFrames(SplitDocument& doc, OverlapDirection direction, int frame, PieceFile& piece,
-                       SourceFrames& frames);
-
-// Writes the tag into a closed piece through TagLib; false when TagLib could not open or save it.
-bool applyBlockTag(const std::filesystem::path& piecePath, const ID3Info& tag);

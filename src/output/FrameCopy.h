@@ -1,0 +1,24 @@
+#pragma once
+
+#include "engine/FrameReader.h"
+#include "output/PieceFile.h"
+#include "output/SourceFrames.h"
+
+#include <cstddef>
+#include <cstdint>
+
+struct CopyResult {
+    int frames = 0;
+    std::uint64_t bytes = 0; // accepted by the piece
+};
+
+// Writes the reader's current frame; returns the bytes the piece accepted.
+std::size_t writeFrame(const mp3::FrameReader& reader, PieceFile& piece);
+// Writes the frames from `start` up to (not including) `end`, moving `start` to `end` (or to the end
+// of the stream when that comes first).
+CopyResult copyFrames(mp3::FrameReader& start, const mp3::FrameReader& end, PieceFile& piece);
+// The same for the frames [from, to) of a walked source; `to` beyond the last frame stops there.
+CopyResult copyFrames(SourceFrames& frames, int from, int to, PieceFile& piece);
+// Where a reader on frame 0 stands after advancing by `frames`: at most the frame count (its end);
+// a reader on frame 0 does not step back.
+int advancedPosition(const SourceFrames& frames, int by);

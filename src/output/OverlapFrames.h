@@ -1,0 +1,16 @@
+#pragma once
+
+#include "output/PieceFile.h"
+#include "output/SourceFrames.h"
+
+class SplitDocument;
+
+enum OverlapDirection {
+    OVERLAP_DIR_BEFORE = 0, // the frames that precede a block
+    OVERLAP_DIR_AFTER = 1,  // the frames that follow a block
+};
+
+// Writes the overlap frames of the block border `frame` into `piece` when the document's overlap
+// setting is on (read afresh from its preferences), with its two log lines. Returns the frames written.
+int writeOverlapFrames(SplitDocument& doc, OverlapDirection direction, int frame, PieceFile& piece,
+                       SourceFrames& frames);

@@ -1,0 +1,19 @@
+#include "output/PieceTag.h"
+
+#include <taglib/fileref.h>
+#include <taglib/tag.h>
+#include <taglib/tstring.h>
+
+bool applyBlockTag(const std::filesystem::path& piecePath, const ID3Info& tag) {
+    TagLib::FileRef file(piecePath.c_str(), true, TagLib::AudioProperties::Average);
+    if (file.isNull() || file.tag() == nullptr) {
+        return false;
+    }
+    TagLib::Tag* fields = file.tag();
+    fields->setAlbum(TagLib::String(tag.album, TagLib::String::UTF8));
+    fields->setArtist(TagLib::String(tag.artist, TagLib::String::UTF8));
+    fields->setComment(TagLib::String(tag.comment, TagLib::String::UTF8));
+    fields->setTitle(TagLib::String(tag.title, TagLib::String::UTF8));
+    fields->setYear(tag.year > 0 ? static_cast<unsigned>(tag.year) : 0u);
+    return file.save();
+}
