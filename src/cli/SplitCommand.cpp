@@ -18,7 +18,8 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: kerfline-cli split FILE -o DIR (--at F1,F2,... | --breakpoints FILE.bps | "
-    "--silence N | --count N | --length SECONDS) [--overlap SECONDS] [--timing]";
+    "--silence N | --count N | --length SECONDS) [--overlap SECONDS] [--gapless] [--copy-tags] "
+    "[--name TEMPLATE] [--timing]";
 
 // The main frame of the tool: log lines go to stdout, progress nowhere.
 class StdoutFrame final : public WindowLink {
@@ -61,6 +62,7 @@ struct SplitOptions {
     int methodValue = 0;
     std::optional<int> overlapSecs;
     bool timing = false;
+    PieceOptions pieces;
 };
 
 bool parseOptions(const CommandArgs& args, SplitOptions& options, std::string& problem) {
@@ -112,6 +114,16 @@ bool parseOptions(const CommandArgs& args, SplitOptions& options, std::string& p
             ++sources;
         } else if (arg == "--timing") {
             options.timing = true;
+        } else if (arg == "--gapless") {
+            options.pieces.gapless = true;
+        } else if (arg == "--copy-tags") {
+            options.pieces.copyTags = true;
+        } else if (arg == "--name") {
+            if (!hasValue) {
+                problem = "--name needs a template";
+                return false;
+            }
+            options.pieces.nameTemplate = args[++i];
         } else if (arg == "--overlap") {
             int seconds = 0;
             if (!takeInt(seconds)) {
@@ -258,6 +270,7 @@ int runSplit(const CommandArgs& args) {
         doc.setPreferences(preferences);
     }
 
+    doc.setPieceOptions(options.pieces);
     doc.m_outputFolder = options.folder;
     // Save All as the window program runs it: over the document's frame offsets.
     const auto started = std::chrono::steady_clock::now();

@@ -7,6 +7,7 @@
 #include "engine/FileScan.h"
 #include "engine/FrameReader.h"
 #include "engine/WavWriter.h"
+#include "settings/PieceOptions.h"
 #include "settings/Preferences.h"
 
 #include <atomic>
@@ -88,6 +89,8 @@ public:
     // --- Preferences shared with a saving thread
     Preferences preferences() const;
     void setPreferences(const Preferences& preferences);
+    PieceOptions pieceOptions() const;
+    void setPieceOptions(const PieceOptions& options);
 
     // --- Hooks the view overrides; the defaults do nothing. May be called from worker threads.
     virtual void invalidateView() {}
@@ -132,6 +135,7 @@ public:
     ID3Info m_mainTag;
     std::vector<BlockTag> m_blockTags;
     Preferences m_preferences;
+    PieceOptions m_pieceOptions;
     // Guards m_preferences: the Save All thread reads the overlap settings while the dialog may
     // replace the record.
     mutable std::mutex m_preferencesMutex;

@@ -10,7 +10,16 @@ enum OverlapDirection {
     OVERLAP_DIR_AFTER = 1,  // the frames that follow a block
 };
 
+struct Preferences;
+
 // Writes the overlap frames of the block border `frame` into `piece` when the document's overlap
-// setting is on (read afresh from its preferences), with its two log lines. Returns the frames written.
+// setting is on (read afresh from its preferences), with its two log lines. Returns the frames written
+// (counted also where frames below `inPieceBelow` were already written into the piece, which leaves
+// them out here).
 int writeOverlapFrames(SplitDocument& doc, OverlapDirection direction, int frame, PieceFile& piece,
-                       SourceFrames& frames);
+                       SourceFrames& frames, int inPieceBelow = 0);
+
+// Where the overlap frames of the block border `frame` begin (before) or end (after) with these
+// settings; `frame` itself when overlap is off.
+int overlapBefore(const Preferences& preferences, int frame, SourceFrames& frames);
+int overlapAfter(const Preferences& preferences, int frame, SourceFrames& frames);

@@ -1,7 +1,9 @@
 #include "output/PieceHeader.h"
 
-#include "output/PieceWriter.h"
+#include "output/FrameCopy.h"
+#include "output/PieceFile.h"
 #include "output/SourceBytes.h"
+#include "output/SourceFrames.h"
 
 #include <algorithm>
 
@@ -264,4 +266,11 @@ std::vector<std::uint8_t> PieceHeader::describe(std::vector<std::uint8_t> xingFr
     }
     mp3::writeXingFrame(tag, xingFrame.data(), xingFrame.size());
     return xingFrame;
+}
+
+void writePieceStart(const PieceStart& start, int first, SourceFrames& frames, PieceFile& piece) {
+    piece.write(start.lead.data(), start.lead.size());
+    if (start.copyFrom < first) {
+        copyFrames(frames, start.copyFrom, first, piece);
+    }
 }

@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+class PieceFile;
 class SourceFrames;
 
 // What a piece holding the source frames [first, end) starts with. The piece is written as `lead`,
@@ -15,6 +16,10 @@ struct PieceStart {
     std::vector<std::uint8_t> lead;
     int copyFrom = 0;
 };
+
+// Writes a piece's lead and the source frames ahead of `first` it needs; the caller copies the frames
+// from `first` on, leaving out those below `start.copyFrom`.
+void writePieceStart(const PieceStart& start, int first, SourceFrames& frames, PieceFile& piece);
 
 // Decides the header frames of every piece of one source.
 //

@@ -4,6 +4,7 @@
 #include "output/BlockTags.h"
 #include "output/FrameCopy.h"
 #include "output/OverlapFrames.h"
+#include "output/PieceHeader.h"
 #include "output/PieceNames.h"
 #include "output/PieceTag.h"
 #include "output/ProgressReporter.h"
@@ -83,6 +84,8 @@ SaveAllResult runSaveAll(SplitDocument& doc, SourceFrames& frames) {
     {
         ProgressReporter progress(doc.m_frame, doc.frameCount());
         const int count = frames.count();
+        const PieceOptions options = doc.pieceOptions();
+        const PieceHeader header(frames, options.gapless);
         const std::vector<int> starts = blockStarts(doc.m_breakPoints, count);
         for (std::size_t block = 0; block <= starts.size() && count > 0; ++block) {
             const int first = block == 0 ? 0 : starts[block - 1];
@@ -93,9 +96,18 @@ SaveAllResult runSaveAll(SplitDocument& doc, SourceFrames& frames) {
             PieceFile piece = createPieceFile(
                 pieceName(PieceNaming::SaveAll, doc.m_outputFolder, doc.m_filePath, number), doc.m_filePath);
             ++result.pieces;
-            writeOverlapFrames(doc, OVERLAP_DIR_BEFORE, first, piece, frames);
+            const Preferences preferences = doc.preferences();
+            const int pieceFirst = overlapBefore(preferences, first, frames);
+            const int pieceEnd = last ? end : overlapAfter(preferences, end, frames);
+            const PieceStart start = header.start(pieceFirst, pieceEnd);
+            writePieceStart(start, pieceFirst, frames, piece);
+            writeOverlapFrames(doc, OVERLAP_DIR_BEFORE, first, piece, frames, start.copyFrom);
             std::uint64_t size = 0;
-            for (int frame = first; frame < end;) {
+            // A rewritten header frame of the source still counts as the block's own.
+            for (int frame = first; frame < std::min(end, start.copyFrom); ++frame) {
+                size += static_cast<std::uint64_t>(frames.length(frame));
+            }
+            for (int frame = std::max(first, std::min(end, start.copyFrom)); frame < end;) {
                 const int chunkEnd = std::min(end, frame + progress.step());
                 size += copyFrames(frames, frame, chunkEnd, piece).bytes;
                 frame = chunkEnd;

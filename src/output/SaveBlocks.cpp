@@ -3,6 +3,7 @@
 #include "document/SplitDocument.h"
 #include "document/WorkerSlot.h"
 #include "output/FrameCopy.h"
+#include "output/PieceHeader.h"
 #include "output/PieceNames.h"
 #include "output/ProgressReporter.h"
 #include "output/Utf8Path.h"
@@ -65,13 +66,17 @@ int runSpecifiedBlocksSave(const SpecifiedBlocksJob& job, WindowLink& frame, Win
     int failed = 0;
     {
         SourceFrames frames(job.sourcePath, &job.frameOffsets, &job.frameLengths);
+        const PieceHeader header(frames, job.options.gapless);
         for (const CheckedRow& row : job.rows) {
             PieceFile piece = createPieceFile(
                 pieceName(PieceNaming::SpecifiedBlocks, job.folder, job.sourcePath, row.number),
                 job.sourcePath);
             if (piece.isOpen()) {
-                copyFrames(frames, advancedPosition(frames, row.block.from),
-                           advancedPosition(frames, row.block.to), piece);
+                const int from = advancedPosition(frames, row.block.from);
+                const int to = advancedPosition(frames, row.block.to);
+                const PieceStart start = header.start(from, to);
+                writePieceStart(start, from, frames, piece);
+                copyFrames(frames, std::max(from, start.copyFrom), to, piece);
             }
             if (!piece.close()) {
                 ++failed;
@@ -122,7 +127,11 @@ bool runBlockSave(SplitDocument& doc) {
             ProgressReporter progress(doc.m_frame, end - doc.m_blockFrom);
             const int from = advancedPosition(frames, doc.m_blockFrom);
             const int to = end >= doc.frameCount() ? frames.count() : advancedPosition(frames, end);
-            for (int frame = from; frame < to && piece.isOpen();) {
+            const PieceStart start = PieceHeader(frames, doc.pieceOptions().gapless).start(from, to);
+            if (piece.isOpen()) {
+                writePieceStart(start, from, frames, piece);
+            }
+            for (int frame = std::max(from, start.copyFrom); frame < to && piece.isOpen();) {
                 const int chunkEnd = std::min(to, frame + progress.step());
                 copyFrames(frames, frame, chunkEnd, piece);
                 frame = chunkEnd;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settings/PieceOptions.h"
+
 #include "document/DocumentTypes.h"
 #include "engine/FileScan.h"
 #include "engine/FrameReader.h"
@@ -40,6 +42,7 @@ struct SpecifiedBlocksJob {
     // The document's frame offsets and lengths, so the job need not walk the file again.
     mp3::FrameOffsets frameOffsets;
     mp3::FrameLengths frameLengths;
+    PieceOptions options;
 };
 
 // The Save button's check: the folder names an existing file or folder.
