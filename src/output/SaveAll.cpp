@@ -8,9 +8,11 @@
 #include "output/PieceNames.h"
 #include "output/PieceTag.h"
 #include "output/ProgressReporter.h"
+#include "output/SourceTags.h"
 #include "output/Utf8Path.h"
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,6 +30,14 @@ std::vector<int> blockStarts(const BreakPointList& breakPoints, int frameCount) 
     std::sort(starts.begin(), starts.end());
     starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
     return starts;
+}
+
+std::optional<ID3Info> tagOfBlock(const std::vector<BlockTag>& tags, int number) {
+    try {
+        return findBlockTag(tags, number);
+    } catch (const BlockNotFound&) {
+        return std::nullopt;
+    }
 }
 
 std::string blockText(int first, int second) {
@@ -86,7 +96,10 @@ SaveAllResult runSaveAll(SplitDocument& doc, SourceFrames& frames) {
         const int count = frames.count();
         const PieceOptions options = doc.pieceOptions();
         const PieceHeader header(frames, options.gapless);
+        const std::optional<SourceTags> sourceTags =
+            options.copyTags ? std::optional<SourceTags>(std::in_place, doc.m_filePath) : std::nullopt;
         const std::vector<int> starts = blockStarts(doc.m_breakPoints, count);
+        const int pieceCount = static_cast<int>(starts.size()) + 1;
         for (std::size_t block = 0; block <= starts.size() && count > 0; ++block) {
             const int first = block == 0 ? 0 : starts[block - 1];
             const bool last = block == starts.size();
@@ -100,6 +113,12 @@ SaveAllResult runSaveAll(SplitDocument& doc, SourceFrames& frames) {
             const int pieceFirst = overlapBefore(preferences, first, frames);
             const int pieceEnd = last ? end : overlapAfter(preferences, end, frames);
             const PieceStart start = header.start(pieceFirst, pieceEnd);
+            const std::optional<ID3Info> blockTag = tagOfBlock(doc.m_blockTags, number);
+            if (sourceTags) {
+                const std::vector<std::uint8_t> tag =
+                    sourceTags->id3v2(number, pieceCount, blockTag ? &*blockTag : nullptr);
+                piece.write(tag.data(), tag.size());
+            }
             writePieceStart(start, pieceFirst, frames, piece);
             writeOverlapFrames(doc, OVERLAP_DIR_BEFORE, first, piece, frames, start.copyFrom);
             std::uint64_t size = 0;
@@ -116,14 +135,19 @@ SaveAllResult runSaveAll(SplitDocument& doc, SourceFrames& frames) {
             if (!last) {
                 writeOverlapFrames(doc, OVERLAP_DIR_AFTER, end, piece, frames);
             }
+            if (sourceTags) {
+                const std::vector<std::uint8_t> tag =
+                    sourceTags->id3v1(number, blockTag ? &*blockTag : nullptr);
+                piece.write(tag.data(), tag.size());
+            }
             // The last piece's line shows its last frame, the others the first frame of the next block.
             const int second = last ? frames.endFrameNumber() : end;
             if (piece.close()) {
                 doc.log(Normal, blockText(first, second) + " has been saved, total size " +
                                     std::to_string(size) + " Bytes");
-                try {
-                    applyBlockTag(piece.path(), findBlockTag(doc.m_blockTags, number));
-                } catch (const BlockNotFound&) {
+                // Copied tags already hold the block's own fields.
+                if (blockTag && !sourceTags) {
+                    applyBlockTag(piece.path(), *blockTag);
                 }
             } else {
                 ++result.failed;
