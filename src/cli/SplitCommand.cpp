@@ -1,6 +1,7 @@
 #include "cli/CliPrompts.h"
 #include "cli/Commands.h"
 
+#include "document/MainTag.h"
 #include "document/SplitDocument.h"
 #include "engine/FileScan.h"
 #include "output/SaveAll.h"
@@ -201,6 +202,7 @@ bool addFileBreakPoints(const std::filesystem::path& path, int frameCount, Break
 // decoded only when silences are looked for.
 void loadDocument(SplitDocument& doc, const SourceFrames& frames, bool needLevels) {
     doc.m_filePath = frames.path();
+    doc.m_mainTag = readMainTag(frames.path());
     if (needLevels) {
         mp3::LevelScan scan = mp3::scanLevels(frames.path());
         doc.m_frameLevels = std::move(scan.levels);

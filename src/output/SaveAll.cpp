@@ -1,10 +1,12 @@
 #include "output/SaveAll.h"
 
+#include "document/SameFile.h"
 #include "document/SplitDocument.h"
 #include "output/BlockTags.h"
 #include "output/FrameCopy.h"
 #include "output/OverlapFrames.h"
 #include "output/PieceHeader.h"
+#include "output/PieceNameTemplate.h"
 #include "output/PieceNames.h"
 #include "output/PieceTag.h"
 #include "output/ProgressReporter.h"
@@ -13,6 +15,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -38,6 +41,36 @@ std::optional<ID3Info> tagOfBlock(const std::vector<BlockTag>& tags, int number)
     } catch (const BlockNotFound&) {
         return std::nullopt;
     }
+}
+
+// The paths of all pieces by the name template, or the reason it is refused: it is malformed, climbs
+// out of the output folder, names the source, or names two pieces alike (one would replace the other).
+std::vector<std::filesystem::path> templatedNames(const SplitDocument& doc, const std::string& pattern,
+                                                  int count, std::string& problem) {
+    std::vector<std::filesystem::path> names;
+    std::set<std::filesystem::path> seen;
+    for (int number = 0; number < count; ++number) {
+        const ID3Info info = tagOfBlock(doc.m_blockTags, number).value_or(doc.m_mainTag);
+        const PieceNameFields fields{
+            doc.m_filePath.stem().string(), number, count, info.title, info.artist, info.album};
+        const ExpandedName expanded = expandPieceName(pattern, fields);
+        if (!expanded.problem.empty()) {
+            problem = expanded.problem;
+            return {};
+        }
+        std::filesystem::path path = doc.m_outputFolder / expanded.relative;
+        path += doc.m_filePath.extension();
+        if (namesSameFile(path, doc.m_filePath)) {
+            problem = "it names the source file";
+            return {};
+        }
+        if (!seen.insert(path.lexically_normal()).second) {
+            problem = "it gives two pieces the name " + utf8Path(path);
+            return {};
+        }
+        names.push_back(std::move(path));
+    }
+    return names;
 }
 
 std::string blockText(int first, int second) {
@@ -100,14 +133,32 @@ SaveAllResult runSaveAll(SplitDocument& doc, SourceFrames& frames) {
             options.copyTags ? std::optional<SourceTags>(std::in_place, doc.m_filePath) : std::nullopt;
         const std::vector<int> starts = blockStarts(doc.m_breakPoints, count);
         const int pieceCount = static_cast<int>(starts.size()) + 1;
+        std::vector<std::filesystem::path> names;
+        if (!options.nameTemplate.empty() && count > 0) {
+            std::string problem;
+            names = templatedNames(doc, options.nameTemplate, pieceCount, problem);
+            if (names.empty()) {
+                doc.log(LogLevel::Error, "The piece name template \"" + options.nameTemplate +
+                                             "\" is refused: " + problem + "; nothing has been saved");
+                doc.m_view.post(UM_SAVE_ALL_DONE, 1, 0);
+                return result;
+            }
+        }
         for (std::size_t block = 0; block <= starts.size() && count > 0; ++block) {
             const int first = block == 0 ? 0 : starts[block - 1];
             const bool last = block == starts.size();
             const int end = last ? count : starts[block];
             const int number = static_cast<int>(block);
 
-            PieceFile piece = createPieceFile(
-                pieceName(PieceNaming::SaveAll, doc.m_outputFolder, doc.m_filePath, number), doc.m_filePath);
+            std::filesystem::path path;
+            if (names.empty()) {
+                path = pieceName(PieceNaming::SaveAll, doc.m_outputFolder, doc.m_filePath, number);
+            } else {
+                path = names[block];
+                std::error_code ignored; // a folder that cannot be made shows as a failed piece
+                std::filesystem::create_directories(path.parent_path(), ignored);
+            }
+            PieceFile piece = createPieceFile(path, doc.m_filePath);
             ++result.pieces;
             const Preferences preferences = doc.preferences();
             const int pieceFirst = overlapBefore(preferences, first, frames);
