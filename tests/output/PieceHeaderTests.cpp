@@ -197,3 +197,39 @@ TEST(PieceHeader, GaplessPiecesWithOverlapPlayTheSourceOverTheirFrames) {
         EXPECT_EQ(toolComplaints(pieces[i]), "");
     }
 }
+
+// A source whose header frame lies (counts beyond the file, a broken CRC, a TOC of noise): pieces are
+// described by the frames they really hold, and decoders take them.
+TEST(PieceHeader, ALyingSourceHeaderIsRebuiltFromThePiecesFrames) {
+    const auto dir = scratchDir("piece-header-lying");
+    const auto source = dir / "lying.mp3";
+    std::vector<std::uint8_t> bytes = readBytes(fixture("vbr.mp3"));
+    const std::size_t tag = 36; // MPEG-1 stereo: header and side information
+    for (std::size_t i = tag + 8; i < tag + 16; ++i) {
+        bytes[i] = 0xFF; // frames and bytes far beyond the file
+    }
+    for (std::size_t i = tag + 16; i < tag + 116; ++i) {
+        bytes[i] = static_cast<std::uint8_t>(i * 37);
+    }
+    bytes[tag + 120 + 35] ^= 0x5A; // the tag's CRC
+    writeBytes(source, bytes);
+
+    for (const bool gapless : {false, true}) {
+        SCOPED_TRACE(gapless ? "gapless" : "default");
+        const auto out = dir / (gapless ? "gapless" : "default");
+        std::filesystem::create_directories(out);
+        const auto pieces = savePieces(source, {25, 50}, out, gapless);
+        ASSERT_EQ(pieces.size(), 3u);
+        for (std::size_t i = 0; i < pieces.size(); ++i) {
+            const auto header = headerFrame(pieces[i]);
+            if (!gapless && i > 0) {
+                EXPECT_FALSE(header);
+                continue;
+            }
+            ASSERT_TRUE(header && header->frames && header->bytes) << pieces[i];
+            EXPECT_EQ(static_cast<int>(*header->frames), framesIn(pieces[i]) - 1);
+            EXPECT_EQ(*header->bytes, readBytes(pieces[i]).size());
+            EXPECT_EQ(toolComplaints(pieces[i]), "") << pieces[i];
+        }
+    }
+}
