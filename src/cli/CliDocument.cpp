@@ -6,8 +6,14 @@
 CliDocument::CliDocument(bool echoLog) : m_echoLog(echoLog) {
     link.setHandler([this](unsigned message, std::uintptr_t wParam, std::intptr_t lParam) -> std::intptr_t {
         if (message == UM_OUTPUT_LOG) {
+            const char* line = reinterpret_cast<const char*>(lParam);
             if (m_echoLog) {
-                std::printf("%s\n", reinterpret_cast<const char*>(lParam));
+                std::printf("%s\n", line);
+            }
+            // Failures reach stderr whether or not the log is shown.
+            if (wParam == static_cast<std::uintptr_t>(LogLevel::Error)) {
+                std::fflush(stdout);
+                std::fprintf(stderr, "%s\n", line);
             }
             return 0;
         }
@@ -26,8 +32,14 @@ bool CliDocument::load(const std::filesystem::path& path, std::string& problem) 
         problem = "cannot load '" + path.string() + "'";
         return false;
     }
+    const std::size_t errorsBefore = link.logLines(LogLevel::Error).size();
     if (!waitFor(UM_LOAD_DONE)) {
         problem = "loading '" + path.string() + "' did not finish";
+        return false;
+    }
+    // The loader's own line (already on stderr) says why: unreadable, or not enough memory.
+    if (link.logLines(LogLevel::Error).size() != errorsBefore) {
+        problem = "cannot load '" + path.string() + "'";
         return false;
     }
     if (document.frameCount() < 1) {

@@ -5,6 +5,7 @@
 #include "document/SplitDocument.h"
 #include "engine/FileScan.h"
 #include "output/SaveAll.h"
+#include "output/SourceBytes.h"
 #include "output/SourceFrames.h"
 
 #include <charconv>
@@ -20,15 +21,21 @@ namespace {
 constexpr const char* kUsage =
     "usage: kerfline-cli split FILE -o DIR (--at F1,F2,... | --breakpoints FILE.bps | "
     "--silence N | --count N | --length SECONDS) [--overlap SECONDS] [--gapless] [--copy-tags] "
-    "[--name TEMPLATE] [--timing]";
+    "[--name TEMPLATE] [--no-clobber] [--timing]";
 
-// The main frame of the tool: log lines go to stdout, progress nowhere.
+// The main frame of the tool: log lines go to stdout, level-2 lines to stderr as well, progress
+// nowhere.
 class StdoutFrame final : public WindowLink {
 public:
     std::intptr_t send(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override {
         if (message == UM_OUTPUT_LOG) {
-            std::printf("%s\n", reinterpret_cast<const char*>(lParam));
-            errors += wParam == Error ? 1 : 0;
+            const char* line = reinterpret_cast<const char*>(lParam);
+            std::printf("%s\n", line);
+            if (wParam == static_cast<std::uintptr_t>(LogLevel::Error)) {
+                std::fflush(stdout);
+                std::fprintf(stderr, "%s\n", line);
+                ++errors;
+            }
         }
         return 0;
     }
@@ -63,6 +70,7 @@ struct SplitOptions {
     int methodValue = 0;
     std::optional<int> overlapSecs;
     bool timing = false;
+    bool noClobber = false;
     PieceOptions pieces;
 };
 
@@ -115,6 +123,8 @@ bool parseOptions(const CommandArgs& args, SplitOptions& options, std::string& p
             ++sources;
         } else if (arg == "--timing") {
             options.timing = true;
+        } else if (arg == "--no-clobber") {
+            options.noClobber = true;
         } else if (arg == "--gapless") {
             options.pieces.gapless = true;
         } else if (arg == "--copy-tags") {
@@ -202,6 +212,7 @@ bool addFileBreakPoints(const std::filesystem::path& path, int frameCount, Break
 // decoded only when silences are looked for.
 void loadDocument(SplitDocument& doc, const SourceFrames& frames, bool needLevels) {
     doc.m_filePath = frames.path();
+    doc.m_sourceStatus = frames.file().openedAs();
     doc.m_mainTag = readMainTag(frames.path());
     if (needLevels) {
         mp3::LevelScan scan = mp3::scanLevels(frames.path());
@@ -243,6 +254,9 @@ int runSplit(const CommandArgs& args) {
     SplitDocument doc(frame, view, prompts);
     {
         const SourceFrames frames(options.source);
+        if (!frames.file().isOpen()) {
+            return fail("cannot read '" + options.source + "'");
+        }
         loadDocument(doc, frames, options.method == AutoMethod::Silence);
     }
     if (doc.frameCount() == 0) {
@@ -276,7 +290,11 @@ int runSplit(const CommandArgs& args) {
     doc.m_outputFolder = options.folder;
     // Save All as the window program runs it: over the document's frame offsets.
     const auto started = std::chrono::steady_clock::now();
-    const SaveAllResult result = runSaveAll(doc);
+    SaveAllOptions saveOptions;
+    if (options.noClobber) {
+        saveOptions.existing = AtomicFile::Existing::Keep;
+    }
+    const SaveAllResult result = runSaveAll(doc, saveOptions);
     const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - started;
     std::fflush(stdout);
     if (options.timing) {

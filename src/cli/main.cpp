@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 
 namespace {
@@ -21,7 +22,7 @@ const Command kCommands[] = {
     {"wav", runWav, "wav FILE OUT.wav               convert the whole file to 16-bit PCM WAV"},
     {"split", runSplit,
      "split FILE -o DIR (--at F1,F2,... | --breakpoints FILE.bps | --silence N | --count N |\n"
-     "                 --length SECONDS) [--overlap SECONDS] [--timing]\n"
+     "                 --length SECONDS) [--overlap SECONDS] [--no-clobber] [--timing]\n"
      "                                 write the blocks between break points as pieces"},
 };
 
@@ -47,7 +48,14 @@ int main(int argc, char** argv) {
     const CommandArgs args(argv + 2, argv + argc);
     for (const Command& command : kCommands) {
         if (std::strcmp(argv[1], command.name) == 0) {
-            return command.run(args);
+            // The workers catch it themselves; this is for the rest of a command, so it ends with a
+            // message and status 1 rather than an abort. Outputs in progress were removed on the way.
+            try {
+                return command.run(args);
+            } catch (const std::bad_alloc&) {
+                std::fflush(stdout);
+                return fail("not enough memory");
+            }
         }
     }
     std::fprintf(stderr, "kerfline-cli: unknown command '%s'\n\n", argv[1]);

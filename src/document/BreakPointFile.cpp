@@ -1,6 +1,7 @@
 #include "document/PathText.h"
 #include "document/SameFile.h"
 #include "document/SplitDocument.h"
+#include "engine/AtomicFile.h"
 
 #include <fstream>
 #include <iterator>
@@ -25,14 +26,14 @@ void SplitDocument::saveBreakPointFile(const std::filesystem::path& path) {
             bytes.push_back(static_cast<char>((bits >> shift) & 0xFF));
         }
     }
-    std::ofstream out(path, std::ios::binary | std::ios::out | std::ios::trunc);
-    if (out) {
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.close();
-    }
+    // Written beside the name and renamed over it: a failure leaves any earlier file as it was, and
+    // a link, pipe or device at the name is refused rather than written through.
+    AtomicFile out(path, AtomicFile::Existing::Replace, m_filePath);
+    out.write(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
     // A failed or short write must not look like a saved list.
-    if (!out) {
-        log(Error, "Break points could not be saved to file " + pathText(path));
+    if (!out.commit()) {
+        log(LogLevel::Error, "Break points could not be saved to file " + pathText(path) +
+                                 (out.error() == AtomicFile::kNotRegular ? ", " + out.error() : ""));
         return;
     }
     log(Normal, "Break points saved to file " + pathText(path));

@@ -4,8 +4,11 @@
 
 #include "engine/FileScan.h"
 #include "engine/PcmCache.h"
+#include "engine/PlatformFile.h"
 
+#include <cerrno>
 #include <fstream>
+#include <new>
 
 namespace {
 
@@ -96,6 +99,17 @@ void SplitDocument::openFile(const std::filesystem::path& path) {
 
 void SplitDocument::runLoadingThread() {
     m_frame.send(UM_PROGRESS_SHOW, 1, 0);
+    // Size and time as the load finds them, for the savers' check that the file stays as loaded. A
+    // file gone since the open routine saw it is reported as unreadable, not as one without frames.
+    {
+        const platform::FileHandle file = platform::openForReading(m_filePath);
+        const int openError = errno;
+        m_sourceStatus = platform::statusOf(file.get());
+        if (!m_sourceStatus) {
+            log(LogLevel::Error, "The file " + pathText(m_filePath) + " could not be read: " +
+                                     platform::systemError(file.isOpen() ? errno : openError));
+        }
+    }
     const std::int64_t fileSize = fileSizeForProgress(m_filePath);
     m_frame.send(UM_PROGRESS_SET, 0, static_cast<std::intptr_t>(fileSize));
 
@@ -106,17 +120,37 @@ void SplitDocument::runLoadingThread() {
     m_breakPoints.clear();
     updateScrollBar();
 
-    LoadObserver observer(*this, fileSize);
-    mp3::LevelScan scan = mp3::scanLevels(m_filePath, &observer);
-    observer.finish();
-    m_frameLevels = std::move(scan.levels);
-    m_frameOffsets = std::move(scan.offsets);
-    m_frameLengths = std::move(scan.lengths);
+    bool loaded = m_sourceStatus.has_value();
+    if (loaded) {
+        try {
+            LoadObserver observer(*this, fileSize);
+            mp3::LevelScan scan = mp3::scanLevels(m_filePath, &observer);
+            observer.finish();
+            m_frameLevels = std::move(scan.levels);
+            m_frameOffsets = std::move(scan.offsets);
+            m_frameLengths = std::move(scan.lengths);
+        } catch (const std::bad_alloc&) {
+            // Whatever was scanned is dropped: a document with part of the file would save part of it.
+            m_frameLevels = {};
+            m_frameOffsets = {};
+            m_frameLengths = {};
+            log(LogLevel::Error,
+                "The file " + pathText(m_filePath) + " could not be loaded: not enough memory");
+            loaded = false;
+        }
+    }
 
     setScrollPosition(0);
     m_frame.send(UM_PROGRESS_SET, 0, 0);
     m_frame.send(UM_PROGRESS_SHOW, 0, 0);
-    m_view.post(UM_LOAD_DONE, 0, 0);
+    m_view.post(UM_LOAD_DONE, loaded ? 0 : 1, 0);
+}
+
+void SplitDocument::onLoadFailed() {
+    m_loadThread.clear();
+    m_sourceStatus.reset();
+    updateScrollBar();
+    invalidateView();
 }
 
 void SplitDocument::onLoadDone() {

@@ -2,11 +2,17 @@
 
 #include <taglib/fileref.h>
 #include <taglib/tag.h>
+#include <taglib/tfilestream.h>
 #include <taglib/tstring.h>
 
 ID3Info readMainTag(const std::filesystem::path& path) {
     ID3Info info;
-    const TagLib::FileRef file(path.c_str(), true, TagLib::AudioProperties::Average);
+    // Through a read-only stream: a FileRef on the path alone would open the user's file for writing.
+    TagLib::FileStream stream(path.c_str(), true);
+    if (!stream.isOpen()) {
+        return info;
+    }
+    const TagLib::FileRef file(&stream, true, TagLib::AudioProperties::Average);
     const TagLib::Tag* tag = file.isNull() ? nullptr : file.tag();
     if (tag == nullptr) {
         return info;

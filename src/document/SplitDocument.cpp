@@ -42,8 +42,9 @@ void SplitDocument::setPieceOptions(const PieceOptions& options) {
 
 std::intptr_t SplitDocument::handleMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
     switch (message) {
+    // A nonzero wParam: the file could not be read or loaded, and the loader has logged why.
     case UM_LOAD_DONE:
-        onLoadDone();
+        wParam == 0 ? onLoadDone() : onLoadFailed();
         break;
     // A nonzero wParam: the saver failed and has logged why, so no success line.
     case UM_SAVE_ALL_DONE:

@@ -6,6 +6,7 @@
 #include "document/WorkerSlot.h"
 #include "engine/FileScan.h"
 #include "engine/FrameReader.h"
+#include "engine/PlatformFile.h"
 #include "engine/WavWriter.h"
 #include "settings/PieceOptions.h"
 #include "settings/Preferences.h"
@@ -17,6 +18,8 @@
 #include <mutex>
 #include <optional>
 #include <vector>
+
+class AtomicFile;
 
 // The state of the open file and its operations, without any toolkit. The window program's view
 // derives from it and adds painting and input; the command-line tool and the tests use it directly.
@@ -41,6 +44,7 @@ public:
     // --- Loading
     void openFile(const std::filesystem::path& path);
     void onLoadDone();
+    void onLoadFailed();
 
     // --- Handlers of the savers' "done" messages
     void onSaveAllDone();
@@ -108,6 +112,9 @@ public:
     UserPrompts& m_prompts;
 
     std::filesystem::path m_filePath;
+    // Size and modification time of m_filePath when the load read it: a save refuses to copy pieces
+    // from a file changed since. Empty until a load (the savers then take the file as they find it).
+    std::optional<platform::FileStatus> m_sourceStatus;
     bool m_loaded = false;
     std::vector<int> m_frameLevels;
     // Offset of every frame, from the loading scan: readers are positioned by it, not by rescanning.
@@ -145,6 +152,8 @@ public:
 private:
     void runLoadingThread();
     void runWavThread();
+    // Decodes the whole file into the temporary file of `output` and commits it; false when it failed.
+    bool convertToWav(AtomicFile& output);
     // Refuses (with a level-2 line) a gesture that would change the list while a thread uses it.
     bool refuseListChange() const;
     // Appends a break point placed by an automatic method and logs it.

@@ -2,11 +2,13 @@
 #include "document/SameFile.h"
 #include "document/SplitDocument.h"
 
+#include "engine/AtomicFile.h"
 #include "engine/Decoder.h"
 #include "engine/FramePcm.h"
 #include "engine/WavWriter.h"
 
 #include <array>
+#include <new>
 
 void SplitDocument::startWavConversion(const std::filesystem::path& wavPath) {
     if (!canEditBreakPoints()) {
@@ -24,10 +26,51 @@ void SplitDocument::startWavConversion(const std::filesystem::path& wavPath) {
     m_wavThread.start([this] { runWavThread(); });
 }
 
+namespace {
+
+// The temporary file of an atomic output, written by a writer that opens it by name. The bytes reach
+// the final name only when everything succeeded.
+bool commitWav(AtomicFile& output, mp3::WavWriter& writer, bool written) {
+    if (written) {
+        return output.commit();
+    }
+    writer.discard();
+    output.discard();
+    return false;
+}
+
+} // namespace
+
 void SplitDocument::runWavThread() {
+    const std::string target = pathText(m_wavPath);
+    bool written = false;
+    try {
+        AtomicFile output(m_wavPath, AtomicFile::Existing::Replace, m_filePath);
+        if (!output.isOpen()) {
+            // A name refused before anything was created says why; a file the system would not create does
+            // not.
+            const std::string& why = output.error();
+            const bool refused =
+                why == AtomicFile::kNotRegular || why == AtomicFile::kIsSource || why == AtomicFile::kExists;
+            log(LogLevel::Error, "Can not create wav file " + target +
+                                     ", the mp3 file has not been converted!" +
+                                     (refused ? " (" + why + ")" : ""));
+        } else {
+            written = convertToWav(output);
+        }
+    } catch (const std::bad_alloc&) {
+        m_frame.send(UM_PROGRESS_SHOW, 0, 0);
+        log(LogLevel::Error, "Can not write wav file " + target + ": not enough memory");
+        written = false;
+    }
+    m_wavSucceeded = written;
+    m_view.post(UM_WAV_DONE, 0, 0);
+}
+
+bool SplitDocument::convertToWav(AtomicFile& output) {
     mp3::FrameReader reader(m_filePath);
     const mp3::FrameReader end;
-    mp3::WavWriter writer(m_wavPath, reader.header().channels(), reader.header().sampleRate(),
+    mp3::WavWriter writer(output.temporaryPath(), reader.header().channels(), reader.header().sampleRate(),
                           m_wavDataLimit);
     const int frames = frameCount();
     m_frame.send(UM_PROGRESS_SHOW, 1, 0);
@@ -47,29 +90,32 @@ void SplitDocument::runWavThread() {
             sent = position;
         }
     }
-    const bool written = writer.finish();
+    const bool finished = writer.finish();
     m_frame.send(UM_PROGRESS_SHOW, 0, 0);
     reader.close();
+    const bool written = commitWav(output, writer, finished);
 
     const std::string target = pathText(m_wavPath);
     switch (writer.status()) {
     case mp3::WavWriter::Status::Ok:
+        if (!written) {
+            log(LogLevel::Error, "Can not write wav file " + target +
+                                     ", the mp3 file has not been converted! (" + output.error() + ")");
+        }
         break;
     case mp3::WavWriter::Status::CannotCreate:
-        log(Error, "Can not create wav file " + target + ", the mp3 file has not been converted!");
+        log(LogLevel::Error, "Can not create wav file " + target + ", the mp3 file has not been converted!");
         break;
     case mp3::WavWriter::Status::WriteFailed:
-        writer.discard();
-        log(Error, "Can not write wav file " + target + ", the mp3 file has not been converted!");
+        log(LogLevel::Error, "Can not write wav file " + target + ", the mp3 file has not been converted!");
         break;
     case mp3::WavWriter::Status::TooLarge:
-        writer.discard();
-        log(Error, "The mp3 file decodes to more than " + std::to_string(m_wavDataLimit) +
-                       " bytes of PCM, which a wav file can not hold; " + target + " has not been written!");
+        log(LogLevel::Error, "The mp3 file decodes to more than " + std::to_string(m_wavDataLimit) +
+                                 " bytes of PCM, which a wav file can not hold; " + target +
+                                 " has not been written!");
         break;
     }
-    m_wavSucceeded = written;
-    m_view.post(UM_WAV_DONE, 0, 0);
+    return written;
 }
 
 void SplitDocument::onWavDone() {

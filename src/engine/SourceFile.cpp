@@ -1,38 +1,20 @@
 #include "engine/SourceFile.h"
 
+#include "engine/PlatformFile.h"
 #include "engine/PositionedRead.h"
 
 #include <algorithm>
 #include <cstring>
 
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#include <sys/stat.h>
-#else
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
 namespace mp3 {
 
-SourceFile::SourceFile(const std::filesystem::path& path) {
-#ifdef _WIN32
-    m_fd = _wopen(path.c_str(), _O_RDONLY | _O_BINARY);
-    struct _stat64 st {};
-    if (m_fd >= 0 && (_fstat64(m_fd, &st) != 0 || (st.st_mode & _S_IFDIR))) {
-        close();
-    }
-#else
-    m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    struct stat st {};
+SourceFile::SourceFile(const std::filesystem::path& path) : m_file(platform::openForReading(path)) {
     // Only regular files: a directory opens for reading on POSIX but holds no bytes, and a device
     // such as /dev/zero would never end.
-    if (m_fd >= 0 && (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+    const auto status = platform::statusOf(m_file.get());
+    if (!status || !status->isRegular()) {
         close();
     }
-#endif
 }
 
 SourceFile::~SourceFile() {
@@ -40,21 +22,14 @@ SourceFile::~SourceFile() {
 }
 
 void SourceFile::close() {
-    if (m_fd >= 0) {
-#ifdef _WIN32
-        _close(m_fd);
-#else
-        ::close(m_fd);
-#endif
-        m_fd = -1;
-    }
+    m_file.close();
     m_buffer.clear();
     m_buffer.shrink_to_fit();
     m_bufferLength = 0;
 }
 
 std::size_t SourceFile::rawRead(std::int64_t offset, std::uint8_t* out, std::size_t count) {
-    return readFileAt(m_fd, offset, out, count);
+    return readFileAt(m_file.get(), offset, out, count);
 }
 
 bool SourceFile::fill(std::int64_t offset) {
@@ -67,14 +42,14 @@ bool SourceFile::fill(std::int64_t offset) {
 }
 
 int SourceFile::refillAndGet(std::int64_t offset) {
-    if (m_fd < 0 || offset < 0 || !fill(offset)) {
+    if (!m_file.isOpen() || offset < 0 || !fill(offset)) {
         return -1;
     }
     return m_buffer[0];
 }
 
 std::size_t SourceFile::readAt(std::int64_t offset, std::uint8_t* out, std::size_t count) {
-    if (m_fd < 0 || offset < 0) {
+    if (!m_file.isOpen() || offset < 0) {
         return 0;
     }
     std::size_t done = 0;

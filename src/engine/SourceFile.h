@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/PlatformFile.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -18,7 +20,7 @@ public:
     SourceFile(const SourceFile&) = delete;
     SourceFile& operator=(const SourceFile&) = delete;
 
-    bool isOpen() const { return m_fd >= 0; }
+    bool isOpen() const { return m_file.isOpen(); }
     void close();
 
     // Copies up to `count` bytes at `offset` into `out`; returns how many the file held.
@@ -37,7 +39,7 @@ private:
     bool fill(std::int64_t offset);
     std::size_t rawRead(std::int64_t offset, std::uint8_t* out, std::size_t count);
 
-    int m_fd = -1;
+    platform::FileHandle m_file;
     std::vector<std::uint8_t> m_buffer;
     std::int64_t m_bufferStart = 0;
     std::size_t m_bufferLength = 0;

@@ -7,49 +7,36 @@
 #include <cstdint>
 #include <string>
 
-namespace {
-
-// Whole seconds, taken as an unsigned count.
-std::uint64_t overlapLimit(const Preferences& preferences) {
+std::uint64_t overlapLimitMs(const Preferences& preferences) {
+    // Whole seconds, taken as an unsigned count.
     return std::uint64_t{static_cast<std::uint32_t>(preferences.OverlapSecs)} * 1000;
 }
 
-} // namespace
-
-int overlapBefore(const Preferences& preferences, int frame, SourceFrames& frames) {
-    if (!preferences.Overlap) {
-        return frame;
-    }
-    const std::uint64_t limit = overlapLimit(preferences);
+FrameRange overlapRange(const SourceFrames& frames, OverlapDirection direction, int frame,
+                        std::uint64_t limitMs) {
     std::uint64_t sum = 0;
-    // Back from the block's own first frame, whose duration counts first, until frame 0.
-    int first = frame;
-    if (first < frames.count()) {
-        while (first > 0 && sum < limit) {
-            sum += static_cast<std::uint64_t>(frames[first].durationMs);
-            --first;
+    if (direction == OVERLAP_DIR_BEFORE) {
+        // Back from the block's own first frame, whose duration counts first, until frame 0.
+        int first = frame;
+        if (first < frames.count()) {
+            while (first > 0 && sum < limitMs) {
+                sum += static_cast<std::uint64_t>(frames[first].durationMs);
+                --first;
+            }
         }
+        return {first, frame};
     }
-    return first;
-}
-
-int overlapAfter(const Preferences& preferences, int frame, SourceFrames& frames) {
-    if (!preferences.Overlap) {
-        return frame;
-    }
-    const std::uint64_t limit = overlapLimit(preferences);
-    std::uint64_t sum = 0;
     int end = frame;
-    if (limit != 0) {
+    if (limitMs != 0) {
         do {
             if (end >= frames.count()) {
                 break;
             }
             sum += static_cast<std::uint64_t>(frames[end].durationMs);
             ++end;
-        } while (sum < limit);
+        } while (sum < limitMs);
     }
-    return end;
+    return {frame, end};
 }
 
 int writeOverlapFrames(SplitDocument& doc, OverlapDirection direction, int frame, PieceFile& piece,
@@ -58,17 +45,11 @@ int writeOverlapFrames(SplitDocument& doc, OverlapDirection direction, int frame
     if (!preferences.Overlap) {
         return 0;
     }
-    int written = 0;
-    if (direction == OVERLAP_DIR_BEFORE) {
-        doc.log(Normal, "Save overlap frames: OVERLAP_DIR_BEFORE ...");
-        const int first = overlapBefore(preferences, frame, frames);
-        copyFrames(frames, std::max(first, inPieceBelow), frame, piece);
-        written = frame > first ? frame - first : 0;
-    } else {
-        doc.log(Normal, "Save overlap frames: OVERLAP_DIR_AFTER ...");
-        const int end = overlapAfter(preferences, frame, frames);
-        written = copyFrames(frames, frame, end, piece).frames;
-    }
+    doc.log(Normal, direction == OVERLAP_DIR_BEFORE ? "Save overlap frames: OVERLAP_DIR_BEFORE ..."
+                                                    : "Save overlap frames: OVERLAP_DIR_AFTER ...");
+    const FrameRange range = overlapRange(frames, direction, frame, overlapLimitMs(preferences));
+    copyFrames(frames, std::max(range.from, inPieceBelow), range.to, piece);
+    const int written = std::max(0, std::min(range.to, frames.count()) - range.from);
     doc.log(Normal, "Overlap frames has been saved, total frame " + std::to_string(written) + " F");
     return written;
 }

@@ -3,6 +3,10 @@
 #include "output/PieceFile.h"
 #include "output/SourceFrames.h"
 
+#include "settings/Preferences.h"
+
+#include <cstdint>
+
 class SplitDocument;
 
 enum OverlapDirection {
@@ -10,16 +14,21 @@ enum OverlapDirection {
     OVERLAP_DIR_AFTER = 1,  // the frames that follow a block
 };
 
-struct Preferences;
+// Frames [from, to) of the source.
+struct FrameRange {
+    int from = 0;
+    int to = 0;
+};
+
+// The overlap setting's length in milliseconds.
+std::uint64_t overlapLimitMs(const Preferences& preferences);
+// The frames the overlap at block border `frame` covers: those before it back to frame 0, or those
+// from it on to the end of the stream, until their durations add up to `limitMs`.
+FrameRange overlapRange(const SourceFrames& frames, OverlapDirection direction, int frame,
+                        std::uint64_t limitMs);
 
 // Writes the overlap frames of the block border `frame` into `piece` when the document's overlap
-// setting is on (read afresh from its preferences), with its two log lines. Returns the frames written
-// (counted also where frames below `inPieceBelow` were already written into the piece, which leaves
-// them out here).
+// setting is on (read afresh from its preferences), with its two log lines. Returns the frames written,
+// counting also those below `inPieceBelow`, which the piece already holds and which are left out here.
 int writeOverlapFrames(SplitDocument& doc, OverlapDirection direction, int frame, PieceFile& piece,
                        SourceFrames& frames, int inPieceBelow = 0);
-
-// Where the overlap frames of the block border `frame` begin (before) or end (after) with these
-// settings; `frame` itself when overlap is off.
-int overlapBefore(const Preferences& preferences, int frame, SourceFrames& frames);
-int overlapAfter(const Preferences& preferences, int frame, SourceFrames& frames);

@@ -7,103 +7,29 @@
 #include <cstring>
 #include <utility>
 
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#include <sys/stat.h>
-#else
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
-namespace {
-
-#ifdef _WIN32
-int openForWriting(const std::filesystem::path& path) {
-    return _wopen(path.c_str(), _O_WRONLY | _O_CREAT | _O_BINARY, _S_IREAD | _S_IWRITE);
-}
-int closeFile(int fd) {
-    return _close(fd);
-}
-long long writeSome(int fd, const std::uint8_t* data, std::size_t count) {
-    return _write(fd, data, static_cast<unsigned>(std::min<std::size_t>(count, 1u << 30)));
-}
-#else
-int openForWriting(const std::filesystem::path& path) {
-    // No O_TRUNC here: the file is truncated only once it is known not to be the source.
-    return ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-}
-int closeFile(int fd) {
-    return ::close(fd);
-}
-long long writeSome(int fd, const std::uint8_t* data, std::size_t count) {
-    return ::write(fd, data, count);
-}
-#endif
-
-// Whether the open file `fd` is the file at `sourcePath` (the same file, whatever name reached it).
-bool isSameFile(int fd, const std::filesystem::path& sourcePath) {
-#ifdef _WIN32
-    // Checked by path before opening on this platform.
-    (void)fd;
-    (void)sourcePath;
-    return false;
-#else
-    struct stat opened {};
-    struct stat source {};
-    if (::fstat(fd, &opened) != 0 || ::stat(sourcePath.c_str(), &source) != 0) {
-        return false;
-    }
-    return opened.st_dev == source.st_dev && opened.st_ino == source.st_ino;
-#endif
-}
-
-bool truncateToEmpty(int fd) {
-#ifdef _WIN32
-    return _chsize_s(fd, 0) == 0;
-#else
-    struct stat st {};
-    // Devices and pipes have nothing to truncate; a new file is empty already, and truncating it
-    // anyway would make some file systems write it out at close.
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size == 0) {
-        return true;
-    }
-    return ::ftruncate(fd, 0) == 0;
-#endif
-}
-
-std::string systemError(int code) {
-    return std::strerror(code);
-}
-
-} // namespace
-
-PieceFile::~PieceFile() {
-    close();
-}
+// A piece dropped without close() (the job stopped) leaves nothing behind: the atomic file removes
+// its temporary file.
+PieceFile::~PieceFile() = default;
 
 PieceFile::PieceFile(PieceFile&& other) noexcept
-    : m_fd(std::exchange(other.m_fd, -1)), m_path(std::move(other.m_path)),
-      m_buffer(std::move(other.m_buffer)), m_used(std::exchange(other.m_used, 0)),
-      m_error(std::move(other.m_error)) {}
+    : m_file(std::move(other.m_file)), m_path(std::move(other.m_path)), m_buffer(std::move(other.m_buffer)),
+      m_used(std::exchange(other.m_used, 0)), m_systemCopy(other.m_systemCopy),
+      m_sourceEnded(other.m_sourceEnded) {}
 
 PieceFile& PieceFile::operator=(PieceFile&& other) noexcept {
     if (this != &other) {
-        close();
-        m_fd = std::exchange(other.m_fd, -1);
+        m_file = std::move(other.m_file);
         m_path = std::move(other.m_path);
         m_buffer = std::move(other.m_buffer);
         m_used = std::exchange(other.m_used, 0);
-        m_error = std::move(other.m_error);
+        m_systemCopy = other.m_systemCopy;
+        m_sourceEnded = other.m_sourceEnded;
     }
     return *this;
 }
 
 void PieceFile::fail(const std::string& reason) {
-    if (m_error.empty()) {
-        m_error = reason;
-    }
+    m_file.fail(reason);
 }
 
 std::size_t PieceFile::room() {
@@ -117,7 +43,7 @@ std::size_t PieceFile::room() {
 }
 
 std::size_t PieceFile::write(const std::uint8_t* data, std::size_t count) {
-    if (m_fd < 0 || failed()) {
+    if (!isOpen() || failed()) {
         return 0;
     }
     std::size_t done = 0;
@@ -142,7 +68,8 @@ std::size_t PieceFile::systemCopy(const SourceBytes& source, std::int64_t offset
     std::size_t done = 0;
     while (done < count) {
         loff_t from = static_cast<loff_t>(offset) + static_cast<loff_t>(done);
-        const ssize_t n = ::copy_file_range(source.descriptor(), &from, m_fd, nullptr, count - done, 0);
+        const ssize_t n =
+            ::copy_file_range(source.descriptor(), &from, m_file.descriptor(), nullptr, count - done, 0);
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -163,7 +90,7 @@ std::size_t PieceFile::systemCopy(const SourceBytes& source, std::int64_t offset
 }
 
 std::size_t PieceFile::copyFrom(const SourceBytes& source, std::int64_t offset, std::size_t count) {
-    if (m_fd < 0 || failed()) {
+    if (!isOpen() || failed()) {
         return 0;
     }
     // Small runs are cheaper through the buffer than as a system call of their own.
@@ -179,6 +106,7 @@ std::size_t PieceFile::copyFrom(const SourceBytes& source, std::int64_t offset, 
         m_used += got;
         done += got;
         if (got < wanted) {
+            m_sourceEnded = true;
             fail("the source file ended early");
             return done;
         }
@@ -187,63 +115,36 @@ std::size_t PieceFile::copyFrom(const SourceBytes& source, std::int64_t offset, 
 }
 
 bool PieceFile::flush() {
-    std::size_t written = 0;
-    while (written < m_used) {
-        const long long n = writeSome(m_fd, m_buffer.get() + written, m_used - written);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            fail(n < 0 ? systemError(errno) : "nothing could be written");
-            m_used = 0;
-            return false;
-        }
-        written += static_cast<std::size_t>(n);
-    }
+    const bool written = m_used == 0 || m_file.write(m_buffer.get(), m_used);
     m_used = 0;
-    return true;
+    return written;
 }
 
-bool PieceFile::close() {
-    if (m_fd >= 0) {
+bool PieceFile::finishWriting() {
+    if (isOpen()) {
         if (!failed()) {
             flush();
         }
-        if (closeFile(m_fd) != 0) {
-            fail(systemError(errno));
-        }
-        m_fd = -1;
         m_buffer.reset();
     }
-    return !failed() && !m_path.empty();
+    return m_file.finishWriting();
 }
 
-PieceFile createPieceFile(const std::filesystem::path& path, const std::filesystem::path& sourcePath) {
+bool PieceFile::close() {
+    if (m_path.empty()) {
+        return false;
+    }
+    if (m_file.committed()) {
+        return true;
+    }
+    finishWriting();
+    return m_file.commit();
+}
+
+PieceFile createPieceFile(const std::filesystem::path& path, const std::filesystem::path& sourcePath,
+                          AtomicFile::Existing existing) {
     PieceFile piece;
     piece.m_path = path;
-#ifdef _WIN32
-    std::error_code error;
-    if (std::filesystem::equivalent(path, sourcePath, error)) {
-        piece.fail("it is the loaded source file");
-        return piece;
-    }
-#endif
-    const int fd = openForWriting(path);
-    if (fd < 0) {
-        piece.fail(systemError(errno));
-        return piece;
-    }
-    if (isSameFile(fd, sourcePath)) {
-        closeFile(fd);
-        piece.fail("it is the loaded source file");
-        return piece;
-    }
-    if (!truncateToEmpty(fd)) {
-        const int code = errno;
-        closeFile(fd);
-        piece.fail(systemError(code));
-        return piece;
-    }
-    piece.m_fd = fd;
+    piece.m_file = AtomicFile(path, existing, sourcePath);
     return piece;
 }

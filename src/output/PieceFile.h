@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/AtomicFile.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -8,9 +10,10 @@
 
 class SourceBytes;
 
-// A piece being written: a new file behind a write buffer. A failure (the file could not be created,
-// a write fell short) is remembered rather than thrown; from then on nothing more is accepted, and
-// close() reports it, so a writer never counts such a piece as saved.
+// A piece being written: an atomic file behind a write buffer. A failure (the file could not be
+// created, a write fell short) is remembered rather than thrown; from then on nothing more is
+// accepted, and close() reports it, so a writer never counts such a piece as saved, and no part of
+// it stays under its name.
 class PieceFile {
 public:
     static constexpr std::size_t kBufferSize = 1 << 20;
@@ -24,11 +27,13 @@ public:
     PieceFile(const PieceFile&) = delete;
     PieceFile& operator=(const PieceFile&) = delete;
 
-    bool isOpen() const { return m_fd >= 0; }
-    bool failed() const { return !m_error.empty(); }
+    bool isOpen() const { return m_file.isOpen(); }
+    bool failed() const { return m_file.failed(); }
     // Why the piece failed, for the log; empty while it is sound.
-    const std::string& error() const { return m_error; }
+    const std::string& error() const { return m_file.error(); }
     const std::filesystem::path& path() const { return m_path; }
+    // Whether a copy found the source shorter than the frames it was asked for.
+    bool sourceEnded() const { return m_sourceEnded; }
 
     // Appends bytes; returns how many were accepted (all of them, or 0 once the piece has failed).
     std::size_t write(const std::uint8_t* data, std::size_t count);
@@ -36,12 +41,19 @@ public:
     // source ends early, which fails the piece). The system copies them file to file where it can,
     // otherwise they are read straight into the write buffer.
     std::size_t copyFrom(const SourceBytes& source, std::int64_t offset, std::size_t count);
-    // Flushes and closes; true when every accepted byte reached the file.
+    // Marks the piece failed for a reason found outside it (the source changed); close() then
+    // removes it.
+    void fail(const std::string& reason);
+    // Writes out every accepted byte and closes the file, still under its temporary name, where a
+    // tagger can open it: temporaryPath(). False when the piece failed.
+    bool finishWriting();
+    const std::filesystem::path& temporaryPath() const { return m_file.temporaryPath(); }
+    // finishWriting(), then puts the piece under its name; true when it is saved there whole.
     bool close();
 
 private:
     friend PieceFile createPieceFile(const std::filesystem::path& path,
-                                     const std::filesystem::path& sourcePath);
+                                     const std::filesystem::path& sourcePath, AtomicFile::Existing existing);
 
     bool flush();
     // Room left in the write buffer, flushing it first when it is full; 0 when the flush failed.
@@ -49,18 +61,18 @@ private:
     // Copies by the system's file-to-file copy; returns the bytes copied, stopping early where that
     // copy is not available.
     std::size_t systemCopy(const SourceBytes& source, std::int64_t offset, std::size_t count);
-    void fail(const std::string& reason);
 
-    int m_fd = -1;
+    AtomicFile m_file;
     std::filesystem::path m_path;
     // Allocated at the first buffered write: pieces copied file to file never need it.
     std::unique_ptr<std::uint8_t[]> m_buffer;
     std::size_t m_used = 0;
-    std::string m_error;
     bool m_systemCopy = true;
+    bool m_sourceEnded = false;
 };
 
-// Creates the piece file for writing, replacing a file of that name. The loaded source is never
-// created, truncated or replaced: a path that names it (also through a link) gives a failed piece
-// and leaves the source untouched, as does a file that cannot be created.
-PieceFile createPieceFile(const std::filesystem::path& path, const std::filesystem::path& sourcePath);
+// Creates the piece file for writing; at close() it replaces a regular file of that name (unless
+// `existing` keeps it). A name held by anything but a regular file, the loaded source under any
+// name, and a file that cannot be created give a failed piece, and nothing at the name is touched.
+PieceFile createPieceFile(const std::filesystem::path& path, const std::filesystem::path& sourcePath,
+                          AtomicFile::Existing existing = AtomicFile::Existing::Replace);

@@ -10,10 +10,15 @@
 #include "output/PieceNames.h"
 #include "output/PieceTag.h"
 #include "output/ProgressReporter.h"
+#include "output/SourceBytes.h"
+#include "output/SourceCheck.h"
+#include "output/SourceFrames.h"
 #include "output/SourceTags.h"
+#include "output/SpaceCheck.h"
 #include "output/Utf8Path.h"
 
 #include <algorithm>
+#include <new>
 #include <optional>
 #include <set>
 #include <string>
@@ -116,105 +121,237 @@ void saveAll(SplitDocument& doc) {
     doc.m_saveAllThread.start([&doc] { runSaveAll(doc); });
 }
 
-SaveAllResult runSaveAll(SplitDocument& doc) {
-    SourceFrames frames(doc.m_filePath, &doc.m_frameOffsets, &doc.m_frameLengths);
-    return runSaveAll(doc, frames);
+SaveAllResult runSaveAll(SplitDocument& doc, const SaveAllOptions& options) {
+    try {
+        SourceFrames frames(doc.m_filePath, &doc.m_frameOffsets, &doc.m_frameLengths);
+        return runSaveAll(doc, frames, options);
+    } catch (const std::bad_alloc&) {
+        // Before the walk was done: nothing was written, and the view still waits for its message.
+        doc.log(LogLevel::Error, "Separated blocks could not be saved: not enough memory");
+        doc.m_view.post(UM_SAVE_ALL_DONE, 1, 0);
+        return {0, 1};
+    }
 }
 
-SaveAllResult runSaveAll(SplitDocument& doc, SourceFrames& frames) {
-    SaveAllResult result;
-    doc.invalidateView();
-    {
-        ProgressReporter progress(doc.m_frame, doc.frameCount());
-        const int count = frames.count();
-        const PieceOptions options = doc.pieceOptions();
-        const PieceHeader header(frames, options.gapless);
-        const std::optional<SourceTags> sourceTags =
-            options.copyTags ? std::optional<SourceTags>(std::in_place, doc.m_filePath) : std::nullopt;
-        const std::vector<int> starts = blockStarts(doc.m_breakPoints, count);
-        const int pieceCount = static_cast<int>(starts.size()) + 1;
-        std::vector<std::filesystem::path> names;
-        if (!options.nameTemplate.empty() && count > 0) {
-            std::string problem;
-            names = templatedNames(doc, options.nameTemplate, pieceCount, problem);
-            if (names.empty()) {
-                doc.log(LogLevel::Error, "The piece name template \"" + options.nameTemplate +
-                                             "\" is refused: " + problem + "; nothing has been saved");
-                doc.m_view.post(UM_SAVE_ALL_DONE, 1, 0);
-                return result;
-            }
-        }
-        for (std::size_t block = 0; block <= starts.size() && count > 0; ++block) {
-            const int first = block == 0 ? 0 : starts[block - 1];
-            const bool last = block == starts.size();
-            const int end = last ? count : starts[block];
-            const int number = static_cast<int>(block);
+namespace {
 
-            std::filesystem::path path;
-            if (names.empty()) {
-                path = pieceName(PieceNaming::SaveAll, doc.m_outputFolder, doc.m_filePath, number);
-            } else {
-                path = names[block];
-                std::error_code ignored; // a folder that cannot be made shows as a failed piece
-                std::filesystem::create_directories(path.parent_path(), ignored);
+struct PieceBlock {
+    int first = 0;
+    int end = 0;
+    bool last = false;
+};
+
+std::vector<PieceBlock> blocksOf(const BreakPointList& breakPoints, int count) {
+    const std::vector<int> starts = blockStarts(breakPoints, count);
+    std::vector<PieceBlock> blocks;
+    for (std::size_t block = 0; block <= starts.size() && count > 0; ++block) {
+        const bool last = block == starts.size();
+        blocks.push_back({block == 0 ? 0 : starts[block - 1], last ? count : starts[block], last});
+    }
+    return blocks;
+}
+
+// The bytes the run will write: every frame once, and the overlap frames at every border.
+std::uint64_t bytesToWrite(const SourceFrames& frames, const std::vector<PieceBlock>& blocks,
+                           const Preferences& preferences) {
+    std::uint64_t total = 0;
+    for (int frame = 0; frame < frames.count(); ++frame) {
+        total += static_cast<std::uint64_t>(frames.length(frame));
+    }
+    if (!preferences.Overlap) {
+        return total;
+    }
+    const std::uint64_t limit = overlapLimitMs(preferences);
+    for (const PieceBlock& block : blocks) {
+        for (const FrameRange range :
+             {overlapRange(frames, OVERLAP_DIR_BEFORE, block.first, limit),
+              block.last ? FrameRange{} : overlapRange(frames, OVERLAP_DIR_AFTER, block.end, limit)}) {
+            for (int frame = range.from; frame < range.to; ++frame) {
+                total += static_cast<std::uint64_t>(frames.length(frame));
             }
-            PieceFile piece = createPieceFile(path, doc.m_filePath);
-            ++result.pieces;
-            const Preferences preferences = doc.preferences();
-            const int pieceFirst = overlapBefore(preferences, first, frames);
-            const int pieceEnd = last ? end : overlapAfter(preferences, end, frames);
-            const PieceStart start = header.start(pieceFirst, pieceEnd);
-            const std::optional<ID3Info> blockTag = tagOfBlock(doc.m_blockTags, number);
-            if (sourceTags) {
-                const std::vector<std::uint8_t> tag =
-                    sourceTags->id3v2(number, pieceCount, blockTag ? &*blockTag : nullptr);
-                piece.write(tag.data(), tag.size());
-            }
-            writePieceStart(start, pieceFirst, frames, piece);
-            writeOverlapFrames(doc, OVERLAP_DIR_BEFORE, first, piece, frames, start.copyFrom);
-            std::uint64_t size = 0;
-            // A rewritten header frame of the source still counts as the block's own.
-            for (int frame = first; frame < std::min(end, start.copyFrom); ++frame) {
-                size += static_cast<std::uint64_t>(frames.length(frame));
-            }
-            for (int frame = std::max(first, std::min(end, start.copyFrom)); frame < end;) {
-                const int chunkEnd = std::min(end, frame + progress.step());
-                size += copyFrames(frames, frame, chunkEnd, piece).bytes;
-                frame = chunkEnd;
-                progress.set(frame < count ? frame : frames.endFrameNumber());
-            }
-            if (!last) {
-                writeOverlapFrames(doc, OVERLAP_DIR_AFTER, end, piece, frames);
-            }
-            if (sourceTags) {
-                const std::vector<std::uint8_t> tag =
-                    sourceTags->id3v1(number, blockTag ? &*blockTag : nullptr);
-                piece.write(tag.data(), tag.size());
-            }
-            // The last piece's line shows its last frame, the others the first frame of the next block.
-            const int second = last ? frames.endFrameNumber() : end;
-            if (piece.close()) {
-                doc.log(Normal, blockText(first, second) + " has been saved, total size " +
-                                    std::to_string(size) + " Bytes");
-                // Copied tags already hold the block's own fields.
-                if (blockTag && !sourceTags) {
-                    applyBlockTag(piece.path(), *blockTag);
-                }
-            } else {
-                ++result.failed;
-                doc.log(Error, blockText(first, second) + " could not be saved to " + utf8Path(piece.path()) +
-                                   ": " + piece.error());
-            }
-        }
-        if (count == 0) {
-            doc.log(Error, "No MP3 frame found in " + utf8Path(doc.m_filePath) + ", nothing has been saved");
-        }
-        if (result.failed > 0) {
-            doc.log(Error, std::to_string(result.failed) + " of " + std::to_string(result.pieces) +
-                               " separated blocks could not be saved");
         }
     }
-    doc.m_view.post(UM_SAVE_ALL_DONE,
-                    static_cast<std::uintptr_t>(result.failed + (frames.count() == 0 ? 1 : 0)), 0);
+    return total;
+}
+
+class SaveAllRun {
+public:
+    SaveAllRun(SplitDocument& doc, SourceFrames& frames, const SaveAllOptions& options)
+        : m_doc(doc), m_frames(frames), m_options(options),
+          m_blocks(blocksOf(doc.m_breakPoints, frames.count())), m_pieceOptions(doc.pieceOptions()),
+          m_header(frames, m_pieceOptions.gapless) {
+        if (m_pieceOptions.copyTags) {
+            m_tags.emplace(doc.m_filePath);
+        }
+    }
+
+    SaveAllResult run() {
+        m_doc.invalidateView();
+        ProgressReporter progress(m_doc.m_frame, m_doc.frameCount());
+        if (!m_frames.file().isOpen()) {
+            m_doc.log(LogLevel::Error, "The file " + utf8Path(m_doc.m_filePath) +
+                                           " could not be read, nothing has been saved");
+            m_result.failed = 1;
+            return m_result;
+        }
+        if (m_frames.count() == 0) {
+            m_doc.log(LogLevel::Error,
+                      "No MP3 frame found in " + utf8Path(m_doc.m_filePath) + ", nothing has been saved");
+            return m_result;
+        }
+        if (!m_pieceOptions.nameTemplate.empty()) {
+            std::string problem;
+            m_names = templatedNames(m_doc, m_pieceOptions.nameTemplate, static_cast<int>(m_blocks.size()),
+                                     problem);
+            if (m_names.empty()) {
+                m_doc.log(LogLevel::Error, "The piece name template \"" + m_pieceOptions.nameTemplate +
+                                               "\" is refused: " + problem + "; nothing has been saved");
+                m_result.failed = 1;
+                return m_result;
+            }
+        }
+        const std::uint64_t bytes = bytesToWrite(m_frames, m_blocks, m_doc.preferences()) + extraBytes();
+        if (const auto problem = spaceProblem(m_doc.m_outputFolder, bytes)) {
+            m_doc.log(LogLevel::Error, *problem);
+            m_result.failed = static_cast<int>(m_blocks.size());
+            return m_result;
+        }
+        for (std::size_t block = 0; block < m_blocks.size(); ++block) {
+            savePiece(static_cast<int>(block), progress);
+        }
+        if (m_result.failed > 0) {
+            m_doc.log(LogLevel::Error, std::to_string(m_result.failed) + " of " +
+                                           std::to_string(m_blocks.size()) +
+                                           " separated blocks could not be saved");
+        }
+        return m_result;
+    }
+
+    // Running out of memory midway: the piece being written is gone with its object, the ones not
+    // started count as failed.
+    SaveAllResult outOfMemory() {
+        m_doc.log(LogLevel::Error, "Separated blocks could not be saved: not enough memory");
+        m_result.failed += static_cast<int>(m_blocks.size()) - m_result.pieces + 1;
+        return m_result;
+    }
+
+private:
+    // Beyond the frames: a header frame and a few lead frames per gapless piece, the tags per piece.
+    std::uint64_t extraBytes() const {
+        std::uint64_t perPiece = m_pieceOptions.gapless ? 4 * 1729 : 0;
+        if (m_tags) {
+            perPiece += m_tags->id3v2(0, static_cast<int>(m_blocks.size()), nullptr).size() + 128;
+        }
+        return perPiece * m_blocks.size();
+    }
+
+    void savePiece(int number, ProgressReporter& progress) {
+        const PieceBlock& block = m_blocks[static_cast<std::size_t>(number)];
+        const int count = m_frames.count();
+        std::filesystem::path path;
+        if (m_names.empty()) {
+            path = pieceName(PieceNaming::SaveAll, m_doc.m_outputFolder, m_doc.m_filePath, number);
+        } else {
+            path = m_names[static_cast<std::size_t>(number)];
+            std::error_code ignored; // a folder that cannot be made shows as a failed piece
+            std::filesystem::create_directories(path.parent_path(), ignored);
+        }
+        PieceFile piece = createPieceFile(path, m_doc.m_filePath, m_options.existing);
+        const std::optional<ID3Info> blockTag = tagOfBlock(m_doc.m_blockTags, number);
+        ++m_result.pieces;
+        // The last piece's line shows its last frame, the others the first frame of the next block.
+        const int second = block.last ? m_frames.endFrameNumber() : block.end;
+        if (m_sourceChanged || !sourceUnchanged(m_frames, m_doc.m_sourceStatus)) {
+            m_sourceChanged = true;
+            piece.fail(kSourceChanged);
+        }
+        std::uint64_t size = 0;
+        if (!m_sourceChanged) {
+            const Preferences preferences = m_doc.preferences();
+            const std::uint64_t limit = preferences.Overlap ? overlapLimitMs(preferences) : 0;
+            const int pieceFirst = preferences.Overlap
+                                       ? overlapRange(m_frames, OVERLAP_DIR_BEFORE, block.first, limit).from
+                                       : block.first;
+            const int pieceEnd = preferences.Overlap && !block.last
+                                     ? overlapRange(m_frames, OVERLAP_DIR_AFTER, block.end, limit).to
+                                     : block.end;
+            const PieceStart start = m_header.start(pieceFirst, pieceEnd);
+            if (m_tags) {
+                const std::vector<std::uint8_t> tag =
+                    m_tags->id3v2(number, static_cast<int>(m_blocks.size()), blockTag ? &*blockTag : nullptr);
+                piece.write(tag.data(), tag.size());
+            }
+            writePieceStart(start, pieceFirst, m_frames, piece);
+            writeOverlapFrames(m_doc, OVERLAP_DIR_BEFORE, block.first, piece, m_frames, start.copyFrom);
+            // A rewritten header frame of the source still counts as the block's own.
+            const int ownFrom = std::max(block.first, std::min(block.end, start.copyFrom));
+            for (int frame = block.first; frame < ownFrom; ++frame) {
+                size += static_cast<std::uint64_t>(m_frames.length(frame));
+            }
+            for (int frame = ownFrom; frame < block.end && !piece.failed();) {
+                const int chunkEnd = std::min(block.end, frame + progress.step());
+                size += copyFrames(m_frames, frame, chunkEnd, piece).bytes;
+                frame = chunkEnd;
+                progress.set(frame < count ? frame : m_frames.endFrameNumber());
+            }
+            if (!block.last) {
+                writeOverlapFrames(m_doc, OVERLAP_DIR_AFTER, block.end, piece, m_frames);
+            }
+            if (m_tags) {
+                const std::vector<std::uint8_t> tag = m_tags->id3v1(number, blockTag ? &*blockTag : nullptr);
+                piece.write(tag.data(), tag.size());
+            }
+            // A short read, or a size or time that moved while the piece was copied.
+            if (piece.sourceEnded() || (piece.isOpen() && !sourceUnchanged(m_frames, m_doc.m_sourceStatus))) {
+                m_sourceChanged = true;
+                piece.fail(kSourceChanged);
+            }
+        }
+        // The tag goes in before the piece takes its name, so the name never shows a piece half tagged.
+        // Copied tags already hold the block's own fields.
+        if (piece.finishWriting() && blockTag && !m_tags) {
+            applyBlockTag(piece.temporaryPath(), *blockTag);
+        }
+        if (piece.close()) {
+            m_doc.log(LogLevel::Normal, blockText(block.first, second) + " has been saved, total size " +
+                                            std::to_string(size) + " Bytes");
+        } else {
+            ++m_result.failed;
+            m_doc.log(LogLevel::Error, blockText(block.first, second) + " could not be saved to " +
+                                           utf8Path(piece.path()) + ": " +
+                                           (piece.sourceEnded() ? kSourceChanged : piece.error()));
+        }
+    }
+
+    SplitDocument& m_doc;
+    SourceFrames& m_frames;
+    const SaveAllOptions& m_options;
+    const std::vector<PieceBlock> m_blocks;
+    const PieceOptions m_pieceOptions;
+    const PieceHeader m_header;
+    std::optional<SourceTags> m_tags;
+    std::vector<std::filesystem::path> m_names; // by the name template; empty for the usual names
+    SaveAllResult m_result;
+    bool m_sourceChanged = false;
+};
+
+} // namespace
+
+SaveAllResult runSaveAll(SplitDocument& doc, SourceFrames& frames, const SaveAllOptions& options) {
+    SaveAllResult result;
+    bool noFrames = false;
+    try {
+        SaveAllRun run(doc, frames, options);
+        try {
+            result = run.run();
+        } catch (const std::bad_alloc&) {
+            result = run.outOfMemory();
+        }
+        noFrames = frames.count() == 0;
+    } catch (const std::bad_alloc&) {
+        doc.log(LogLevel::Error, "Separated blocks could not be saved: not enough memory");
+        result.failed = 1;
+    }
+    doc.m_view.post(UM_SAVE_ALL_DONE, static_cast<std::uintptr_t>(result.failed + (noFrames ? 1 : 0)), 0);
     return result;
 }

@@ -1,12 +1,19 @@
 #pragma once
 
+#include "engine/AtomicFile.h"
+
 class SourceFrames;
 class SplitDocument;
 
 // What a Save All run did.
 struct SaveAllResult {
     int pieces = 0; // pieces started
-    int failed = 0; // pieces that could not be created or written completely
+    int failed = 0; // pieces that could not be created or written completely, or were never started
+};
+
+struct SaveAllOptions {
+    // What a regular file that already holds a piece's name gets: replaced, or kept (the piece fails).
+    AtomicFile::Existing existing = AtomicFile::Existing::Replace;
 };
 
 // The Save All command (GUI thread): refuses while a thread runs, takes the default folder of the
@@ -16,9 +23,12 @@ void saveAll(SplitDocument& doc);
 
 // The Save All thread's work: writes every block of m_filePath into m_outputFolder, logs each piece,
 // and posts UM_SAVE_ALL_DONE to the view as its last action (wParam: the number of failed pieces).
-SaveAllResult runSaveAll(SplitDocument& doc);
+// Nothing is written when the pieces would not fit into the folder's free space. A source changed since
+// the load stops the run: the piece being written and every later one fail. Running out of memory
+// ends it the same way, with a "not enough memory" line. A failed piece leaves nothing under its name.
+SaveAllResult runSaveAll(SplitDocument& doc, const SaveAllOptions& options = {});
 // The same over a walk of m_filePath the caller has already made.
-SaveAllResult runSaveAll(SplitDocument& doc, SourceFrames& frames);
+SaveAllResult runSaveAll(SplitDocument& doc, SourceFrames& frames, const SaveAllOptions& options = {});
 
 // True (after the "Can not process ..." box) when a loading or saving thread runs.
 bool refuseWhenBusy(SplitDocument& doc);

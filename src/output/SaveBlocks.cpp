@@ -6,10 +6,14 @@
 #include "output/PieceHeader.h"
 #include "output/PieceNames.h"
 #include "output/ProgressReporter.h"
+#include "output/SourceCheck.h"
+#include "output/SourceFrames.h"
+#include "output/SpaceCheck.h"
 #include "output/Utf8Path.h"
 
 #include <algorithm>
 #include <limits>
+#include <new>
 #include <optional>
 #include <string>
 
@@ -62,29 +66,76 @@ bool outputFolderExists(const std::filesystem::path& folder) {
     return !folder.empty() && std::filesystem::exists(folder, error);
 }
 
+namespace {
+
+std::uint64_t rangeBytes(const SourceFrames& frames, int from, int to) {
+    std::uint64_t bytes = 0;
+    for (int frame = from; frame < to; ++frame) {
+        bytes += static_cast<std::uint64_t>(frames.length(frame));
+    }
+    return bytes;
+}
+
+// The copy into `piece` is only good when the source did not change meanwhile.
+void checkSource(const SourceFrames& frames, const std::optional<platform::FileStatus>& loaded,
+                 PieceFile& piece) {
+    if (piece.sourceEnded() || (piece.isOpen() && !sourceUnchanged(frames, loaded))) {
+        piece.fail(kSourceChanged);
+    }
+}
+
+std::string failureReason(const PieceFile& piece) {
+    return piece.sourceEnded() ? kSourceChanged : piece.error();
+}
+
+int saveRows(const SpecifiedBlocksJob& job, WindowLink& frame) {
+    SourceFrames frames(job.sourcePath, &job.frameOffsets, &job.frameLengths);
+    std::uint64_t bytes = 0;
+    for (const CheckedRow& row : job.rows) {
+        bytes += rangeBytes(frames, advancedPosition(frames, row.block.from),
+                            advancedPosition(frames, row.block.to));
+    }
+    if (const auto problem = spaceProblem(job.folder, bytes)) {
+        sendLog(frame, LogLevel::Error, *problem);
+        return static_cast<int>(job.rows.size());
+    }
+    int failed = 0;
+    bool sourceChanged = false;
+    const PieceHeader header(frames, job.options.gapless);
+    for (const CheckedRow& row : job.rows) {
+        PieceFile piece = createPieceFile(
+            pieceName(PieceNaming::SpecifiedBlocks, job.folder, job.sourcePath, row.number), job.sourcePath);
+        if (sourceChanged || !sourceUnchanged(frames, job.sourceStatus)) {
+            piece.fail(kSourceChanged);
+        }
+        if (piece.isOpen() && !piece.failed()) {
+            const int from = advancedPosition(frames, row.block.from);
+            const int to = advancedPosition(frames, row.block.to);
+            const PieceStart start = header.start(from, to);
+            writePieceStart(start, from, frames, piece);
+            copyFrames(frames, std::max(from, start.copyFrom), to, piece);
+            checkSource(frames, job.sourceStatus, piece);
+        }
+        if (!piece.close()) {
+            ++failed;
+            sourceChanged = sourceChanged || failureReason(piece) == kSourceChanged;
+            sendLog(frame, LogLevel::Error,
+                    "Block " + rangeText(row.block) + " could not be saved to " + utf8Path(piece.path()) +
+                        ": " + failureReason(piece));
+        }
+    }
+    return failed;
+}
+
+} // namespace
+
 int runSpecifiedBlocksSave(const SpecifiedBlocksJob& job, WindowLink& frame, WindowLink& dialog) {
     int failed = 0;
-    {
-        SourceFrames frames(job.sourcePath, &job.frameOffsets, &job.frameLengths);
-        const PieceHeader header(frames, job.options.gapless);
-        for (const CheckedRow& row : job.rows) {
-            PieceFile piece = createPieceFile(
-                pieceName(PieceNaming::SpecifiedBlocks, job.folder, job.sourcePath, row.number),
-                job.sourcePath);
-            if (piece.isOpen()) {
-                const int from = advancedPosition(frames, row.block.from);
-                const int to = advancedPosition(frames, row.block.to);
-                const PieceStart start = header.start(from, to);
-                writePieceStart(start, from, frames, piece);
-                copyFrames(frames, std::max(from, start.copyFrom), to, piece);
-            }
-            if (!piece.close()) {
-                ++failed;
-                sendLog(frame, Error,
-                        "Block " + rangeText(row.block) + " could not be saved to " + utf8Path(piece.path()) +
-                            ": " + piece.error());
-            }
-        }
+    try {
+        failed = saveRows(job, frame);
+    } catch (const std::bad_alloc&) {
+        sendLog(frame, LogLevel::Error, "The blocks could not be saved: not enough memory");
+        failed = std::max<int>(1, static_cast<int>(job.rows.size()));
     }
     dialog.post(UM_SAVE_ALL_DONE, static_cast<std::uintptr_t>(failed), 0);
     return failed;
@@ -111,38 +162,57 @@ void saveBlockFromBreakPoint(SplitDocument& doc, int value) {
     doc.m_blockThread.start([&doc] { runBlockSave(doc); });
 }
 
+namespace {
+
+bool saveBlock(SplitDocument& doc) {
+    PieceFile piece = createPieceFile(doc.m_blockPath, doc.m_filePath);
+    SourceFrames frames(doc.m_filePath, &doc.m_frameOffsets, &doc.m_frameLengths);
+    const BreakPointList& breakPoints = doc.m_breakPoints;
+    const auto found = std::find(breakPoints.begin(), breakPoints.end(), doc.m_blockFrom);
+    if (found == breakPoints.end()) {
+        doc.log(LogLevel::Error, "Block " + std::to_string(doc.m_blockFrom) +
+                                     " F could not be saved: its break point is no longer in the list");
+        return false;
+    }
+    const int end = std::next(found) == breakPoints.end() ? doc.frameCount() : *std::next(found);
+    doc.m_blockTo = end;
+    const int from = advancedPosition(frames, doc.m_blockFrom);
+    const int to = end >= doc.frameCount() ? frames.count() : advancedPosition(frames, end);
+    if (const auto problem = spaceProblem(doc.m_blockPath.parent_path(), rangeBytes(frames, from, to))) {
+        doc.log(LogLevel::Error, *problem);
+        return false;
+    }
+    if (!sourceUnchanged(frames, doc.m_sourceStatus)) {
+        piece.fail(kSourceChanged);
+    }
+    ProgressReporter progress(doc.m_frame, end - doc.m_blockFrom);
+    const PieceStart start = PieceHeader(frames, doc.pieceOptions().gapless).start(from, to);
+    if (piece.isOpen() && !piece.failed()) {
+        writePieceStart(start, from, frames, piece);
+    }
+    for (int frame = std::max(from, start.copyFrom); frame < to && piece.isOpen() && !piece.failed();) {
+        const int chunkEnd = std::min(to, frame + progress.step());
+        copyFrames(frames, frame, chunkEnd, piece);
+        frame = chunkEnd;
+        progress.set(frame - from);
+    }
+    checkSource(frames, doc.m_sourceStatus, piece);
+    const bool saved = piece.close();
+    if (!saved) {
+        doc.log(LogLevel::Error, "Block " + rangeText({doc.m_blockFrom, end}) + " could not be saved to " +
+                                     utf8Path(piece.path()) + ": " + failureReason(piece));
+    }
+    return saved;
+}
+
+} // namespace
+
 bool runBlockSave(SplitDocument& doc) {
     bool saved = false;
-    {
-        PieceFile piece = createPieceFile(doc.m_blockPath, doc.m_filePath);
-        SourceFrames frames(doc.m_filePath, &doc.m_frameOffsets, &doc.m_frameLengths);
-        const BreakPointList& breakPoints = doc.m_breakPoints;
-        const auto found = std::find(breakPoints.begin(), breakPoints.end(), doc.m_blockFrom);
-        if (found == breakPoints.end()) {
-            doc.log(Error, "Block " + std::to_string(doc.m_blockFrom) +
-                               " F could not be saved: its break point is no longer in the list");
-        } else {
-            const int end = std::next(found) == breakPoints.end() ? doc.frameCount() : *std::next(found);
-            doc.m_blockTo = end;
-            ProgressReporter progress(doc.m_frame, end - doc.m_blockFrom);
-            const int from = advancedPosition(frames, doc.m_blockFrom);
-            const int to = end >= doc.frameCount() ? frames.count() : advancedPosition(frames, end);
-            const PieceStart start = PieceHeader(frames, doc.pieceOptions().gapless).start(from, to);
-            if (piece.isOpen()) {
-                writePieceStart(start, from, frames, piece);
-            }
-            for (int frame = std::max(from, start.copyFrom); frame < to && piece.isOpen();) {
-                const int chunkEnd = std::min(to, frame + progress.step());
-                copyFrames(frames, frame, chunkEnd, piece);
-                frame = chunkEnd;
-                progress.set(frame - from);
-            }
-            saved = piece.close();
-            if (!saved) {
-                doc.log(Error, "Block " + rangeText({doc.m_blockFrom, end}) + " could not be saved to " +
-                                   utf8Path(piece.path()) + ": " + piece.error());
-            }
-        }
+    try {
+        saved = saveBlock(doc);
+    } catch (const std::bad_alloc&) {
+        doc.log(LogLevel::Error, "The block could not be saved: not enough memory");
     }
     doc.m_view.post(UM_BLOCK_SAVED, saved ? 0 : 1, 0);
     return saved;

@@ -5,9 +5,11 @@
 #include "document/DocumentTypes.h"
 #include "engine/FileScan.h"
 #include "engine/FrameReader.h"
+#include "engine/PlatformFile.h"
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -42,6 +44,8 @@ struct SpecifiedBlocksJob {
     // The document's frame offsets and lengths, so the job need not walk the file again.
     mp3::FrameOffsets frameOffsets;
     mp3::FrameLengths frameLengths;
+    // Size and time of the source at the load; without them, as the saving thread finds the file.
+    std::optional<platform::FileStatus> sourceStatus;
     PieceOptions options;
 };
 

@@ -9,6 +9,7 @@
 #include "output/PieceTag.h"
 #include "output/SourceBytes.h"
 #include "support/TestFiles.h"
+#include "support/WriteLimit.h"
 
 #include <gtest/gtest.h>
 #include <taglib/fileref.h>
@@ -252,13 +253,18 @@ TEST(PieceWriter, FailuresAreKeptAndReported) {
     EXPECT_FALSE(missing.isOpen());
     EXPECT_FALSE(missing.close());
 
-    // A device that takes no byte: the loss shows when the buffer reaches it.
-    PieceFile full = createPieceFile("/dev/full", source);
-    ASSERT_TRUE(full.isOpen());
+    // A disk that takes no more bytes: the loss shows when the buffer reaches it, and nothing is
+    // left under the name or beside it.
     SourceFrames frames(source);
-    copyFrames(frames, 0, 20, full);
-    EXPECT_FALSE(full.close());
-    EXPECT_FALSE(full.error().empty());
+    {
+        PieceFile full = createPieceFile(dir / "full.mp3", source);
+        ASSERT_TRUE(full.isOpen());
+        const WriteLimit limit(1000);
+        copyFrames(frames, 0, 20, full);
+        EXPECT_FALSE(full.close());
+        EXPECT_FALSE(full.error().empty());
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir / "full.mp3"));
 
     // The source ends before the bytes asked for.
     SourceBytes bytes(source);

@@ -17,6 +17,17 @@ std::filesystem::path scratchDir(const std::string& name) {
     return dir;
 }
 
+std::vector<std::string> hiddenNames(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        if (!name.empty() && name[0] == '.') {
+            names.push_back(name);
+        }
+    }
+    return names;
+}
+
 std::filesystem::path fixture(const std::string& name) {
     return std::filesystem::path(KERFLINE_FIXTURES_DIR) / name;
 }

@@ -12,6 +12,8 @@ std::filesystem::path scratchDir(const std::string& name);
 std::filesystem::path fixture(const std::string& name);
 void writeBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
 std::vector<std::uint8_t> readBytes(const std::filesystem::path& path);
+// The hidden names in `folder`: temporary files a writer left beside its outputs.
+std::vector<std::string> hiddenNames(const std::filesystem::path& folder);
 // Runs a shell command and returns its standard output; `status` receives the exit status.
 std::string runCommand(const std::string& command, int* status = nullptr);
 

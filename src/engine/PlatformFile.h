@@ -1,0 +1,86 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+// The few file calls the core makes, with the platform differences in one place.
+namespace platform {
+
+// What the file system says about a file.
+struct FileStatus {
+    enum class Kind { Regular, Directory, Link, Other };
+    Kind kind = Kind::Other;
+    std::int64_t size = 0;
+    std::int64_t modifiedNs = 0;
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+
+    bool isRegular() const { return kind == Kind::Regular; }
+    // The same file, whatever names reached it (0 inode numbers never match).
+    bool sameFileAs(const FileStatus& other) const {
+        return inode != 0 && device == other.device && inode == other.inode;
+    }
+    // Size and modification time as they were: what a reader notices of a file changed in place.
+    bool sameContentStampAs(const FileStatus& other) const {
+        return size == other.size && modifiedNs == other.modifiedNs;
+    }
+};
+
+// The status of an open file.
+std::optional<FileStatus> statusOf(int fd);
+// The status of the name itself: a link is reported as a link, not followed; nullopt when nothing
+// answers to the name.
+std::optional<FileStatus> statusOfName(const std::filesystem::path& path);
+// The status of what the name leads to, through links.
+std::optional<FileStatus> statusOfTarget(const std::filesystem::path& path);
+
+// An open file descriptor, closed with the object.
+class FileHandle {
+public:
+    FileHandle() = default;
+    explicit FileHandle(int fd) : m_fd(fd) {}
+    ~FileHandle();
+    FileHandle(FileHandle&& other) noexcept;
+    FileHandle& operator=(FileHandle&& other) noexcept;
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+
+    bool isOpen() const { return m_fd >= 0; }
+    int get() const { return m_fd; }
+    // Closes now; false (errno set) when the system reported an error, which for a written file can
+    // be the first sign that its bytes did not reach the disk.
+    bool close();
+
+private:
+    int m_fd = -1;
+};
+
+// Opens a file for reading only.
+FileHandle openForReading(const std::filesystem::path& path);
+// Creates a file that did not exist, for writing only; an existing name (a link included) is never
+// opened or followed. errno tells why it failed.
+FileHandle createNewFile(const std::filesystem::path& path);
+
+// One write call; the bytes written, or -1 (errno set).
+long long writeSome(int fd, const std::uint8_t* data, std::size_t count);
+// Writes all of `count` bytes at `offset`; false (errno set) when any could not be written.
+bool writeAllAt(int fd, std::int64_t offset, const std::uint8_t* data, std::size_t count);
+// Asks the system to put the file's bytes on the disk.
+bool syncFile(int fd);
+
+// Renames `from` to `to` in one step, replacing what `to` names when `replace` is set and failing
+// with EEXIST otherwise.
+bool renameFile(const std::filesystem::path& from, const std::filesystem::path& to, bool replace);
+// Removes a name; true when it is gone.
+bool removeFile(const std::filesystem::path& path);
+
+// Bytes an ordinary user may still write on the file system of `folder`; nullopt when unknown.
+std::optional<std::uint64_t> freeSpace(const std::filesystem::path& folder);
+
+// The system's text for an error number.
+std::string systemError(int code);
+
+} // namespace platform

@@ -1,0 +1,130 @@
+#include "support/SmallDisk.h"
+#include "support/TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace testing_support;
+
+struct CliRun {
+    std::string out;
+    std::string errors;
+    int status = -1;
+};
+
+// Runs the built tool with stdout and stderr apart. A run that does not end within a minute is
+// killed, and its status (124) is no status the tool gives.
+CliRun cli(const std::filesystem::path& scratch, const std::string& arguments) {
+    CliRun run;
+    const auto errors = scratch / "stderr.txt";
+    run.out = runCommand("timeout 60 " + std::string(KERFLINE_BINARY_DIR) + "/kerfline-cli " + arguments +
+                             " 2>'" + errors.string() + "' </dev/null",
+                         &run.status);
+    const auto bytes = readBytes(errors);
+    run.errors.assign(bytes.begin(), bytes.end());
+    std::filesystem::remove(errors);
+    return run;
+}
+
+std::string quoted(const std::filesystem::path& path) {
+    return "'" + path.string() + "'";
+}
+
+// A piece name held by something that is not a file of ours: the split fails loudly, on stderr, and
+// nothing behind the name changes.
+TEST(SafeCommands, SplitRefusesPieceNamesHeldByLinksAndPipes) {
+    const auto dir = scratchDir("cli-safe-names");
+    const auto source = dir / "book.mp3";
+    std::filesystem::copy_file(fixture("ten-seconds.mp3"), source);
+    const auto original = readBytes(source);
+    writeBytes(dir / "precious.txt", {9, 9, 9});
+    struct Case {
+        const char* name;
+        void (*place)(const std::filesystem::path& piece, const std::filesystem::path& target);
+    };
+    const Case cases[] = {
+        {"link",
+         [](const auto& piece, const auto& target) { std::filesystem::create_symlink(target, piece); }},
+        {"pipe", [](const auto& piece, const auto&) { ::mkfifo(piece.c_str(), 0644); }},
+    };
+    for (const Case& c : cases) {
+        const auto out = dir / c.name;
+        std::filesystem::create_directories(out);
+        c.place(out / "book-1.mp3", dir / "precious.txt");
+        const CliRun run = cli(dir, "split " + quoted(source) + " -o " + quoted(out) + " --at 100");
+        EXPECT_EQ(run.status, 1) << c.name << run.out << run.errors;
+        const std::string line = "Separated block 100 F - ";
+        EXPECT_NE(run.errors.find(line), std::string::npos) << c.name << run.errors;
+        EXPECT_NE(run.errors.find("book-1.mp3: it is not a regular file"), std::string::npos) << run.errors;
+        EXPECT_TRUE(std::filesystem::is_regular_file(out / "book-0.mp3")) << c.name;
+        EXPECT_TRUE(hiddenNames(out).empty()) << c.name;
+    }
+    EXPECT_EQ(readBytes(dir / "precious.txt"), (std::vector<std::uint8_t>{9, 9, 9}));
+    EXPECT_EQ(readBytes(source), original);
+}
+
+TEST(SafeCommands, NoClobberKeepsEarlierPiecesAndSaysSo) {
+    const auto dir = scratchDir("cli-safe-no-clobber");
+    const auto source = dir / "book.mp3";
+    std::filesystem::copy_file(fixture("ten-seconds.mp3"), source);
+    writeBytes(dir / "book-0.mp3", {1, 2, 3});
+
+    const CliRun kept = cli(dir, "split " + quoted(source) + " -o " + quoted(dir) + " --at 100 --no-clobber");
+    EXPECT_EQ(kept.status, 1) << kept.out << kept.errors;
+    EXPECT_NE(kept.errors.find("book-0.mp3: the file already exists"), std::string::npos) << kept.errors;
+    EXPECT_EQ(readBytes(dir / "book-0.mp3"), (std::vector<std::uint8_t>{1, 2, 3}));
+    EXPECT_TRUE(std::filesystem::is_regular_file(dir / "book-1.mp3"));
+
+    const CliRun replaced = cli(dir, "split " + quoted(source) + " -o " + quoted(dir) + " --at 100");
+    EXPECT_EQ(replaced.status, 0) << replaced.out << replaced.errors;
+    EXPECT_TRUE(replaced.errors.empty()) << replaced.errors;
+    EXPECT_GT(std::filesystem::file_size(dir / "book-0.mp3"), 3u);
+    EXPECT_TRUE(hiddenNames(dir).empty());
+}
+
+// Reading a pipe would wait for a writer that never comes.
+TEST(SafeCommands, APipeAsTheSourceIsRefusedWithoutWaiting) {
+    const auto dir = scratchDir("cli-safe-pipe-source");
+    const auto pipe = dir / "song.mp3";
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
+    const std::string commands[] = {
+        "breakpoints " + quoted(pipe) + " --count 3",
+        "wav " + quoted(pipe) + " " + quoted(dir / "song.wav"),
+        "split " + quoted(pipe) + " -o " + quoted(dir / "out") + " --count 3",
+        "info " + quoted(pipe),
+    };
+    for (const std::string& command : commands) {
+        const CliRun run = cli(dir, command);
+        EXPECT_EQ(run.status, 1) << command << run.errors;
+        EXPECT_FALSE(run.errors.empty()) << command;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir / "song.wav"));
+    EXPECT_TRUE(hiddenNames(dir).empty());
+}
+
+TEST(SafeCommands, ASplitThatWouldNotFitWritesNothing) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "mounting a small file system needs root";
+    }
+    const auto dir = scratchDir("cli-safe-space");
+    const auto source = dir / "book.mp3";
+    std::filesystem::copy_file(fixture("ten-seconds.mp3"), source);
+    const SmallDisk disk(dir / "small", 256 * 1024);
+    ASSERT_TRUE(disk.mounted());
+    const CliRun run =
+        cli(dir, "split " + quoted(source) + " -o " + quoted(dir / "small") + " --count 50 --overlap 60");
+    EXPECT_EQ(run.status, 1) << run.out << run.errors;
+    EXPECT_NE(run.errors.find("Not enough free space in " + (dir / "small").string() + ": the pieces need "),
+              std::string::npos)
+        << run.errors;
+    EXPECT_TRUE(std::filesystem::is_empty(dir / "small"));
+}
+
+} // namespace
