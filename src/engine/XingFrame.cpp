@@ -35,16 +35,25 @@ void writeBig16(std::uint8_t* at, std::uint16_t value) {
     at[1] = static_cast<std::uint8_t>(value);
 }
 
-std::array<std::uint16_t, 256> makeCrcTable() {
-    std::array<std::uint16_t, 256> table{};
+// Eight tables for eight bytes at a time: the music CRC runs over every byte of every piece.
+using CrcTables = std::array<std::array<std::uint16_t, 256>, 8>;
+
+CrcTables makeCrcTables() {
+    CrcTables tables{};
     for (unsigned byte = 0; byte < 256; ++byte) {
         unsigned crc = byte;
         for (int bit = 0; bit < 8; ++bit) {
             crc = (crc & 1) != 0 ? (crc >> 1) ^ 0xA001 : crc >> 1;
         }
-        table[byte] = static_cast<std::uint16_t>(crc);
+        tables[0][byte] = static_cast<std::uint16_t>(crc);
     }
-    return table;
+    for (std::size_t k = 1; k < tables.size(); ++k) {
+        for (unsigned byte = 0; byte < 256; ++byte) {
+            const std::uint16_t previous = tables[k - 1][byte];
+            tables[k][byte] = static_cast<std::uint16_t>((previous >> 8) ^ tables[0][previous & 0xFF]);
+        }
+    }
+    return tables;
 }
 
 std::optional<FrameHeader> layerThreeHeader(const std::uint8_t* frame, std::size_t length) {
@@ -70,9 +79,18 @@ std::size_t sideInfoSize(const FrameHeader& header) {
 } // namespace
 
 std::uint16_t crc16(const std::uint8_t* data, std::size_t size, std::uint16_t crc) {
-    static const std::array<std::uint16_t, 256> table = makeCrcTable();
-    for (std::size_t i = 0; i < size; ++i) {
-        crc = static_cast<std::uint16_t>((crc >> 8) ^ table[(crc ^ data[i]) & 0xFF]);
+    static const CrcTables tables = makeCrcTables();
+    std::size_t i = 0;
+    for (; i + 8 <= size; i += 8) {
+        const unsigned low = (crc ^ data[i]) & 0xFF;
+        const unsigned high = ((crc >> 8) ^ data[i + 1]) & 0xFF;
+        crc = static_cast<std::uint16_t>(tables[7][low] ^ tables[6][high] ^ tables[5][data[i + 2]] ^
+                                         tables[4][data[i + 3]] ^ tables[3][data[i + 4]] ^
+                                         tables[2][data[i + 5]] ^ tables[1][data[i + 6]] ^
+                                         tables[0][data[i + 7]]);
+    }
+    for (; i < size; ++i) {
+        crc = static_cast<std::uint16_t>((crc >> 8) ^ tables[0][(crc ^ data[i]) & 0xFF]);
     }
     return crc;
 }

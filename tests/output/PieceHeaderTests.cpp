@@ -182,9 +182,11 @@ TEST(PieceHeader, GaplessPiecesWithOverlapPlayTheSourceOverTheirFrames) {
     const std::vector<int> starts{0, 100, 200, frames.count()};
     for (std::size_t i = 0; i < pieces.size(); ++i) {
         SCOPED_TRACE(pieces[i].filename().string());
-        const int first = overlapBefore(overlap, starts[i], frames);
+        const int first = overlapRange(frames, OVERLAP_DIR_BEFORE, starts[i], overlapLimitMs(overlap)).from;
         const int end =
-            i + 1 == pieces.size() ? frames.count() : overlapAfter(overlap, starts[i + 1], frames);
+            i + 1 == pieces.size()
+                ? frames.count()
+                : overlapRange(frames, OVERLAP_DIR_AFTER, starts[i + 1], overlapLimitMs(overlap)).to;
         const std::int64_t from =
             std::max<std::int64_t>(0, std::int64_t{std::max(first, 1) - 1} * 1152 - lead);
         const std::int64_t to = std::min<std::int64_t>(
