@@ -10,3 +10,5 @@
 std::optional<int> parseDialogInteger(const QString& text);
 
 inline const char* const kEnterAnInteger = "Enter an integer.";
+// A count that cannot be negative, such as the overlap seconds.
+inline const char* const kEnterZeroOrMore = "Enter an integer between 0 and 2147483647.";

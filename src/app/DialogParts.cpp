@@ -25,7 +25,11 @@ QDialogButtonBox* makeOkCancel(QWidget* parent, const QString& okText, const QSt
 }
 
 void refuseNonInteger(ShellPrompts& prompts, QWidget* field) {
-    prompts.messageBox(kEnterAnInteger, "Kerfline", MessageIcon::Warning);
+    refuseFieldValue(prompts, field, kEnterAnInteger);
+}
+
+void refuseFieldValue(ShellPrompts& prompts, QWidget* field, const char* text) {
+    prompts.messageBox(text, "Kerfline", MessageIcon::Warning);
     if (field != nullptr) {
         field->setFocus();
         if (auto* edit = qobject_cast<QLineEdit*>(field)) {

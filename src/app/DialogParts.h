@@ -16,3 +16,5 @@ QDialogButtonBox* makeOkCancel(QWidget* parent, const QString& okText = QStringL
 
 // The refusal of a field that holds no integer; the dialog stays open and the field gets the focus.
 void refuseNonInteger(ShellPrompts& prompts, QWidget* field);
+// The same refusal with a text of its own, for an integer out of the field's range.
+void refuseFieldValue(ShellPrompts& prompts, QWidget* field, const char* text);

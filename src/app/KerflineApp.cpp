@@ -1,6 +1,7 @@
 #include "app/KerflineApp.h"
 
 #include "app/AppIcon.h"
+#include "app/KeyRepeat.h"
 #include "app/MainFrame.h"
 
 #include <QDateTime>
@@ -42,6 +43,8 @@ CKerflineApp::CKerflineApp(int& argc, char** argv) : QApplication(argc, argv) {
     // No display name: the platform would append it to every caption ("Error — Kerfline").
     setApplicationVersion(QStringLiteral("4.0"));
     setWindowIcon(appIcon());
+    // The view acts on a key's release: a held key must deliver one release, not one per repeat.
+    requestDetectableAutoRepeat();
 }
 
 CKerflineApp::~CKerflineApp() = default;

@@ -8,15 +8,16 @@
 #include "app/LockKeys.h"
 #include "app/MoreBreakPointsDialog.h"
 #include "app/OutputWnd.h"
-#include "app/PathText.h"
 #include "app/PieceSettings.h"
 #include "app/PreferencesSheet.h"
+#include "app/QtPath.h"
 #include "app/QtPrompts.h"
 #include "app/RecentFileList.h"
 #include "app/SaveBlockDialog.h"
 #include "app/ShellChildView.h"
 #include "output/SaveAll.h"
 #include "playback/PortAudioOutput.h"
+#include "settings/PathText.h"
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
@@ -46,6 +47,8 @@ QSettings programSettings() {
 }
 
 const QString kWorkspaceGroup = QStringLiteral("Kerfline/Workspace");
+// The docked output pane's height on a first start.
+constexpr int kOutputPaneHeight = 100;
 
 } // namespace
 
@@ -71,7 +74,7 @@ CMainFrame::CMainFrame(ShellPrompts* prompts, std::unique_ptr<SoundOutput> outpu
 
     m_output = new COutputWnd(this);
     if (preferences.IsSaveLog) {
-        m_output->openLogFile(std::filesystem::path(preferences.LogFileName));
+        m_output->openLogFile(pathFromText(preferences.LogFileName));
     }
 
     createStatusBar();
@@ -88,6 +91,14 @@ CMainFrame::CMainFrame(ShellPrompts* prompts, std::unique_ptr<SoundOutput> outpu
     resize(960, 640);
     restoreLayout();
     m_view->setFocus();
+    // The focus goes from the view to the menu that opens and on to the menu bar, and back.
+    m_focusWatch = connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
+        if (isMenuWidget(now)) {
+            m_menuBarFocusFromView = old == m_view || (m_menuBarFocusFromView && isMenuWidget(old));
+        } else {
+            m_menuBarFocusFromView = false;
+        }
+    });
 
     // Enabling follows the state whenever the program goes idle, as well as when a menu opens.
     if (auto* dispatcher = QAbstractEventDispatcher::instance(thread())) {
@@ -97,6 +108,8 @@ CMainFrame::CMainFrame(ShellPrompts* prompts, std::unique_ptr<SoundOutput> outpu
 }
 
 CMainFrame::~CMainFrame() {
+    // The focus moves while the widgets go; this object is no longer there to watch it.
+    disconnect(m_focusWatch);
     QSettings settings = programSettings();
     m_recentFiles->save(settings);
 }
@@ -112,7 +125,12 @@ QAction* CMainFrame::addCommand(QMenu* menu, int id, const QString& text, const 
     connect(action, &QAction::triggered, this, [this, id, handler] {
         // A command runs only while its rule holds, however it was reached.
         if (isCommandEnabled(id, commandState())) {
-            (this->*handler)();
+            // Nothing may leave a slot: a failure the command did not handle becomes a log line.
+            try {
+                (this->*handler)();
+            } catch (const std::exception& error) {
+                m_view->log(LogLevel::Error, std::string("Command failed: ") + error.what());
+            }
         }
         updateCommands();
     });
@@ -255,7 +273,7 @@ std::intptr_t CMainFrame::handleMessage(unsigned message, std::uintptr_t wParam,
     case UM_QUERY_LOADED:
         return commandState().frameCount >= 1 ? 1 : 0;
     case UM_QUERY_VIEW_FOCUS:
-        return QApplication::focusWidget() == m_view ? 1 : 0;
+        return viewLooksFocused() ? 1 : 0;
     case UM_ADD_BREAKPOINT:
         if (commandState().canEditBreakPoints()) {
             onAddBreakPoint();
@@ -346,8 +364,12 @@ void CMainFrame::restoreLayout() {
     QSettings settings = programSettings();
     settings.beginGroup(kWorkspaceGroup);
     restoreGeometry(settings.value(QStringLiteral("Geometry")).toByteArray());
-    restoreState(settings.value(QStringLiteral("State")).toByteArray());
+    const QByteArray state = settings.value(QStringLiteral("State")).toByteArray();
     settings.endGroup();
+    if (state.isEmpty() || !restoreState(state)) {
+        // First start: the pane at its default height rather than what its list would like.
+        resizeDocks({m_output}, {kOutputPaneHeight}, Qt::Vertical);
+    }
 }
 
 void CMainFrame::saveLayout() {
@@ -356,6 +378,16 @@ void CMainFrame::saveLayout() {
     settings.setValue(QStringLiteral("Geometry"), saveGeometry());
     settings.setValue(QStringLiteral("State"), saveState());
     settings.endGroup();
+}
+
+bool CMainFrame::isMenuWidget(const QWidget* widget) const {
+    return widget != nullptr && (widget == menuWidget() || qobject_cast<const QMenu*>(widget) != nullptr);
+}
+
+bool CMainFrame::viewLooksFocused() const {
+    // A menu opened with the mouse leaves the focus where it was; one opened by key should look the same.
+    const QWidget* focus = QApplication::focusWidget();
+    return focus == m_view || (m_menuBarFocusFromView && isMenuWidget(focus));
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {

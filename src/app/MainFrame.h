@@ -71,6 +71,10 @@ private:
     void updateLockPanes();
     void restoreLayout();
     void saveLayout();
+    // Whether the view has the keyboard focus, or lent it to the menu bar for a menu opened by key.
+    bool viewLooksFocused() const;
+    // The menu bar or one of the menus.
+    bool isMenuWidget(const QWidget* widget) const;
 
     void onOpen();
     void onSaveAll();
@@ -104,4 +108,7 @@ private:
     std::int64_t m_progressPosition = 0;
     std::int64_t m_progressEnd = 100;
     QLabel* m_lockPanes[3] = {};
+    // Alt+letter moves the focus from the view to the menu bar and its menus until they close.
+    bool m_menuBarFocusFromView = false;
+    QMetaObject::Connection m_focusWatch;
 };

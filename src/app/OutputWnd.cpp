@@ -21,6 +21,8 @@ COutputWnd::COutputWnd(QWidget* parent)
     m_list->setUniformItemSizes(true);
     m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // Its two scroll bars alone would ask for more than the pane's 100 pixels with caption and tab.
+    m_list->setMinimumHeight(20);
     m_tabs->addTab(m_list, QStringLiteral("Debug"));
     setWidget(m_tabs);
 }

@@ -1,5 +1,6 @@
 #include "app/PreferencesSplitPage.h"
 
+#include "app/DialogInteger.h"
 #include "app/DialogParts.h"
 #include "app/IntegerEdit.h"
 
@@ -59,6 +60,11 @@ bool CPreferencesSplitPage::readControls() {
     const auto seconds = m_seconds->value();
     if (!seconds) {
         refuseNonInteger(m_prompts, &m_seconds->edit());
+        return false;
+    }
+    // A negative overlap would make every piece reach back to the file's ends.
+    if (*seconds < 0) {
+        refuseFieldValue(m_prompts, &m_seconds->edit(), kEnterZeroOrMore);
         return false;
     }
     m_preferences.Overlap = m_overlap->isChecked();

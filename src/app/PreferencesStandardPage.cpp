@@ -1,7 +1,7 @@
 #include "app/PreferencesStandardPage.h"
 
 #include "app/DialogParts.h"
-#include "app/PathText.h"
+#include "app/QtPath.h"
 #include "app/ShellPrompts.h"
 
 #include <QCheckBox>

@@ -1,7 +1,7 @@
 #include "app/QtPrompts.h"
 
 #include "app/FileFilter.h"
-#include "app/PathText.h"
+#include "app/QtPath.h"
 
 #include <QApplication>
 #include <QFileDialog>

@@ -1,7 +1,7 @@
 #include "app/SaveBlockDialog.h"
 
 #include "app/DialogParts.h"
-#include "app/PathText.h"
+#include "app/QtPath.h"
 #include "app/ShellPrompts.h"
 #include "document/SplitDocument.h"
 #include "output/SaveBlocks.h"
@@ -14,6 +14,8 @@
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 constexpr int kBlockRole = Qt::UserRole;
@@ -73,6 +75,11 @@ CSaveBlockDialog::CSaveBlockDialog(SplitDocument& document, WindowLink& frame, S
         item->setText(3, QString::fromStdString(row.timeLength));
         item->setData(0, kBlockRole, QVariantList{row.block.from, row.block.to});
         item->setCheckState(0, Qt::Unchecked);
+    }
+    // Beside the check box, 50 pixels hold no number from row 10 on: widen to the last, largest one.
+    if (const int rows = m_list->topLevelItemCount(); rows > 0) {
+        const int needed = m_list->sizeHintForIndex(m_list->model()->index(rows - 1, 0)).width();
+        m_list->setColumnWidth(0, std::max(widths[0], needed));
     }
 }
 

@@ -1,7 +1,7 @@
-#include "document/PathText.h"
 #include "document/SameFile.h"
 #include "document/SplitDocument.h"
 #include "engine/AtomicFile.h"
+#include "settings/PathText.h"
 
 #include <fstream>
 #include <iterator>

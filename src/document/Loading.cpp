@@ -1,6 +1,6 @@
 #include "document/MainTag.h"
-#include "document/PathText.h"
 #include "document/SplitDocument.h"
+#include "settings/PathText.h"
 
 #include "engine/FileScan.h"
 #include "engine/PcmCache.h"
@@ -39,7 +39,8 @@ public:
             m_document.invalidateView();
         }
     }
-    void frameHandled(int /*framesHandled*/, std::int64_t bytesHandled) override {
+    void frameHandled(int framesHandled, std::int64_t bytesHandled) override {
+        m_document.m_framesLoaded.store(framesHandled, std::memory_order_relaxed);
         m_bytes = bytesHandled;
         if (bytesHandled - m_sent >= m_step) {
             sendPosition();
@@ -94,6 +95,7 @@ void SplitDocument::openFile(const std::filesystem::path& path) {
     m_blockTags.clear();
     mp3::PcmCache::instance().clear();
     m_filePath = path;
+    m_framesLoaded.store(0, std::memory_order_relaxed);
     m_loadThread.start([this] { runLoadingThread(); });
 }
 

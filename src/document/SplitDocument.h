@@ -117,6 +117,8 @@ public:
     std::optional<platform::FileStatus> m_sourceStatus;
     bool m_loaded = false;
     std::vector<int> m_frameLevels;
+    // Frames the loading thread has handled so far: the one figure of a running load the GUI reads.
+    std::atomic<int> m_framesLoaded{0};
     // Offset of every frame, from the loading scan: readers are positioned by it, not by rescanning.
     mp3::FrameOffsets m_frameOffsets;
     // Length of every frame, from the same scan: the writers copy whole runs of frames by it.

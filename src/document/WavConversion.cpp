@@ -1,6 +1,6 @@
-#include "document/PathText.h"
 #include "document/SameFile.h"
 #include "document/SplitDocument.h"
+#include "settings/PathText.h"
 
 #include "engine/AtomicFile.h"
 #include "engine/Decoder.h"

@@ -8,8 +8,8 @@
 #include <string>
 
 std::uint64_t overlapLimitMs(const Preferences& preferences) {
-    // Whole seconds, taken as an unsigned count.
-    return std::uint64_t{static_cast<std::uint32_t>(preferences.OverlapSecs)} * 1000;
+    // Whole seconds; a negative count from an edited file is no overlap rather than a huge one.
+    return static_cast<std::uint64_t>(std::max(preferences.OverlapSecs, 0)) * 1000;
 }
 
 FrameRange overlapRange(const SourceFrames& frames, OverlapDirection direction, int frame,

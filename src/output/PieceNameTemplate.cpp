@@ -46,14 +46,14 @@ ExpandedName expandPieceName(const std::string& pattern, const PieceNameFields& 
         std::string field = pattern.substr(i + 1, close - i - 1);
         std::size_t width = 0;
         if (const std::size_t colon = field.find(':'); colon != std::string::npos) {
-            const std::string spec = field.substr(colon + 1);
+            const std::string padding = field.substr(colon + 1);
             field.resize(colon);
-            if (spec.size() < 2 || spec.size() > 3 || spec[0] != '0' ||
-                spec.find_first_not_of("0123456789") != std::string::npos) {
+            if (padding.size() < 2 || padding.size() > 3 || padding[0] != '0' ||
+                padding.find_first_not_of("0123456789") != std::string::npos) {
                 result.problem = "the padding of {" + field + "} is not like :02";
                 return result;
             }
-            width = static_cast<std::size_t>(std::stoi(spec.substr(1)));
+            width = static_cast<std::size_t>(std::stoi(padding.substr(1)));
             if (field != "n" && field != "n1" && field != "N") {
                 result.problem = "only numbers take a padding";
                 return result;

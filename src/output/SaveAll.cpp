@@ -15,7 +15,8 @@
 #include "output/SourceFrames.h"
 #include "output/SourceTags.h"
 #include "output/SpaceCheck.h"
-#include "output/Utf8Path.h"
+#include "settings/PathText.h"
+#include "settings/PathText.h"
 
 #include <algorithm>
 #include <new>
@@ -70,7 +71,7 @@ std::vector<std::filesystem::path> templatedNames(const SplitDocument& doc, cons
             return {};
         }
         if (!seen.insert(path.lexically_normal()).second) {
-            problem = "it gives two pieces the name " + utf8Path(path);
+            problem = "it gives two pieces the name " + pathText(path);
             return {};
         }
         names.push_back(std::move(path));
@@ -100,11 +101,11 @@ void saveAll(SplitDocument& doc) {
     const Preferences preferences = doc.preferences();
     std::filesystem::path folder;
     if (preferences.UseDefaultFolder) {
-        folder = std::filesystem::path(preferences.DefaultOutputFolder);
+        folder = pathFromText(preferences.DefaultOutputFolder);
         std::error_code error;
         if (!std::filesystem::exists(folder, error)) {
             doc.m_prompts.messageBox(
-                "Sorry, the default folder \"" + utf8Path(folder) +
+                "Sorry, the default folder \"" + pathText(folder) +
                     "\" doesn't exist, please check your preferences! Operation has been "
                     "canceled.",
                 "Error", MessageIcon::Error);
@@ -154,21 +155,26 @@ std::vector<PieceBlock> blocksOf(const BreakPointList& breakPoints, int count) {
 // The bytes the run will write: every frame once, and the overlap frames at every border.
 std::uint64_t bytesToWrite(const SourceFrames& frames, const std::vector<PieceBlock>& blocks,
                            const Preferences& preferences) {
-    std::uint64_t total = 0;
+    // Bytes before each frame, so a range costs one subtraction however long the overlap.
+    std::vector<std::uint64_t> before(static_cast<std::size_t>(frames.count()) + 1, 0);
     for (int frame = 0; frame < frames.count(); ++frame) {
-        total += static_cast<std::uint64_t>(frames.length(frame));
+        const auto at = static_cast<std::size_t>(frame);
+        before[at + 1] = before[at] + static_cast<std::uint64_t>(frames.length(frame));
     }
+    const auto bytesOf = [&before](const FrameRange& range) {
+        return range.to > range.from
+                   ? before[static_cast<std::size_t>(range.to)] - before[static_cast<std::size_t>(range.from)]
+                   : 0;
+    };
+    std::uint64_t total = before.back();
     if (!preferences.Overlap) {
         return total;
     }
     const std::uint64_t limit = overlapLimitMs(preferences);
     for (const PieceBlock& block : blocks) {
-        for (const FrameRange range :
-             {overlapRange(frames, OVERLAP_DIR_BEFORE, block.first, limit),
-              block.last ? FrameRange{} : overlapRange(frames, OVERLAP_DIR_AFTER, block.end, limit)}) {
-            for (int frame = range.from; frame < range.to; ++frame) {
-                total += static_cast<std::uint64_t>(frames.length(frame));
-            }
+        total += bytesOf(overlapRange(frames, OVERLAP_DIR_BEFORE, block.first, limit));
+        if (!block.last) {
+            total += bytesOf(overlapRange(frames, OVERLAP_DIR_AFTER, block.end, limit));
         }
     }
     return total;
@@ -189,14 +195,14 @@ public:
         m_doc.invalidateView();
         ProgressReporter progress(m_doc.m_frame, m_doc.frameCount());
         if (!m_frames.file().isOpen()) {
-            m_doc.log(LogLevel::Error, "The file " + utf8Path(m_doc.m_filePath) +
+            m_doc.log(LogLevel::Error, "The file " + pathText(m_doc.m_filePath) +
                                            " could not be read, nothing has been saved");
             m_result.failed = 1;
             return m_result;
         }
         if (m_frames.count() == 0) {
             m_doc.log(LogLevel::Error,
-                      "No MP3 frame found in " + utf8Path(m_doc.m_filePath) + ", nothing has been saved");
+                      "No MP3 frame found in " + pathText(m_doc.m_filePath) + ", nothing has been saved");
             return m_result;
         }
         if (!m_pieceOptions.nameTemplate.empty()) {
@@ -318,7 +324,7 @@ private:
         } else {
             ++m_result.failed;
             m_doc.log(LogLevel::Error, blockText(block.first, second) + " could not be saved to " +
-                                           utf8Path(piece.path()) + ": " +
+                                           pathText(piece.path()) + ": " +
                                            (piece.sourceEnded() ? kSourceChanged : piece.error()));
         }
     }

@@ -9,7 +9,8 @@
 #include "output/SourceCheck.h"
 #include "output/SourceFrames.h"
 #include "output/SpaceCheck.h"
-#include "output/Utf8Path.h"
+#include "settings/PathText.h"
+#include "settings/PathText.h"
 
 #include <algorithm>
 #include <limits>
@@ -120,7 +121,7 @@ int saveRows(const SpecifiedBlocksJob& job, WindowLink& frame) {
             ++failed;
             sourceChanged = sourceChanged || failureReason(piece) == kSourceChanged;
             sendLog(frame, LogLevel::Error,
-                    "Block " + rangeText(row.block) + " could not be saved to " + utf8Path(piece.path()) +
+                    "Block " + rangeText(row.block) + " could not be saved to " + pathText(piece.path()) +
                         ": " + failureReason(piece));
         }
     }
@@ -200,7 +201,7 @@ bool saveBlock(SplitDocument& doc) {
     const bool saved = piece.close();
     if (!saved) {
         doc.log(LogLevel::Error, "Block " + rangeText({doc.m_blockFrom, end}) + " could not be saved to " +
-                                     utf8Path(piece.path()) + ": " + failureReason(piece));
+                                     pathText(piece.path()) + ": " + failureReason(piece));
     }
     return saved;
 }

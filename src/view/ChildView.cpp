@@ -375,8 +375,9 @@ void CChildView::render(QImage& image, QPoint pointer) {
     const bool saving = m_saveAllThread.isSet() || m_wavThread.isSet() || m_blockThread.isSet();
     LightPainter(dc, QRect(145, 5, 60, 18), params, frame, 0, saving, QStringLiteral("SAVING")).paint();
 
-    // The loading thread empties both at its start and fills the levels in one step at its end.
-    const int total = static_cast<int>(levels.size());
+    // The loading thread fills the levels in one step at its end; until then it counts its frames.
+    const int total =
+        loading ? m_framesLoaded.load(std::memory_order_relaxed) : static_cast<int>(levels.size());
     const int breakPointCount = static_cast<int>(breakPoints.size());
     const int rangeStart = loading ? 0 : static_cast<int>(m_scrollFrame);
     LabelPainter(dc, QRect(5, 53, 100, 12), params, frame, labelText("TOTAL: %d F", total)).paint();

@@ -174,12 +174,12 @@ TEST_F(FrameDialogsTest, PreferencesCommandReplacesTheRecordOnlyOnOk) {
     app_test::whenModal([](QWidget* sheet) {
         sheet->findChild<QLineEdit*>("1009")->setText("/tmp/chosen.log");
         sheet->findChild<QTabWidget*>()->setCurrentIndex(1);
-        sheet->findChild<QLineEdit*>("1041")->setText("-3");
+        sheet->findChild<QLineEdit*>("1041")->setText("7");
         QTest::mouseClick(sheet->findChild<QPushButton*>("1"), Qt::LeftButton);
     });
     frame.command(ID_PREFERENCES)->trigger();
     EXPECT_EQ(frame.view().preferences().LogFileName, u"/tmp/chosen.log");
-    EXPECT_EQ(frame.view().preferences().OverlapSecs, -3);
+    EXPECT_EQ(frame.view().preferences().OverlapSecs, 7);
 }
 
 TEST_F(FrameDialogsTest, AddBreakPointCommandOffersTheCursorAndTheFrameRange) {

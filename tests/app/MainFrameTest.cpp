@@ -14,6 +14,7 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QStatusBar>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -361,6 +362,24 @@ TEST_F(MainFrameTest, AddBreakPointMessageDoesNothingWhileSaving) {
     EXPECT_FALSE(dialogShown);
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     app_test::cancelWhenModal();
+}
+
+// A first start, with no saved layout, docks the pane 100 pixels high; a saved layout wins afterwards.
+TEST_F(MainFrameTest, OutputPaneStartsAtItsDefaultHeightUntilALayoutIsSaved) {
+    {
+        TestFrame frame(&prompts);
+        frame.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+        EXPECT_EQ(frame.outputPane().height(), 100);
+        frame.resizeDocks({&frame.outputPane()}, {180}, Qt::Vertical);
+        QApplication::processEvents();
+        ASSERT_EQ(frame.outputPane().height(), 180);
+        frame.close();
+    }
+    TestFrame frame(&prompts);
+    frame.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+    EXPECT_EQ(frame.outputPane().height(), 180);
 }
 
 TEST_F(MainFrameTest, ViewMenuTogglesThePaneAndTheStatusBar) {

@@ -133,4 +133,25 @@ TEST_F(FrameLogFileTest, FrameOpensTheLogFileOnlyWhenAsked) {
     EXPECT_EQ(readBytes(dir / "off.log"), expected);
 }
 
+// A hand-edited settings file with an unpaired surrogate in the name must not keep the program from
+// starting, now or at the next start after it wrote the same settings back.
+TEST_F(FrameLogFileTest, LoneSurrogateInTheLogFileNameStillStarts) {
+    const auto dir = scratchDir("frame-log-surrogate");
+    Preferences preferences;
+    preferences.IsSaveLog = true;
+    preferences.LogFileName = (dir / "odd").u16string() + u'\xD800' + u".log";
+    savePreferences(preferencesPath(), preferences);
+    app_test::RecordingShellPrompts prompts;
+    for (int start = 0; start < 2; ++start) {
+        SCOPED_TRACE(start);
+        std::unique_ptr<CMainFrame> frame;
+        ASSERT_NO_THROW(frame = std::make_unique<CMainFrame>(&prompts));
+        sendLog(frame->frameLink(), Normal, "written");
+    }
+    EXPECT_TRUE(std::filesystem::exists(dir / "odd\xEF\xBF\xBD.log"));
+    Preferences written;
+    loadPreferences(preferencesPath(), written);
+    EXPECT_EQ(written.LogFileName, preferences.LogFileName) << "the file keeps what the user wrote";
+}
+
 } // namespace

@@ -103,32 +103,47 @@ TEST_F(PreferencesDialogTest, APageNeverShownKeepsItsCopy) {
     EXPECT_EQ(result.DrawParameters, original.DrawParameters);
 }
 
-TEST_F(PreferencesDialogTest, NegativeSecondsAreAcceptedAsTyped) {
+TEST_F(PreferencesDialogTest, SignedAndBlankSurroundedSecondsAreAccepted) {
     showSplitPage();
-    control<QLineEdit>(sheet, 1041)->setText(" -3 ");
+    control<QLineEdit>(sheet, 1041)->setText(" +0\t");
     clickOk();
     EXPECT_EQ(sheet.result(), QDialog::Accepted);
-    EXPECT_EQ(sheet.assembled().OverlapSecs, -3);
+    EXPECT_EQ(sheet.assembled().OverlapSecs, 0);
     EXPECT_TRUE(prompts.boxes.empty());
 }
 
-TEST_F(PreferencesDialogTest, LettersAreRefusedAndTheSplitPageStays) {
-    showSplitPage();
-    control<QLineEdit>(sheet, 1041)->setText("abc");
-    clickOk();
-    ASSERT_EQ(prompts.boxes.size(), 1u);
-    EXPECT_EQ(prompts.boxes[0].text, "Enter an integer.");
-    EXPECT_TRUE(sheet.isVisible());
-    EXPECT_NE(sheet.result(), QDialog::Accepted);
+// Letters and negative counts are refused alike: a box, and neither the page nor the sheet can be left.
+TEST(PreferencesSplitPageRefusal, BadSecondsKeepTheSplitPage) {
+    const struct {
+        const char* typed;
+        std::string message;
+    } cases[] = {
+        {"abc", "Enter an integer."},
+        {" -3 ", "Enter an integer between 0 and 2147483647."},
+        {"-1", "Enter an integer between 0 and 2147483647."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.typed);
+        app_test::RecordingShellPrompts prompts;
+        CPreferencesSheet sheet{somePreferences(), prompts};
+        sheet.show();
+        sheet.tabs().setCurrentIndex(1);
+        control<QLineEdit>(sheet, 1041)->setText(c.typed);
+        QTest::mouseClick(control<QPushButton>(sheet, 1), Qt::LeftButton);
+        ASSERT_EQ(prompts.boxes.size(), 1u);
+        EXPECT_EQ(prompts.boxes[0].text, c.message);
+        EXPECT_TRUE(sheet.isVisible());
+        EXPECT_NE(sheet.result(), QDialog::Accepted);
 
-    sheet.tabs().setCurrentIndex(0);
-    EXPECT_EQ(sheet.tabs().currentIndex(), 1) << "the page cannot be left either";
-    EXPECT_EQ(prompts.boxes.size(), 2u);
+        sheet.tabs().setCurrentIndex(0);
+        EXPECT_EQ(sheet.tabs().currentIndex(), 1) << "the page cannot be left either";
+        EXPECT_EQ(prompts.boxes.size(), 2u);
 
-    control<QLineEdit>(sheet, 1041)->setText("12");
-    clickOk();
-    EXPECT_EQ(sheet.result(), QDialog::Accepted);
-    EXPECT_EQ(sheet.assembled().OverlapSecs, 12);
+        control<QLineEdit>(sheet, 1041)->setText("12");
+        QTest::mouseClick(control<QPushButton>(sheet, 1), Qt::LeftButton);
+        EXPECT_EQ(sheet.result(), QDialog::Accepted);
+        EXPECT_EQ(sheet.assembled().OverlapSecs, 12);
+    }
 }
 
 TEST_F(PreferencesDialogTest, BrowseButtonsFillTheFieldsAndCancelChangesNothing) {

@@ -157,6 +157,32 @@ TEST_F(FrameTagCommandTest, SaveSpecifiedBlocksIsRefusedWhileAThreadRuns) {
     frame.view().m_wavThread.clear();
 }
 
+// The number column keeps its 50 pixels while they suffice and grows so that the largest number is
+// shown whole beside its check box, not cut to "#...".
+TEST_F(FrameTagCommandTest, SaveBlocksDialogShowsEveryRowNumberWhole) {
+    CMainFrame frame(&prompts);
+    CChildView& view = frame.view();
+    view.m_filePath = testing_support::fixture("ten-seconds.mp3");
+    view.m_frameLevels.assign(20000, 300);
+    for (const int rows : {3, 12, 150, 10601}) {
+        SCOPED_TRACE(rows);
+        BreakPointList breakPoints;
+        for (int i = 1; i < rows; ++i) {
+            breakPoints.push_back(i);
+        }
+        view.m_breakPoints = breakPoints;
+        CSaveBlockDialog dialog(view, frame.frameLink(), prompts, &frame);
+        dialog.show();
+        QTreeWidget& list = dialog.list();
+        ASSERT_EQ(list.topLevelItemCount(), rows);
+        const QModelIndex last = list.model()->index(rows - 1, 0);
+        EXPECT_EQ(last.data().toString(), QStringLiteral("# %1").arg(rows));
+        EXPECT_GE(list.columnWidth(0), 50);
+        list.scrollToBottom();
+        EXPECT_GE(list.visualRect(last).width(), list.sizeHintForIndex(last).width());
+    }
+}
+
 TEST_F(FrameTagCommandTest, SaveBlocksDialogListsRowsAndChecksTheFolder) {
     CMainFrame frame(&prompts);
     CChildView& view = frame.view();

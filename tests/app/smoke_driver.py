@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Drives the real program under X: key presses through the X test extension (ctypes, no extra
-modules), the log file read as the program writes it."""
+modules), held keys and clicks through xdotool, window contents read back from the server, the log
+file read as the program writes it."""
 import ctypes
 import functools
 import ctypes.util
@@ -9,6 +10,7 @@ import shutil
 import struct
 import subprocess
 import sys
+import threading
 import time
 
 
@@ -36,6 +38,23 @@ def write_preferences(path, log_file):
         out.write(body)
 
 
+class XImage(ctypes.Structure):
+    _fields_ = [("width", ctypes.c_int), ("height", ctypes.c_int), ("xoffset", ctypes.c_int),
+                ("format", ctypes.c_int), ("data", ctypes.c_void_p), ("byte_order", ctypes.c_int),
+                ("bitmap_unit", ctypes.c_int), ("bitmap_bit_order", ctypes.c_int), ("bitmap_pad", ctypes.c_int),
+                ("depth", ctypes.c_int), ("bytes_per_line", ctypes.c_int), ("bits_per_pixel", ctypes.c_int)]
+
+
+class XKeyboardState(ctypes.Structure):
+    _fields_ = [("key_click_percent", ctypes.c_int), ("bell_percent", ctypes.c_int),
+                ("bell_pitch", ctypes.c_uint), ("bell_duration", ctypes.c_uint), ("led_mask", ctypes.c_ulong),
+                ("global_auto_repeat", ctypes.c_int), ("auto_repeats", ctypes.c_char * 32)]
+
+
+def xdotool(*args):
+    return subprocess.run(["xdotool", *args], capture_output=True, text=True, check=False).stdout.split()
+
+
 class Keyboard:
     def __init__(self):
         x11 = ctypes.util.find_library("X11")
@@ -54,6 +73,11 @@ class Keyboard:
         self.x.XFlush.argtypes = [ctypes.c_void_p]
         self.t.XTestFakeKeyEvent.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_int, ctypes.c_ulong]
         self.x.XSetInputFocus.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_ulong]
+        self.x.XGetImage.restype = ctypes.POINTER(XImage)
+        self.x.XGetImage.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_int, ctypes.c_uint,
+                                     ctypes.c_uint, ctypes.c_ulong, ctypes.c_int]
+        self.x.XGetKeyboardControl.argtypes = [ctypes.c_void_p, ctypes.POINTER(XKeyboardState)]
+        self.x.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
         self.display = self.x.XOpenDisplay(None)
         if not self.display:
             print("smoke: no X display")
@@ -67,6 +91,19 @@ class Keyboard:
         self.x.XSetInputFocus(self.display, window, 2, 0)
         self.x.XFlush(self.display)
         time.sleep(0.3)
+
+    def pixels(self, window, x, y, width, height):
+        """The window's contents in the rectangle, as raw bytes."""
+        self.x.XSync(self.display, 0)
+        image = self.x.XGetImage(self.display, window, x, y, width, height, 0xFFFFFFFF, 2)  # ZPixmap
+        if not image:
+            return b""
+        return ctypes.string_at(image.contents.data, image.contents.bytes_per_line * image.contents.height)
+
+    def auto_repeat_on(self):
+        state = XKeyboardState()
+        self.x.XGetKeyboardControl(self.display, ctypes.byref(state))
+        return state.global_auto_repeat == 1
 
     def press(self, *names):
         codes = [self.code(n) for n in names]
@@ -95,7 +132,96 @@ def wait_for(predicate, seconds):
     return predicate()
 
 
-def run(program, log_file, mp3, prefs):
+def check_focus_look(keys, window):
+    """A menu opened with Alt+letter leaves the view looking focused, as one opened by the mouse does."""
+    # Right of the File menu: the view's labels and the top of its wave area.
+    area = (300, 0, 600, 200)
+    focused = keys.pixels(window, *area)
+    keys.focus(0)  # nobody has the focus: the view shows its unfocused colours
+    unfocused = keys.pixels(window, *area)
+    keys.focus(window)
+    if not focused or focused == unfocused or keys.pixels(window, *area) != focused:
+        return ["the view's focused and unfocused looks cannot be told apart"]
+    keys.press("Alt_L", "f")
+    time.sleep(0.3)
+    with_menu = keys.pixels(window, *area)
+    keys.press("Escape")
+    keys.press("Escape")
+    return [] if with_menu == focused else ["the view lost its focused look while the File menu was open"]
+
+
+def check_held_key(keys, window, text):
+    """A held key acts once, on its release, however busy the machine is."""
+    if not keys.auto_repeat_on():
+        return ["the X server does not repeat held keys, so the hold proves nothing"]
+    # A double click puts a break point under the pointer and selects it.
+    xdotool("mousemove", "--window", str(window), "40", "250")
+    xdotool("click", "--repeat", "2", "--delay", "80", "1")
+    if not wait_for(lambda: "Break point has been added at " in text(), 10):
+        return ["the double click placed no break point"]
+    keys.focus(window)
+    busy = [subprocess.Popen([sys.executable, "-c", "while True: pass"]) for _ in range(2)]
+    try:
+        xdotool("keydown", "Right")
+        time.sleep(2)
+        xdotool("keyup", "Right")
+        time.sleep(1.5)
+    finally:
+        for loop in busy:
+            loop.kill()
+            loop.wait()
+    moves = text().count("Move break point from ")
+    print(f"smoke: a 2 s hold of Right on two busy cores moved the break point {moves} time(s)")
+    return [] if moves == 1 else [f"a 2 s hold of Right moved the break point {moves} times"]
+
+
+def check_pipe_refused(keys, window, pipe, text):
+    """A named pipe from the recent-file list is refused with a box; the window never blocks on it."""
+    opened = []
+    stop = []
+
+    def watch():
+        # Opening the writing end succeeds only while somebody holds the reading end.
+        while not stop:
+            try:
+                os.close(os.open(pipe, os.O_WRONLY | os.O_NONBLOCK))
+                opened.append(True)
+            except OSError:
+                pass
+            time.sleep(0.02)
+
+    watcher = threading.Thread(target=watch)
+    watcher.start()
+    try:
+        keys.focus(window)
+        # File menu, "Open Recent List ...", its second entry.
+        keys.press("Alt_L", "f")
+        keys.press("Down")
+        keys.press("Right")
+        keys.press("Down")
+        keys.press("Return")
+        box = []
+        wait_for(lambda: box.extend(xdotool("search", "--onlyvisible", "--name", "^Error$")) or box, 10)
+        failures = []
+        if not box:
+            failures.append("no box refused the named pipe (is the window blocked?)")
+        else:
+            keys.focus(int(box[0]))
+            keys.press("Return")
+            if not wait_for(lambda: not xdotool("search", "--onlyvisible", "--name", "^Error$"), 5):
+                failures.append("the box about the named pipe did not close")
+            keys.focus(window)
+    finally:
+        stop.append(True)
+        watcher.join()
+    if opened:
+        failures.append("the program opened the named pipe")
+    if f"Loading MP3 file - {pipe}" in text():
+        failures.append("the named pipe was loaded")
+    return failures
+
+
+def run(program, log_file, mp3, prefs, pipe):
     started = time.time()
     proc = subprocess.Popen([program, "--ignored-argument", mp3], stderr=subprocess.PIPE, text=True)
     line = proc.stderr.readline()
@@ -147,6 +273,14 @@ def run(program, log_file, mp3, prefs):
     if not read_log(log_file).startswith(b"\xff\xfe"):
         failures.append("byte order mark")
 
+    time.sleep(0.5)
+    failures += check_focus_look(keys, window)
+    failures += check_held_key(keys, window, text)
+    failures += check_pipe_refused(keys, window, pipe, text)
+    content = text()
+    if failures:
+        print("smoke:", failures)
+
     # File menu, "E&xit".
     keys.press("Alt_L", "f")
     keys.press("x")
@@ -169,4 +303,4 @@ if __name__ == "__main__":
     if sys.argv[1] == "write-preferences":
         write_preferences(sys.argv[2], sys.argv[3])
         sys.exit(0)
-    sys.exit(run(*sys.argv[2:6]))
+    sys.exit(run(*sys.argv[2:7]))

@@ -94,8 +94,22 @@ TEST(Loading, ProgressIsCoalescedAndTheViewRepaintsEveryThousandFrames) {
     testing_support::writeBytes(path, bytes);
 
     DocumentHarness h;
+    // The count of frames handled, as the window sees it at every progress step.
+    std::vector<int> counts;
+    h.link.setHandler(
+        [&h, &counts](unsigned message, std::uintptr_t wParam, std::intptr_t lParam) -> std::intptr_t {
+            if (message == UM_PROGRESS_SET && wParam != 0) {
+                counts.push_back(h.doc.m_framesLoaded.load());
+            }
+            return message == UM_OUTPUT_LOG ? 0 : h.doc.handleMessage(message, wParam, lParam);
+        });
     h.load(path);
     ASSERT_EQ(h.doc.frameCount(), 2695);
+    ASSERT_FALSE(counts.empty());
+    EXPECT_GT(counts.front(), 0);
+    EXPECT_LT(counts.front(), 10);
+    EXPECT_TRUE(std::is_sorted(counts.begin(), counts.end()));
+    EXPECT_EQ(counts.back(), 2695);
     EXPECT_EQ(h.doc.invalidations, 4); // before frames 0, 1000 and 2000, and when done
     std::vector<std::uintptr_t> positions;
     for (const auto& record : h.link.records()) {

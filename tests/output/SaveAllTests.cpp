@@ -152,17 +152,24 @@ TEST(SaveAll, PiecesSkipJunkBetweenTheFramesOfABlock) {
     }
 }
 
-TEST(SaveAll, OverlapOfZeroSecondsWritesNoFrame) {
+// A negative count (a hand-edited or old preferences file) is no overlap, not a huge one.
+TEST(SaveAll, OverlapOfZeroOrNegativeSecondsWritesNoFrame) {
     const auto dir = scratchDir("save-all-overlap-zero");
     const auto source = writeNumberedFrames(dir / "talk.mp3", 300);
-    TestDocument test(source);
-    test.doc->m_breakPoints = {100};
-    test.setOverlap(true, 0);
-    saveAllInto(test, dir);
-    EXPECT_EQ(readBytes(dir / "talk-0.mp3"), frameBytes(source, 0, 100));
-    EXPECT_EQ(readBytes(dir / "talk-1.mp3"), frameBytes(source, 100, 300));
-    const auto lines = test.lines();
-    EXPECT_EQ(std::count(lines.begin(), lines.end(), "Overlap frames has been saved, total frame 0 F"), 3);
+    for (const int seconds : {0, -1, -3}) {
+        SCOPED_TRACE(seconds);
+        std::filesystem::remove(dir / "talk-0.mp3");
+        std::filesystem::remove(dir / "talk-1.mp3");
+        TestDocument test(source);
+        test.doc->m_breakPoints = {100};
+        test.setOverlap(true, seconds);
+        saveAllInto(test, dir);
+        EXPECT_EQ(readBytes(dir / "talk-0.mp3"), frameBytes(source, 0, 100));
+        EXPECT_EQ(readBytes(dir / "talk-1.mp3"), frameBytes(source, 100, 300));
+        const auto lines = test.lines();
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), "Overlap frames has been saved, total frame 0 F"),
+                  3);
+    }
 }
 
 // The settings may change while the thread runs; the next block border uses the new ones.
@@ -233,19 +240,30 @@ TEST(SaveAll, TheCommandRefusesWhileBusyAndHonoursTheDefaultFolder) {
     EXPECT_FALSE(cancelled.doc->m_saveAllThread.isSet());
     EXPECT_TRUE(cancelled.prompts.boxes.empty());
 
-    TestDocument missing(source);
+    // A folder that is gone, and one whose name holds an unpaired surrogate from a hand-edited file.
+    const struct {
+        std::u16string folder;
+        std::string shown;
+    } missingFolders[] = {
+        {(dir / "deleted").u16string(), (dir / "deleted").string()},
+        {(dir / "odd").u16string() + u'\xDC01', (dir / "odd").string() + "\xEF\xBF\xBD"},
+    };
     Preferences preferences;
     preferences.UseDefaultFolder = true;
-    preferences.DefaultOutputFolder = (dir / "deleted").u16string();
-    missing.doc->setPreferences(preferences);
-    saveAll(*missing.doc);
-    ASSERT_EQ(missing.prompts.boxes.size(), 1u);
-    EXPECT_EQ(missing.prompts.boxes[0].text,
-              "Sorry, the default folder \"" + (dir / "deleted").string() +
-                  "\" doesn't exist, please check your preferences! Operation has "
-                  "been canceled.");
-    EXPECT_TRUE(missing.prompts.folderTitles.empty());
-    EXPECT_FALSE(missing.doc->m_saveAllThread.isSet());
+    for (const auto& c : missingFolders) {
+        SCOPED_TRACE(c.shown);
+        TestDocument missing(source);
+        preferences.DefaultOutputFolder = c.folder;
+        missing.doc->setPreferences(preferences);
+        ASSERT_NO_THROW(saveAll(*missing.doc));
+        ASSERT_EQ(missing.prompts.boxes.size(), 1u);
+        EXPECT_EQ(missing.prompts.boxes[0].text,
+                  "Sorry, the default folder \"" + c.shown +
+                      "\" doesn't exist, please check your preferences! Operation has "
+                      "been canceled.");
+        EXPECT_TRUE(missing.prompts.folderTitles.empty());
+        EXPECT_FALSE(missing.doc->m_saveAllThread.isSet());
+    }
 
     TestDocument byDefault(source);
     std::filesystem::create_directories(dir / "default");

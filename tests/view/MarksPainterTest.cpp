@@ -262,15 +262,16 @@ TEST_F(MarkPixels, EmptyViewLightsAndLabels) {
 
 TEST_F(MarkPixels, LoadingLightsAndLabels) {
     // The previous file's levels and list are still there: the loading thread owns them now, so
-    // they are not read and the counts show the emptied lists the thread starts from.
+    // they are not read. The total is the thread's count of frames handled so far.
     harness.setLevels(std::vector<int>(5000, 0));
     harness.view->m_breakPoints = {10, 20};
     harness.view->m_scrollFrame = 1000;
     harness.startLoading();
+    harness.view->m_framesLoaded = 1234;
     const QImage image = harness.render(QPoint(100, 300));
     expectLight(image, 5, kParams.redOnColor, kParams.redOffColor, true, "LOADING");
     expectLight(image, 145, kParams.greenOnColor, kParams.greenOffColor, false, "SAVING");
-    expectLabel(image, QRect(5, 53, 100, 12), "TOTAL: 0 F", true);
+    expectLabel(image, QRect(5, 53, 100, 12), "TOTAL: 1234 F", true);
     expectLabel(image, QRect(115, 53, 100, 12), "CURSOR: -1 F", true);
     expectLabel(image, QRect(225, 53, 150, 12), "RANGE: 0 F - 800 F", true);
     expectLabel(image, QRect(385, 53, 100, 12), "NUM OF BP: 0", true);
