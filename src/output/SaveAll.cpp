@@ -16,7 +16,6 @@
 #include "output/SourceTags.h"
 #include "output/SpaceCheck.h"
 #include "settings/PathText.h"
-#include "settings/PathText.h"
 
 #include <algorithm>
 #include <new>
