@@ -10,7 +10,6 @@
 #include "output/SourceFrames.h"
 #include "output/SpaceCheck.h"
 #include "settings/PathText.h"
-#include "settings/PathText.h"
 
 #include <algorithm>
 #include <limits>
