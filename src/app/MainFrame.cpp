@@ -10,6 +10,7 @@
 #include "app/LockKeys.h"
 #include "app/MoreBreakPointsDialog.h"
 #include "app/OutputWnd.h"
+#include "app/PieceSettings.h"
 #include "app/PreferencesSheet.h"
 #include "app/QtPath.h"
 #include "app/QtPrompts.h"
@@ -88,6 +89,7 @@ CMainFrame::CMainFrame(ShellPrompts* prompts, std::unique_ptr<SoundOutput> outpu
 
     QSettings settings = programSettings();
     m_recentFiles->load(settings);
+    m_view->setPieceOptions(loadPieceOptions(settings));
     setWindowTitle(QLatin1String(kTitle));
     setAcceptDrops(true);
 
@@ -555,9 +557,12 @@ void CMainFrame::onId3Editor() {
 }
 
 void CMainFrame::onPreferences() {
-    CPreferencesSheet sheet(m_view->preferences(), m_prompts, this);
+    CPreferencesSheet sheet(m_view->preferences(), m_prompts, this, m_view->pieceOptions());
     if (sheet.exec() == QDialog::Accepted) {
         m_view->setPreferences(sheet.assembled());
+        m_view->setPieceOptions(sheet.pieceOptions());
+        QSettings settings = programSettings();
+        savePieceOptions(settings, sheet.pieceOptions());
     }
 }
 

@@ -1,6 +1,7 @@
 #include "app/PreferencesSheet.h"
 
 #include "app/DialogParts.h"
+#include "app/PreferencesPiecesPage.h"
 #include "app/PreferencesSplitPage.h"
 #include "app/PreferencesStandardPage.h"
 
@@ -8,12 +9,15 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-CPreferencesSheet::CPreferencesSheet(const Preferences& preferences, ShellPrompts& prompts, QWidget* parent)
+CPreferencesSheet::CPreferencesSheet(const Preferences& preferences, ShellPrompts& prompts, QWidget* parent,
+                                     const PieceOptions& pieces)
     : QDialog(parent), m_standard(new CPreferencesStandardPage(preferences, prompts)),
-      m_split(new CPreferencesSplitPage(preferences, prompts)), m_tabs(new QTabWidget(this)) {
+      m_split(new CPreferencesSplitPage(preferences, prompts)), m_pieces(new CPreferencesPiecesPage(pieces)),
+      m_tabs(new QTabWidget(this)) {
     setWindowTitle(QStringLiteral("Preferences"));
     m_tabs->addTab(m_standard, QStringLiteral("Standard"));
     m_tabs->addTab(m_split, QStringLiteral("Split options"));
+    m_tabs->addTab(m_pieces, QStringLiteral("Pieces"));
     m_tabs->setCurrentIndex(0);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_tabs);
@@ -62,4 +66,8 @@ Preferences CPreferencesSheet::assembled() const {
     result.OverlapSecs = m_split->preferences().OverlapSecs;
     result.Overlap = m_split->preferences().Overlap;
     return result;
+}
+
+PieceOptions CPreferencesSheet::pieceOptions() const {
+    return m_pieces->options();
 }

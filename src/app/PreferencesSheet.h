@@ -1,27 +1,33 @@
 #pragma once
 
+#include "settings/PieceOptions.h"
 #include "settings/Preferences.h"
 
 #include <QDialog>
 
+class CPreferencesPiecesPage;
 class CPreferencesSplitPage;
 class CPreferencesStandardPage;
 class QTabWidget;
 class ShellPrompts;
 
-// The "Preferences" sheet with the pages "Standard" and "Split options", each on its own copy of the
-// settings. OK assembles a new record from the two copies; a page never shown keeps its copy.
+// The "Preferences" sheet with the pages "Standard", "Split options" and "Pieces", each on its own copy
+// of the settings. OK assembles a new record from the two copies; a page never shown keeps its copy.
 class CPreferencesSheet : public QDialog {
     Q_OBJECT
 public:
-    CPreferencesSheet(const Preferences& preferences, ShellPrompts& prompts, QWidget* parent = nullptr);
+    CPreferencesSheet(const Preferences& preferences, ShellPrompts& prompts, QWidget* parent = nullptr,
+                      const PieceOptions& pieces = {});
 
     // The record assembled from the pages' copies (meaningful after OK).
     Preferences assembled() const;
+    // The options of the page "Pieces".
+    PieceOptions pieceOptions() const;
 
     QTabWidget& tabs() const { return *m_tabs; }
     CPreferencesStandardPage& standardPage() const { return *m_standard; }
     CPreferencesSplitPage& splitPage() const { return *m_split; }
+    CPreferencesPiecesPage& piecesPage() const { return *m_pieces; }
 
     void accept() override;
     void done(int result) override;
@@ -31,6 +37,7 @@ private:
 
     CPreferencesStandardPage* m_standard;
     CPreferencesSplitPage* m_split;
+    CPreferencesPiecesPage* m_pieces;
     QTabWidget* m_tabs;
     int m_currentPage = 0;
     bool m_returningToPage = false;

@@ -110,6 +110,7 @@ void CSaveBlockDialog::save() {
     job.folder = folder;
     job.frameOffsets = m_document.m_frameOffsets;
     job.frameLengths = m_document.m_frameLengths;
+    job.options = m_document.pieceOptions();
     for (int i = 0; i < m_list->topLevelItemCount(); ++i) {
         const QTreeWidgetItem* item = m_list->topLevelItem(i);
         if (item->checkState(0) == Qt::Checked) {

@@ -4,6 +4,7 @@
 
 #include "document/ChapterCopy.h"
 
+#include "document/MainTag.h"
 #include "document/SplitDocument.h"
 #include "engine/FileScan.h"
 #include "output/SaveAll.h"
@@ -23,7 +24,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: kerfline-cli split FILE -o DIR (--at F1,F2,... | --breakpoints FILE.bps | --cue FILE | "
     "--labels FILE | --tracklist FILE | --chapters | --silence N | --count N | --length SECONDS) "
-    "[--overlap SECONDS] [--no-clobber] [--timing]";
+    "[--overlap SECONDS] [--gapless] [--copy-tags] [--name TEMPLATE] [--no-clobber] [--timing]";
 
 // The main frame of the tool: log lines go to stdout, level-2 lines to stderr as well, progress
 // nowhere.
@@ -75,6 +76,7 @@ struct SplitOptions {
     std::optional<int> overlapSecs;
     bool timing = false;
     bool noClobber = false;
+    PieceOptions pieces;
 };
 
 bool parseOptions(const CommandArgs& args, SplitOptions& options, std::string& problem) {
@@ -138,6 +140,16 @@ bool parseOptions(const CommandArgs& args, SplitOptions& options, std::string& p
             options.timing = true;
         } else if (arg == "--no-clobber") {
             options.noClobber = true;
+        } else if (arg == "--gapless") {
+            options.pieces.gapless = true;
+        } else if (arg == "--copy-tags") {
+            options.pieces.copyTags = true;
+        } else if (arg == "--name") {
+            if (!hasValue) {
+                problem = "--name needs a template";
+                return false;
+            }
+            options.pieces.nameTemplate = args[++i];
         } else if (arg == "--overlap") {
             int seconds = 0;
             if (!takeInt(seconds)) {
@@ -217,6 +229,7 @@ bool addFileBreakPoints(const std::filesystem::path& path, int frameCount, Break
 void loadDocument(SplitDocument& doc, const SourceFrames& frames, bool needLevels) {
     doc.m_filePath = frames.path();
     doc.m_sourceStatus = frames.file().openedAs();
+    doc.m_mainTag = readMainTag(frames.path());
     if (needLevels) {
         mp3::LevelScan scan = mp3::scanLevels(frames.path());
         doc.m_frameLevels = std::move(scan.levels);
@@ -302,6 +315,7 @@ int runSplit(const CommandArgs& args) {
         doc.setPreferences(preferences);
     }
 
+    doc.setPieceOptions(options.pieces);
     doc.m_outputFolder = options.folder;
     // Save All as the window program runs it: over the document's frame offsets.
     const auto started = std::chrono::steady_clock::now();

@@ -30,6 +30,16 @@ void SplitDocument::setPreferences(const Preferences& preferences) {
     m_preferences = preferences;
 }
 
+PieceOptions SplitDocument::pieceOptions() const {
+    const std::lock_guard<std::mutex> lock(m_preferencesMutex);
+    return m_pieceOptions;
+}
+
+void SplitDocument::setPieceOptions(const PieceOptions& options) {
+    const std::lock_guard<std::mutex> lock(m_preferencesMutex);
+    m_pieceOptions = options;
+}
+
 std::intptr_t SplitDocument::handleMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
     switch (message) {
     // A nonzero wParam: the file could not be read or loaded, and the loader has logged why.

@@ -9,6 +9,7 @@
 #include "engine/FrameReader.h"
 #include "engine/PlatformFile.h"
 #include "engine/WavWriter.h"
+#include "settings/PieceOptions.h"
 #include "settings/Preferences.h"
 
 #include <atomic>
@@ -127,6 +128,8 @@ public:
     // --- Preferences shared with a saving thread
     Preferences preferences() const;
     void setPreferences(const Preferences& preferences);
+    PieceOptions pieceOptions() const;
+    void setPieceOptions(const PieceOptions& options);
 
     // --- Hooks the view overrides; the defaults do nothing. May be called from worker threads.
     virtual void invalidateView() {}
@@ -177,6 +180,7 @@ public:
     // The states before the edits, for undo; emptied when a file has been loaded.
     EditHistory m_history;
     Preferences m_preferences;
+    PieceOptions m_pieceOptions;
     // Guards m_preferences: the Save All thread reads the overlap settings while the dialog may
     // replace the record.
     mutable std::mutex m_preferencesMutex;

@@ -40,7 +40,7 @@ FrameRange overlapRange(const SourceFrames& frames, OverlapDirection direction, 
 }
 
 int writeOverlapFrames(SplitDocument& doc, OverlapDirection direction, int frame, PieceFile& piece,
-                       SourceFrames& frames) {
+                       SourceFrames& frames, int inPieceBelow) {
     const Preferences preferences = doc.preferences();
     if (!preferences.Overlap) {
         return 0;
@@ -48,7 +48,8 @@ int writeOverlapFrames(SplitDocument& doc, OverlapDirection direction, int frame
     doc.log(Normal, direction == OVERLAP_DIR_BEFORE ? "Save overlap frames: OVERLAP_DIR_BEFORE ..."
                                                     : "Save overlap frames: OVERLAP_DIR_AFTER ...");
     const FrameRange range = overlapRange(frames, direction, frame, overlapLimitMs(preferences));
-    const int written = copyFrames(frames, range.from, range.to, piece).frames;
+    copyFrames(frames, std::max(range.from, inPieceBelow), range.to, piece);
+    const int written = std::max(0, std::min(range.to, frames.count()) - range.from);
     doc.log(Normal, "Overlap frames has been saved, total frame " + std::to_string(written) + " F");
     return written;
 }

@@ -28,6 +28,7 @@ FrameRange overlapRange(const SourceFrames& frames, OverlapDirection direction, 
                         std::uint64_t limitMs);
 
 // Writes the overlap frames of the block border `frame` into `piece` when the document's overlap
-// setting is on (read afresh from its preferences), with its two log lines. Returns the frames written.
+// setting is on (read afresh from its preferences), with its two log lines. Returns the frames written,
+// counting also those below `inPieceBelow`, which the piece already holds and which are left out here.
 int writeOverlapFrames(SplitDocument& doc, OverlapDirection direction, int frame, PieceFile& piece,
-                       SourceFrames& frames);
+                       SourceFrames& frames, int inPieceBelow = 0);

@@ -2,22 +2,27 @@
 
 #include "document/BlockTags.h"
 #include "document/SharedTexts.h"
+#include "document/SameFile.h"
 #include "document/SplitDocument.h"
 #include "document/BlockTags.h"
 #include "output/FrameCopy.h"
 #include "output/OverlapFrames.h"
+#include "output/PieceHeader.h"
+#include "output/PieceNameTemplate.h"
 #include "output/PieceNames.h"
 #include "output/PieceTag.h"
 #include "output/ProgressReporter.h"
 #include "output/SourceBytes.h"
 #include "output/SourceCheck.h"
 #include "output/SourceFrames.h"
+#include "output/SourceTags.h"
 #include "output/SpaceCheck.h"
-#include "settings/PathText.h"
 #include "settings/PathText.h"
 
 #include <algorithm>
 #include <new>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -35,6 +40,36 @@ std::vector<int> blockStarts(const BreakPointList& breakPoints, int frameCount) 
     std::sort(starts.begin(), starts.end());
     starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
     return starts;
+}
+
+// The paths of all pieces by the name template, or the reason it is refused: it is malformed, climbs
+// out of the output folder, names the source, or names two pieces alike (one would replace the other).
+std::vector<std::filesystem::path> templatedNames(const SplitDocument& doc, const std::string& pattern,
+                                                  int count, std::string& problem) {
+    std::vector<std::filesystem::path> names;
+    std::set<std::filesystem::path> seen;
+    for (int number = 0; number < count; ++number) {
+        const ID3Info info = findBlockTag(doc.m_blockTags, number).value_or(doc.m_mainTag);
+        const PieceNameFields fields{
+            doc.m_filePath.stem().string(), number, count, info.title, info.artist, info.album};
+        const ExpandedName expanded = expandPieceName(pattern, fields);
+        if (!expanded.problem.empty()) {
+            problem = expanded.problem;
+            return {};
+        }
+        std::filesystem::path path = doc.m_outputFolder / expanded.relative;
+        path += doc.m_filePath.extension();
+        if (namesSameFile(path, doc.m_filePath)) {
+            problem = "it names the source file";
+            return {};
+        }
+        if (!seen.insert(path.lexically_normal()).second) {
+            problem = "it gives two pieces the name " + pathText(path);
+            return {};
+        }
+        names.push_back(std::move(path));
+    }
+    return names;
 }
 
 std::string blockText(int first, int second) {
@@ -141,7 +176,12 @@ class SaveAllRun {
 public:
     SaveAllRun(SplitDocument& doc, SourceFrames& frames, const SaveAllOptions& options)
         : m_doc(doc), m_frames(frames), m_options(options),
-          m_blocks(blocksOf(doc.m_breakPoints, frames.count())) {}
+          m_blocks(blocksOf(doc.m_breakPoints, frames.count())), m_pieceOptions(doc.pieceOptions()),
+          m_header(frames, m_pieceOptions.gapless) {
+        if (m_pieceOptions.copyTags) {
+            m_tags.emplace(doc.m_filePath);
+        }
+    }
 
     SaveAllResult run() {
         m_doc.invalidateView();
@@ -157,7 +197,18 @@ public:
                       "No MP3 frame found in " + pathText(m_doc.m_filePath) + ", nothing has been saved");
             return m_result;
         }
-        const std::uint64_t bytes = bytesToWrite(m_frames, m_blocks, m_doc.preferences());
+        if (!m_pieceOptions.nameTemplate.empty()) {
+            std::string problem;
+            m_names = templatedNames(m_doc, m_pieceOptions.nameTemplate, static_cast<int>(m_blocks.size()),
+                                     problem);
+            if (m_names.empty()) {
+                m_doc.log(LogLevel::Error, "The piece name template \"" + m_pieceOptions.nameTemplate +
+                                               "\" is refused: " + problem + "; nothing has been saved");
+                m_result.failed = 1;
+                return m_result;
+            }
+        }
+        const std::uint64_t bytes = bytesToWrite(m_frames, m_blocks, m_doc.preferences()) + extraBytes();
         if (const auto problem = spaceProblem(m_doc.m_outputFolder, bytes)) {
             m_doc.log(LogLevel::Error, *problem);
             m_result.failed = static_cast<int>(m_blocks.size());
@@ -183,12 +234,28 @@ public:
     }
 
 private:
+    // Beyond the frames: a header frame and a few lead frames per gapless piece, the tags per piece.
+    std::uint64_t extraBytes() const {
+        std::uint64_t perPiece = m_pieceOptions.gapless ? 4 * 1729 : 0;
+        if (m_tags) {
+            perPiece += m_tags->id3v2(0, static_cast<int>(m_blocks.size()), nullptr).size() + 128;
+        }
+        return perPiece * m_blocks.size();
+    }
+
     void savePiece(int number, ProgressReporter& progress) {
         const PieceBlock& block = m_blocks[static_cast<std::size_t>(number)];
         const int count = m_frames.count();
-        PieceFile piece =
-            createPieceFile(pieceName(PieceNaming::SaveAll, m_doc.m_outputFolder, m_doc.m_filePath, number),
-                            m_doc.m_filePath, m_options.existing);
+        std::filesystem::path path;
+        if (m_names.empty()) {
+            path = pieceName(PieceNaming::SaveAll, m_doc.m_outputFolder, m_doc.m_filePath, number);
+        } else {
+            path = m_names[static_cast<std::size_t>(number)];
+            std::error_code ignored; // a folder that cannot be made shows as a failed piece
+            std::filesystem::create_directories(path.parent_path(), ignored);
+        }
+        PieceFile piece = createPieceFile(path, m_doc.m_filePath, m_options.existing);
+        const std::optional<ID3Info> blockTag = findBlockTag(m_doc.m_blockTags, number);
         ++m_result.pieces;
         // The last piece's line shows its last frame, the others the first frame of the next block.
         const int second = block.last ? m_frames.endFrameNumber() : block.end;
@@ -198,8 +265,28 @@ private:
         }
         std::uint64_t size = 0;
         if (!m_sourceChanged) {
-            writeOverlapFrames(m_doc, OVERLAP_DIR_BEFORE, block.first, piece, m_frames);
-            for (int frame = block.first; frame < block.end && !piece.failed();) {
+            const Preferences preferences = m_doc.preferences();
+            const std::uint64_t limit = preferences.Overlap ? overlapLimitMs(preferences) : 0;
+            const int pieceFirst = preferences.Overlap
+                                       ? overlapRange(m_frames, OVERLAP_DIR_BEFORE, block.first, limit).from
+                                       : block.first;
+            const int pieceEnd = preferences.Overlap && !block.last
+                                     ? overlapRange(m_frames, OVERLAP_DIR_AFTER, block.end, limit).to
+                                     : block.end;
+            const PieceStart start = m_header.start(pieceFirst, pieceEnd);
+            if (m_tags) {
+                const std::vector<std::uint8_t> tag =
+                    m_tags->id3v2(number, static_cast<int>(m_blocks.size()), blockTag ? &*blockTag : nullptr);
+                piece.write(tag.data(), tag.size());
+            }
+            writePieceStart(start, pieceFirst, m_frames, piece);
+            writeOverlapFrames(m_doc, OVERLAP_DIR_BEFORE, block.first, piece, m_frames, start.copyFrom);
+            // A rewritten header frame of the source still counts as the block's own.
+            const int ownFrom = std::max(block.first, std::min(block.end, start.copyFrom));
+            for (int frame = block.first; frame < ownFrom; ++frame) {
+                size += static_cast<std::uint64_t>(m_frames.length(frame));
+            }
+            for (int frame = ownFrom; frame < block.end && !piece.failed();) {
                 const int chunkEnd = std::min(block.end, frame + progress.step());
                 size += copyFrames(m_frames, frame, chunkEnd, piece).bytes;
                 frame = chunkEnd;
@@ -208,6 +295,10 @@ private:
             if (!block.last) {
                 writeOverlapFrames(m_doc, OVERLAP_DIR_AFTER, block.end, piece, m_frames);
             }
+            if (m_tags) {
+                const std::vector<std::uint8_t> tag = m_tags->id3v1(number, blockTag ? &*blockTag : nullptr);
+                piece.write(tag.data(), tag.size());
+            }
             // A short read, or a size or time that moved while the piece was copied.
             if (piece.sourceEnded() || (piece.isOpen() && !sourceUnchanged(m_frames, m_doc.m_sourceStatus))) {
                 m_sourceChanged = true;
@@ -215,10 +306,9 @@ private:
             }
         }
         // The tag goes in before the piece takes its name, so the name never shows a piece half tagged.
-        if (piece.finishWriting()) {
-            if (const auto tag = findBlockTag(m_doc.m_blockTags, number)) {
-                applyBlockTag(piece.temporaryPath(), *tag);
-            }
+        // Copied tags already hold the block's own fields.
+        if (piece.finishWriting() && blockTag && !m_tags) {
+            applyBlockTag(piece.temporaryPath(), *blockTag);
         }
         if (piece.close()) {
             m_doc.log(LogLevel::Normal, blockText(block.first, second) + " has been saved, total size " +
@@ -235,6 +325,10 @@ private:
     SourceFrames& m_frames;
     const SaveAllOptions& m_options;
     const std::vector<PieceBlock> m_blocks;
+    const PieceOptions m_pieceOptions;
+    const PieceHeader m_header;
+    std::optional<SourceTags> m_tags;
+    std::vector<std::filesystem::path> m_names; // by the name template; empty for the usual names
     SaveAllResult m_result;
     bool m_sourceChanged = false;
 };

@@ -3,12 +3,12 @@
 #include "document/SplitDocument.h"
 #include "document/WorkerSlot.h"
 #include "output/FrameCopy.h"
+#include "output/PieceHeader.h"
 #include "output/PieceNames.h"
 #include "output/ProgressReporter.h"
 #include "output/SourceCheck.h"
 #include "output/SourceFrames.h"
 #include "output/SpaceCheck.h"
-#include "settings/PathText.h"
 #include "settings/PathText.h"
 
 #include <algorithm>
@@ -101,6 +101,7 @@ int saveRows(const SpecifiedBlocksJob& job, WindowLink& frame) {
     }
     int failed = 0;
     bool sourceChanged = false;
+    const PieceHeader header(frames, job.options.gapless);
     for (const CheckedRow& row : job.rows) {
         PieceFile piece = createPieceFile(
             pieceName(PieceNaming::SpecifiedBlocks, job.folder, job.sourcePath, row.number), job.sourcePath);
@@ -108,8 +109,11 @@ int saveRows(const SpecifiedBlocksJob& job, WindowLink& frame) {
             piece.fail(kSourceChanged);
         }
         if (piece.isOpen() && !piece.failed()) {
-            copyFrames(frames, advancedPosition(frames, row.block.from),
-                       advancedPosition(frames, row.block.to), piece);
+            const int from = advancedPosition(frames, row.block.from);
+            const int to = advancedPosition(frames, row.block.to);
+            const PieceStart start = header.start(from, to);
+            writePieceStart(start, from, frames, piece);
+            copyFrames(frames, std::max(from, start.copyFrom), to, piece);
             checkSource(frames, job.sourceStatus, piece);
         }
         if (!piece.close()) {
@@ -184,7 +188,11 @@ bool saveBlock(SplitDocument& doc) {
         piece.fail(kSourceChanged);
     }
     ProgressReporter progress(doc.m_frame, end - doc.m_blockFrom);
-    for (int frame = from; frame < to && piece.isOpen() && !piece.failed();) {
+    const PieceStart start = PieceHeader(frames, doc.pieceOptions().gapless).start(from, to);
+    if (piece.isOpen() && !piece.failed()) {
+        writePieceStart(start, from, frames, piece);
+    }
+    for (int frame = std::max(from, start.copyFrom); frame < to && piece.isOpen() && !piece.failed();) {
         const int chunkEnd = std::min(to, frame + progress.step());
         copyFrames(frames, frame, chunkEnd, piece);
         frame = chunkEnd;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settings/PieceOptions.h"
+
 #include "document/DocumentTypes.h"
 #include "engine/FileScan.h"
 #include "engine/FrameReader.h"
@@ -44,6 +46,7 @@ struct SpecifiedBlocksJob {
     mp3::FrameLengths frameLengths;
     // Size and time of the source at the load; without them, as the saving thread finds the file.
     std::optional<platform::FileStatus> sourceStatus;
+    PieceOptions options;
 };
 
 // The Save button's check: the folder names an existing file or folder.

@@ -133,6 +133,7 @@ TEST(SaveBlocks, TheDialogJobWritesTheTickedRows) {
                            {{1, rows[0].block}, {2, rows[1].block}, {3, rows[2].block}},
                            test.doc->m_frameOffsets,
                            test.doc->m_frameLengths,
+                           {},
                            {}};
     startSpecifiedBlocksSave(saveThread, job, test.frame, dialog);
     ASSERT_TRUE(dialog.dispatchUntil(UM_SAVE_ALL_DONE));
@@ -152,7 +153,7 @@ TEST(SaveBlocks, TheDialogJobWritesTheTickedRows) {
 
     // Nothing ticked: nothing written, the dialog still hears it is done.
     MessageQueueLink idle;
-    EXPECT_EQ(runSpecifiedBlocksSave({source, dir / "empty", {}, {}, {}, {}}, test.frame, idle), 0);
+    EXPECT_EQ(runSpecifiedBlocksSave({source, dir / "empty", {}, {}, {}, {}, {}}, test.frame, idle), 0);
     EXPECT_TRUE(idle.dispatchUntil(UM_SAVE_ALL_DONE, std::chrono::milliseconds(100)));
 }
 

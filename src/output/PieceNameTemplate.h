@@ -1,0 +1,27 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+// What a piece name template may use: {name} the source's base name, {n} the piece number from 0,
+// {n1} from 1, {N} the number of pieces, {title} {artist} {album} from the piece's tag. A number
+// takes zero padding as {n1:02}. A '/' in the template makes subfolders of the output folder.
+struct PieceNameFields {
+    std::string name;
+    int number = 0;
+    int count = 0;
+    std::string title;
+    std::string artist;
+    std::string album;
+};
+
+struct ExpandedName {
+    std::filesystem::path relative; // below the output folder, without the extension
+    std::string problem;            // why the template was refused; empty when it was not
+};
+
+// Expands a template for one piece. Tag texts cannot make folders or climb out: their slashes and
+// control characters become '_', as does a component that would read "." or "..". A template that is
+// absolute, climbs out with "..", ends with '/', or names an unknown field is refused.
+ExpandedName expandPieceName(const std::string& pattern, const PieceNameFields& fields);

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "document/DocumentTypes.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+// The source's ID3 tags, read once (the source opened read-only) and rendered for every piece: the
+// ID3v2 frames, the cover included, with the track number set to "n/N" and without the frames that
+// describe the whole file (its length, its chapters); the ID3v1 tag when the source has one. A block
+// tag the user set overrides title, artist, album, comment and year.
+class SourceTags {
+public:
+    explicit SourceTags(const std::filesystem::path& source);
+
+    bool hasId3v1() const { return m_hasId3v1; }
+    // The tag bytes that open piece `number` (from 0) of `count`; `blockTag` may be null.
+    std::vector<std::uint8_t> id3v2(int number, int count, const ID3Info* blockTag) const;
+    // The 128 bytes that close the piece; empty when the source has no ID3v1 tag.
+    std::vector<std::uint8_t> id3v1(int number, const ID3Info* blockTag) const;
+    // Title, artist and album as a piece gets them.
+    ID3Info pieceInfo(const ID3Info* blockTag) const;
+
+private:
+    std::vector<std::vector<std::uint8_t>> m_frames; // rendered ID3v2 frames to copy
+    bool m_hasId3v1 = false;
+    ID3Info m_info;      // the fields a block tag may override
+    std::string m_genre; // of the ID3v1 tag
+};

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <string>
+
+// How pieces are made beyond copying their frames. Kept apart from the preferences file, whose layout
+// is fixed; the window program stores them in its own settings. The defaults copy frames as they are.
+struct PieceOptions {
+    bool gapless = false;     // every piece gets its own header frame and plays joined like the source
+    bool copyTags = false;    // the source's tags go into every piece
+    std::string nameTemplate; // empty: the usual piece names
+};

@@ -1,0 +1,202 @@
+#include "engine/XingFrame.h"
+#include "engine/FrameReader.h"
+#include "support/TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace {
+
+using testing_support::fixture;
+using testing_support::readBytes;
+
+std::vector<std::uint8_t> firstFrame(const std::filesystem::path& path) {
+    mp3::FrameReader reader(path);
+    std::vector<std::uint8_t> frame(reader.frameData(), reader.frameData() + reader.frameLength());
+    reader.close();
+    return frame;
+}
+
+int frameCount(const std::filesystem::path& path) {
+    mp3::FrameReader reader(path);
+    const mp3::FrameReader end;
+    int count = 0;
+    for (; !(reader == end); reader.readNext()) {
+        ++count;
+    }
+    reader.close();
+    return count;
+}
+
+mp3::FrameHeader header(std::uint8_t b1, std::uint8_t b2, std::uint8_t b3) {
+    mp3::FrameHeader parsed;
+    parsed.raw = {0xFF, b1, b2, b3};
+    parsed.parse();
+    return parsed;
+}
+
+// What lame wrote, read back: the counts describe the file, and both CRCs are the ones we compute.
+struct LameFile {
+    const char* name;
+    bool vbr;
+    int delay;
+    int padding;
+};
+
+TEST(XingFrame, ReadsLameFramesAndAgreesWithTheirCrcs) {
+    const LameFile files[] = {
+        {"cbr128.mp3", false, 576, 1080},
+        {"vbr.mp3", true, 576, 1080},
+        {"mpeg2-info.mp3", false, 576, 828},
+        {"mpeg25-info.mp3", false, 576, 704},
+    };
+    for (const LameFile& file : files) {
+        SCOPED_TRACE(file.name);
+        const std::vector<std::uint8_t> frame = firstFrame(fixture(file.name));
+        const std::vector<std::uint8_t> bytes = readBytes(fixture(file.name));
+        const auto tag = mp3::XingFrame::parse(frame.data(), frame.size());
+        ASSERT_TRUE(tag);
+        EXPECT_EQ(tag->vbr, file.vbr);
+        ASSERT_TRUE(tag->frames && tag->bytes && tag->toc && tag->quality && tag->lame);
+        EXPECT_EQ(static_cast<int>(*tag->frames), frameCount(fixture(file.name)) - 1);
+        EXPECT_EQ(*tag->bytes, bytes.size());
+        EXPECT_EQ(tag->lame->encoderDelay(), file.delay);
+        EXPECT_EQ(tag->lame->padding(), file.padding);
+        EXPECT_EQ(tag->lame->musicLength(), bytes.size());
+        EXPECT_EQ(tag->lame->musicCrc(),
+                  mp3::crc16(bytes.data() + frame.size(), bytes.size() - frame.size()));
+        const std::size_t tagCrcAt = mp3::xingFrameNeeds(header(frame[1], frame[2], frame[3])) - 2;
+        EXPECT_EQ(tag->lame->tagCrc(), mp3::crc16(frame.data(), tagCrcAt));
+
+        // Written back into the frame it came from, every byte is as lame wrote it.
+        std::vector<std::uint8_t> rewritten = frame;
+        std::fill(rewritten.begin() +
+                      static_cast<std::ptrdiff_t>(mp3::xingOffset(header(frame[1], frame[2], frame[3]))),
+                  rewritten.begin() + static_cast<std::ptrdiff_t>(tagCrcAt + 2), std::uint8_t{0});
+        ASSERT_TRUE(mp3::writeXingFrame(*tag, rewritten.data(), rewritten.size()));
+        EXPECT_EQ(rewritten, frame);
+    }
+}
+
+TEST(XingFrame, AStreamWithoutOneHasNone) {
+    for (const char* name : {"no-info.mp3", "mpeg2-mono.mp3"}) {
+        const std::vector<std::uint8_t> frame = firstFrame(fixture(name));
+        EXPECT_FALSE(mp3::XingFrame::parse(frame.data(), frame.size())) << name;
+    }
+}
+
+// A frame that says more than it holds loses the fields that do not fit; nothing is read beyond it.
+TEST(XingFrame, MalformedFramesNeverReadPastTheirEnd) {
+    const std::vector<std::uint8_t> lame = firstFrame(fixture("cbr128.mp3"));
+    const std::size_t start = mp3::xingOffset(header(lame[1], lame[2], lame[3]));
+    struct Case {
+        const char* what;
+        std::size_t length; // bytes of the lame frame handed over
+        bool parses;
+        bool hasFrames, hasToc, hasLame;
+    };
+    const Case cases[] = {
+        {"header only", 4, false, false, false, false},
+        {"cut inside the magic", start + 2, false, false, false, false},
+        {"cut after the flags", start + 8, true, false, false, false},
+        {"cut inside the TOC", start + 60, true, true, false, false},
+        {"cut inside the LAME tag", start + 140, true, true, true, false},
+        {"whole", lame.size(), true, true, true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        // A copy of exactly that length, so a read past it is a read past the buffer.
+        const std::vector<std::uint8_t> cut(lame.begin(),
+                                            lame.begin() + static_cast<std::ptrdiff_t>(c.length));
+        const auto tag = mp3::XingFrame::parse(cut.data(), cut.size());
+        ASSERT_EQ(tag.has_value(), c.parses);
+        if (tag) {
+            EXPECT_EQ(tag->frames.has_value(), c.hasFrames);
+            EXPECT_EQ(tag->toc.has_value(), c.hasToc);
+            EXPECT_EQ(tag->lame.has_value(), c.hasLame);
+        }
+    }
+
+    // Counts larger than the file are read as they are: the pieces never trust them.
+    std::vector<std::uint8_t> lying = lame;
+    lying[start + 8] = 0xFF;
+    EXPECT_EQ(*mp3::XingFrame::parse(lying.data(), lying.size())->frames >> 24, 0xFFu);
+    // Not a Layer III frame, or no magic: no tag.
+    std::vector<std::uint8_t> layerTwo = lame;
+    layerTwo[1] = 0xFD;
+    EXPECT_FALSE(mp3::XingFrame::parse(layerTwo.data(), layerTwo.size()));
+    std::vector<std::uint8_t> audio(lame.size(), 0x55);
+    std::copy(lame.begin(), lame.begin() + 4, audio.begin());
+    EXPECT_FALSE(mp3::XingFrame::parse(audio.data(), audio.size()));
+}
+
+// The trim that makes a gapless decoder keep [begin, end) of the decoded stream of `frames` frames.
+TEST(XingFrame, GaplessTrimArithmetic) {
+    struct Case {
+        const char* what;
+        int samplesPerFrame;
+        std::int64_t frames, begin, end;
+        std::int64_t delay, padding;
+        bool fits;
+    };
+    const Case cases[] = {
+        {"lame's own: 78 frames, 576 + 529 in, 1080 − 529 short of the end", 1152, 78, 1105, 78 * 1152 - 551,
+         576, 1080, true},
+        {"a middle piece after a reservoir frame and one warm-up frame", 1152, 42, 2 * 1152, 42 * 1152, 1775,
+         529, true},
+        {"the same for MPEG-2: three frames ahead", 576, 40, 3 * 576, 40 * 576, 1199, 529, true},
+        {"the last piece keeps the source's padding", 1152, 30, 2 * 1152, 30 * 1152 - 551, 1775, 1080, true},
+        {"five MPEG-1 frames ahead no longer fit the 12-bit delay", 1152, 40, 5 * 1152, 40 * 1152, 5231, 529,
+         false},
+        {"a start inside the decoder's own delay", 1152, 10, 100, 10 * 1152, -429, 529, false},
+        {"an end past the decoded stream", 1152, 10, 1152, 11 * 1152, 623, -623, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const mp3::GaplessTrim trim = mp3::gaplessTrim(c.samplesPerFrame, c.frames, c.begin, c.end);
+        EXPECT_EQ(trim.delay, c.delay);
+        EXPECT_EQ(trim.padding, c.padding);
+        EXPECT_EQ(trim.fits(), c.fits);
+    }
+}
+
+TEST(XingFrame, LameTagFieldsShareTheirBytes) {
+    mp3::LameTag tag = mp3::LameTag::fresh("LAME");
+    tag.setEncoderDelay(0xABC);
+    tag.setPadding(0x123);
+    EXPECT_EQ(tag.encoderDelay(), 0xABC);
+    EXPECT_EQ(tag.padding(), 0x123);
+    tag.setPadding(99999);
+    tag.setEncoderDelay(-5);
+    EXPECT_EQ(tag.encoderDelay(), 0);
+    EXPECT_EQ(tag.padding(), mp3::kMaxTrim);
+}
+
+TEST(XingFrame, SilentFramesCarryReservoirBytesAtTheirEnd) {
+    const mp3::FrameHeader model = header(0xFB, 0x90, 0x64); // MPEG-1 Layer III 128 kbit/s, 417 bytes
+    const std::vector<std::uint8_t> small(100, 0xA5);
+    const std::vector<std::uint8_t> frame = mp3::makeSilentFrame(model, small);
+    ASSERT_EQ(frame.size(), 417u);
+    EXPECT_EQ(mp3::mainDataBegin(frame.data(), frame.size()), 0);
+    EXPECT_TRUE(std::equal(small.begin(), small.end(), frame.end() - 100));
+    EXPECT_TRUE(std::all_of(frame.begin() + 4, frame.end() - 100, [](std::uint8_t b) { return b == 0; }));
+
+    // 511 reservoir bytes do not fit a 128 kbit/s data area: the next bitrate that holds them.
+    const std::vector<std::uint8_t> large(511, 0x5A);
+    const std::vector<std::uint8_t> bigger = mp3::makeSilentFrame(model, large);
+    ASSERT_FALSE(bigger.empty());
+    EXPECT_EQ(bigger[2] >> 4, 11); // 192 kbit/s: 626 bytes, 590 of them data
+    EXPECT_EQ(bigger.size(), 626u);
+    EXPECT_TRUE(std::equal(large.begin(), large.end(), bigger.end() - 511));
+
+    EXPECT_TRUE(mp3::makeSilentFrame(model, std::vector<std::uint8_t>(5000)).empty());
+    // Room for the whole tag.
+    const mp3::FrameHeader lowRate = header(0xFB, 0x10, 0xC4); // 32 kbit/s mono, 104 bytes
+    EXPECT_GE(mp3::makeSilentFrame(lowRate, {}, mp3::xingFrameNeeds(lowRate)).size(),
+              mp3::xingFrameNeeds(lowRate));
+}
+
+} // namespace
