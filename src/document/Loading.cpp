@@ -1,5 +1,6 @@
 #include "document/MainTag.h"
 #include "document/PathText.h"
+#include "document/ProgressThrottle.h"
 #include "document/SplitDocument.h"
 
 #include "engine/FileScan.h"
@@ -20,13 +21,11 @@ std::int64_t fileSizeForProgress(const std::filesystem::path& path) {
     return size > 0 ? static_cast<std::int64_t>(size) : 0;
 }
 
-// Feeds the loading scan's events to the document and the main frame. Progress goes out only when
-// the bar would move by at least a thousandth of its range, so a long file costs about a thousand
-// round trips to the GUI thread rather than one per frame.
+// Feeds the loading scan's events to the document and the main frame.
 class LoadObserver final : public mp3::LevelScanObserver {
 public:
     LoadObserver(SplitDocument& document, std::int64_t range)
-        : m_document(document), m_step(range / 1000 > 0 ? range / 1000 : 1) {}
+        : m_document(document), m_throttle(range, 1000) {}
 
     void streamOpened(const mp3::FrameReader& reader) override {
         m_document.log(Normal, mp3::streamInfoLine(reader.header()));
@@ -38,13 +37,13 @@ public:
     }
     void frameHandled(int /*framesHandled*/, std::int64_t bytesHandled) override {
         m_bytes = bytesHandled;
-        if (bytesHandled - m_sent >= m_step) {
+        if (m_throttle.due(bytesHandled)) {
             sendPosition();
         }
     }
-    // The last position, when the coalescing held it back.
+    // The last position, when the throttle held it back.
     void finish() {
-        if (m_bytes != m_sent) {
+        if (m_throttle.behind(m_bytes)) {
             sendPosition();
         }
     }
@@ -52,13 +51,12 @@ public:
 private:
     void sendPosition() {
         m_document.m_frame.send(UM_PROGRESS_SET, static_cast<std::uintptr_t>(m_bytes), 0);
-        m_sent = m_bytes;
+        m_throttle.sent(m_bytes);
     }
 
     SplitDocument& m_document;
-    std::int64_t m_step;
+    ProgressThrottle m_throttle;
     std::int64_t m_bytes = 0;
-    std::int64_t m_sent = 0;
 };
 
 } // namespace
@@ -82,7 +80,7 @@ void SplitDocument::openFile(const std::filesystem::path& path) {
     addToRecentFiles(path);
     m_mainTag = readMainTag(path);
     m_blockTags.clear();
-    mp3::PcmCache::instance().clear();
+    m_decoding.cache.clear();
     m_filePath = path;
     m_loadThread.start([this] { runLoadingThread(); });
 }
@@ -100,7 +98,7 @@ void SplitDocument::runLoadingThread() {
     updateScrollBar();
 
     LoadObserver observer(*this, fileSize);
-    mp3::LevelScan scan = mp3::scanLevels(m_filePath, &observer);
+    mp3::LevelScan scan = mp3::scanLevels(m_decoding, m_filePath, &observer);
     observer.finish();
     m_frameLevels = std::move(scan.levels);
     m_frameOffsets = std::move(scan.offsets);

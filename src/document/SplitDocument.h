@@ -6,6 +6,7 @@
 #include "document/WorkerSlot.h"
 #include "engine/FileScan.h"
 #include "engine/FrameReader.h"
+#include "engine/ProcessDecoding.h"
 #include "engine/WavWriter.h"
 #include "settings/Preferences.h"
 
@@ -137,6 +138,9 @@ public:
     mutable std::mutex m_preferencesMutex;
     // Most PCM bytes a WAV output may hold; tests lower it to reach the limit with small files.
     std::uint64_t m_wavDataLimit = mp3::kMaxWavDataBytes;
+    // The cache and decoder shared by the load, the player and the conversion: the process's own
+    // unless a test wires others.
+    mp3::Decoding m_decoding = mp3::processDecoding();
 
 private:
     void runLoadingThread();

@@ -1,4 +1,5 @@
 #include "document/PathText.h"
+#include "document/ProgressThrottle.h"
 #include "document/SameFile.h"
 #include "document/SplitDocument.h"
 
@@ -33,18 +34,16 @@ void SplitDocument::runWavThread() {
     m_frame.send(UM_PROGRESS_SHOW, 1, 0);
     m_frame.send(UM_PROGRESS_SET, 0, frames);
 
-    // Progress only when the bar moves by a thousandth of its range.
-    const int step = frames / 1000 > 0 ? frames / 1000 : 1;
-    int sent = 0;
+    ProgressThrottle progress(frames, 1000);
     std::array<std::uint8_t, mp3::kMaxPcmBytes> pcm{};
     while (writer.status() == mp3::WavWriter::Status::Ok && !(reader == end)) {
-        const std::size_t count = mp3::framePcm(reader, pcm.data());
+        const std::size_t count = mp3::framePcm(m_decoding, reader, pcm.data());
         writer.write(pcm.data(), count);
         reader.readNext();
         const int position = reader.frameNumber();
-        if (position - sent >= step || reader == end) {
+        if (progress.due(position) || reader == end) {
             m_frame.send(UM_PROGRESS_SET, static_cast<std::uintptr_t>(position), 0);
-            sent = position;
+            progress.sent(position);
         }
     }
     const bool written = writer.finish();

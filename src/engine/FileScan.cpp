@@ -46,16 +46,16 @@ public:
 private:
     void run(const std::filesystem::path& path, const FrameOffsets& offsets, int first, int priming) {
         try {
-            PrivateDecoder decoder;
+            DecoderState decoder;
             const std::string key = path.string();
             std::array<std::uint8_t, kMaxPcmBytes> pcm{};
             FrameReader reader(path);
             reader.seekToFrame(std::max(0, first - priming), offsets);
             for (const FrameReader end; !(reader == end); reader.readNext()) {
-                const std::size_t count = decoder.decode(
+                const DecodeResult decoded = decoder.decode(
                     reader.frameData(), static_cast<std::size_t>(reader.frameLength()), pcm.data());
                 if (reader.frameNumber() >= first) {
-                    m_cache.put(key, reader.frameNumber(), pcm.data(), count);
+                    m_cache.put(key, reader.frameNumber(), pcm.data(), decoded.bytes);
                 }
             }
             reader.close();
@@ -72,15 +72,11 @@ private:
 
 } // namespace
 
-LevelScan scanLevels(const std::filesystem::path& path, LevelScanObserver* observer) {
-    return scanLevels(path, observer, ParallelDecode{});
-}
-
-LevelScan scanLevels(const std::filesystem::path& path, LevelScanObserver* observer,
+LevelScan scanLevels(const Decoding& decoding, const std::filesystem::path& path, LevelScanObserver* observer,
                      const ParallelDecode& parallel) {
     LevelScan scan;
-    resetDecoder();
-    PcmCache& cache = PcmCache::instance();
+    decoding.decoder.reset();
+    PcmCache& cache = decoding.cache;
     const std::string key = path.string();
 
     // A long file is split in two halves, once its frames are known; the helper decodes the second.
@@ -124,7 +120,7 @@ LevelScan scanLevels(const std::filesystem::path& path, LevelScanObserver* obser
         }
     };
     while (!(reader == end) && !(helper && reader.frameNumber() >= half)) {
-        handle(reader.header().offset, reader.frameLength(), [&] { framePcm(reader, pcm.data()); });
+        handle(reader.header().offset, reader.frameLength(), [&] { framePcm(decoding, reader, pcm.data()); });
         reader.readNext();
     }
     if (helper && helper->join()) {
@@ -136,7 +132,8 @@ LevelScan scanLevels(const std::filesystem::path& path, LevelScanObserver* obser
     } else {
         // No helper, or it failed: the rest in order here.
         for (; !(reader == end); reader.readNext()) {
-            handle(reader.header().offset, reader.frameLength(), [&] { framePcm(reader, pcm.data()); });
+            handle(reader.header().offset, reader.frameLength(),
+                   [&] { framePcm(decoding, reader, pcm.data()); });
         }
     }
     scan.rawLevels = scan.levels;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/Decoding.h"
 #include "engine/FrameHeader.h"
 #include "engine/FrameReader.h"
 
@@ -48,10 +49,11 @@ struct ParallelDecode {
     int primingFrames = 32;
 };
 
-// Scans every frame once, decoding each frame once (so PcmCache ends up holding the file), and
+// Scans every frame once, decoding each frame once (so the cache ends up holding the file), and
 // returns the smoothed levels with the frame offsets. The observer sees the frames in file order.
+LevelScan scanLevels(const Decoding& decoding, const std::filesystem::path& path,
+                     LevelScanObserver* observer = nullptr, const ParallelDecode& parallel = {});
+// The same with the process's decoding (defined with the wiring).
 LevelScan scanLevels(const std::filesystem::path& path, LevelScanObserver* observer = nullptr);
-LevelScan scanLevels(const std::filesystem::path& path, LevelScanObserver* observer,
-                     const ParallelDecode& parallel);
 
 } // namespace mp3

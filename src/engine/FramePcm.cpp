@@ -1,23 +1,43 @@
 #include "engine/FramePcm.h"
 
 #include "engine/Decoder.h"
+#include "engine/Decoding.h"
 #include "engine/FrameReader.h"
 #include "engine/PcmCache.h"
 
 #include <cstdlib>
+#include <mutex>
+#include <string>
 
 namespace mp3 {
 
-std::size_t framePcm(const FrameReader& reader, std::uint8_t* out) {
-    PcmCache& cache = PcmCache::instance();
+namespace {
+
+// Takes the decoder's lock for a decode unless the caller holds it already.
+std::size_t obtainPcm(const Decoding& decoding, const FrameReader& reader, std::uint8_t* out,
+                      bool holdingLock) {
     const std::string key = reader.path().string();
-    if (cache.contains(key, reader.frameNumber())) {
-        return cache.get(key, reader.frameNumber(), out);
+    if (decoding.cache.contains(key, reader.frameNumber())) {
+        return decoding.cache.get(key, reader.frameNumber(), out);
     }
-    const std::size_t count =
-        decodeFrame(reader.frameData(), static_cast<std::size_t>(reader.frameLength()), out);
-    cache.put(key, reader.frameNumber(), out, count);
-    return count;
+    std::unique_lock<std::mutex> lock(decoding.decoder.lock(), std::defer_lock);
+    if (!holdingLock) {
+        lock.lock();
+    }
+    const DecodeResult decoded = decoding.decoder.decodeHoldingLock(
+        reader.frameData(), static_cast<std::size_t>(reader.frameLength()), out, {key, reader.frameNumber()});
+    decoding.cache.put(key, reader.frameNumber(), out, decoded.bytes);
+    return decoded.bytes;
+}
+
+} // namespace
+
+std::size_t framePcm(const Decoding& decoding, const FrameReader& reader, std::uint8_t* out) {
+    return obtainPcm(decoding, reader, out, false);
+}
+
+std::size_t framePcmHoldingLock(const Decoding& decoding, const FrameReader& reader, std::uint8_t* out) {
+    return obtainPcm(decoding, reader, out, true);
 }
 
 int frameLevel(const std::uint8_t* pcm) {

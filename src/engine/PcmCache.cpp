@@ -5,11 +5,6 @@
 
 namespace mp3 {
 
-PcmCache& PcmCache::instance() {
-    static PcmCache cache;
-    return cache;
-}
-
 PcmCache::Chunk PcmCache::newChunk(std::size_t size) {
     return std::make_unique_for_overwrite<std::uint8_t[]>(size);
 }
@@ -24,6 +19,11 @@ PcmCache::Chunk PcmCache::newTouchedChunk() {
 }
 
 bool PcmCache::contains(const std::string& path, int frame) const {
+    const std::lock_guard<std::mutex> lock(m_lock);
+    return containsLocked(path, frame);
+}
+
+bool PcmCache::containsLocked(const std::string& path, int frame) const {
     const auto file = m_files.find(path);
     if (file == m_files.end() || frame < 0) {
         return false;
@@ -34,7 +34,8 @@ bool PcmCache::contains(const std::string& path, int frame) const {
 }
 
 std::size_t PcmCache::get(const std::string& path, int frame, std::uint8_t* out) const {
-    if (!contains(path, frame)) {
+    const std::lock_guard<std::mutex> lock(m_lock);
+    if (!containsLocked(path, frame)) {
         return 0;
     }
     const FileFrames& file = m_files.at(path);
@@ -49,6 +50,7 @@ void PcmCache::put(const std::string& path, int frame, const std::uint8_t* data,
     if (frame < 0 || length > kChunkSize) {
         return;
     }
+    const std::lock_guard<std::mutex> lock(m_lock);
     FileFrames& file = m_files[path];
     if (static_cast<std::size_t>(frame) >= file.entries.size()) {
         file.entries.resize(static_cast<std::size_t>(frame) + 1);
@@ -79,8 +81,12 @@ void PcmCache::put(const std::string& path, int frame, const std::uint8_t* data,
 }
 
 void PcmCache::adopt(const std::string& path, PcmCache& from) {
+    if (&from == this) {
+        return;
+    }
+    const std::scoped_lock lock(m_lock, from.m_lock);
     const auto source = from.m_files.find(path);
-    if (source == from.m_files.end() || &from == this) {
+    if (source == from.m_files.end()) {
         return;
     }
     FileFrames moved = std::move(source->second);
@@ -107,10 +113,12 @@ void PcmCache::adopt(const std::string& path, PcmCache& from) {
 }
 
 void PcmCache::clear() {
+    const std::lock_guard<std::mutex> lock(m_lock);
     m_files.clear();
 }
 
 std::size_t PcmCache::storedBytes() const {
+    const std::lock_guard<std::mutex> lock(m_lock);
     std::size_t total = 0;
     for (const auto& [path, file] : m_files) {
         total += file.bytes;

@@ -4,18 +4,17 @@
 #include <cstdint>
 #include <future>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 namespace mp3 {
 
-// The process-wide store of decoded frames: file path -> frame number -> PCM bytes. It has no lock:
-// only the loading thread changes it, and the open routine empties it only when nothing else runs.
+// A store of decoded frames: file path -> frame number -> PCM bytes. Every operation takes the
+// cache's own lock, so the loading thread, the player and the conversion may share one.
 class PcmCache {
 public:
-    static PcmCache& instance();
-
     bool contains(const std::string& path, int frame) const;
     // Copies the entry's bytes into `out` and returns their count (0 when there is no entry).
     std::size_t get(const std::string& path, int frame, std::uint8_t* out) const;
@@ -54,6 +53,9 @@ private:
     static constexpr std::size_t kFirstChunkSize = 64u << 10;
     static constexpr std::size_t kChunkSize = 8u << 20;
 
+    bool containsLocked(const std::string& path, int frame) const;
+
+    mutable std::mutex m_lock;
     std::unordered_map<std::string, FileFrames> m_files;
 };
 

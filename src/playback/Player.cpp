@@ -1,8 +1,8 @@
 #include "playback/Player.h"
 
 #include "document/SplitDocument.h"
-#include "engine/AudioLock.h"
 #include "engine/Decoder.h"
+#include "engine/FramePcm.h"
 #include "engine/FrameReader.h"
 #include "engine/PcmCache.h"
 
@@ -98,7 +98,7 @@ void Player::play() {
 }
 
 void Player::stop() {
-    const std::lock_guard<std::mutex> audio(g_audioLock);
+    const std::lock_guard<std::mutex> audio(m_document.m_decoding.decoder.lock());
     if (m_waveOut == nullptr) {
         return;
     }
@@ -189,7 +189,7 @@ void Player::playFromBreakPoint(int value) {
     if (m_document.m_loadThread.isSet()) {
         return;
     }
-    const std::unique_lock<std::mutex> audio(g_audioLock, std::try_to_lock);
+    const std::unique_lock<std::mutex> audio(m_document.m_decoding.decoder.lock(), std::try_to_lock);
     if (!audio.owns_lock()) {
         return;
     }
@@ -232,16 +232,14 @@ void Player::keepIdleLocked(SoundBuffer* buffer) {
 
 bool Player::fillBuffer(SoundBuffer& buffer) {
     mp3::FrameReader& cursor = m_document.m_cursor;
-    mp3::PcmCache& cache = mp3::PcmCache::instance();
-    const std::string key = cursor.path().string();
-    const int frame = cursor.frameNumber();
+    const mp3::Decoding& decoding = m_document.m_decoding;
     std::size_t count = 0;
-    if (cache.contains(key, frame)) {
-        count = cache.get(key, frame, buffer.data);
+    if (decoding.cache.contains(cursor.path().string(), cursor.frameNumber())) {
+        count = mp3::framePcm(decoding, cursor, buffer.data);
     } else {
         // Never wait for the decoder lock: stop holds it while it waits for this refill to end. It
         // clears m_playing first, which is the signal to give up.
-        std::unique_lock<std::mutex> audio(g_audioLock, std::try_to_lock);
+        std::unique_lock<std::mutex> audio(decoding.decoder.lock(), std::try_to_lock);
         while (!audio.owns_lock()) {
             if (!m_playing.load()) {
                 return false;
@@ -249,9 +247,7 @@ bool Player::fillBuffer(SoundBuffer& buffer) {
             std::this_thread::yield();
             audio.try_lock();
         }
-        count = mp3::decodeFrameHoldingLock(cursor.frameData(),
-                                            static_cast<std::size_t>(cursor.frameLength()), buffer.data);
-        cache.put(key, frame, buffer.data, count);
+        count = mp3::framePcmHoldingLock(decoding, cursor, buffer.data);
     }
     buffer.length = count;
     cursor.readNext();

@@ -3,6 +3,7 @@
 #include "document/MainTag.h"
 #include "engine/FileScan.h"
 #include "engine/PcmCache.h"
+#include "engine/ProcessDecoding.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -77,7 +78,7 @@ TEST(Loading, FullLoadThroughTheWindowLink) {
     EXPECT_EQ(h.doc.invalidations, 2); // before frame 0, and when done
     EXPECT_EQ(h.doc.scrollPositions, (std::vector<int>{0, 0}));
     EXPECT_TRUE(h.prompts.boxes.empty());
-    EXPECT_TRUE(mp3::PcmCache::instance().contains(path.string(), 384));
+    EXPECT_TRUE(mp3::processDecoding().cache.contains(path.string(), 384));
 }
 
 TEST(Loading, ProgressIsCoalescedAndTheViewRepaintsEveryThousandFrames) {
@@ -122,8 +123,8 @@ TEST(Loading, SecondLoadEmptiesBreakPointsAndBlockTagsButKeepsTheSelection) {
     EXPECT_EQ(h.doc.frameCount(), static_cast<int>(mp3::scanLevels(second).levels.size()));
     EXPECT_EQ(h.doc.m_cursor.path(), second);
     EXPECT_EQ(h.doc.m_cursor.frameNumber(), 0);
-    EXPECT_FALSE(mp3::PcmCache::instance().contains(first.string(), 0));
-    EXPECT_TRUE(mp3::PcmCache::instance().contains(second.string(), 0));
+    EXPECT_FALSE(mp3::processDecoding().cache.contains(first.string(), 0));
+    EXPECT_TRUE(mp3::processDecoding().cache.contains(second.string(), 0));
 }
 
 TEST(Loading, OpenRoutineRefusals) {

@@ -3,6 +3,7 @@
 #include "engine/Decoder.h"
 #include "engine/FrameReader.h"
 #include "engine/PcmCache.h"
+#include "engine/ProcessDecoding.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -32,7 +33,8 @@ TEST(PlayerStress, GestureStormWhileTheOutputRefills) {
         mp3::FrameReader reader(fixture("cbr128.mp3"));
         std::vector<std::uint8_t> pcm(mp3::kMaxPcmBytes);
         while (!quit.load()) {
-            mp3::decodeFrame(reader.frameData(), static_cast<std::size_t>(reader.frameLength()), pcm.data());
+            mp3::processDecoding().decoder.decode(reader.frameData(),
+                                                  static_cast<std::size_t>(reader.frameLength()), pcm.data());
             reader.readNext();
             if (reader.atEnd()) {
                 reader = mp3::FrameReader(fixture("cbr128.mp3"));
@@ -57,7 +59,7 @@ TEST(PlayerStress, GestureStormWhileTheOutputRefills) {
             h.player->stop();
             // Only with the player stopped may the cache be emptied; refills then decode.
             if (random() % 4 == 0) {
-                mp3::PcmCache::instance().clear();
+                mp3::processDecoding().cache.clear();
             }
             break;
         case 6:

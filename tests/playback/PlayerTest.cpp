@@ -4,6 +4,7 @@
 #include "engine/Decoder.h"
 #include "engine/FrameReader.h"
 #include "engine/PcmCache.h"
+#include "engine/ProcessDecoding.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -367,7 +368,7 @@ TEST(Player, FramesMissingFromTheCacheAreDecodedAndKept) {
     const auto path = fixture("cbr128.mp3");
     h.load(path);
     const int frames = h.document.frameCount();
-    mp3::PcmCache::instance().clear();
+    mp3::processDecoding().cache.clear();
     const std::uint64_t callsBefore = mp3::decoderCallCount();
 
     h.player->playToEnd();
@@ -376,7 +377,7 @@ TEST(Player, FramesMissingFromTheCacheAreDecodedAndKept) {
     const auto played = h.output->playedBuffers();
     ASSERT_EQ(played.size(), static_cast<std::size_t>(10 + frames));
     for (int frame = 0; frame < frames; ++frame) {
-        ASSERT_TRUE(mp3::PcmCache::instance().contains(path.string(), frame)) << frame;
+        ASSERT_TRUE(mp3::processDecoding().cache.contains(path.string(), frame)) << frame;
         EXPECT_EQ(played[static_cast<std::size_t>(10 + frame)], h.framePcm(frame)) << frame;
     }
 }
@@ -385,7 +386,7 @@ TEST(Player, StopNeverWaitsForARefillThatWaitsForTheDecoder) {
     PlayerHarness h;
     h.load(fixture("ten-seconds.mp3"));
     for (int round = 0; round < 20; ++round) {
-        mp3::PcmCache::instance().clear();
+        mp3::processDecoding().cache.clear();
         h.player->moveCursorTo(round * 10);
         h.output->setFreeRunning(false);
         h.player->playToEnd();
