@@ -69,6 +69,9 @@ int runLevels(const CommandArgs& args) {
         return fail(problem);
     }
     const mp3::LevelScan scan = mp3::scanLevels(path);
+    if (scan.tooManyFrames) {
+        return fail("'" + path + "' has more frames than can be indexed in memory");
+    }
     std::string out;
     out.reserve(scan.levels.size() * 6);
     char number[16];

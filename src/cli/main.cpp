@@ -1,4 +1,6 @@
 #include "cli/Commands.h"
+#include "engine/PcmCache.h"
+#include "engine/ProcessDecoding.h"
 
 #include <cstdio>
 #include <cstring>
@@ -44,6 +46,9 @@ int main(int argc, char** argv) {
         printUsage(argc < 2 ? stderr : stdout);
         return argc < 2 ? 2 : 0;
     }
+    // A command goes through the file once or twice and plays nothing: keeping decoded frames would
+    // only cost memory, so the conversion decodes in file order instead.
+    mp3::processDecoding().cache.setBudget(0);
     const CommandArgs args(argv + 2, argv + argc);
     for (const Command& command : kCommands) {
         if (std::strcmp(argv[1], command.name) == 0) {

@@ -4,9 +4,11 @@
 #include "document/SplitDocument.h"
 
 #include "engine/FileScan.h"
+#include "engine/PcmBudget.h"
 #include "engine/PcmCache.h"
 
 #include <fstream>
+#include <string>
 
 namespace {
 
@@ -98,8 +100,13 @@ void SplitDocument::runLoadingThread() {
     updateScrollBar();
 
     LoadObserver observer(*this, fileSize);
-    mp3::LevelScan scan = mp3::scanLevels(m_decoding, m_filePath, &observer);
+    mp3::LevelScan scan = mp3::scanLevels(m_decoding, m_filePath, &observer, {}, m_maxIndexedFrames);
     observer.finish();
+    if (scan.tooManyFrames) {
+        log(LogLevel::Error,
+            "The mp3 file has more than " + std::to_string(m_maxIndexedFrames) +
+                " frames, more than the program can index in memory; it has not been loaded!");
+    }
     m_frameLevels = std::move(scan.levels);
     m_frameOffsets = std::move(scan.offsets);
     m_frameLengths = std::move(scan.lengths);

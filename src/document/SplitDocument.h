@@ -141,6 +141,8 @@ public:
     // The cache and decoder shared by the load, the player and the conversion: the process's own
     // unless a test wires others.
     mp3::Decoding m_decoding = mp3::processDecoding();
+    // Most frames a load indexes; tests lower it to reach the limit with small files.
+    int m_maxIndexedFrames = mp3::kMaxIndexedFrames;
 
 private:
     void runLoadingThread();

@@ -119,9 +119,10 @@ DecodeResult DecoderState::decode(const std::uint8_t* frame, std::size_t length,
     return result;
 }
 
-DecodeResult SharedDecoder::decode(const std::uint8_t* frame, std::size_t length, std::uint8_t* out) {
+DecodeResult SharedDecoder::decode(const std::uint8_t* frame, std::size_t length, std::uint8_t* out,
+                                   DecoderPlace place) {
     const std::lock_guard<std::mutex> lock(m_lock);
-    return decodeHoldingLock(frame, length, out);
+    return decodeHoldingLock(frame, length, out, std::move(place));
 }
 
 DecodeResult SharedDecoder::decodeHoldingLock(const std::uint8_t* frame, std::size_t length,

@@ -62,7 +62,8 @@ public:
     explicit SharedDecoder(std::mutex& lock) : m_lock(lock) {}
 
     std::mutex& lock() { return m_lock; }
-    DecodeResult decode(const std::uint8_t* frame, std::size_t length, std::uint8_t* out);
+    DecodeResult decode(const std::uint8_t* frame, std::size_t length, std::uint8_t* out,
+                        DecoderPlace place = {});
     // The same for a caller that already holds lock(): the player's refill takes it without
     // waiting, because stopping the player holds it while it waits for the refill to end.
     DecodeResult decodeHoldingLock(const std::uint8_t* frame, std::size_t length, std::uint8_t* out,

@@ -73,7 +73,7 @@ private:
 } // namespace
 
 LevelScan scanLevels(const Decoding& decoding, const std::filesystem::path& path, LevelScanObserver* observer,
-                     const ParallelDecode& parallel) {
+                     const ParallelDecode& parallel, int maxFrames) {
     LevelScan scan;
     decoding.decoder.reset();
     PcmCache& cache = decoding.cache;
@@ -105,6 +105,19 @@ LevelScan scanLevels(const Decoding& decoding, const std::filesystem::path& path
     // One buffer for the whole file: a frame that gives no PCM repeats the last level.
     std::array<std::uint8_t, kMaxPcmBytes> pcm{};
     int handled = 0;
+    // Frames are kept while the file's PCM fits the cache's budget; beyond it only the levels.
+    bool keep = true;
+    const auto decodeInOrder = [&] {
+        if (const auto cached = cache.find(key, reader.frameNumber(), pcm.data())) {
+            return;
+        }
+        const DecodeResult decoded =
+            decoding.decoder.decode(reader.frameData(), static_cast<std::size_t>(reader.frameLength()),
+                                    pcm.data(), {key, reader.frameNumber()});
+        if (keep) {
+            keep = cache.put(key, reader.frameNumber(), pcm.data(), decoded.bytes);
+        }
+    };
     const auto handle = [&](std::int64_t offset, int length, auto&& obtainPcm) {
         if (observer) {
             observer->frameStarting(handled);
@@ -119,8 +132,8 @@ LevelScan scanLevels(const Decoding& decoding, const std::filesystem::path& path
             observer->frameHandled(handled, scan.totalBytes);
         }
     };
-    while (!(reader == end) && !(helper && reader.frameNumber() >= half)) {
-        handle(reader.header().offset, reader.frameLength(), [&] { framePcm(decoding, reader, pcm.data()); });
+    while (!(reader == end) && !(helper && reader.frameNumber() >= half) && handled < maxFrames) {
+        handle(reader.header().offset, reader.frameLength(), decodeInOrder);
         reader.readNext();
     }
     if (helper && helper->join()) {
@@ -131,10 +144,16 @@ LevelScan scanLevels(const Decoding& decoding, const std::filesystem::path& path
         }
     } else {
         // No helper, or it failed: the rest in order here.
-        for (; !(reader == end); reader.readNext()) {
-            handle(reader.header().offset, reader.frameLength(),
-                   [&] { framePcm(decoding, reader, pcm.data()); });
+        for (; !(reader == end) && handled < maxFrames; reader.readNext()) {
+            handle(reader.header().offset, reader.frameLength(), decodeInOrder);
         }
+    }
+    if (handled >= maxFrames && !(reader == end) &&
+        !(helper && handled == static_cast<int>(offsets.size()))) {
+        reader.close();
+        LevelScan refused;
+        refused.tooManyFrames = true;
+        return refused;
     }
     scan.rawLevels = scan.levels;
     smoothLevels(scan.levels);

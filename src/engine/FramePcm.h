@@ -10,7 +10,9 @@ class FrameReader;
 struct Decoding;
 
 // The PCM of the reader's current frame: from the cache when it holds the frame, otherwise decoded
-// and stored there. `out` holds at least kMaxPcmBytes. Returns the byte count.
+// and stored there. For a file beyond the cache's budget the decode is primed with the frames
+// before it (unless the decoder just decoded its predecessor), so it gives the PCM of a decode in
+// file order. `out` holds at least kMaxPcmBytes. Returns the byte count.
 std::size_t framePcm(const Decoding& decoding, const FrameReader& reader, std::uint8_t* out);
 // The same for a caller that holds the decoder's lock.
 std::size_t framePcmHoldingLock(const Decoding& decoding, const FrameReader& reader, std::uint8_t* out);

@@ -11,7 +11,7 @@
 #include <thread>
 
 Player::Player(SplitDocument& document, std::unique_ptr<SoundOutput> output)
-    : m_document(document), m_output(std::move(output)) {}
+    : m_document(document), m_output(std::move(output)), m_prefetcher(document.m_decoding) {}
 
 Player::~Player() {
     stop();
@@ -64,6 +64,10 @@ void Player::play() {
         return;
     }
     m_waveOut = m_output.get();
+    if (m_document.m_decoding.cache.isWindowed(cursor.path().string()) &&
+        !m_document.m_frameOffsets.empty()) {
+        m_prefetcher.start(cursor.path(), m_document.m_frameOffsets, cursor.frameNumber());
+    }
 
     m_waveBuffers.clear();
     for (int i = 0; i < SOUND_BUFFER_COUNT; ++i) {
@@ -98,6 +102,8 @@ void Player::play() {
 }
 
 void Player::stop() {
+    // First, and without the decoder's lock: the prefetcher may be waiting for it.
+    m_prefetcher.stop();
     const std::lock_guard<std::mutex> audio(m_document.m_decoding.decoder.lock());
     if (m_waveOut == nullptr) {
         return;
@@ -175,6 +181,7 @@ void Player::positionReader(mp3::FrameReader& reader, int frame) const {
 
 void Player::moveCursorLocked(int frame) {
     positionReader(m_document.m_cursor, frame);
+    m_prefetcher.follow(m_document.m_cursor.frameNumber());
     m_finished = false;
     m_stopPosted = false;
 }
@@ -234,8 +241,8 @@ bool Player::fillBuffer(SoundBuffer& buffer) {
     mp3::FrameReader& cursor = m_document.m_cursor;
     const mp3::Decoding& decoding = m_document.m_decoding;
     std::size_t count = 0;
-    if (decoding.cache.contains(cursor.path().string(), cursor.frameNumber())) {
-        count = mp3::framePcm(decoding, cursor, buffer.data);
+    if (const auto cached = decoding.cache.find(cursor.path().string(), cursor.frameNumber(), buffer.data)) {
+        count = *cached;
     } else {
         // Never wait for the decoder lock: stop holds it while it waits for this refill to end. It
         // clears m_playing first, which is the signal to give up.
@@ -251,6 +258,7 @@ bool Player::fillBuffer(SoundBuffer& buffer) {
     }
     buffer.length = count;
     cursor.readNext();
+    m_prefetcher.follow(cursor.frameNumber());
     return true;
 }
 

@@ -203,3 +203,20 @@ TEST(Loading, MainTagOfFilesWithoutATag) {
 }
 
 } // namespace
+
+namespace {
+
+// More frames than the load may index: a level-2 line says so and the document holds no frame,
+// rather than the index outgrowing memory.
+TEST(Loading, AFileOfMoreFramesThanTheIndexMayHoldIsRefusedWithALevel2Line) {
+    DocumentHarness h;
+    h.doc.m_maxIndexedFrames = 50;
+    h.load(fixture("ten-seconds.mp3"));
+    EXPECT_EQ(h.doc.frameCount(), 0);
+    const auto errors = h.link.logLines(LogLevel::Error);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0], "The mp3 file has more than 50 frames, more than the program can index in memory; "
+                         "it has not been loaded!");
+}
+
+} // namespace
