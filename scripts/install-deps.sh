@@ -6,7 +6,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libgl-dev libmpg123-dev libtag1-dev portaudio19-dev
   libgtest-dev libgmock-dev
-  lame sox mpg123 mp3val
+  lame sox mpg123 mp3val ffmpeg
   xvfb xauth libxtst6 python3 time
 )
 

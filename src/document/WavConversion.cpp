@@ -9,6 +9,17 @@
 
 #include <array>
 
+namespace {
+
+// The PCM one frame of this header's format decodes to.
+std::uint64_t pcmBytesPerFrame(const mp3::FrameHeader& header) {
+    const std::uint64_t samples =
+        header.layer == 3 ? 384 : (header.layer == 1 && header.version != 3 ? 576 : 1152);
+    return samples * (header.channels() == 1 ? 2u : 4u);
+}
+
+} // namespace
+
 void SplitDocument::startWavConversion(const std::filesystem::path& wavPath) {
     if (!canEditBreakPoints()) {
         return;
@@ -28,9 +39,15 @@ void SplitDocument::startWavConversion(const std::filesystem::path& wavPath) {
 void SplitDocument::runWavThread() {
     mp3::FrameReader reader(m_filePath);
     const mp3::FrameReader end;
-    mp3::WavWriter writer(m_wavPath, reader.header().channels(), reader.header().sampleRate(),
-                          m_wavDataLimit);
     const int frames = frameCount();
+    // The plain header while the PCM surely fits its 32-bit sizes (frame 0's PCM per frame);
+    // otherwise room for 64-bit sizes, used only if the data needs them.
+    const std::uint64_t expectedBytes =
+        static_cast<std::uint64_t>(frames) * pcmBytesPerFrame(reader.header());
+    const mp3::WavLayout layout =
+        expectedBytes <= mp3::kMaxWavDataBytes ? mp3::WavLayout::Plain : mp3::WavLayout::Reserved;
+    mp3::WavWriter writer(m_wavPath, reader.header().channels(), reader.header().sampleRate(), m_wavDataLimit,
+                          layout);
     m_frame.send(UM_PROGRESS_SHOW, 1, 0);
     m_frame.send(UM_PROGRESS_SET, 0, frames);
 
@@ -63,7 +80,7 @@ void SplitDocument::runWavThread() {
         break;
     case mp3::WavWriter::Status::TooLarge:
         writer.discard();
-        log(Error, "The mp3 file decodes to more than " + std::to_string(m_wavDataLimit) +
+        log(Error, "The mp3 file decodes to more than " + std::to_string(writer.maxDataBytes()) +
                        " bytes of PCM, which a wav file can not hold; " + target + " has not been written!");
         break;
     }
