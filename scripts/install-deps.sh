@@ -7,7 +7,7 @@ packages=(
   qt6-base-dev libgl-dev libmpg123-dev libtag1-dev portaudio19-dev
   libgtest-dev libgmock-dev
   lame sox mpg123 mp3val ffmpeg
-  xvfb xauth libxtst6 python3 time
+  xvfb xauth libxtst6 python3 time bsdutils
 )
 
 missing=()

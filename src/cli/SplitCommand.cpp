@@ -1,6 +1,7 @@
 #include "cli/CliPrompts.h"
 #include "cli/Commands.h"
 
+#include "cli/TerminalProgress.h"
 #include "document/SplitDocument.h"
 #include "engine/FileScan.h"
 #include "output/PieceWriter.h"
@@ -20,10 +21,13 @@ constexpr const char* kUsage =
     "usage: kerfline-cli split FILE -o DIR (--at F1,F2,... | --breakpoints FILE.bps | "
     "--silence N | --count N | --length SECONDS) [--overlap SECONDS] [--timing]";
 
-// The main frame of the tool: log lines go to stdout, progress nowhere.
+// The main frame of the tool: log lines go to stdout, progress to a terminal's stderr.
 class StdoutFrame final : public WindowLink {
 public:
     std::intptr_t send(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override {
+        if (progress.follow(message, wParam, lParam)) {
+            return 0;
+        }
         if (message == UM_OUTPUT_LOG) {
             std::printf("%s\n", reinterpret_cast<const char*>(lParam));
             errors += wParam == Error ? 1 : 0;
@@ -33,6 +37,7 @@ public:
     void post(unsigned, std::uintptr_t, std::intptr_t) override {}
 
     int errors = 0; // level-2 lines printed
+    TerminalProgress progress;
 };
 
 // The tool runs Save All on its own thread, so the view's "done" message has nowhere to go.
