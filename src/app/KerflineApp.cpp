@@ -4,6 +4,9 @@
 #include "app/AppIcon.h"
 #include "app/KeyRepeat.h"
 #include "app/MainFrame.h"
+#include "app/MemorySettings.h"
+#include "engine/PcmCache.h"
+#include "engine/ProcessDecoding.h"
 #include "kerfline/Version.h"
 
 #include <QDateTime>
@@ -55,6 +58,7 @@ CKerflineApp::CKerflineApp(int& argc, char** argv) : QApplication(argc, argv) {
 CKerflineApp::~CKerflineApp() = default;
 
 bool CKerflineApp::initInstance() {
+    mp3::processDecoding().cache.setBudget(pcmBudgetSetting());
     try {
         m_mainFrame = std::make_unique<CMainFrame>();
     } catch (const std::exception& error) {

@@ -5,6 +5,9 @@
 
 CliDocument::CliDocument(bool echoLog) : m_echoLog(echoLog) {
     link.setHandler([this](unsigned message, std::uintptr_t wParam, std::intptr_t lParam) -> std::intptr_t {
+        if (m_progress.follow(message, wParam, lParam)) {
+            return 0;
+        }
         if (message == UM_OUTPUT_LOG) {
             const char* line = reinterpret_cast<const char*>(lParam);
             if (m_echoLog) {

@@ -2,6 +2,7 @@
 
 #include "cli/CliPrompts.h"
 #include "cli/Commands.h"
+#include "cli/TerminalProgress.h"
 #include "document/MessageQueueLink.h"
 #include "document/SplitDocument.h"
 
@@ -28,4 +29,5 @@ public:
 
 private:
     bool m_echoLog;
+    TerminalProgress m_progress;
 };

@@ -1,5 +1,6 @@
 #include "cli/Commands.h"
 #include "cli/JsonWriter.h"
+#include "cli/TerminalProgress.h"
 
 #include "engine/FileScan.h"
 #include "engine/FrameReader.h"
@@ -88,7 +89,18 @@ int runLevels(const CommandArgs& args) {
     if (!checkReadable(path, problem)) {
         return fail(problem);
     }
-    const mp3::LevelScan scan = mp3::scanLevels(path);
+    // The bar's range is the file's size, as the window program's; the scan reports frame bytes.
+    struct Progress final : mp3::LevelScanObserver {
+        TerminalProgress bar;
+        void frameHandled(int, std::int64_t bytesHandled) override { bar.setPosition(bytesHandled); }
+    } progress;
+    std::error_code sizeError;
+    progress.bar.setRange(static_cast<std::int64_t>(std::filesystem::file_size(path, sizeError)));
+    const mp3::LevelScan scan = mp3::scanLevels(path, &progress);
+    progress.bar.hide();
+    if (scan.tooManyFrames) {
+        return fail("'" + path + "' has more frames than can be indexed in memory");
+    }
     std::string out;
     out.reserve(scan.levels.size() * 6);
     char number[16];

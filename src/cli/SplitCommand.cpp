@@ -5,6 +5,7 @@
 #include "document/ChapterCopy.h"
 
 #include "document/MainTag.h"
+#include "cli/TerminalProgress.h"
 #include "document/SplitDocument.h"
 #include "engine/FileScan.h"
 #include "output/SaveAll.h"
@@ -27,10 +28,13 @@ constexpr const char* kUsage =
     "[--overlap SECONDS] [--gapless] [--copy-tags] [--name TEMPLATE] [--no-clobber] [--timing]";
 
 // The main frame of the tool: log lines go to stdout, level-2 lines to stderr as well, progress
-// nowhere.
+// to a terminal's stderr.
 class StdoutFrame final : public WindowLink {
 public:
     std::intptr_t send(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override {
+        if (progress.follow(message, wParam, lParam)) {
+            return 0;
+        }
         if (message == UM_OUTPUT_LOG) {
             const char* line = reinterpret_cast<const char*>(lParam);
             std::printf("%s\n", line);
@@ -45,6 +49,7 @@ public:
     void post(unsigned, std::uintptr_t, std::intptr_t) override {}
 
     int errors = 0; // level-2 lines printed
+    TerminalProgress progress;
 };
 
 // The tool runs Save All on its own thread, so the view's "done" message has nowhere to go.

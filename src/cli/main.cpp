@@ -1,4 +1,6 @@
 #include "cli/Commands.h"
+#include "engine/PcmCache.h"
+#include "engine/ProcessDecoding.h"
 #include "kerfline/Version.h"
 
 #include <algorithm>
@@ -135,6 +137,9 @@ int main(int argc, char** argv) {
         std::printf("kerfline-cli %s\n", kKerflineVersion);
         return kExitSuccess;
     }
+    // A command goes through the file once or twice and plays nothing: keeping decoded frames would
+    // only cost memory, so the conversion decodes in file order instead.
+    mp3::processDecoding().cache.setBudget(0);
     const CommandArgs args(argv + 2, argv + argc);
     for (const Command& command : kCommands) {
         if (std::strcmp(argv[1], command.name) == 0) {

@@ -1,15 +1,18 @@
 #include "document/MainTag.h"
+#include "document/ProgressThrottle.h"
 #include "document/SharedTexts.h"
 #include "document/SplitDocument.h"
 #include "settings/PathText.h"
 
 #include "engine/FileScan.h"
+#include "engine/PcmBudget.h"
 #include "engine/PcmCache.h"
 #include "engine/PlatformFile.h"
 
 #include <cerrno>
 #include <fstream>
 #include <new>
+#include <string>
 
 namespace {
 
@@ -22,13 +25,11 @@ std::int64_t fileSizeForProgress(const std::filesystem::path& path) {
     return size > 0 ? static_cast<std::int64_t>(size) : 0;
 }
 
-// Feeds the loading scan's events to the document and the main frame. Progress goes out only when
-// the bar would move by at least a thousandth of its range, so a long file costs about a thousand
-// round trips to the GUI thread rather than one per frame.
+// Feeds the loading scan's events to the document and the main frame.
 class LoadObserver final : public mp3::LevelScanObserver {
 public:
     LoadObserver(SplitDocument& document, std::int64_t range)
-        : m_document(document), m_step(range / 1000 > 0 ? range / 1000 : 1) {}
+        : m_document(document), m_throttle(range, 1000) {}
 
     void streamOpened(const mp3::FrameReader& reader) override {
         m_document.log(Normal, mp3::streamInfoLine(reader.header()));
@@ -41,13 +42,13 @@ public:
     void frameHandled(int framesHandled, std::int64_t bytesHandled) override {
         m_document.m_framesLoaded.store(framesHandled, std::memory_order_relaxed);
         m_bytes = bytesHandled;
-        if (bytesHandled - m_sent >= m_step) {
+        if (m_throttle.due(bytesHandled)) {
             sendPosition();
         }
     }
-    // The last position, when the coalescing held it back.
+    // The last position, when the throttle held it back.
     void finish() {
-        if (m_bytes != m_sent) {
+        if (m_throttle.behind(m_bytes)) {
             sendPosition();
         }
     }
@@ -55,13 +56,12 @@ public:
 private:
     void sendPosition() {
         m_document.m_frame.send(UM_PROGRESS_SET, static_cast<std::uintptr_t>(m_bytes), 0);
-        m_sent = m_bytes;
+        m_throttle.sent(m_bytes);
     }
 
     SplitDocument& m_document;
-    std::int64_t m_step;
+    ProgressThrottle m_throttle;
     std::int64_t m_bytes = 0;
-    std::int64_t m_sent = 0;
 };
 
 } // namespace
@@ -92,7 +92,7 @@ void SplitDocument::openFile(const std::filesystem::path& path) {
     addToRecentFiles(path);
     m_mainTag = readMainTag(path);
     replaceBlockTags({});
-    mp3::PcmCache::instance().clear();
+    m_decoding.cache.clear();
     m_filePath = path;
     m_framesLoaded.store(0, std::memory_order_relaxed);
     m_loadThread.start([this] { runLoadingThread(); });
@@ -125,8 +125,13 @@ void SplitDocument::runLoadingThread() {
     if (loaded) {
         try {
             LoadObserver observer(*this, fileSize);
-            mp3::LevelScan scan = mp3::scanLevels(m_filePath, &observer);
+            mp3::LevelScan scan = mp3::scanLevels(m_decoding, m_filePath, &observer, {}, m_maxIndexedFrames);
             observer.finish();
+            if (scan.tooManyFrames) {
+                log(LogLevel::Error,
+                    "The mp3 file has more than " + std::to_string(m_maxIndexedFrames) +
+                        " frames, more than the program can index in memory; it has not been loaded!");
+            }
             m_frameLevels = std::move(scan.levels);
             m_frameOffsets = std::move(scan.offsets);
             m_frameLengths = std::move(scan.lengths);

@@ -8,6 +8,7 @@
 #include "engine/FileScan.h"
 #include "engine/FrameReader.h"
 #include "engine/PlatformFile.h"
+#include "engine/ProcessDecoding.h"
 #include "engine/WavWriter.h"
 #include "settings/PieceOptions.h"
 #include "settings/Preferences.h"
@@ -186,6 +187,11 @@ public:
     mutable std::mutex m_preferencesMutex;
     // Most PCM bytes a WAV output may hold; tests lower it to reach the limit with small files.
     std::uint64_t m_wavDataLimit = mp3::kMaxWavDataBytes;
+    // The cache and decoder shared by the load, the player and the conversion: the process's own
+    // unless a test wires others.
+    mp3::Decoding m_decoding = mp3::processDecoding();
+    // Most frames a load indexes; tests lower it to reach the limit with small files.
+    int m_maxIndexedFrames = mp3::kMaxIndexedFrames;
 
 private:
     // Records the state before an edit (see EditHistory::record), unless a gesture's step holds it.

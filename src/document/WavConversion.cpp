@@ -1,3 +1,4 @@
+#include "document/ProgressThrottle.h"
 #include "document/SameFile.h"
 #include "document/SplitDocument.h"
 #include "settings/PathText.h"
@@ -9,6 +10,17 @@
 
 #include <array>
 #include <new>
+
+namespace {
+
+// The PCM one frame of this header's format decodes to.
+std::uint64_t pcmBytesPerFrame(const mp3::FrameHeader& header) {
+    const std::uint64_t samples =
+        header.layer == 3 ? 384 : (header.layer == 1 && header.version != 3 ? 576 : 1152);
+    return samples * (header.channels() == 1 ? 2u : 4u);
+}
+
+} // namespace
 
 void SplitDocument::startWavConversion(const std::filesystem::path& wavPath) {
     if (!canEditBreakPoints()) {
@@ -70,24 +82,28 @@ void SplitDocument::runWavThread() {
 bool SplitDocument::convertToWav(AtomicFile& output) {
     mp3::FrameReader reader(m_filePath);
     const mp3::FrameReader end;
-    mp3::WavWriter writer(output.temporaryPath(), reader.header().channels(), reader.header().sampleRate(),
-                          m_wavDataLimit);
     const int frames = frameCount();
+    // The plain header while the PCM surely fits its 32-bit sizes (frame 0's PCM per frame);
+    // otherwise room for 64-bit sizes, used only if the data needs them.
+    const std::uint64_t expectedBytes =
+        static_cast<std::uint64_t>(frames) * pcmBytesPerFrame(reader.header());
+    const mp3::WavLayout layout =
+        expectedBytes <= mp3::kMaxWavDataBytes ? mp3::WavLayout::Plain : mp3::WavLayout::Reserved;
+    mp3::WavWriter writer(output.temporaryPath(), reader.header().channels(), reader.header().sampleRate(), m_wavDataLimit,
+                          layout);
     m_frame.send(UM_PROGRESS_SHOW, 1, 0);
     m_frame.send(UM_PROGRESS_SET, 0, frames);
 
-    // Progress only when the bar moves by a thousandth of its range.
-    const int step = frames / 1000 > 0 ? frames / 1000 : 1;
-    int sent = 0;
+    ProgressThrottle progress(frames, 1000);
     std::array<std::uint8_t, mp3::kMaxPcmBytes> pcm{};
     while (writer.status() == mp3::WavWriter::Status::Ok && !(reader == end)) {
-        const std::size_t count = mp3::framePcm(reader, pcm.data());
+        const std::size_t count = mp3::framePcm(m_decoding, reader, pcm.data());
         writer.write(pcm.data(), count);
         reader.readNext();
         const int position = reader.frameNumber();
-        if (position - sent >= step || reader == end) {
+        if (progress.due(position) || reader == end) {
             m_frame.send(UM_PROGRESS_SET, static_cast<std::uintptr_t>(position), 0);
-            sent = position;
+            progress.sent(position);
         }
     }
     const bool finished = writer.finish();
@@ -110,7 +126,7 @@ bool SplitDocument::convertToWav(AtomicFile& output) {
         log(LogLevel::Error, "Can not write wav file " + target + ", the mp3 file has not been converted!");
         break;
     case mp3::WavWriter::Status::TooLarge:
-        log(LogLevel::Error, "The mp3 file decodes to more than " + std::to_string(m_wavDataLimit) +
+        log(LogLevel::Error, "The mp3 file decodes to more than " + std::to_string(writer.maxDataBytes()) +
                                  " bytes of PCM, which a wav file can not hold; " + target +
                                  " has not been written!");
         break;

@@ -46,16 +46,16 @@ public:
 private:
     void run(const std::filesystem::path& path, const FrameOffsets& offsets, int first, int priming) {
         try {
-            PrivateDecoder decoder;
+            DecoderState decoder;
             const std::string key = path.string();
             std::array<std::uint8_t, kMaxPcmBytes> pcm{};
             FrameReader reader(path);
             reader.seekToFrame(std::max(0, first - priming), offsets);
             for (const FrameReader end; !(reader == end); reader.readNext()) {
-                const std::size_t count = decoder.decode(
+                const DecodeResult decoded = decoder.decode(
                     reader.frameData(), static_cast<std::size_t>(reader.frameLength()), pcm.data());
                 if (reader.frameNumber() >= first) {
-                    m_cache.put(key, reader.frameNumber(), pcm.data(), count);
+                    m_cache.put(key, reader.frameNumber(), pcm.data(), decoded.bytes);
                 }
             }
             reader.close();
@@ -72,15 +72,11 @@ private:
 
 } // namespace
 
-LevelScan scanLevels(const std::filesystem::path& path, LevelScanObserver* observer) {
-    return scanLevels(path, observer, ParallelDecode{});
-}
-
-LevelScan scanLevels(const std::filesystem::path& path, LevelScanObserver* observer,
-                     const ParallelDecode& parallel) {
+LevelScan scanLevels(const Decoding& decoding, const std::filesystem::path& path, LevelScanObserver* observer,
+                     const ParallelDecode& parallel, int maxFrames) {
     LevelScan scan;
-    resetDecoder();
-    PcmCache& cache = PcmCache::instance();
+    decoding.decoder.reset();
+    PcmCache& cache = decoding.cache;
     const std::string key = path.string();
 
     // A long file is split in two halves, once its frames are known; the helper decodes the second.
@@ -109,6 +105,19 @@ LevelScan scanLevels(const std::filesystem::path& path, LevelScanObserver* obser
     // One buffer for the whole file: a frame that gives no PCM repeats the last level.
     std::array<std::uint8_t, kMaxPcmBytes> pcm{};
     int handled = 0;
+    // Frames are kept while the file's PCM fits the cache's budget; beyond it only the levels.
+    bool keep = true;
+    const auto decodeInOrder = [&] {
+        if (const auto cached = cache.find(key, reader.frameNumber(), pcm.data())) {
+            return;
+        }
+        const DecodeResult decoded =
+            decoding.decoder.decode(reader.frameData(), static_cast<std::size_t>(reader.frameLength()),
+                                    pcm.data(), {key, reader.frameNumber()});
+        if (keep) {
+            keep = cache.put(key, reader.frameNumber(), pcm.data(), decoded.bytes);
+        }
+    };
     const auto handle = [&](std::int64_t offset, int length, auto&& obtainPcm) {
         if (observer) {
             observer->frameStarting(handled);
@@ -123,8 +132,8 @@ LevelScan scanLevels(const std::filesystem::path& path, LevelScanObserver* obser
             observer->frameHandled(handled, scan.totalBytes);
         }
     };
-    while (!(reader == end) && !(helper && reader.frameNumber() >= half)) {
-        handle(reader.header().offset, reader.frameLength(), [&] { framePcm(reader, pcm.data()); });
+    while (!(reader == end) && !(helper && reader.frameNumber() >= half) && handled < maxFrames) {
+        handle(reader.header().offset, reader.frameLength(), decodeInOrder);
         reader.readNext();
     }
     if (helper && helper->join()) {
@@ -135,9 +144,16 @@ LevelScan scanLevels(const std::filesystem::path& path, LevelScanObserver* obser
         }
     } else {
         // No helper, or it failed: the rest in order here.
-        for (; !(reader == end); reader.readNext()) {
-            handle(reader.header().offset, reader.frameLength(), [&] { framePcm(reader, pcm.data()); });
+        for (; !(reader == end) && handled < maxFrames; reader.readNext()) {
+            handle(reader.header().offset, reader.frameLength(), decodeInOrder);
         }
+    }
+    if (handled >= maxFrames && !(reader == end) &&
+        !(helper && handled == static_cast<int>(offsets.size()))) {
+        reader.close();
+        LevelScan refused;
+        refused.tooManyFrames = true;
+        return refused;
     }
     scan.rawLevels = scan.levels;
     smoothLevels(scan.levels);

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "engine/Decoding.h"
 #include "engine/FrameHeader.h"
 #include "engine/FrameReader.h"
+#include "engine/PcmBudget.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -23,6 +25,8 @@ struct LevelScan {
     FrameOffsets offsets;
     FrameLengths lengths;
     std::int64_t totalBytes = 0;
+    // The file has more frames than the scan may index; everything above is empty.
+    bool tooManyFrames = false;
 };
 
 // Hooks into the loading scan, called on the scanning thread.
@@ -48,10 +52,13 @@ struct ParallelDecode {
     int primingFrames = 32;
 };
 
-// Scans every frame once, decoding each frame once (so PcmCache ends up holding the file), and
+// Scans every frame once, decoding each frame once (so the cache ends up holding the file), and
 // returns the smoothed levels with the frame offsets. The observer sees the frames in file order.
+// A file of more than `maxFrames` frames is refused (see LevelScan::tooManyFrames).
+LevelScan scanLevels(const Decoding& decoding, const std::filesystem::path& path,
+                     LevelScanObserver* observer = nullptr, const ParallelDecode& parallel = {},
+                     int maxFrames = kMaxIndexedFrames);
+// The same with the process's decoding (defined with the wiring).
 LevelScan scanLevels(const std::filesystem::path& path, LevelScanObserver* observer = nullptr);
-LevelScan scanLevels(const std::filesystem::path& path, LevelScanObserver* observer,
-                     const ParallelDecode& parallel);
 
 } // namespace mp3

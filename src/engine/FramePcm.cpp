@@ -1,23 +1,66 @@
 #include "engine/FramePcm.h"
 
 #include "engine/Decoder.h"
+#include "engine/Decoding.h"
 #include "engine/FrameReader.h"
 #include "engine/PcmCache.h"
 
+#include <array>
 #include <cstdlib>
+#include <mutex>
+#include <string>
 
 namespace mp3 {
 
-std::size_t framePcm(const FrameReader& reader, std::uint8_t* out) {
-    PcmCache& cache = PcmCache::instance();
-    const std::string key = reader.path().string();
-    if (cache.contains(key, reader.frameNumber())) {
-        return cache.get(key, reader.frameNumber(), out);
+namespace {
+
+// Frames decoded before the one wanted when a windowed file's decode does not continue from its
+// predecessor: they refill the bit reservoir (main data may begin up to 511 bytes back), the
+// overlap of the previous granule and the synthesis filter's history, so the frame decodes to the
+// same PCM as in a decode in file order.
+constexpr int kPrimingFrames = 16;
+
+void primeHoldingLock(SharedDecoder& decoder, const FrameReader& reader, const std::string& key) {
+    decoder.resetHoldingLock();
+    FrameReader primer(reader);
+    primer.stepBack(kPrimingFrames);
+    std::array<std::uint8_t, kMaxPcmBytes> scratch{};
+    while (!primer.atEnd() && primer.frameNumber() < reader.frameNumber()) {
+        decoder.decodeHoldingLock(primer.frameData(), static_cast<std::size_t>(primer.frameLength()),
+                                  scratch.data(), {key, primer.frameNumber()});
+        primer.readNext();
     }
-    const std::size_t count =
-        decodeFrame(reader.frameData(), static_cast<std::size_t>(reader.frameLength()), out);
-    cache.put(key, reader.frameNumber(), out, count);
-    return count;
+}
+
+// Takes the decoder's lock for a decode unless the caller holds it already.
+std::size_t obtainPcm(const Decoding& decoding, const FrameReader& reader, std::uint8_t* out,
+                      bool holdingLock) {
+    const std::string key = reader.path().string();
+    const int frame = reader.frameNumber();
+    if (const auto cached = decoding.cache.find(key, frame, out)) {
+        return *cached;
+    }
+    std::unique_lock<std::mutex> lock(decoding.decoder.lock(), std::defer_lock);
+    if (!holdingLock) {
+        lock.lock();
+    }
+    if (decoding.cache.isWindowed(key) && !decoding.decoder.continuesHoldingLock(key, frame)) {
+        primeHoldingLock(decoding.decoder, reader, key);
+    }
+    const DecodeResult decoded = decoding.decoder.decodeHoldingLock(
+        reader.frameData(), static_cast<std::size_t>(reader.frameLength()), out, {key, frame});
+    decoding.cache.put(key, frame, out, decoded.bytes);
+    return decoded.bytes;
+}
+
+} // namespace
+
+std::size_t framePcm(const Decoding& decoding, const FrameReader& reader, std::uint8_t* out) {
+    return obtainPcm(decoding, reader, out, false);
+}
+
+std::size_t framePcmHoldingLock(const Decoding& decoding, const FrameReader& reader, std::uint8_t* out) {
+    return obtainPcm(decoding, reader, out, true);
 }
 
 int frameLevel(const std::uint8_t* pcm) {

@@ -5,11 +5,6 @@
 
 namespace mp3 {
 
-PcmCache& PcmCache::instance() {
-    static PcmCache cache;
-    return cache;
-}
-
 PcmCache::Chunk PcmCache::newChunk(std::size_t size) {
     return std::make_unique_for_overwrite<std::uint8_t[]>(size);
 }
@@ -23,10 +18,28 @@ PcmCache::Chunk PcmCache::newTouchedChunk() {
     return chunk;
 }
 
+void PcmCache::setBudget(std::size_t bytes) {
+    const std::lock_guard<std::mutex> lock(m_lock);
+    m_budget.setBytes(bytes);
+}
+
+std::size_t PcmCache::budget() const {
+    const std::lock_guard<std::mutex> lock(m_lock);
+    return m_budget.bytes();
+}
+
 bool PcmCache::contains(const std::string& path, int frame) const {
+    const std::lock_guard<std::mutex> lock(m_lock);
+    return containsLocked(path, frame);
+}
+
+bool PcmCache::containsLocked(const std::string& path, int frame) const {
     const auto file = m_files.find(path);
     if (file == m_files.end() || frame < 0) {
         return false;
+    }
+    if (file->second.windowed) {
+        return file->second.window.contains(frame);
     }
     const auto& entries = file->second.entries;
     return static_cast<std::size_t>(frame) < entries.size() &&
@@ -34,10 +47,24 @@ bool PcmCache::contains(const std::string& path, int frame) const {
 }
 
 std::size_t PcmCache::get(const std::string& path, int frame, std::uint8_t* out) const {
-    if (!contains(path, frame)) {
-        return 0;
+    return find(path, frame, out).value_or(0);
+}
+
+std::optional<std::size_t> PcmCache::find(const std::string& path, int frame, std::uint8_t* out) const {
+    const std::lock_guard<std::mutex> lock(m_lock);
+    if (!containsLocked(path, frame)) {
+        return std::nullopt;
     }
-    const FileFrames& file = m_files.at(path);
+    // The recency list changes on a read; it is the cache's own bookkeeping, under its lock.
+    auto& file = const_cast<FileFrames&>(m_files.at(path));
+    if (file.windowed) {
+        auto& kept = file.window.at(frame);
+        file.recency.splice(file.recency.end(), file.recency, kept.use);
+        if (!kept.pcm.empty()) {
+            std::memcpy(out, kept.pcm.data(), kept.pcm.size());
+        }
+        return kept.pcm.size();
+    }
     const auto& entry = file.entries[static_cast<std::size_t>(frame)];
     if (entry.length > 0) {
         std::memcpy(out, file.chunks[entry.chunk].get() + entry.offset, entry.length);
@@ -45,11 +72,43 @@ std::size_t PcmCache::get(const std::string& path, int frame, std::uint8_t* out)
     return entry.length;
 }
 
-void PcmCache::put(const std::string& path, int frame, const std::uint8_t* data, std::size_t length) {
+bool PcmCache::isWindowed(const std::string& path) const {
+    const std::lock_guard<std::mutex> lock(m_lock);
+    const auto file = m_files.find(path);
+    return file != m_files.end() && file->second.windowed;
+}
+
+void PcmCache::protect(const std::string& path, int first, int last) {
+    const std::lock_guard<std::mutex> lock(m_lock);
+    m_budget.protect(path, first, last);
+}
+
+bool PcmCache::put(const std::string& path, int frame, const std::uint8_t* data, std::size_t length) {
     if (frame < 0 || length > kChunkSize) {
-        return;
+        return false;
     }
+    const std::lock_guard<std::mutex> lock(m_lock);
     FileFrames& file = m_files[path];
+    if (file.windowed) {
+        return keepInWindowLocked(path, file, frame, data, length);
+    }
+    if (!m_budget.admits(storedBytesLocked(), length)) {
+        // Beyond the budget: keeping the frames decoded so far would only delay the next miss, and
+        // the memory is better returned now.
+        file.windowed = true;
+        std::vector<FileFrames::Entry>().swap(file.entries);
+        std::vector<Chunk>().swap(file.chunks);
+        if (file.nextChunk.valid()) {
+            file.nextChunk.get();
+        }
+        file.chunkSize = file.chunkUsed = file.bytes = 0;
+        return false;
+    }
+    appendLocked(file, frame, data, length);
+    return true;
+}
+
+void PcmCache::appendLocked(FileFrames& file, int frame, const std::uint8_t* data, std::size_t length) {
     if (static_cast<std::size_t>(frame) >= file.entries.size()) {
         file.entries.resize(static_cast<std::size_t>(frame) + 1);
     }
@@ -78,14 +137,51 @@ void PcmCache::put(const std::string& path, int frame, const std::uint8_t* data,
     file.bytes += length;
 }
 
+bool PcmCache::keepInWindowLocked(const std::string& path, FileFrames& file, int frame,
+                                  const std::uint8_t* data, std::size_t length) {
+    if (const auto old = file.window.find(frame); old != file.window.end()) {
+        file.bytes -= old->second.pcm.size();
+        file.recency.erase(old->second.use);
+        file.window.erase(old);
+    }
+    // Least recently used first, passing over the frames a user is about to need.
+    auto candidate = file.recency.begin();
+    while (!m_budget.admits(storedBytesLocked(), length) && candidate != file.recency.end()) {
+        if (m_budget.isProtected(path, *candidate)) {
+            ++candidate;
+            continue;
+        }
+        const auto victim = file.window.find(*candidate);
+        file.bytes -= victim->second.pcm.size();
+        file.window.erase(victim);
+        candidate = file.recency.erase(candidate);
+    }
+    if (!m_budget.admits(storedBytesLocked(), length)) {
+        return false;
+    }
+    FileFrames::Kept kept;
+    kept.pcm.assign(data, data + length);
+    kept.use = file.recency.insert(file.recency.end(), frame);
+    file.window.emplace(frame, std::move(kept));
+    file.bytes += length;
+    return true;
+}
+
 void PcmCache::adopt(const std::string& path, PcmCache& from) {
+    if (&from == this) {
+        return;
+    }
+    const std::scoped_lock lock(m_lock, from.m_lock);
     const auto source = from.m_files.find(path);
-    if (source == from.m_files.end() || &from == this) {
+    if (source == from.m_files.end()) {
         return;
     }
     FileFrames moved = std::move(source->second);
     from.m_files.erase(source);
     FileFrames& file = m_files[path];
+    if (file.windowed || moved.windowed) {
+        return;
+    }
     const auto base = static_cast<std::uint32_t>(file.chunks.size());
     for (auto& chunk : moved.chunks) {
         file.chunks.push_back(std::move(chunk));
@@ -107,10 +203,16 @@ void PcmCache::adopt(const std::string& path, PcmCache& from) {
 }
 
 void PcmCache::clear() {
+    const std::lock_guard<std::mutex> lock(m_lock);
     m_files.clear();
 }
 
 std::size_t PcmCache::storedBytes() const {
+    const std::lock_guard<std::mutex> lock(m_lock);
+    return storedBytesLocked();
+}
+
+std::size_t PcmCache::storedBytesLocked() const {
     std::size_t total = 0;
     for (const auto& [path, file] : m_files) {
         total += file.bytes;

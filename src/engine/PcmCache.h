@@ -1,25 +1,45 @@
 #pragma once
 
+#include "engine/PcmBudget.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <future>
+#include <list>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 namespace mp3 {
 
-// The process-wide store of decoded frames: file path -> frame number -> PCM bytes. It has no lock:
-// only the loading thread changes it, and the open routine empties it only when nothing else runs.
+// A store of decoded frames: file path -> frame number -> PCM bytes. Every operation takes the
+// cache's own lock, so the loading thread, the player and the conversion may share one.
+//
+// A file whose PCM fits the budget is kept whole, as the loading scan decodes it. The first frame
+// that would pass the budget drops the file's frames and turns it "windowed": from then on the
+// cache keeps only recently used frames of it, within the budget, and its users decode the rest on
+// demand (see framePcm).
 class PcmCache {
 public:
-    static PcmCache& instance();
+    explicit PcmCache(std::size_t budgetBytes = kDefaultPcmBudget) : m_budget(budgetBytes) {}
+
+    // Takes effect for frames stored from now on.
+    void setBudget(std::size_t bytes);
+    std::size_t budget() const;
 
     bool contains(const std::string& path, int frame) const;
     // Copies the entry's bytes into `out` and returns their count (0 when there is no entry).
     std::size_t get(const std::string& path, int frame, std::uint8_t* out) const;
-    void put(const std::string& path, int frame, const std::uint8_t* data, std::size_t length);
+    // The same, empty when there is no entry.
+    std::optional<std::size_t> find(const std::string& path, int frame, std::uint8_t* out) const;
+    // False when the frame was not kept (the file turned windowed, or no room could be made).
+    bool put(const std::string& path, int frame, const std::uint8_t* data, std::size_t length);
+    bool isWindowed(const std::string& path) const;
+    // Frames [first, last] of `path` are never evicted until the next call.
+    void protect(const std::string& path, int first, int last);
     void clear();
     // Moves the frames `from` holds for `path` into this cache without copying their bytes; frames
     // this cache holds already keep their entries.
@@ -50,10 +70,27 @@ private:
         std::size_t chunkSize = 0;
         std::size_t chunkUsed = 0;
         std::size_t bytes = 0;
+
+        // A windowed file: recently used frames, least recently used first in `recency`.
+        struct Kept {
+            std::vector<std::uint8_t> pcm;
+            std::list<int>::iterator use;
+        };
+        bool windowed = false;
+        std::unordered_map<int, Kept> window;
+        std::list<int> recency;
     };
     static constexpr std::size_t kFirstChunkSize = 64u << 10;
     static constexpr std::size_t kChunkSize = 8u << 20;
 
+    bool containsLocked(const std::string& path, int frame) const;
+    std::size_t storedBytesLocked() const;
+    void appendLocked(FileFrames& file, int frame, const std::uint8_t* data, std::size_t length);
+    bool keepInWindowLocked(const std::string& path, FileFrames& file, int frame, const std::uint8_t* data,
+                            std::size_t length);
+
+    mutable std::mutex m_lock;
+    PcmBudget m_budget;
     std::unordered_map<std::string, FileFrames> m_files;
 };
 

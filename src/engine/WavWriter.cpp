@@ -1,5 +1,6 @@
 #include "engine/WavWriter.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace mp3 {
@@ -14,6 +15,24 @@ void put16(std::uint8_t* at, std::uint32_t value) {
 void put32(std::uint8_t* at, std::uint32_t value) {
     put16(at, value & 0xFFFF);
     put16(at + 2, value >> 16);
+}
+
+void put64(std::uint8_t* at, std::uint64_t value) {
+    put32(at, static_cast<std::uint32_t>(value));
+    put32(at + 4, static_cast<std::uint32_t>(value >> 32));
+}
+
+// The "fmt " chunk of 16-bit PCM, 24 bytes.
+void putFormat(std::uint8_t* h, int channels, int sampleRate) {
+    const auto blockAlign = static_cast<std::uint32_t>(channels * 16 / 8);
+    std::memcpy(h, "fmt ", 4);
+    put32(h + 4, 16);
+    put16(h + 8, 1);
+    put16(h + 10, static_cast<std::uint32_t>(channels));
+    put32(h + 12, static_cast<std::uint32_t>(sampleRate));
+    put32(h + 16, blockAlign * static_cast<std::uint32_t>(sampleRate));
+    put16(h + 20, blockAlign);
+    put16(h + 22, 16);
 }
 
 } // namespace
@@ -38,19 +57,60 @@ std::array<std::uint8_t, kWavHeaderSize> wavHeader(int channels, int sampleRate,
     return header;
 }
 
+std::array<std::uint8_t, kWav64HeaderSize> wav64Header(int channels, int sampleRate, std::uint64_t dataBytes,
+                                                       bool rf64) {
+    std::array<std::uint8_t, kWav64HeaderSize> header{};
+    std::uint8_t* h = header.data();
+    constexpr std::uint32_t kDs64Size = 28;
+    // Everything after the RIFF size field: "WAVE", the ds64 or JUNK chunk, "fmt ", the data chunk.
+    const std::uint64_t riffBytes = dataBytes + kWav64HeaderSize - 8;
+    constexpr std::uint32_t kSizeInDs64 = 0xFFFFFFFF;
+    std::memcpy(h, rf64 ? "RF64" : "RIFF", 4);
+    put32(h + 4, rf64 ? kSizeInDs64 : static_cast<std::uint32_t>(riffBytes));
+    std::memcpy(h + 8, "WAVE", 4);
+    std::memcpy(h + 12, rf64 ? "ds64" : "JUNK", 4);
+    put32(h + 16, kDs64Size);
+    if (rf64) {
+        const auto blockAlign = static_cast<std::uint64_t>(channels * 16 / 8);
+        put64(h + 20, riffBytes);
+        put64(h + 28, dataBytes);
+        put64(h + 36, blockAlign > 0 ? dataBytes / blockAlign : 0); // sample frames
+        put32(h + 44, 0);                                           // no table of other chunk sizes
+    }
+    putFormat(h + 48, channels, sampleRate);
+    std::memcpy(h + 72, "data", 4);
+    put32(h + 76, rf64 ? kSizeInDs64 : static_cast<std::uint32_t>(dataBytes));
+    return header;
+}
+
 WavWriter::WavWriter(const std::filesystem::path& path, int channels, int sampleRate,
-                     std::uint64_t maxDataBytes)
-    : m_path(path), m_channels(channels), m_sampleRate(sampleRate), m_maxDataBytes(maxDataBytes) {
+                     std::uint64_t maxDataBytes, WavLayout layout)
+    : m_path(path), m_channels(channels), m_sampleRate(sampleRate),
+      m_maxDataBytes(layout == WavLayout::Plain ? std::min(maxDataBytes, kMaxWavDataBytes) : maxDataBytes),
+      m_layout(layout) {
     m_out.open(path, std::ios::binary | std::ios::out | std::ios::trunc);
     if (!m_out) {
         m_status = Status::CannotCreate;
         return;
     }
-    const auto header = wavHeader(channels, sampleRate, 0);
-    m_out.write(reinterpret_cast<const char*>(header.data()), static_cast<std::streamsize>(header.size()));
-    if (!m_out) {
+    if (!writeHeader()) {
         m_status = Status::WriteFailed;
     }
+}
+
+bool WavWriter::writeHeader() {
+    if (m_layout == WavLayout::Plain) {
+        const auto header = wavHeader(m_channels, m_sampleRate, static_cast<std::uint32_t>(m_dataBytes));
+        m_out.write(reinterpret_cast<const char*>(header.data()),
+                    static_cast<std::streamsize>(header.size()));
+    } else {
+        const bool rf64 =
+            m_layout == WavLayout::Rf64 || m_dataBytes > kMaxWavDataBytes - (kWav64HeaderSize - 44);
+        const auto header = wav64Header(m_channels, m_sampleRate, m_dataBytes, rf64);
+        m_out.write(reinterpret_cast<const char*>(header.data()),
+                    static_cast<std::streamsize>(header.size()));
+    }
+    return static_cast<bool>(m_out);
 }
 
 bool WavWriter::write(const std::uint8_t* pcm, std::size_t count) {
@@ -74,9 +134,8 @@ bool WavWriter::finish() {
     if (m_status != Status::Ok) {
         return false;
     }
-    const auto header = wavHeader(m_channels, m_sampleRate, static_cast<std::uint32_t>(m_dataBytes));
     m_out.seekp(0);
-    m_out.write(reinterpret_cast<const char*>(header.data()), static_cast<std::streamsize>(header.size()));
+    writeHeader();
     m_out.close();
     if (m_out.fail()) {
         m_status = Status::WriteFailed;

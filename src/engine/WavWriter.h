@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <limits>
+#include <vector>
 
 namespace mp3 {
 
@@ -15,15 +17,29 @@ constexpr std::uint64_t kMaxWavDataBytes = 0xFFFFFFFFull - 36;
 // The 44-byte RIFF/WAVE header of 16-bit PCM with `dataBytes` of samples.
 std::array<std::uint8_t, kWavHeaderSize> wavHeader(int channels, int sampleRate, std::uint32_t dataBytes);
 
+// The 80-byte header of a file that may outgrow the 32-bit fields (EBU Tech 3306): "RF64" with a
+// "ds64" chunk holding the 64-bit sizes when `rf64` is set, otherwise "RIFF" with a "JUNK" chunk of
+// the same size in its place, so either can be written over the other once the size is known.
+constexpr std::size_t kWav64HeaderSize = 80;
+std::array<std::uint8_t, kWav64HeaderSize> wav64Header(int channels, int sampleRate, std::uint64_t dataBytes,
+                                                       bool rf64);
+
+// How a WAV file's header is laid out.
+enum class WavLayout {
+    Plain,    // the 44-byte header; PCM beyond the 32-bit fields is refused
+    Reserved, // 80 bytes: RIFF with room for 64-bit sizes, turned RF64 only when the data needs it
+    Rf64      // 80 bytes, RF64 whatever the size
+};
+
 // Writes a 16-bit PCM WAV file: a header with zero sizes first, then the samples, then the header
-// again with the real sizes. Sizes are counted in 64 bits; PCM beyond `maxDataBytes` is refused
-// rather than wrapped into a wrong header.
+// again with the real sizes. Sizes are counted in 64 bits; PCM beyond `maxDataBytes` (or beyond the
+// 32-bit fields of the plain layout) is refused rather than wrapped into a wrong header.
 class WavWriter {
 public:
     enum class Status { Ok, CannotCreate, WriteFailed, TooLarge };
 
     WavWriter(const std::filesystem::path& path, int channels, int sampleRate,
-              std::uint64_t maxDataBytes = kMaxWavDataBytes);
+              std::uint64_t maxDataBytes = kMaxWavDataBytes, WavLayout layout = WavLayout::Plain);
     WavWriter(const WavWriter&) = delete;
     WavWriter& operator=(const WavWriter&) = delete;
 
@@ -37,13 +53,19 @@ public:
 
     Status status() const { return m_status; }
     std::uint64_t dataBytes() const { return m_dataBytes; }
+    // The most PCM this writer takes: the caller's limit, and the 32-bit fields' for the plain layout.
+    std::uint64_t maxDataBytes() const { return m_maxDataBytes; }
 
 private:
+    // At the file's start: zero sizes at first, the real ones by finish().
+    bool writeHeader();
+
     std::filesystem::path m_path;
     std::ofstream m_out;
     int m_channels;
     int m_sampleRate;
     std::uint64_t m_maxDataBytes;
+    WavLayout m_layout;
     std::uint64_t m_dataBytes = 0;
     Status m_status = Status::Ok;
 };

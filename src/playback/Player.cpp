@@ -1,8 +1,8 @@
 #include "playback/Player.h"
 
 #include "document/SplitDocument.h"
-#include "engine/AudioLock.h"
 #include "engine/Decoder.h"
+#include "engine/FramePcm.h"
 #include "engine/FrameReader.h"
 #include "engine/PcmCache.h"
 
@@ -11,7 +11,7 @@
 #include <thread>
 
 Player::Player(SplitDocument& document, std::unique_ptr<SoundOutput> output)
-    : m_document(document), m_output(std::move(output)) {}
+    : m_document(document), m_output(std::move(output)), m_prefetcher(document.m_decoding) {}
 
 Player::~Player() {
     stop();
@@ -64,6 +64,10 @@ void Player::play() {
         return;
     }
     m_waveOut = m_output.get();
+    if (m_document.m_decoding.cache.isWindowed(cursor.path().string()) &&
+        !m_document.m_frameOffsets.empty()) {
+        m_prefetcher.start(cursor.path(), m_document.m_frameOffsets, cursor.frameNumber());
+    }
 
     m_waveBuffers.clear();
     for (int i = 0; i < SOUND_BUFFER_COUNT; ++i) {
@@ -98,7 +102,9 @@ void Player::play() {
 }
 
 void Player::stop() {
-    const std::lock_guard<std::mutex> audio(g_audioLock);
+    // First, and without the decoder's lock: the prefetcher may be waiting for it.
+    m_prefetcher.stop();
+    const std::lock_guard<std::mutex> audio(m_document.m_decoding.decoder.lock());
     if (m_waveOut == nullptr) {
         return;
     }
@@ -175,6 +181,7 @@ void Player::positionReader(mp3::FrameReader& reader, int frame) const {
 
 void Player::moveCursorLocked(int frame) {
     positionReader(m_document.m_cursor, frame);
+    m_prefetcher.follow(m_document.m_cursor.frameNumber());
     m_finished = false;
     m_stopPosted = false;
 }
@@ -189,7 +196,7 @@ void Player::playFromBreakPoint(int value) {
     if (m_document.m_loadThread.isSet()) {
         return;
     }
-    const std::unique_lock<std::mutex> audio(g_audioLock, std::try_to_lock);
+    const std::unique_lock<std::mutex> audio(m_document.m_decoding.decoder.lock(), std::try_to_lock);
     if (!audio.owns_lock()) {
         return;
     }
@@ -232,16 +239,14 @@ void Player::keepIdleLocked(SoundBuffer* buffer) {
 
 bool Player::fillBuffer(SoundBuffer& buffer) {
     mp3::FrameReader& cursor = m_document.m_cursor;
-    mp3::PcmCache& cache = mp3::PcmCache::instance();
-    const std::string key = cursor.path().string();
-    const int frame = cursor.frameNumber();
+    const mp3::Decoding& decoding = m_document.m_decoding;
     std::size_t count = 0;
-    if (cache.contains(key, frame)) {
-        count = cache.get(key, frame, buffer.data);
+    if (const auto cached = decoding.cache.find(cursor.path().string(), cursor.frameNumber(), buffer.data)) {
+        count = *cached;
     } else {
         // Never wait for the decoder lock: stop holds it while it waits for this refill to end. It
         // clears m_playing first, which is the signal to give up.
-        std::unique_lock<std::mutex> audio(g_audioLock, std::try_to_lock);
+        std::unique_lock<std::mutex> audio(decoding.decoder.lock(), std::try_to_lock);
         while (!audio.owns_lock()) {
             if (!m_playing.load()) {
                 return false;
@@ -249,12 +254,11 @@ bool Player::fillBuffer(SoundBuffer& buffer) {
             std::this_thread::yield();
             audio.try_lock();
         }
-        count = mp3::decodeFrameHoldingLock(cursor.frameData(),
-                                            static_cast<std::size_t>(cursor.frameLength()), buffer.data);
-        cache.put(key, frame, buffer.data, count);
+        count = mp3::framePcmHoldingLock(decoding, cursor, buffer.data);
     }
     buffer.length = count;
     cursor.readNext();
+    m_prefetcher.follow(cursor.frameNumber());
     return true;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "playback/PcmPrefetcher.h"
 #include "playback/SoundOutput.h"
 
 #include <array>
@@ -88,4 +89,6 @@ private:
     // The cursor reached the play end or the end of the file: no more refills.
     bool m_finished = false;
     bool m_stopPosted = false;
+    // Runs while playing a file whose PCM the cache does not hold whole.
+    PcmPrefetcher m_prefetcher;
 };

@@ -1,5 +1,6 @@
 #include "engine/FileScan.h"
 #include "engine/PcmCache.h"
+#include "engine/ProcessDecoding.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -50,9 +51,9 @@ TEST(InfoCommand, PrintsTheStreamLineFrameCountAndDuration) {
 
 TEST(LevelsCommand, PrintsWhatTheLoadingScanStores) {
     for (const char* name : {"ten-seconds.mp3", "vbr.mp3", "mpeg2-mono.mp3"}) {
-        mp3::PcmCache::instance().clear();
+        mp3::processDecoding().cache.clear();
         const mp3::LevelScan scan = mp3::scanLevels(fixture(name));
-        mp3::PcmCache::instance().clear();
+        mp3::processDecoding().cache.clear();
         const CliRun smoothed = cli("levels " + quoted(fixture(name)));
         EXPECT_EQ(smoothed.status, 0);
         EXPECT_EQ(numbers(smoothed.out), scan.levels) << name;

@@ -131,9 +131,10 @@ TEST(SafeCommands, ASplitThatWouldNotFitWritesNothing) {
 // The address sanitizer reserves more address space than any limit leaves, and reports an allocation
 // it cannot serve instead of throwing; there the injected failures of the core's tests stand in.
 #if !defined(__SANITIZE_ADDRESS__)
-// A file of tiny Layer II frames decodes to about a hundred times its size, more than the tool may
-// hold here: the load ends with a line and status 1 instead of an abort, and no output appears.
-TEST(SafeCommands, RunningOutOfMemoryEndsTheCommandCleanly) {
+// A file of tiny Layer II frames decodes to about a hundred times its size. The tool keeps no
+// decoded PCM, so it converts the file within an address space that once made it abort; the
+// failures it can still meet are injected in the core's tests.
+TEST(SafeCommands, AFileOfTinyFramesConvertsWithinALimitedAddressSpace) {
     const auto dir = scratchDir("cli-safe-memory");
     const auto source = dir / "dense.mp3";
     std::vector<std::uint8_t> frame(48, 0);
@@ -141,16 +142,17 @@ TEST(SafeCommands, RunningOutOfMemoryEndsTheCommandCleanly) {
     frame[1] = 0xF5; // MPEG-2 Layer II without CRC
     frame[2] = 0x14; // 8 kbit/s at 24 kHz: 48 bytes
     std::vector<std::uint8_t> bytes;
-    for (int i = 0; i < 8 * 1024 * 1024 / 48; ++i) {
+    for (int i = 0; i < 2 * 1024 * 1024 / 48; ++i) {
         append(bytes, frame);
     }
     writeBytes(source, bytes);
     const CliRun run =
-        cli(dir, "wav " + quoted(source) + " " + quoted(dir / "dense.wav"), "prlimit --as=400000000 ");
-    EXPECT_EQ(run.status, 1) << run.out << run.errors;
-    EXPECT_NE(run.errors.find("not enough memory"), std::string::npos) << run.errors;
-    EXPECT_FALSE(std::filesystem::exists(dir / "dense.wav"));
+        cli(dir, "wav " + quoted(source) + " " + quoted(dir / "dense.wav"), "prlimit --as=100000000 ");
+    EXPECT_EQ(run.status, 0) << run.out << run.errors;
+    // 4,608 bytes of PCM for every 48-byte frame, behind the 44-byte header.
+    EXPECT_EQ(std::filesystem::file_size(dir / "dense.wav"), 44 + bytes.size() / 48 * 4608);
     EXPECT_TRUE(hiddenNames(dir).empty());
+    std::filesystem::remove(dir / "dense.wav");
     EXPECT_EQ(readBytes(source), bytes);
 }
 #endif

@@ -3,6 +3,7 @@
 #include "document/MainTag.h"
 #include "engine/FileScan.h"
 #include "engine/PcmCache.h"
+#include "engine/ProcessDecoding.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -79,7 +80,7 @@ TEST(Loading, FullLoadThroughTheWindowLink) {
     EXPECT_EQ(h.doc.invalidations, 2); // before frame 0, and when done
     EXPECT_EQ(h.doc.scrollPositions, (std::vector<int>{0, 0}));
     EXPECT_TRUE(h.prompts.boxes.empty());
-    EXPECT_TRUE(mp3::PcmCache::instance().contains(path.string(), 384));
+    EXPECT_TRUE(mp3::processDecoding().cache.contains(path.string(), 384));
 }
 
 TEST(Loading, ProgressIsCoalescedAndTheViewRepaintsEveryThousandFrames) {
@@ -138,8 +139,8 @@ TEST(Loading, SecondLoadEmptiesBreakPointsAndBlockTagsButKeepsTheSelection) {
     EXPECT_EQ(h.doc.frameCount(), static_cast<int>(mp3::scanLevels(second).levels.size()));
     EXPECT_EQ(h.doc.m_cursor.path(), second);
     EXPECT_EQ(h.doc.m_cursor.frameNumber(), 0);
-    EXPECT_FALSE(mp3::PcmCache::instance().contains(first.string(), 0));
-    EXPECT_TRUE(mp3::PcmCache::instance().contains(second.string(), 0));
+    EXPECT_FALSE(mp3::processDecoding().cache.contains(first.string(), 0));
+    EXPECT_TRUE(mp3::processDecoding().cache.contains(second.string(), 0));
 }
 
 TEST(Loading, OpenRoutineRefusals) {
@@ -232,6 +233,23 @@ TEST(Loading, MainTagOfFilesWithoutATag) {
     h.load(fixture("id3v1.mp3"));
     h.load(unknown);
     EXPECT_EQ(h.doc.m_mainTag, (ID3Info{"", "", "", "", 1979}));
+}
+
+} // namespace
+
+namespace {
+
+// More frames than the load may index: a level-2 line says so and the document holds no frame,
+// rather than the index outgrowing memory.
+TEST(Loading, AFileOfMoreFramesThanTheIndexMayHoldIsRefusedWithALevel2Line) {
+    DocumentHarness h;
+    h.doc.m_maxIndexedFrames = 50;
+    h.load(fixture("ten-seconds.mp3"));
+    EXPECT_EQ(h.doc.frameCount(), 0);
+    const auto errors = h.link.logLines(LogLevel::Error);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0], "The mp3 file has more than 50 frames, more than the program can index in memory; "
+                         "it has not been loaded!");
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "engine/FileScan.h"
 #include "engine/FrameReader.h"
 #include "engine/PcmCache.h"
+#include "engine/ProcessDecoding.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -18,9 +19,9 @@ using Bytes = std::vector<std::uint8_t>;
 
 // Scans a file completely and checks what every scan must hold, whatever the bytes.
 mp3::LevelScan scanChecked(const std::filesystem::path& path) {
-    mp3::PcmCache::instance().clear();
+    mp3::processDecoding().cache.clear();
     const mp3::LevelScan scan = mp3::scanLevels(path);
-    mp3::PcmCache::instance().clear();
+    mp3::processDecoding().cache.clear();
     EXPECT_EQ(scan.levels.size(), scan.offsets.size());
     EXPECT_TRUE(std::is_sorted(scan.offsets.begin(), scan.offsets.end()));
     EXPECT_EQ(std::adjacent_find(scan.offsets.begin(), scan.offsets.end()), scan.offsets.end());

@@ -1,4 +1,5 @@
 #include "engine/FileScan.h"
+#include "engine/ProcessDecoding.h"
 
 #include "engine/Decoder.h"
 #include "engine/FramePcm.h"
@@ -42,7 +43,7 @@ struct ScanCase {
 class FixtureScan : public testing::TestWithParam<ScanCase> {};
 
 TEST_P(FixtureScan, CountsFramesAndReportsFrameZerosFormat) {
-    mp3::PcmCache::instance().clear();
+    mp3::processDecoding().cache.clear();
     Observer observer;
     const mp3::LevelScan scan = mp3::scanLevels(fixture(GetParam().file), &observer);
     EXPECT_EQ(static_cast<int>(scan.levels.size()), GetParam().frames);
@@ -51,7 +52,7 @@ TEST_P(FixtureScan, CountsFramesAndReportsFrameZerosFormat) {
     EXPECT_EQ(observer.line, GetParam().line);
     EXPECT_EQ(observer.handled, GetParam().frames);
     EXPECT_EQ(observer.bytes, scan.totalBytes);
-    mp3::PcmCache::instance().clear();
+    mp3::processDecoding().cache.clear();
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -66,7 +67,7 @@ INSTANTIATE_TEST_SUITE_P(
         ScanCase{"id3v2-cover.mp3", 79, "MP3 file basic info: 44100 Hz, 2 channel(s), 128000 BPS"}));
 
 TEST(FileScan, TotalIsTheSumOfFrameLengthsNotTheFileSize) {
-    mp3::PcmCache::instance().clear();
+    mp3::processDecoding().cache.clear();
     const auto path = fixture("id3v1.mp3");
     const mp3::LevelScan scan = mp3::scanLevels(path);
     const auto size = static_cast<std::int64_t>(std::filesystem::file_size(path));
@@ -77,7 +78,7 @@ TEST(FileScan, TotalIsTheSumOfFrameLengthsNotTheFileSize) {
         sum += reader.frameLength();
     }
     EXPECT_EQ(sum, scan.totalBytes);
-    mp3::PcmCache::instance().clear();
+    mp3::processDecoding().cache.clear();
 }
 
 TEST(FileScan, CoverPictureInAnId3v2TagDoesNotHideTheAudio) {
@@ -88,11 +89,11 @@ TEST(FileScan, CoverPictureInAnId3v2TagDoesNotHideTheAudio) {
     const std::array<std::uint8_t, 2> falseSync = {0xFF, 0xE0};
     ASSERT_NE(std::search(bytes.begin(), bytes.begin() + tagSize, falseSync.begin(), falseSync.end()),
               bytes.begin() + tagSize);
-    mp3::PcmCache::instance().clear();
+    mp3::processDecoding().cache.clear();
     const mp3::LevelScan scan = mp3::scanLevels(tagged);
-    mp3::PcmCache::instance().clear();
+    mp3::processDecoding().cache.clear();
     const mp3::LevelScan plain = mp3::scanLevels(fixture("cbr128.mp3"));
-    mp3::PcmCache::instance().clear();
+    mp3::processDecoding().cache.clear();
     ASSERT_EQ(scan.offsets.size(), plain.offsets.size());
     EXPECT_GE(scan.offsets[0], tagSize);
     EXPECT_EQ(scan.rawLevels, plain.rawLevels);
@@ -126,7 +127,7 @@ TEST_P(AgreesWithMpg123, FrameCountLevelsAndPcm) {
     ASSERT_EQ(status, 0);
     ASSERT_FALSE(reference.empty());
 
-    mp3::PcmCache::instance().clear();
+    mp3::processDecoding().cache.clear();
     const mp3::LevelScan scan = mp3::scanLevels(path);
     const mp3::FrameReader first(path);
     const int skipped = isInfoFrame(first) ? 1 : 0;
@@ -141,7 +142,7 @@ TEST_P(AgreesWithMpg123, FrameCountLevelsAndPcm) {
     std::array<std::uint8_t, mp3::kMaxPcmBytes> pcm{};
     int frame = 0;
     for (mp3::FrameReader reader(path); !(reader == mp3::FrameReader()); reader.readNext(), ++frame) {
-        const std::size_t n = mp3::framePcm(reader, pcm.data());
+        const std::size_t n = mp3::framePcm(mp3::processDecoding(), reader, pcm.data());
         if (frame >= skipped) {
             ours.append(reinterpret_cast<const char*>(pcm.data()), n);
         }
@@ -155,7 +156,7 @@ TEST_P(AgreesWithMpg123, FrameCountLevelsAndPcm) {
     if (skipped) {
         EXPECT_EQ(scan.rawLevels[0], 0);
     }
-    mp3::PcmCache::instance().clear();
+    mp3::processDecoding().cache.clear();
 }
 
 INSTANTIATE_TEST_SUITE_P(LameFiles, AgreesWithMpg123,

@@ -1,4 +1,5 @@
 #include "engine/FramePcm.h"
+#include "engine/ProcessDecoding.h"
 
 #include "engine/Decoder.h"
 #include "engine/FileScan.h"
@@ -97,24 +98,24 @@ TEST(PcmCache, HoldsAnHourOfFramesAcrossChunks) {
 }
 
 TEST(FramePcm, DecodesEachFrameOnceThenServesTheCache) {
-    mp3::PcmCache::instance().clear();
+    mp3::processDecoding().cache.clear();
     const auto path = fixture("cbr128.mp3");
     mp3::FrameReader reader(path);
     reader.advance(10);
     std::array<std::uint8_t, mp3::kMaxPcmBytes> first{};
     std::array<std::uint8_t, mp3::kMaxPcmBytes> second{};
     const std::uint64_t before = mp3::decoderCallCount();
-    const std::size_t firstCount = mp3::framePcm(reader, first.data());
+    const std::size_t firstCount = mp3::framePcm(mp3::processDecoding(), reader, first.data());
     EXPECT_EQ(mp3::decoderCallCount(), before + 1);
     EXPECT_EQ(firstCount, 4608u);
-    EXPECT_EQ(mp3::framePcm(reader, second.data()), firstCount);
+    EXPECT_EQ(mp3::framePcm(mp3::processDecoding(), reader, second.data()), firstCount);
     EXPECT_EQ(mp3::decoderCallCount(), before + 1);
     EXPECT_EQ(first, second);
-    mp3::PcmCache::instance().clear();
+    mp3::processDecoding().cache.clear();
 }
 
 TEST(FramePcm, LoadingScanDecodesEveryFrameOnceAndLaterReadsHitTheCache) {
-    mp3::PcmCache::instance().clear();
+    mp3::processDecoding().cache.clear();
     const auto path = fixture("ten-seconds.mp3");
     const std::uint64_t before = mp3::decoderCallCount();
     const mp3::LevelScan scan = mp3::scanLevels(path);
@@ -127,23 +128,23 @@ TEST(FramePcm, LoadingScanDecodesEveryFrameOnceAndLaterReadsHitTheCache) {
     mp3::FrameReader player(path);
     player.advance(200);
     std::array<std::uint8_t, mp3::kMaxPcmBytes> pcm{};
-    EXPECT_EQ(mp3::framePcm(player, pcm.data()), 4608u);
+    EXPECT_EQ(mp3::framePcm(mp3::processDecoding(), player, pcm.data()), 4608u);
     EXPECT_EQ(mp3::frameLevel(pcm.data()), scan.rawLevels[200]);
     EXPECT_EQ(mp3::decoderCallCount(), before + 385);
 
     // A new load empties the cache: nothing of the first file is left.
-    mp3::PcmCache::instance().clear();
+    mp3::processDecoding().cache.clear();
     mp3::scanLevels(fixture("cbr128.mp3"));
-    EXPECT_FALSE(mp3::PcmCache::instance().contains(path.string(), 0));
-    EXPECT_TRUE(mp3::PcmCache::instance().contains(fixture("cbr128.mp3").string(), 78));
-    mp3::PcmCache::instance().clear();
+    EXPECT_FALSE(mp3::processDecoding().cache.contains(path.string(), 0));
+    EXPECT_TRUE(mp3::processDecoding().cache.contains(fixture("cbr128.mp3").string(), 78));
+    mp3::processDecoding().cache.clear();
 }
 
 std::vector<int> rawLevelsDecodedInPlace(const std::filesystem::path& path) {
     std::array<std::uint8_t, mp3::kMaxPcmBytes> pcm{};
     std::vector<int> levels;
     for (mp3::FrameReader reader(path); !(reader == mp3::FrameReader()); reader.readNext()) {
-        mp3::framePcm(reader, pcm.data());
+        mp3::framePcm(mp3::processDecoding(), reader, pcm.data());
         levels.push_back(mp3::frameLevel(pcm.data()));
     }
     return levels;
@@ -151,10 +152,10 @@ std::vector<int> rawLevelsDecodedInPlace(const std::filesystem::path& path) {
 
 // A frame that yields no PCM repeats the level of the last frame that did.
 TEST(FramePcm, CutLastFrameRepeatsThePreviousLevelAndLeavesTheDecoderClean) {
-    mp3::PcmCache::instance().clear();
+    mp3::processDecoding().cache.clear();
     const auto whole = fixture("cbr128.mp3");
     const std::vector<int> wholeLevels = mp3::scanLevels(whole).rawLevels;
-    mp3::PcmCache::instance().clear();
+    mp3::processDecoding().cache.clear();
 
     const auto bytes = testing_support::readBytes(whole);
     const auto cut = testing_support::scratchDir("pcm-cut") / "cut.mp3";
@@ -167,12 +168,30 @@ TEST(FramePcm, CutLastFrameRepeatsThePreviousLevelAndLeavesTheDecoderClean) {
     mp3::FrameReader reader(cut);
     reader.advance(static_cast<int>(last));
     std::array<std::uint8_t, mp3::kMaxPcmBytes> pcm{};
-    EXPECT_EQ(mp3::framePcm(reader, pcm.data()), 0u); // cached as empty
+    EXPECT_EQ(mp3::framePcm(mp3::processDecoding(), reader, pcm.data()), 0u); // cached as empty
 
     // The cut frame's bytes do not stay in the decoder and spoil the next frame it is given.
-    mp3::PcmCache::instance().clear();
+    mp3::processDecoding().cache.clear();
     EXPECT_EQ(rawLevelsDecodedInPlace(whole), wholeLevels);
-    mp3::PcmCache::instance().clear();
+    mp3::processDecoding().cache.clear();
 }
 
 } // namespace
+
+// A failed call says why instead of looking like a frame that decodes to silence.
+TEST(DecoderState, KeepsTheReasonACallGaveNoPcm) {
+    mp3::FrameReader reader(fixture("cbr128.mp3"));
+    std::array<std::uint8_t, mp3::kMaxPcmBytes> pcm{};
+    mp3::DecoderState decoder;
+    const mp3::DecodeResult empty = decoder.decode(reader.frameData(), 0, pcm.data());
+    EXPECT_EQ(empty.outcome, mp3::DecodeResult::Outcome::EmptyInput);
+    const mp3::DecodeResult cut = decoder.decode(reader.frameData(), 20, pcm.data());
+    EXPECT_EQ(cut.bytes, 0u);
+    EXPECT_TRUE(cut.failed());
+    EXPECT_NE(cut.reason(), "decoded");
+    decoder.restart();
+    const mp3::DecodeResult whole =
+        decoder.decode(reader.frameData(), static_cast<std::size_t>(reader.frameLength()), pcm.data());
+    EXPECT_FALSE(whole.failed()) << whole.reason();
+    EXPECT_EQ(whole.bytes, 4608u);
+}

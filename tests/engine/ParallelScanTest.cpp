@@ -3,6 +3,7 @@
 #include "engine/FramePcm.h"
 #include "engine/FrameReader.h"
 #include "engine/PcmCache.h"
+#include "engine/ProcessDecoding.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -31,18 +32,18 @@ struct Loaded {
 
 Loaded load(const std::filesystem::path& path, const mp3::ParallelDecode& parallel) {
     Loaded loaded;
-    mp3::PcmCache::instance().clear();
+    mp3::processDecoding().cache.clear();
     const std::uint64_t before = mp3::decoderCallCount();
-    loaded.scan = mp3::scanLevels(path, &loaded.observer, parallel);
+    loaded.scan = mp3::scanLevels(mp3::processDecoding(), path, &loaded.observer, parallel);
     loaded.decoderCalls = mp3::decoderCallCount() - before;
     std::array<std::uint8_t, mp3::kMaxPcmBytes> pcm{};
     for (int frame = 0; frame < static_cast<int>(loaded.scan.levels.size()); ++frame) {
-        EXPECT_TRUE(mp3::PcmCache::instance().contains(path.string(), frame));
-        const std::size_t n = mp3::PcmCache::instance().get(path.string(), frame, pcm.data());
+        EXPECT_TRUE(mp3::processDecoding().cache.contains(path.string(), frame));
+        const std::size_t n = mp3::processDecoding().cache.get(path.string(), frame, pcm.data());
         loaded.pcm.append(reinterpret_cast<const char*>(pcm.data()), n);
     }
     EXPECT_EQ(mp3::decoderCallCount() - before, loaded.decoderCalls); // the load left nothing to decode
-    mp3::PcmCache::instance().clear();
+    mp3::processDecoding().cache.clear();
     return loaded;
 }
 
@@ -93,13 +94,14 @@ TEST(ParallelScanPriming, WithoutPrimingTheSecondHalfStartsWrong) {
 
 TEST(ParallelScanCache, FramesAlreadyCachedAreNotDecodedAgain) {
     const auto path = fixture("ten-seconds.mp3");
-    mp3::PcmCache::instance().clear();
-    const mp3::LevelScan first = mp3::scanLevels(path, nullptr, {.minimumFrames = 0});
+    mp3::processDecoding().cache.clear();
+    const mp3::LevelScan first = mp3::scanLevels(mp3::processDecoding(), path, nullptr, {.minimumFrames = 0});
     const std::uint64_t before = mp3::decoderCallCount();
-    const mp3::LevelScan second = mp3::scanLevels(path, nullptr, {.minimumFrames = 0});
+    const mp3::LevelScan second =
+        mp3::scanLevels(mp3::processDecoding(), path, nullptr, {.minimumFrames = 0});
     EXPECT_EQ(mp3::decoderCallCount(), before);
     EXPECT_EQ(second.levels, first.levels);
-    mp3::PcmCache::instance().clear();
+    mp3::processDecoding().cache.clear();
 }
 
 } // namespace

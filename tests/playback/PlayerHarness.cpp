@@ -3,6 +3,7 @@
 #include "engine/Decoder.h"
 #include "engine/FileScan.h"
 #include "engine/PcmCache.h"
+#include "engine/ProcessDecoding.h"
 
 PlayerHarness::PlayerHarness(std::unique_ptr<SoundOutput> soundOutput) {
     if (soundOutput == nullptr) {
@@ -24,7 +25,7 @@ PlayerHarness::~PlayerHarness() {
 }
 
 void PlayerHarness::load(const std::filesystem::path& path) {
-    mp3::PcmCache::instance().clear();
+    mp3::processDecoding().cache.clear();
     mp3::LevelScan scan = mp3::scanLevels(path);
     document.m_filePath = path;
     document.m_frameLevels = std::move(scan.levels);
@@ -36,7 +37,7 @@ void PlayerHarness::load(const std::filesystem::path& path) {
 std::vector<std::uint8_t> PlayerHarness::framePcm(int frameNumber) const {
     std::vector<std::uint8_t> pcm(mp3::kMaxPcmBytes);
     const std::size_t count =
-        mp3::PcmCache::instance().get(document.m_filePath.string(), frameNumber, pcm.data());
+        mp3::processDecoding().cache.get(document.m_filePath.string(), frameNumber, pcm.data());
     pcm.resize(count);
     return pcm;
 }

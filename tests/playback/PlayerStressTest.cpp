@@ -3,6 +3,8 @@
 #include "engine/Decoder.h"
 #include "engine/FrameReader.h"
 #include "engine/PcmCache.h"
+#include "engine/ProcessDecoding.h"
+#include "support/OwnDecoding.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -10,14 +12,38 @@
 #include <atomic>
 #include <chrono>
 #include <random>
+#include <string>
 #include <thread>
 
 using testing_support::fixture;
 
+namespace {
+
+// The process's cache budget for one test; 0 keeps the default.
+struct Budget {
+    explicit Budget(std::size_t bytes) {
+        if (bytes > 0) {
+            mp3::processDecoding().cache.setBudget(bytes);
+        }
+    }
+    ~Budget() {
+        mp3::processDecoding().cache.clear();
+        mp3::processDecoding().cache.setBudget(mp3::kDefaultPcmBudget);
+    }
+    Budget(const Budget&) = delete;
+    Budget& operator=(const Budget&) = delete;
+};
+
+} // namespace
+
+class PlayerStress : public testing::TestWithParam<std::size_t> {};
+
 // The GUI thread moves the cursor, plays from break points, starts and stops, thousands of times,
-// while the output's thread refills and another thread keeps the decoder busy. Run under
+// while the output's thread refills and another thread keeps the decoder busy; with the whole file
+// cached, and with a budget so small that the player decodes ahead and the cache evicts. Run under
 // ThreadSanitizer; a deadlock shows as a test that never ends.
-TEST(PlayerStress, GestureStormWhileTheOutputRefills) {
+TEST_P(PlayerStress, GestureStormWhileTheOutputRefills) {
+    const Budget budget(GetParam());
     PlayerHarness h;
     const auto path = fixture("ten-seconds.mp3");
     h.load(path);
@@ -32,7 +58,8 @@ TEST(PlayerStress, GestureStormWhileTheOutputRefills) {
         mp3::FrameReader reader(fixture("cbr128.mp3"));
         std::vector<std::uint8_t> pcm(mp3::kMaxPcmBytes);
         while (!quit.load()) {
-            mp3::decodeFrame(reader.frameData(), static_cast<std::size_t>(reader.frameLength()), pcm.data());
+            mp3::processDecoding().decoder.decode(reader.frameData(),
+                                                  static_cast<std::size_t>(reader.frameLength()), pcm.data());
             reader.readNext();
             if (reader.atEnd()) {
                 reader = mp3::FrameReader(fixture("cbr128.mp3"));
@@ -57,7 +84,7 @@ TEST(PlayerStress, GestureStormWhileTheOutputRefills) {
             h.player->stop();
             // Only with the player stopped may the cache be emptied; refills then decode.
             if (random() % 4 == 0) {
-                mp3::PcmCache::instance().clear();
+                mp3::processDecoding().cache.clear();
             }
             break;
         case 6:
@@ -97,14 +124,23 @@ TEST(PlayerStress, GestureStormWhileTheOutputRefills) {
     ASSERT_TRUE(h.runUntilStopped());
     const auto played = h.output->playedBuffers();
     ASSERT_EQ(played.size(), before + 10 + 80);
+    const auto expected = testing_support::decodeInOrder(path);
     for (int frame = 120; frame < 200; ++frame) {
-        EXPECT_EQ(played[before + 10 + static_cast<std::size_t>(frame - 120)], h.framePcm(frame)) << frame;
+        EXPECT_EQ(played[before + 10 + static_cast<std::size_t>(frame - 120)],
+                  expected[static_cast<std::size_t>(frame)])
+            << frame;
     }
 }
 
+INSTANTIATE_TEST_SUITE_P(Budgets, PlayerStress, testing::Values(std::size_t{0}, 40 * mp3::kMaxPcmBytes),
+                         [](const testing::TestParamInfo<std::size_t>& info) {
+                             return info.param == 0 ? std::string("WholeFileCached")
+                                                    : std::string("Evicting");
+                         });
+
 // Moving the cursor while buffers come back must not lose them: playback still drains and stops
 // by itself at the end of the file after many moves.
-TEST(PlayerStress, ManyMovesDuringPlaybackKeepTheRingWhole) {
+TEST(PlayerStressMoves, ManyMovesDuringPlaybackKeepTheRingWhole) {
     PlayerHarness h;
     h.load(fixture("ten-seconds.mp3"));
     const int frames = h.document.frameCount();

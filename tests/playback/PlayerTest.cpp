@@ -4,6 +4,7 @@
 #include "engine/Decoder.h"
 #include "engine/FrameReader.h"
 #include "engine/PcmCache.h"
+#include "engine/ProcessDecoding.h"
 #include "support/TestFiles.h"
 #include "support/ThreadState.h"
 
@@ -370,12 +371,12 @@ namespace {
 // Each frame's PCM from a decoder state of the test's own, fed the file's frames in order: what the
 // player plays is checked against this, not against the cache it reads from.
 std::vector<Bytes> decodeInFileOrder(const std::filesystem::path& path) {
-    mp3::PrivateDecoder decoder;
+    mp3::DecoderState decoder;
     std::vector<Bytes> frames;
     for (mp3::FrameReader reader(path); !reader.atEnd(); reader.readNext()) {
         Bytes pcm(mp3::kMaxPcmBytes);
         pcm.resize(
-            decoder.decode(reader.frameData(), static_cast<std::size_t>(reader.frameLength()), pcm.data()));
+            decoder.decode(reader.frameData(), static_cast<std::size_t>(reader.frameLength()), pcm.data()).bytes);
         frames.push_back(std::move(pcm));
     }
     return frames;
@@ -412,7 +413,7 @@ TEST(Player, PlayedFramesAreTheFileDecodedInOrder) {
         h.load(path);
         ASSERT_EQ(h.document.frameCount(), static_cast<int>(decoded.size()));
         if (c.emptyCache) {
-            mp3::PcmCache::instance().clear();
+            mp3::processDecoding().cache.clear();
         }
         h.player->moveCursorTo(c.from);
         h.player->playToEnd();
@@ -426,7 +427,7 @@ TEST(Player, FramesMissingFromTheCacheAreDecodedAndKept) {
     const auto path = fixture("cbr128.mp3");
     h.load(path);
     const int frames = h.document.frameCount();
-    mp3::PcmCache::instance().clear();
+    mp3::processDecoding().cache.clear();
     const std::uint64_t callsBefore = mp3::decoderCallCount();
 
     h.player->playToEnd();
@@ -435,7 +436,7 @@ TEST(Player, FramesMissingFromTheCacheAreDecodedAndKept) {
     const auto played = h.output->playedBuffers();
     ASSERT_EQ(played.size(), static_cast<std::size_t>(10 + frames));
     for (int frame = 0; frame < frames; ++frame) {
-        ASSERT_TRUE(mp3::PcmCache::instance().contains(path.string(), frame)) << frame;
+        ASSERT_TRUE(mp3::processDecoding().cache.contains(path.string(), frame)) << frame;
         EXPECT_EQ(played[static_cast<std::size_t>(10 + frame)], h.framePcm(frame)) << frame;
     }
 }
@@ -448,7 +449,7 @@ TEST(Player, StopNeverWaitsForARefillThatWaitsForTheDecoder) {
     using namespace std::chrono_literals;
     PlayerHarness h;
     h.load(fixture("ten-seconds.mp3"));
-    mp3::PcmCache::instance().clear();
+    mp3::processDecoding().cache.clear();
     h.output->setFreeRunning(false);
     h.player->playToEnd();
 

@@ -1,0 +1,43 @@
+#include "support/TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+using testing_support::fixture;
+using testing_support::runCommand;
+using testing_support::scratchDir;
+
+std::string cliCommand(const std::string& arguments) {
+    return std::string(KERFLINE_BINARY_DIR) + "/kerfline-cli " + arguments;
+}
+
+// The long commands draw a bar on a terminal's stderr (script(1) gives them one) and write nothing
+// to a redirected stderr.
+TEST(CliProgress, ABarOnATerminalAndNothingWhenStderrIsRedirected) {
+    const auto dir = scratchDir("cli-progress");
+    const std::string input = "'" + fixture("ten-seconds.mp3").string() + "'";
+    const std::string commands[] = {
+        "levels " + input,
+        "breakpoints " + input + " --count 3",
+        "wav " + input + " '" + (dir / "out.wav").string() + "'",
+        "split " + input + " -o '" + dir.string() + "' --count 3",
+    };
+    for (const std::string& command : commands) {
+        int status = -1;
+        const std::string terminal =
+            runCommand("script -qec \"" + cliCommand(command) + " >/dev/null\" /dev/null", &status);
+        EXPECT_EQ(status, 0) << command;
+        EXPECT_NE(terminal.find("\r[#"), std::string::npos) << command;
+        EXPECT_NE(terminal.find("%\r\033[K"), std::string::npos)
+            << command << ": the bar is cleared at the end";
+
+        const std::string redirected = runCommand(cliCommand(command) + " 2>&1 >/dev/null", &status);
+        EXPECT_EQ(status, 0) << command;
+        EXPECT_EQ(redirected, "") << command;
+    }
+}
+
+} // namespace

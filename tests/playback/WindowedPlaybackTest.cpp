@@ -1,0 +1,110 @@
+#include "PlayerHarness.h"
+
+#include "engine/Decoder.h"
+#include "engine/PcmCache.h"
+#include "engine/ProcessDecoding.h"
+#include "support/OwnDecoding.h"
+#include "support/TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+using testing_support::fixture;
+
+// The process's cache with a budget far below the file's PCM, for one test.
+struct SmallBudget {
+    explicit SmallBudget(std::size_t frames) {
+        mp3::processDecoding().cache.setBudget(frames * mp3::kMaxPcmBytes);
+    }
+    ~SmallBudget() {
+        mp3::processDecoding().cache.clear();
+        mp3::processDecoding().cache.setBudget(mp3::kDefaultPcmBudget);
+    }
+    SmallBudget(const SmallBudget&) = delete;
+    SmallBudget& operator=(const SmallBudget&) = delete;
+};
+
+struct PlayCase {
+    const char* file;
+    int from;
+    int budgetFrames; // in frames of the largest PCM: a mono MPEG-2 frame takes a quarter of one
+};
+
+class WindowedPlayback : public testing::TestWithParam<PlayCase> {};
+
+// The file's PCM is not kept whole: the player decodes from the frame it starts on, primed so that
+// what it plays is what a decode in file order gives.
+TEST_P(WindowedPlayback, PlaysFromAnyFrameWhatADecodeInFileOrderGives) {
+    const PlayCase& c = GetParam();
+    const SmallBudget budget(static_cast<std::size_t>(c.budgetFrames));
+    const auto path = fixture(c.file);
+    const auto expected = testing_support::decodeInOrder(path);
+    PlayerHarness h;
+    h.load(path);
+    ASSERT_TRUE(mp3::processDecoding().cache.isWindowed(path.string()));
+    const int frames = h.document.frameCount();
+    ASSERT_EQ(static_cast<std::size_t>(frames), expected.size());
+
+    h.player->moveCursorTo(c.from);
+    h.player->playToEnd();
+    ASSERT_TRUE(h.runUntilStopped());
+    const auto played = h.output->playedBuffers();
+    ASSERT_EQ(played.size(), static_cast<std::size_t>(Player::SOUND_BUFFER_COUNT + frames - c.from));
+    for (int frame = c.from; frame < frames; ++frame) {
+        EXPECT_EQ(played[static_cast<std::size_t>(Player::SOUND_BUFFER_COUNT + frame - c.from)],
+                  expected[static_cast<std::size_t>(frame)])
+            << "frame " << frame;
+    }
+    EXPECT_LE(mp3::processDecoding().cache.storedBytes(),
+              static_cast<std::size_t>(c.budgetFrames) * mp3::kMaxPcmBytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(Fixtures, WindowedPlayback,
+                         testing::Values(PlayCase{"cbr128.mp3", 37, 40}, PlayCase{"vbr.mp3", 50, 40},
+                                         PlayCase{"mpeg2-mono.mp3", 60, 10}, PlayCase{"mpeg25.mp3", 20, 5},
+                                         PlayCase{"ten-seconds.mp3", 150, 40},
+                                         // Fewer frames than the player decodes ahead.
+                                         PlayCase{"ten-seconds.mp3", 3, 5}),
+                         [](const testing::TestParamInfo<PlayCase>& info) {
+                             std::string name = info.param.file + std::string("_from_") +
+                                                std::to_string(info.param.from) + "_budget_" +
+                                                std::to_string(info.param.budgetFrames);
+                             for (char& c : name) {
+                                 c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+                             }
+                             return name;
+                         });
+
+// A cursor move while playing: after the queued audio, the new place plays as a decode in file
+// order gives it, though the decoder was elsewhere.
+TEST(WindowedPlayback, ACursorMoveWhilePlayingPlaysTheNewPlaceAsDecodedInOrder) {
+    const SmallBudget budget(40);
+    const auto path = fixture("ten-seconds.mp3");
+    const auto expected = testing_support::decodeInOrder(path);
+    PlayerHarness h;
+    h.load(path);
+    h.output->setFreeRunning(false);
+    h.player->playToEnd();
+    h.output->release(12);
+    ASSERT_TRUE(h.output->waitForPlayed(12));
+    ASSERT_TRUE(h.output->waitForQuiet());
+    h.player->moveCursorTo(300);
+    h.output->release(30);
+    ASSERT_TRUE(h.output->waitForPlayed(42));
+    ASSERT_TRUE(h.output->waitForQuiet());
+    const auto played = h.output->playedBuffers();
+    for (int frame = 0; frame < 12; ++frame) {
+        EXPECT_EQ(played[static_cast<std::size_t>(10 + frame)], expected[static_cast<std::size_t>(frame)])
+            << frame;
+    }
+    for (int i = 0; i < 20; ++i) {
+        EXPECT_EQ(played[static_cast<std::size_t>(22 + i)], expected[static_cast<std::size_t>(300 + i)])
+            << 300 + i;
+    }
+    h.player->stop();
+}
+
+} // namespace
