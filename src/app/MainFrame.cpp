@@ -378,7 +378,7 @@ void CMainFrame::openRecent(int position) {
         m_prompts.messageBox(
             "Before you loading a new mp3 file, please make sure there is no file is loading or saving!",
             "Error", MessageIcon::Error);
-        sendLog(m_frameLink, Error, "Can't load file while the program is loading or saving file!");
+        sendLog(m_frameLink, LogLevel::Error, "Can't load file while the program is loading or saving file!");
         return;
     }
     const QString path = m_recentFiles->entry(position);

@@ -70,7 +70,7 @@ int runBreakpoints(const CommandArgs& args) {
     SplitDocument& document = cli.document;
     const std::size_t before = document.m_breakPoints.size();
     document.placeAutomaticBreakPoints(*method, value, false);
-    if (const auto refusals = cli.link.logLines(Error); !refusals.empty()) {
+    if (const auto refusals = cli.link.logLines(LogLevel::Error); !refusals.empty()) {
         return fail(refusals.back());
     }
     std::string out;

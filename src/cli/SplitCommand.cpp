@@ -26,7 +26,7 @@ public:
     std::intptr_t send(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override {
         if (message == UM_OUTPUT_LOG) {
             std::printf("%s\n", reinterpret_cast<const char*>(lParam));
-            errors += wParam == Error ? 1 : 0;
+            errors += wParam == static_cast<std::uintptr_t>(LogLevel::Error) ? 1 : 0;
         }
         return 0;
     }

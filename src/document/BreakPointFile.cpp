@@ -13,7 +13,7 @@ void SplitDocument::saveBreakPointFile(const std::filesystem::path& path) {
     }
     // Replacing the loaded mp3 would destroy the file every reader, the player and the savers use.
     if (!m_filePath.empty() && namesSameFile(path, m_filePath)) {
-        log(Error,
+        log(LogLevel::Error,
             "Break points could not be saved to file " + pathText(path) + ", it is the loaded mp3 file");
         return;
     }
@@ -32,10 +32,10 @@ void SplitDocument::saveBreakPointFile(const std::filesystem::path& path) {
     }
     // A failed or short write must not look like a saved list.
     if (!out) {
-        log(Error, "Break points could not be saved to file " + pathText(path));
+        log(LogLevel::Error, "Break points could not be saved to file " + pathText(path));
         return;
     }
-    log(Normal, "Break points saved to file " + pathText(path));
+    log(LogLevel::Normal, "Break points saved to file " + pathText(path));
 }
 
 void SplitDocument::loadBreakPointFile(const std::filesystem::path& path) {
@@ -45,7 +45,7 @@ void SplitDocument::loadBreakPointFile(const std::filesystem::path& path) {
     // A device or pipe such as /dev/zero never ends and would fill the list without bound.
     std::error_code error;
     if (std::filesystem::exists(path, error) && !std::filesystem::is_regular_file(path, error)) {
-        log(Error,
+        log(LogLevel::Error,
             "Break points could not be loaded from file " + pathText(path) + ", it is not a regular file");
         return;
     }
@@ -66,5 +66,5 @@ void SplitDocument::loadBreakPointFile(const std::filesystem::path& path) {
         }
     }
     invalidateView();
-    log(Normal, "Break points loaded from file " + pathText(path));
+    log(LogLevel::Normal, "Break points loaded from file " + pathText(path));
 }

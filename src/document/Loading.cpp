@@ -28,7 +28,7 @@ public:
         : m_document(document), m_step(range / 1000 > 0 ? range / 1000 : 1) {}
 
     void streamOpened(const mp3::FrameReader& reader) override {
-        m_document.log(Normal, mp3::streamInfoLine(reader.header()));
+        m_document.log(LogLevel::Normal, mp3::streamInfoLine(reader.header()));
     }
     void frameStarting(int framesHandled) override {
         if (framesHandled % 1000 == 0) {
@@ -77,7 +77,7 @@ void SplitDocument::openFile(const std::filesystem::path& path) {
     if (m_cursor.isOpen()) {
         m_cursor.close();
     }
-    log(Normal, "Loading MP3 file - " + pathText(path) + " ...");
+    log(LogLevel::Normal, "Loading MP3 file - " + pathText(path) + " ...");
     addToRecentFiles(path);
     m_mainTag = readMainTag(path);
     replaceBlockTags({});
@@ -116,6 +116,6 @@ void SplitDocument::onLoadDone() {
     m_loaded = true;
     m_cursor = mp3::FrameReader(m_filePath);
     updateScrollBar();
-    log(Normal, "MP3 file has been loaded successfully!");
+    log(LogLevel::Normal, "MP3 file has been loaded successfully!");
     invalidateView();
 }

@@ -56,16 +56,17 @@ void SplitDocument::runWavThread() {
     case mp3::WavWriter::Status::Ok:
         break;
     case mp3::WavWriter::Status::CannotCreate:
-        log(Error, "Can not create wav file " + target + ", the mp3 file has not been converted!");
+        log(LogLevel::Error, "Can not create wav file " + target + ", the mp3 file has not been converted!");
         break;
     case mp3::WavWriter::Status::WriteFailed:
         writer.discard();
-        log(Error, "Can not write wav file " + target + ", the mp3 file has not been converted!");
+        log(LogLevel::Error, "Can not write wav file " + target + ", the mp3 file has not been converted!");
         break;
     case mp3::WavWriter::Status::TooLarge:
         writer.discard();
-        log(Error, "The mp3 file decodes to more than " + std::to_string(m_wavDataLimit) +
-                       " bytes of PCM, which a wav file can not hold; " + target + " has not been written!");
+        log(LogLevel::Error, "The mp3 file decodes to more than " + std::to_string(m_wavDataLimit) +
+                                 " bytes of PCM, which a wav file can not hold; " + target +
+                                 " has not been written!");
         break;
     }
     m_wavSucceeded = written;
@@ -75,6 +76,6 @@ void SplitDocument::runWavThread() {
 void SplitDocument::onWavDone() {
     m_wavThread.clear();
     if (m_wavSucceeded) {
-        log(Normal, "Current mp3 file has been saved to wav format.");
+        log(LogLevel::Normal, "Current mp3 file has been saved to wav format.");
     }
 }

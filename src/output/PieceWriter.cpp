@@ -276,7 +276,7 @@ int writeOverlapFrames(SplitDocument& doc, OverlapDirection direction, int frame
     std::uint64_t sum = 0;
     int written = 0;
     if (direction == OVERLAP_DIR_BEFORE) {
-        doc.log(Normal, "Save overlap frames: OVERLAP_DIR_BEFORE ...");
+        doc.log(LogLevel::Normal, "Save overlap frames: OVERLAP_DIR_BEFORE ...");
         // Back from the block's own first frame, whose duration counts first, until frame 0.
         int first = frame;
         if (first < frames.count()) {
@@ -287,7 +287,7 @@ int writeOverlapFrames(SplitDocument& doc, OverlapDirection direction, int frame
         }
         written = copyFrames(frames, first, frame, piece).frames;
     } else {
-        doc.log(Normal, "Save overlap frames: OVERLAP_DIR_AFTER ...");
+        doc.log(LogLevel::Normal, "Save overlap frames: OVERLAP_DIR_AFTER ...");
         int end = frame;
         if (limit != 0) {
             do {
@@ -300,7 +300,7 @@ int writeOverlapFrames(SplitDocument& doc, OverlapDirection direction, int frame
         }
         written = copyFrames(frames, frame, end, piece).frames;
     }
-    doc.log(Normal, "Overlap frames has been saved, total frame " + std::to_string(written) + " F");
+    doc.log(LogLevel::Normal, "Overlap frames has been saved, total frame " + std::to_string(written) + " F");
     return written;
 }
 

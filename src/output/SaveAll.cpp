@@ -104,23 +104,24 @@ SaveAllResult runSaveAll(SplitDocument& doc, SourceFrames& frames) {
             // The last piece's line shows its last frame, the others the first frame of the next block.
             const int second = last ? frames.endFrameNumber() : end;
             if (piece.close()) {
-                doc.log(Normal, blockText(first, second) + " has been saved, total size " +
-                                    std::to_string(size) + " Bytes");
+                doc.log(LogLevel::Normal, blockText(first, second) + " has been saved, total size " +
+                                              std::to_string(size) + " Bytes");
                 if (const auto tag = findBlockTag(doc.m_blockTags, number)) {
                     applyBlockTag(piece.path(), *tag);
                 }
             } else {
                 ++result.failed;
-                doc.log(Error, blockText(first, second) + " could not be saved to " + utf8Path(piece.path()) +
-                                   ": " + piece.error());
+                doc.log(LogLevel::Error, blockText(first, second) + " could not be saved to " +
+                                             utf8Path(piece.path()) + ": " + piece.error());
             }
         }
         if (count == 0) {
-            doc.log(Error, "No MP3 frame found in " + utf8Path(doc.m_filePath) + ", nothing has been saved");
+            doc.log(LogLevel::Error,
+                    "No MP3 frame found in " + utf8Path(doc.m_filePath) + ", nothing has been saved");
         }
         if (result.failed > 0) {
-            doc.log(Error, std::to_string(result.failed) + " of " + std::to_string(result.pieces) +
-                               " separated blocks could not be saved");
+            doc.log(LogLevel::Error, std::to_string(result.failed) + " of " + std::to_string(result.pieces) +
+                                         " separated blocks could not be saved");
         }
     }
     doc.m_view.post(UM_SAVE_ALL_DONE,

@@ -74,7 +74,7 @@ int runSpecifiedBlocksSave(const SpecifiedBlocksJob& job, WindowLink& frame, Win
             }
             if (!piece.close()) {
                 ++failed;
-                sendLog(frame, Error,
+                sendLog(frame, LogLevel::Error,
                         "Block " + rangeText(row.block) + " could not be saved to " + utf8Path(piece.path()) +
                             ": " + piece.error());
             }
@@ -115,8 +115,8 @@ bool runBlockSave(SplitDocument& doc) {
         std::sort(breakPoints.begin(), breakPoints.end());
         const auto found = std::find(breakPoints.begin(), breakPoints.end(), doc.m_blockFrom);
         if (found == breakPoints.end()) {
-            doc.log(Error, "Block " + std::to_string(doc.m_blockFrom) +
-                               " F could not be saved: its break point is no longer in the list");
+            doc.log(LogLevel::Error, "Block " + std::to_string(doc.m_blockFrom) +
+                                         " F could not be saved: its break point is no longer in the list");
         } else {
             const int end = std::next(found) == breakPoints.end() ? doc.frameCount() : *std::next(found);
             doc.m_blockTo = end;
@@ -131,8 +131,9 @@ bool runBlockSave(SplitDocument& doc) {
             }
             saved = piece.close();
             if (!saved) {
-                doc.log(Error, "Block " + rangeText({doc.m_blockFrom, end}) + " could not be saved to " +
-                                   utf8Path(piece.path()) + ": " + piece.error());
+                doc.log(LogLevel::Error, "Block " + rangeText({doc.m_blockFrom, end}) +
+                                             " could not be saved to " + utf8Path(piece.path()) + ": " +
+                                             piece.error());
             }
         }
     }
