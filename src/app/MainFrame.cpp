@@ -441,7 +441,7 @@ void CMainFrame::openListed(const QString& path) {
         m_prompts.messageBox(
             "Before you loading a new mp3 file, please make sure there is no file is loading or saving!",
             "Error", MessageIcon::Error);
-        sendLog(m_frameLink, Error, "Can't load file while the program is loading or saving file!");
+        sendLog(m_frameLink, LogLevel::Error, "Can't load file while the program is loading or saving file!");
         return;
     }
     if (!path.isEmpty()) {

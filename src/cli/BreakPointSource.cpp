@@ -69,20 +69,20 @@ bool BreakPointSource::take(const std::vector<std::string>& args, std::size_t& i
 }
 
 bool BreakPointSource::apply(SplitDocument& doc, const MessageQueueLink& log, std::string& problem) const {
-    const std::size_t errorsBefore = log.logLines(Error).size();
+    const std::size_t errorsBefore = log.logLines(LogLevel::Error).size();
     const auto lastError = [&] {
-        const auto errors = log.logLines(Error);
+        const auto errors = log.logLines(LogLevel::Error);
         return errors.size() > errorsBefore ? errors.back() : std::string("the break points were refused");
     };
     if (method) {
         doc.placeAutomaticBreakPoints(*method, methodValue, false);
-        if (log.logLines(Error).size() != errorsBefore) {
+        if (log.logLines(LogLevel::Error).size() != errorsBefore) {
             problem = lastError();
             return false;
         }
     } else if (breakPointFile) {
         doc.loadBreakPointFile(*breakPointFile);
-        if (log.logLines(Error).size() != errorsBefore) {
+        if (log.logLines(LogLevel::Error).size() != errorsBefore) {
             problem = lastError();
             return false;
         }

@@ -160,11 +160,11 @@ int runBreakpoints(const CommandArgs& args) {
         return options.source.method ? usageError(problem) : fail(problem);
     }
     // Times past the end are skipped, not fatal: say which.
-    for (const std::string& line : cli.link.logLines(Error)) {
+    for (const std::string& line : cli.link.logLines(LogLevel::Error)) {
         std::fprintf(stderr, "kerfline-cli: %s\n", line.c_str());
     }
     if (options.exportAs && !exportBreakPoints(document, *options.output, *options.exportAs)) {
-        const auto errors = cli.link.logLines(Error);
+        const auto errors = cli.link.logLines(LogLevel::Error);
         return fail(errors.empty() ? "cannot write '" + *options.output + "'" : errors.back());
     }
     if (options.json) {

@@ -43,10 +43,10 @@ int runChapters(const CommandArgs& args) {
     }
     const int boxesBefore = cli.prompts.errorBoxes;
     if (!saveCopyWithChapters(cli.document, files[1])) {
-        const auto errors = cli.link.logLines(Error);
+        const auto errors = cli.link.logLines(LogLevel::Error);
         return fail(cli.prompts.errorBoxes != boxesBefore || errors.empty() ? "the copy has not been written"
                                                                             : errors.back());
     }
-    std::printf("%s\n", cli.link.logLines(Normal).back().c_str());
+    std::printf("%s\n", cli.link.logLines(LogLevel::Normal).back().c_str());
     return 0;
 }

@@ -10,7 +10,7 @@ int runWav(const CommandArgs& args) {
         return fail(problem);
     }
     const int boxesBefore = cli.prompts.errorBoxes;
-    const std::size_t errorsBefore = cli.link.logLines(Error).size();
+    const std::size_t errorsBefore = cli.link.logLines(LogLevel::Error).size();
     cli.document.startWavConversion(args[1]);
     if (cli.prompts.errorBoxes != boxesBefore || !cli.document.m_wavThread) {
         return fail("the conversion to '" + args[1] + "' was refused");
@@ -18,7 +18,7 @@ int runWav(const CommandArgs& args) {
     if (!cli.waitFor(UM_WAV_DONE)) {
         return fail("the conversion did not finish");
     }
-    if (cli.link.logLines(Error).size() != errorsBefore) {
+    if (cli.link.logLines(LogLevel::Error).size() != errorsBefore) {
         return fail("'" + args[1] + "' has not been written");
     }
     return 0;

@@ -3,7 +3,7 @@
 
 void SplitDocument::appendPlacedBreakPoint(int frame) {
     appendBreakPoint(frame);
-    log(Normal, "Break point has been added at " + std::to_string(frame) + " F");
+    log(LogLevel::Normal, "Break point has been added at " + std::to_string(frame) + " F");
 }
 
 void SplitDocument::placeAutomaticBreakPoints(AutoMethod method, int value, bool deleteOriginal) {
@@ -39,9 +39,9 @@ void SplitDocument::addBreakPointsByCount(int blockCount) {
     // More blocks than frames would only pile up break points at frame 0, one per block: a huge
     // count would take the GUI thread and the memory for nothing.
     if (blockCount > frameCount()) {
-        log(Error, "The number of blocks " + std::to_string(blockCount) +
-                       " is more than the number of frames " + std::to_string(frameCount()) +
-                       " F, no break point has been added!");
+        log(LogLevel::Error, "The number of blocks " + std::to_string(blockCount) +
+                                 " is more than the number of frames " + std::to_string(frameCount()) +
+                                 " F, no break point has been added!");
         return;
     }
     for (const int frame : countBreakPoints(frameCount(), blockCount)) {

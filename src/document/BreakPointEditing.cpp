@@ -19,12 +19,12 @@ std::optional<std::size_t> indexOf(const BreakPointList& list, int value) {
 
 bool SplitDocument::refuseListChange() const {
     if (m_saveAllThread || m_blockThread) {
-        log(Error, "You can not change break points while separated blocks are saving ...");
+        log(LogLevel::Error, "You can not change break points while separated blocks are saving ...");
         return true;
     }
     // The loading thread empties the list; the GUI must not touch it meanwhile.
     if (m_loadThread) {
-        log(Error, "You can not change break points while a mp3 file is loading ...");
+        log(LogLevel::Error, "You can not change break points while a mp3 file is loading ...");
         return true;
     }
     return false;
@@ -32,17 +32,17 @@ bool SplitDocument::refuseListChange() const {
 
 void SplitDocument::addBreakPointAt(int frame) {
     if (isBusy()) {
-        log(Error, "You can not set a break point while separated blocks are saving ...");
+        log(LogLevel::Error, "You can not set a break point while separated blocks are saving ...");
         return;
     }
     if (frameCount() < 1 || frame < 0) {
-        log(Error, "You can not set a break point before you load a mp3 file!");
+        log(LogLevel::Error, "You can not set a break point before you load a mp3 file!");
         return;
     }
     appendBreakPoint(frame);
     m_selectedBreakPoint = frame;
     invalidateView();
-    log(Normal, "Break point has been added at " + std::to_string(frame) + " F");
+    log(LogLevel::Normal, "Break point has been added at " + std::to_string(frame) + " F");
 }
 
 void SplitDocument::addBreakPointByDialog(int typedValue) {
@@ -51,7 +51,7 @@ void SplitDocument::addBreakPointByDialog(int typedValue) {
     }
     appendBreakPoint(typedValue);
     invalidateView();
-    log(Normal, "Set break point at " + std::to_string(typedValue) + " F");
+    log(LogLevel::Normal, "Set break point at " + std::to_string(typedValue) + " F");
 }
 
 int SplitDocument::hitBreakPoint(int frame) const {
@@ -81,7 +81,8 @@ std::optional<std::size_t> SplitDocument::beginDrag() {
     if (refuseListChange()) {
         return std::nullopt;
     }
-    log(Normal, "Starting to move break point from " + std::to_string(m_breakPoints[*index]) + " F");
+    log(LogLevel::Normal,
+        "Starting to move break point from " + std::to_string(m_breakPoints[*index]) + " F");
     return index;
 }
 
@@ -99,7 +100,7 @@ void SplitDocument::endDrag(std::size_t index) {
         return;
     }
     const int value = m_breakPoints[index];
-    log(Normal, "Break point has been moved to " + std::to_string(value) + " F");
+    log(LogLevel::Normal, "Break point has been moved to " + std::to_string(value) + " F");
     m_selectedBreakPoint = value;
     // Nudges after a drag are a step of their own.
     m_history.closeRun();
@@ -130,7 +131,7 @@ void SplitDocument::nudgeSelected(int step) {
     moveBreakPoint(*indexOf(m_breakPoints, old), moved);
     m_selectedBreakPoint = moved;
     invalidateView();
-    log(Normal, "Move break point from " + std::to_string(old) + " to " + std::to_string(moved));
+    log(LogLevel::Normal, "Move break point from " + std::to_string(old) + " to " + std::to_string(moved));
 }
 
 void SplitDocument::deleteSelected() {
@@ -139,12 +140,13 @@ void SplitDocument::deleteSelected() {
     }
     const auto index = indexOf(m_breakPoints, m_selectedBreakPoint);
     if (!index) {
-        log(Error, "No break point has been selected, delete action canceled!");
+        log(LogLevel::Error, "No break point has been selected, delete action canceled!");
         return;
     }
     removeBreakPointAt(*index);
     invalidateView();
-    log(Normal, "Break point at frame " + std::to_string(m_selectedBreakPoint) + " F has been deleted!");
+    log(LogLevel::Normal,
+        "Break point at frame " + std::to_string(m_selectedBreakPoint) + " F has been deleted!");
 }
 
 void SplitDocument::removeBreakPoint(int value) {
@@ -160,7 +162,7 @@ void SplitDocument::removeBreakPoint(int value) {
     }
     removeBreakPointAt(*index);
     invalidateView();
-    log(Normal, "Break point at frame " + std::to_string(value) + " F has been deleted!");
+    log(LogLevel::Normal, "Break point at frame " + std::to_string(value) + " F has been deleted!");
 }
 
 void SplitDocument::clearBreakPoints() {
@@ -170,5 +172,5 @@ void SplitDocument::clearBreakPoints() {
     const EditStep step(*this, "clear break points");
     replaceBreakPoints({});
     invalidateView();
-    log(Normal, "All break points have been deleted!");
+    log(LogLevel::Normal, "All break points have been deleted!");
 }

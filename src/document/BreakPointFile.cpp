@@ -14,7 +14,7 @@ void SplitDocument::saveBreakPointFile(const std::filesystem::path& path) {
     }
     // Replacing the loaded mp3 would destroy the file every reader, the player and the savers use.
     if (!m_filePath.empty() && namesSameFile(path, m_filePath)) {
-        log(Error,
+        log(LogLevel::Error,
             "Break points could not be saved to file " + pathText(path) + ", it is the loaded mp3 file");
         return;
     }
@@ -36,7 +36,7 @@ void SplitDocument::saveBreakPointFile(const std::filesystem::path& path) {
                                  (out.error() == AtomicFile::kNotRegular ? ", " + out.error() : ""));
         return;
     }
-    log(Normal, "Break points saved to file " + pathText(path));
+    log(LogLevel::Normal, "Break points saved to file " + pathText(path));
 }
 
 void SplitDocument::loadBreakPointFile(const std::filesystem::path& path) {
@@ -46,7 +46,7 @@ void SplitDocument::loadBreakPointFile(const std::filesystem::path& path) {
     // A device or pipe such as /dev/zero never ends and would fill the list without bound.
     std::error_code error;
     if (std::filesystem::exists(path, error) && !std::filesystem::is_regular_file(path, error)) {
-        log(Error,
+        log(LogLevel::Error,
             "Break points could not be loaded from file " + pathText(path) + ", it is not a regular file");
         return;
     }
@@ -68,5 +68,5 @@ void SplitDocument::loadBreakPointFile(const std::filesystem::path& path) {
         }
     }
     invalidateView();
-    log(Normal, "Break points loaded from file " + pathText(path));
+    log(LogLevel::Normal, "Break points loaded from file " + pathText(path));
 }

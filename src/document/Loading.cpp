@@ -32,7 +32,7 @@ public:
         : m_document(document), m_throttle(range, 1000) {}
 
     void streamOpened(const mp3::FrameReader& reader) override {
-        m_document.log(Normal, mp3::streamInfoLine(reader.header()));
+        m_document.log(LogLevel::Normal, mp3::streamInfoLine(reader.header()));
     }
     void frameStarting(int framesHandled) override {
         if (framesHandled % 1000 == 0) {
@@ -88,7 +88,7 @@ void SplitDocument::openFile(const std::filesystem::path& path) {
     if (m_cursor.isOpen()) {
         m_cursor.close();
     }
-    log(Normal, "Loading MP3 file - " + pathText(path) + " ...");
+    log(LogLevel::Normal, "Loading MP3 file - " + pathText(path) + " ...");
     addToRecentFiles(path);
     m_mainTag = readMainTag(path);
     replaceBlockTags({});
@@ -166,6 +166,6 @@ void SplitDocument::onLoadDone() {
     m_history.clear();
     m_cursor = mp3::FrameReader(m_filePath);
     updateScrollBar();
-    log(Normal, "MP3 file has been loaded successfully!");
+    log(LogLevel::Normal, "MP3 file has been loaded successfully!");
     invalidateView();
 }

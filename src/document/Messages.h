@@ -21,4 +21,4 @@ enum Message : unsigned {
     UM_ADD_BREAKPOINT = WM_APP_BASE + 1201,
 };
 
-enum LogLevel : int { Normal = 0, Warning = 1, Error = 2 };
+enum class LogLevel : int { Normal = 0, Warning = 1, Error = 2 };

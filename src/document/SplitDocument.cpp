@@ -72,11 +72,11 @@ std::intptr_t SplitDocument::handleMessage(unsigned message, std::uintptr_t wPar
 
 void SplitDocument::onSaveAllDone() {
     m_saveAllThread.clear();
-    log(Normal, "Separated blocks have been saved successfully!");
+    log(LogLevel::Normal, "Separated blocks have been saved successfully!");
 }
 
 void SplitDocument::onBlockSaved() {
     m_blockThread.clear();
-    log(Normal,
+    log(LogLevel::Normal,
         "Block " + std::to_string(m_blockFrom) + " F - " + std::to_string(m_blockTo) + " F has been saved!");
 }

@@ -137,6 +137,6 @@ bool SplitDocument::convertToWav(AtomicFile& output) {
 void SplitDocument::onWavDone() {
     m_wavThread.clear();
     if (m_wavSucceeded) {
-        log(Normal, "Current mp3 file has been saved to wav format.");
+        log(LogLevel::Normal, "Current mp3 file has been saved to wav format.");
     }
 }

@@ -45,11 +45,11 @@ int writeOverlapFrames(SplitDocument& doc, OverlapDirection direction, int frame
     if (!preferences.Overlap) {
         return 0;
     }
-    doc.log(Normal, direction == OVERLAP_DIR_BEFORE ? "Save overlap frames: OVERLAP_DIR_BEFORE ..."
-                                                    : "Save overlap frames: OVERLAP_DIR_AFTER ...");
+    doc.log(LogLevel::Normal, direction == OVERLAP_DIR_BEFORE ? "Save overlap frames: OVERLAP_DIR_BEFORE ..."
+                                                              : "Save overlap frames: OVERLAP_DIR_AFTER ...");
     const FrameRange range = overlapRange(frames, direction, frame, overlapLimitMs(preferences));
     copyFrames(frames, std::max(range.from, inPieceBelow), range.to, piece);
     const int written = std::max(0, std::min(range.to, frames.count()) - range.from);
-    doc.log(Normal, "Overlap frames has been saved, total frame " + std::to_string(written) + " F");
+    doc.log(LogLevel::Normal, "Overlap frames has been saved, total frame " + std::to_string(written) + " F");
     return written;
 }

@@ -56,11 +56,11 @@ void Player::play() {
     if (cursor.atEnd()) {
         return;
     }
-    m_document.log(Normal,
+    m_document.log(LogLevel::Normal,
                    "Player now is playing mp3 from frame " + std::to_string(cursor.frameNumber()) + " F");
 
     if (!m_output->open(formatFor(cursor.header()), [this](SoundBuffer* buffer) { onBufferDone(buffer); })) {
-        m_document.log(Error, "Failed to call function waveOutOpen!");
+        m_document.log(LogLevel::Error, "Failed to call function waveOutOpen!");
         return;
     }
     m_waveOut = m_output.get();
@@ -189,7 +189,8 @@ void Player::moveCursorLocked(int frame) {
 void Player::playFromBreakPoint(int value) {
     // Sorting the list under a saving thread would change what it is writing.
     if (savingThreadRuns()) {
-        m_document.log(Error, "You can not play from a break point while separated blocks are saving ...");
+        m_document.log(LogLevel::Error,
+                       "You can not play from a break point while separated blocks are saving ...");
         return;
     }
     // The loading thread empties the list.

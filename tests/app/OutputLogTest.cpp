@@ -114,7 +114,7 @@ TEST_F(FrameLogFileTest, FrameOpensTheLogFileOnlyWhenAsked) {
     app_test::RecordingShellPrompts prompts;
     {
         CMainFrame frame(&prompts);
-        sendLog(frame.frameLink(), Normal, "not written");
+        sendLog(frame.frameLink(), LogLevel::Normal, "not written");
         EXPECT_EQ(frame.outputPane().list().count(), 1);
     }
     EXPECT_FALSE(std::filesystem::exists(dir / "off.log"));
@@ -124,7 +124,7 @@ TEST_F(FrameLogFileTest, FrameOpensTheLogFileOnlyWhenAsked) {
     QString line;
     {
         CMainFrame frame(&prompts);
-        sendLog(frame.frameLink(), Error, "written");
+        sendLog(frame.frameLink(), LogLevel::Error, "written");
         line = frame.outputPane().list().item(0)->text();
     }
     std::vector<std::uint8_t> expected = {0xFF, 0xFE};
@@ -146,7 +146,7 @@ TEST_F(FrameLogFileTest, LoneSurrogateInTheLogFileNameStillStarts) {
         SCOPED_TRACE(start);
         std::unique_ptr<CMainFrame> frame;
         ASSERT_NO_THROW(frame = std::make_unique<CMainFrame>(&prompts));
-        sendLog(frame->frameLink(), Normal, "written");
+        sendLog(frame->frameLink(), LogLevel::Normal, "written");
     }
     EXPECT_TRUE(std::filesystem::exists(dir / "odd\xEF\xBF\xBD.log"));
     Preferences written;

@@ -92,13 +92,13 @@ TEST(AutomaticBreakPoints, MoreBlocksThanFramesIsRefused) {
     h.doc.placeAutomaticBreakPoints(AutoMethod::EqualCount, 2000000000, false);
     h.doc.placeAutomaticBreakPoints(AutoMethod::EqualCount, 5, false);
     EXPECT_EQ(h.doc.m_breakPoints, BreakPointList{2});
-    EXPECT_EQ(h.link.logLines(Error),
+    EXPECT_EQ(h.link.logLines(LogLevel::Error),
               (std::vector<std::string>{
                   "The number of blocks 2000000000 is more than the number of frames 4 F, no break point "
                   "has been added!",
                   "The number of blocks 5 is more than the number of frames 4 F, no break point has been "
                   "added!"}));
-    EXPECT_TRUE(h.link.logLines(Normal).empty());
+    EXPECT_TRUE(h.link.logLines(LogLevel::Normal).empty());
 
     h.doc.placeAutomaticBreakPoints(AutoMethod::EqualCount, 4, false); // one block per frame still works
     EXPECT_EQ(h.doc.m_breakPoints, (BreakPointList{2, 1, 2, 3, 4}));

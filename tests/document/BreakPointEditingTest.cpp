@@ -31,11 +31,11 @@ TEST_F(Editing, AddAtThePointerUpToFAndItsRefusals) {
     DocumentHarness empty;
     empty.doc.addBreakPointAt(-1);
     EXPECT_EQ(h.doc.m_breakPoints, (BreakPointList{kFrames}));
-    EXPECT_EQ(h.link.logLines(Error),
+    EXPECT_EQ(h.link.logLines(LogLevel::Error),
               (Lines{"You can not set a break point while separated blocks are saving ...",
                      "You can not set a break point while separated blocks are saving ..."}));
     EXPECT_TRUE(empty.doc.m_breakPoints.empty());
-    EXPECT_EQ(empty.link.logLines(Error),
+    EXPECT_EQ(empty.link.logLines(LogLevel::Error),
               (Lines{"You can not set a break point before you load a mp3 file!"}));
 }
 
@@ -71,7 +71,7 @@ TEST_F(Editing, DuplicatesAreDeletedOneAtATime) {
         Lines(all.end() - 3, all.end()),
         (Lines{"Break point at frame 50 F has been deleted!", "Break point at frame 50 F has been deleted!",
                "No break point has been selected, delete action canceled!"}));
-    EXPECT_EQ(h.link.logLines(Error).size(), 1u);
+    EXPECT_EQ(h.link.logLines(LogLevel::Error).size(), 1u);
 }
 
 TEST_F(Editing, ClearKeepsTheSelection) {
@@ -196,12 +196,12 @@ TEST_F(Editing, GesturesLeaveTheListAloneWhileBlocksAreSaving) {
         one.doc.placeAutomaticBreakPoints(AutoMethod::EqualCount, 2, true);
 
         EXPECT_EQ(one.doc.m_breakPoints, (BreakPointList{100, 200}));
-        const Lines refusals = one.link.logLines(Error);
+        const Lines refusals = one.link.logLines(LogLevel::Error);
         EXPECT_EQ(refusals.size(), 5u); // drag, nudge, delete, 'R', automatic
         for (const std::string& line : refusals) {
             EXPECT_EQ(line, "You can not change break points while separated blocks are saving ...");
         }
-        EXPECT_TRUE(one.link.logLines(Normal).empty());
+        EXPECT_TRUE(one.link.logLines(LogLevel::Normal).empty());
     }
 }
 

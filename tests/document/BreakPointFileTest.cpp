@@ -44,12 +44,12 @@ TEST(BreakPointFile, FailedWritesAreReportedNotAnnouncedAsSaved) {
     if (std::filesystem::exists("/dev/full")) {
         h.doc.saveBreakPointFile("/dev/full"); // the device takes no byte
     }
-    const auto errors = h.link.logLines(Error);
+    const auto errors = h.link.logLines(LogLevel::Error);
     EXPECT_GE(errors.size(), 2u);
     for (const std::string& line : errors) {
         EXPECT_EQ(line.rfind("Break points could not be saved to file ", 0), 0u) << line;
     }
-    EXPECT_TRUE(h.link.logLines(Normal).empty());
+    EXPECT_TRUE(h.link.logLines(LogLevel::Normal).empty());
 }
 
 TEST(BreakPointFile, SaveNeverReplacesTheLoadedMp3) {
@@ -66,8 +66,8 @@ TEST(BreakPointFile, SaveNeverReplacesTheLoadedMp3) {
     h.doc.saveBreakPointFile(dir / "link.bps");
     h.doc.saveBreakPointFile(dir / "." / "song.mp3");
     EXPECT_EQ(readBytes(source), original);
-    EXPECT_TRUE(h.link.logLines(Normal).empty());
-    const auto errors = h.link.logLines(Error);
+    EXPECT_TRUE(h.link.logLines(LogLevel::Normal).empty());
+    const auto errors = h.link.logLines(LogLevel::Error);
     ASSERT_EQ(errors.size(), 3u);
     EXPECT_EQ(errors[0],
               "Break points could not be saved to file " + source.string() + ", it is the loaded mp3 file");
@@ -109,8 +109,8 @@ TEST(BreakPointFile, LoadRefusesWhatIsNotARegularFile) {
         h.doc.loadBreakPointFile("/dev/zero");
     }
     EXPECT_EQ(h.doc.m_breakPoints, BreakPointList{42});
-    EXPECT_TRUE(h.link.logLines(Normal).empty());
-    const auto errors = h.link.logLines(Error);
+    EXPECT_TRUE(h.link.logLines(LogLevel::Normal).empty());
+    const auto errors = h.link.logLines(LogLevel::Error);
     ASSERT_FALSE(errors.empty());
     EXPECT_EQ(errors.front(),
               "Break points could not be loaded from file " + folder.string() + ", it is not a regular file");

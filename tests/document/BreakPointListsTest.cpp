@@ -72,7 +72,7 @@ TEST(BreakPointLists, EveryFormatReadsBackTheBlocksAndTheirNames) {
                   (c.performers ? std::vector<std::string>{"One/Band", "Two/Guest", "Three/Band", "Four/Band"}
                                 : std::vector<std::string>{"One/", "Two/", "Three/", "Four/"}));
         EXPECT_TRUE(target.prompts.boxes.empty());
-        EXPECT_TRUE(target.link.logLines(Error).empty());
+        EXPECT_TRUE(target.link.logLines(LogLevel::Error).empty());
     }
 
     // The break point file keeps the list exactly as it is.
@@ -114,7 +114,7 @@ TEST(BreakPointLists, TimesPastTheEndAreDroppedByLine) {
                                 "TRACK 04 AUDIO\n  TITLE \"Far out\"\n  INDEX 01 99:00:00\n");
     ASSERT_TRUE(importBreakPoints(h.doc, dir / "long.cue", ListFormat::CueSheet, true));
     EXPECT_EQ(h.doc.m_breakPoints.size(), 1u);
-    const auto errors = h.link.logLines(Error);
+    const auto errors = h.link.logLines(LogLevel::Error);
     ASSERT_EQ(errors.size(), 2u);
     EXPECT_NE(errors[0].find("line 7 of " + (dir / "long.cue").string()), std::string::npos) << errors[0];
     EXPECT_NE(errors[1].find("line 10 of "), std::string::npos) << errors[1];
@@ -194,7 +194,7 @@ TEST(BreakPointLists, RefusedWhileASaveReadsTheList) {
     }
     EXPECT_EQ(h.doc.m_breakPoints, (BreakPointList{10}));
     EXPECT_EQ(
-        h.link.logLines(Error),
+        h.link.logLines(LogLevel::Error),
         (std::vector<std::string>{"You can not change break points while separated blocks are saving ..."}));
 }
 
@@ -207,7 +207,7 @@ TEST(BreakPointLists, ExportNeverReplacesTheLoadedFile) {
     h.doc.m_breakPoints = {10};
     EXPECT_FALSE(exportBreakPoints(h.doc, dir / "." / "song.mp3", ListFormat::CueSheet));
     EXPECT_EQ(testing_support::readBytes(dir / "song.mp3"), before);
-    EXPECT_EQ(h.link.logLines(Error).size(), 1u);
+    EXPECT_EQ(h.link.logLines(LogLevel::Error).size(), 1u);
 }
 
 } // namespace

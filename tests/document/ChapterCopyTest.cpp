@@ -82,7 +82,7 @@ TEST(ChapterCopy, SameFramesNewChaptersOtherFramesKept) {
     h.doc.m_breakPoints = {60, 20, 20, frames + 3};
     h.doc.m_blockTags = {{0, titled("Opening")}, {2, titled("Ending")}};
     ASSERT_TRUE(saveCopyWithChapters(h.doc, dir / "copy.mp3"));
-    EXPECT_EQ(h.link.logLines(Normal).back(),
+    EXPECT_EQ(h.link.logLines(LogLevel::Normal).back(),
               "The copy with chapters has been saved to " + (dir / "copy.mp3").string());
 
     // The frames, byte for byte, right behind the new tag.
@@ -181,7 +181,7 @@ TEST(ChapterCopy, AFileWithoutChaptersImportsNothing) {
     h.doc.m_breakPoints = {5};
     EXPECT_FALSE(importFileChapters(h.doc, true));
     EXPECT_EQ(h.doc.m_breakPoints, (BreakPointList{5}));
-    EXPECT_EQ(h.link.logLines(Error).size(), 1u);
+    EXPECT_EQ(h.link.logLines(LogLevel::Error).size(), 1u);
 }
 
 } // namespace

@@ -71,7 +71,7 @@ TEST(Undo, EveryKindOfChangeIsOneStepBackAndForth) {
         EXPECT_EQ(stateOf(doc), states[i]) << "after undoing " << names[i];
     }
     EXPECT_FALSE(doc.undoEdit());
-    EXPECT_EQ(h.link.logLines(Normal).back(), "Undo: " + names.front());
+    EXPECT_EQ(h.link.logLines(LogLevel::Normal).back(), "Undo: " + names.front());
     // And forward again to the end.
     for (std::size_t i = 0; i < names.size(); ++i) {
         ASSERT_EQ(doc.m_history.redoDescription(), names[i]);
@@ -79,7 +79,7 @@ TEST(Undo, EveryKindOfChangeIsOneStepBackAndForth) {
         EXPECT_EQ(stateOf(doc), states[i + 1]) << "after redoing " << names[i];
     }
     EXPECT_FALSE(doc.redoEdit());
-    EXPECT_TRUE(h.link.logLines(Error).empty());
+    EXPECT_TRUE(h.link.logLines(LogLevel::Error).empty());
 }
 
 TEST(Undo, StopsWhereTheMemoryBoundForgotTheOldestSteps) {
@@ -111,7 +111,7 @@ TEST(Undo, RefusedWhileASaveReadsTheListAndForgottenByANewLoad) {
         HeldThread saving(doc.m_saveAllThread);
         EXPECT_FALSE(doc.undoEdit());
         EXPECT_EQ(doc.m_breakPoints, (BreakPointList{10, 20}));
-        EXPECT_EQ(h.link.logLines(Error).back(),
+        EXPECT_EQ(h.link.logLines(LogLevel::Error).back(),
                   "You can not change break points while separated blocks are saving ...");
     }
     ASSERT_TRUE(doc.undoEdit());

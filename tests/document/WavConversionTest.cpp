@@ -162,11 +162,11 @@ TEST(WavConversion, OutputThatCannotBeCreatedIsAnErrorNotASuccess) {
     h.link.clearRecords();
     convert(h, dir / "no-such-folder" / "out.wav");
     convert(h, dir); // a folder
-    const auto errors = h.link.logLines(Error);
+    const auto errors = h.link.logLines(LogLevel::Error);
     ASSERT_EQ(errors.size(), 2u);
     EXPECT_EQ(errors[0], "Can not create wav file " + (dir / "no-such-folder" / "out.wav").string() +
                              ", the mp3 file has not been converted!");
-    EXPECT_TRUE(h.link.logLines(Normal).empty());
+    EXPECT_TRUE(h.link.logLines(LogLevel::Normal).empty());
     EXPECT_TRUE(std::filesystem::is_directory(dir));
 }
 
@@ -177,10 +177,10 @@ TEST(WavConversion, PcmBeyondTheSizeFieldsIsRefused) {
     h.link.clearRecords();
     h.doc.m_wavDataLimit = 20 * 4608; // stands in for the 4 GiB of the size fields
     convert(h, dir / "big.wav");
-    const auto errors = h.link.logLines(Error);
+    const auto errors = h.link.logLines(LogLevel::Error);
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_NE(errors[0].find("which a wav file can not hold"), std::string::npos);
-    EXPECT_TRUE(h.link.logLines(Normal).empty());
+    EXPECT_TRUE(h.link.logLines(LogLevel::Normal).empty());
     EXPECT_FALSE(std::filesystem::exists(dir / "big.wav"));
 
     // Exactly at the limit still fits.

@@ -165,7 +165,7 @@ TEST(SafeWriting, ASourceChangedDuringTheSaveStopsItWithALinePerUnwrittenPiece) 
         EXPECT_FALSE(std::filesystem::exists(out / "talk-1.mp3")) << change.name;
         EXPECT_FALSE(std::filesystem::exists(out / "talk-2.mp3")) << change.name;
         EXPECT_TRUE(hiddenNames(out).empty()) << change.name;
-        const auto errors = test.lines(Error);
+        const auto errors = test.lines(LogLevel::Error);
         ASSERT_EQ(errors.size(), 3u) << change.name;
         EXPECT_EQ(errors[0], failedLine(300, 600, out / "talk-1.mp3", kSourceChanged));
         EXPECT_EQ(errors[1].rfind("Separated block 600 F - ", 0), 0u) << errors[1];
@@ -190,7 +190,7 @@ TEST(SafeWriting, ASourceChangedSinceTheLoadIsNotCopiedAtAll) {
     EXPECT_EQ(result.failed, 2);
     EXPECT_FALSE(std::filesystem::exists(dir / "talk-0.mp3"));
     EXPECT_FALSE(std::filesystem::exists(dir / "talk-1.mp3"));
-    EXPECT_EQ(test.lines(Error).front(), failedLine(0, 300, dir / "talk-0.mp3", kSourceChanged));
+    EXPECT_EQ(test.lines(LogLevel::Error).front(), failedLine(0, 300, dir / "talk-0.mp3", kSourceChanged));
     EXPECT_TRUE(hiddenNames(dir).empty());
 }
 
@@ -209,7 +209,7 @@ TEST(SafeWriting, RunningOutOfMemoryEndsTheSaveWithNothingHalfWritten) {
     EXPECT_FALSE(std::filesystem::exists(dir / "talk-1.mp3"));
     EXPECT_FALSE(std::filesystem::exists(dir / "talk-2.mp3"));
     EXPECT_TRUE(hiddenNames(dir).empty());
-    EXPECT_EQ(test.lines(Error),
+    EXPECT_EQ(test.lines(LogLevel::Error),
               std::vector<std::string>{"Separated blocks could not be saved: not enough memory"});
     ASSERT_TRUE(test.view.dispatchUntil(UM_SAVE_ALL_DONE));
     EXPECT_FALSE(test.doc->m_saveAllThread.isSet());
@@ -242,7 +242,7 @@ TEST(SafeWriting, PiecesThatWouldNotFitAreRefusedBeforeTheFirstByte) {
 
     const SaveAllResult result = runSaveAll(*test.doc);
     EXPECT_EQ(result.failed, 20);
-    EXPECT_EQ(test.lines(Error),
+    EXPECT_EQ(test.lines(LogLevel::Error),
               std::vector<std::string>{"Not enough free space in " + (dir / "small").string() +
                                        ": the pieces need " + std::to_string(need) + " Bytes, " +
                                        std::to_string(free) + " Bytes are free, nothing has been saved"});

@@ -148,7 +148,7 @@ TEST(SaveAll, PiecesSkipJunkBetweenTheFramesOfABlock) {
         EXPECT_EQ(readBytes(folder / "gaps-2.mp3"), frameBytes(source, 200 - reach, 300));
         const auto lines = test.lines();
         EXPECT_NE(std::find(lines.begin(), lines.end(), savedLine(100, 200, 41700)), lines.end());
-        EXPECT_TRUE(test.lines(Error).empty());
+        EXPECT_TRUE(test.lines(LogLevel::Error).empty());
     }
 }
 
@@ -343,7 +343,7 @@ TEST(SaveAll, AFailedPieceIsReportedAndNotCounted) {
     test.setOverlap(true, 1);
     saveAllInto(test, dir);
 
-    const auto errors = test.lines(Error);
+    const auto errors = test.lines(LogLevel::Error);
     ASSERT_EQ(errors.size(), 4u);
     EXPECT_EQ(errors[0].rfind("Separated block 100 F - 300 F could not be saved to " +
                                   (dir / "talk-1.mp3").string() + ": ",

@@ -141,7 +141,7 @@ TEST(SaveBlocks, TheDialogJobWritesTheTickedRows) {
 
     EXPECT_EQ(readBytes(dir / "out" / "song-1.mp3"), frameBytes(source, 0, 100));
     EXPECT_EQ(readBytes(dir / "out" / "song-3.mp3"), frameBytes(source, 301, 1000));
-    const auto errors = test.lines(Error);
+    const auto errors = test.lines(LogLevel::Error);
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0].rfind(
                   "Block 101 F - 300 F could not be saved to " + (dir / "out" / "song-2.mp3").string(), 0),
@@ -204,12 +204,12 @@ TEST(SaveBlocks, ASingleBlockThatCannotBeWrittenIsNotCalledSaved) {
         saveBlockFromBreakPoint(*test.doc, 100);
         ASSERT_TRUE(test.view.dispatchUntil(UM_BLOCK_SAVED));
         EXPECT_FALSE(test.doc->m_blockThread.isSet());
-        const auto errors = test.lines(Error);
+        const auto errors = test.lines(LogLevel::Error);
         ASSERT_EQ(errors.size(), 1u) << c.chosen;
         EXPECT_NE(errors[0].find("Block 100 F - 200 F could not be saved to " + c.chosen.string() + c.reason),
                   std::string::npos)
             << errors[0];
-        EXPECT_EQ(test.lines(Normal), std::vector<std::string>{}) << c.chosen;
+        EXPECT_EQ(test.lines(LogLevel::Normal), std::vector<std::string>{}) << c.chosen;
         EXPECT_EQ(readBytes(source), original);
     }
 
@@ -219,7 +219,7 @@ TEST(SaveBlocks, ASingleBlockThatCannotBeWrittenIsNotCalledSaved) {
     gone.doc->m_blockPath = dir / "gone.mp3";
     gone.doc->m_blockFrom = 150;
     EXPECT_FALSE(runBlockSave(*gone.doc));
-    EXPECT_EQ(gone.lines(Error).size(), 1u);
+    EXPECT_EQ(gone.lines(LogLevel::Error).size(), 1u);
 }
 
 TEST(SaveBlocks, TheSaveButtonWaitsForOtherSaves) {

@@ -52,7 +52,7 @@ TEST(Player, SpacePlaysTheSilentStartThenEveryFrameOnceAndStopsAtTheEndOfTheFile
 
     h.player->playToEnd();
     EXPECT_TRUE(h.player->isPlaying());
-    EXPECT_EQ(h.frame.logLines(Normal), std::vector<std::string>{startLine(0)});
+    EXPECT_EQ(h.frame.logLines(LogLevel::Normal), std::vector<std::string>{startLine(0)});
 
     ASSERT_TRUE(h.runUntilStopped());
     EXPECT_FALSE(h.player->isPlaying());
@@ -60,7 +60,7 @@ TEST(Player, SpacePlaysTheSilentStartThenEveryFrameOnceAndStopsAtTheEndOfTheFile
     expectRun(h, 0, 0, frames);
     EXPECT_TRUE(h.document.m_cursor.atEnd());
     EXPECT_GT(h.document.repaints.load(), 0);
-    EXPECT_TRUE(h.frame.logLines(Error).empty());
+    EXPECT_TRUE(h.frame.logLines(LogLevel::Error).empty());
     // Everything queued was played: nothing was thrown away at the stop.
     EXPECT_EQ(h.output->givenBytes(), h.output->playedBytes());
 }
@@ -128,7 +128,7 @@ TEST(Player, SpaceWhilePlayingStopsAndTheNextSpaceResumesFromTheCursor) {
     h.frame.clearRecords();
     h.output->setFreeRunning(true);
     h.player->playToEnd();
-    EXPECT_EQ(h.frame.logLines(Normal), std::vector<std::string>{startLine(15)});
+    EXPECT_EQ(h.frame.logLines(LogLevel::Normal), std::vector<std::string>{startLine(15)});
     ASSERT_TRUE(h.runUntilStopped());
     expectRun(h, 15, 15, frames);
 }
@@ -203,7 +203,7 @@ TEST(Player, PlayFromABreakPointPlaysToTheNextLargerBreakPoint) {
 
         h.player->playFromBreakPoint(c.value);
         EXPECT_TRUE(h.player->isPlaying());
-        EXPECT_EQ(h.frame.logLines(Normal), std::vector<std::string>{startLine(c.firstFrame)});
+        EXPECT_EQ(h.frame.logLines(LogLevel::Normal), std::vector<std::string>{startLine(c.firstFrame)});
         EXPECT_TRUE(std::is_sorted(h.document.m_breakPoints.begin(), h.document.m_breakPoints.end()));
 
         ASSERT_TRUE(h.runUntilStopped());
@@ -230,7 +230,7 @@ TEST(Player, PlayFromABreakPointWhilePlayingMovesThereAndStopsAtTheNext) {
 
     h.player->playFromBreakPoint(150);
     EXPECT_EQ(h.player->playPosition(), 150);
-    EXPECT_EQ(h.frame.logLines(Normal).size(), 1u); // no second start: the output stays open
+    EXPECT_EQ(h.frame.logLines(LogLevel::Normal).size(), 1u); // no second start: the output stays open
     h.output->setFreeRunning(true);
     ASSERT_TRUE(h.runUntilStopped());
     const auto played = h.output->playedBuffers();
@@ -269,13 +269,14 @@ TEST(Player, AnOutputThatCannotOpenIsLoggedAndLeavesThePlayerClosed) {
     h.output->failOpen(true);
 
     h.player->playToEnd();
-    EXPECT_EQ(h.frame.logLines(Normal), std::vector<std::string>{startLine(0)});
-    EXPECT_EQ(h.frame.logLines(Error), std::vector<std::string>{"Failed to call function waveOutOpen!"});
+    EXPECT_EQ(h.frame.logLines(LogLevel::Normal), std::vector<std::string>{startLine(0)});
+    EXPECT_EQ(h.frame.logLines(LogLevel::Error),
+              std::vector<std::string>{"Failed to call function waveOutOpen!"});
     EXPECT_FALSE(h.player->isPlaying());
     EXPECT_FALSE(h.output->isOpen());
     h.document.replaceBreakPoints({10});
     h.player->playFromBreakPoint(10);
-    EXPECT_EQ(h.frame.logLines(Error).size(), 2u);
+    EXPECT_EQ(h.frame.logLines(LogLevel::Error).size(), 2u);
     EXPECT_FALSE(h.player->isPlaying());
     h.player->stop();
 
@@ -306,7 +307,7 @@ TEST(Player, PlayFromABreakPointIsRefusedWhileABlockSaverRuns) {
         slot.start([done = finish.get_future().share()] { done.wait(); });
 
         h.player->playFromBreakPoint(10);
-        EXPECT_EQ(h.frame.logLines(Error),
+        EXPECT_EQ(h.frame.logLines(LogLevel::Error),
                   std::vector<std::string>{
                       "You can not play from a break point while separated blocks are saving ..."});
         EXPECT_EQ(h.document.m_breakPoints, (BreakPointList{30, 10}));

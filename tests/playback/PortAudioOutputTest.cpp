@@ -101,6 +101,7 @@ TEST(PortAudioOutput, WithoutASoundDeviceThePlayerLogsTheFailureAndGoesOn) {
     h.load(fixture("cbr128.mp3"));
     h.player->playToEnd();
     EXPECT_FALSE(h.player->isPlaying());
-    EXPECT_EQ(h.frame.logLines(Error), std::vector<std::string>{"Failed to call function waveOutOpen!"});
+    EXPECT_EQ(h.frame.logLines(LogLevel::Error),
+              std::vector<std::string>{"Failed to call function waveOutOpen!"});
     h.player->stop();
 }

@@ -172,7 +172,7 @@ TEST_F(Input, DeleteKeyDeletesTheSelection) {
     harness.keyRelease(Qt::Key_Delete);
     harness.keyRelease(Qt::Key_Delete);
     EXPECT_TRUE(view().m_breakPoints.empty());
-    EXPECT_EQ(harness.frame.logLines(Error),
+    EXPECT_EQ(harness.frame.logLines(LogLevel::Error),
               std::vector<std::string>{"No break point has been selected, delete action canceled!"});
 }
 

@@ -60,7 +60,7 @@ TEST(ViewWiring, SpacePlaysToTheEndAndThePlayerLabelFollowsThePlayer) {
 
     harness.keyRelease(Qt::Key_Space);
     ASSERT_TRUE(view.player().isPlaying());
-    EXPECT_EQ(harness.frame.logLines(Normal),
+    EXPECT_EQ(harness.frame.logLines(LogLevel::Normal),
               std::vector<std::string>{"Player now is playing mp3 from frame 0 F"});
     output.release(15);
     ASSERT_TRUE(output.waitForPlayed(15));
@@ -83,7 +83,7 @@ TEST(ViewWiring, SpacePlaysToTheEndAndThePlayerLabelFollowsThePlayer) {
     harness.frame.clearRecords();
     output.setFreeRunning(true);
     harness.keyRelease(Qt::Key_Space);
-    EXPECT_EQ(harness.frame.logLines(Normal),
+    EXPECT_EQ(harness.frame.logLines(LogLevel::Normal),
               std::vector<std::string>{"Player now is playing mp3 from frame 15 F"});
     ASSERT_TRUE(processEventsUntil([&] { return !view.player().isPlaying(); }));
     expectLabel(harness.render(), QRect(495, 53, 100, 12), "PLAYER: -1 F");
@@ -104,15 +104,15 @@ TEST(ViewWiring, SaveButtonWritesTheBlockThroughTheOutputLayer) {
               std::vector<std::string>{"MP3 files(*.mp3)|*.mp3|Any files(*.*)|*.*||"});
     ASSERT_TRUE(view.m_blockThread.isSet());
     const std::string savedLine = "Block 100 F - 200 F has been saved!";
-    auto lines = harness.frame.logLines(Normal);
+    auto lines = harness.frame.logLines(LogLevel::Normal);
     // Logged when the thread's "done" message is handled, never before.
     EXPECT_EQ(std::find(lines.begin(), lines.end(), savedLine), lines.end());
 
     ASSERT_TRUE(processEventsUntil([&] { return !view.m_blockThread.isSet(); }));
-    lines = harness.frame.logLines(Normal);
+    lines = harness.frame.logLines(LogLevel::Normal);
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines.back(), savedLine);
-    EXPECT_TRUE(harness.frame.logLines(Error).empty());
+    EXPECT_TRUE(harness.frame.logLines(LogLevel::Error).empty());
 
     // Frames 100 to 199, byte for byte.
     const std::vector<char> all = fileBytes(source);
