@@ -1,10 +1,10 @@
 #include "document/FrameTime.h"
 
+#include "document/formats/FrameTimeline.h"
 #include "engine/FrameHeader.h"
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <fstream>
 #include <vector>
 
@@ -30,33 +30,13 @@ std::optional<mp3::FrameHeader> headerOf(const std::uint8_t* bytes, std::size_t 
     return header;
 }
 
-int samplesPerFrame(const mp3::FrameHeader& header) {
-    constexpr std::uint32_t kLayerI = 3;
-    constexpr std::uint32_t kLayerIII = 1;
-    constexpr std::uint32_t kMpeg1 = 3;
-    if (header.layer == kLayerI) {
-        return 384;
-    }
-    return header.layer == kLayerIII && header.version != kMpeg1 ? 576 : 1152;
-}
-
 } // namespace
 
 bool isXingOrInfoFrame(const std::uint8_t* bytes, std::size_t length) {
+    // One test for header frames, shared with the break point lists, so times shown and times
+    // imported or exported count from the same first audio frame.
     const std::optional<mp3::FrameHeader> header = headerOf(bytes, length);
-    if (!header) {
-        return false;
-    }
-    constexpr std::uint32_t kMpeg1 = 3;
-    constexpr std::uint32_t kMono = 3;
-    const bool mono = header->channelMode == kMono;
-    const std::size_t sideInfo = header->version == kMpeg1 ? (mono ? 17 : 32) : (mono ? 9 : 17);
-    // A protection bit of 0 means a 16-bit CRC follows the header.
-    const std::size_t at = 4 + (header->protection == 0 ? 2 : 0) + sideInfo;
-    if (length < at + 4) {
-        return false;
-    }
-    return std::memcmp(bytes + at, "Xing", 4) == 0 || std::memcmp(bytes + at, "Info", 4) == 0;
+    return header && isInfoFrame(bytes, length, *header);
 }
 
 std::optional<FrameClock> readFrameClock(const std::filesystem::path& path, std::int64_t offset,

@@ -18,8 +18,8 @@ struct FrameClock {
     std::int64_t startMs(std::int64_t frame) const;
 };
 
-// Whether the frame in `bytes` (header included) holds a Xing or Info tag where the header frame of
-// a Layer III file keeps it, right after the side information.
+// Whether the frame in `bytes` (header included) is a header frame (Xing, Info or VBRI) rather than
+// audio.
 bool isXingOrInfoFrame(const std::uint8_t* bytes, std::size_t length);
 
 // The clock of a file from its first frame, read at `offset` with `length` bytes; empty when the
