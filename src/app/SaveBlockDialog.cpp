@@ -111,6 +111,8 @@ void CSaveBlockDialog::save() {
     job.frameOffsets = m_document.m_frameOffsets;
     job.frameLengths = m_document.m_frameLengths;
     job.options = m_document.pieceOptions();
+    // Checked against the file as it was loaded, not as it is when the save starts.
+    job.sourceStatus = m_document.m_sourceStatus;
     for (int i = 0; i < m_list->topLevelItemCount(); ++i) {
         const QTreeWidgetItem* item = m_list->topLevelItem(i);
         if (item->checkState(0) == Qt::Checked) {

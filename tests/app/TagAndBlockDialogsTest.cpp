@@ -5,6 +5,7 @@
 #include "app/ID3TagEditor.h"
 #include "app/MainFrame.h"
 #include "app/SaveBlockDialog.h"
+#include "engine/PlatformFile.h"
 #include "support/TestFiles.h"
 #include "view/ChildView.h"
 
@@ -224,6 +225,31 @@ TEST_F(FrameTagCommandTest, SaveBlocksDialogListsRowsAndChecksTheFolder) {
     EXPECT_TRUE(std::filesystem::exists(folder / "ten-seconds-1.mp3"));
     EXPECT_FALSE(std::filesystem::exists(folder / "ten-seconds-2.mp3"));
     EXPECT_TRUE(std::filesystem::exists(folder / "ten-seconds-3.mp3"));
+}
+
+// The dialog's save compares the source with the file as it was loaded: a file changed since then
+// gives no piece, only the reason.
+TEST_F(FrameTagCommandTest, SaveBlocksDialogWritesNothingFromASourceChangedSinceTheLoad) {
+    const auto folder = testing_support::scratchDir("save-blocks-dialog-changed");
+    const auto source = folder / "talk.mp3";
+    std::filesystem::copy_file(testing_support::fixture("ten-seconds.mp3"), source);
+    CMainFrame frame(&prompts);
+    CChildView& view = frame.view();
+    view.m_filePath = source;
+    view.m_frameLevels.assign(385, 300);
+    view.m_sourceStatus = platform::statusOfTarget(source);
+    ASSERT_TRUE(view.m_sourceStatus);
+    view.m_sourceStatus->size += 1; // as if the file had been one byte longer at the load
+    view.replaceBreakPoints({100});
+    CSaveBlockDialog dialog(view, frame.frameLink(), prompts, &frame);
+    control<QLineEdit>(dialog, 1004)->setText(QString::fromStdString(folder.string()));
+    dialog.list().topLevelItem(0)->setCheckState(0, Qt::Checked);
+    QTest::mouseClick(control<QPushButton>(dialog, 1001), Qt::LeftButton);
+    for (int i = 0; i < 500 && dialog.isSaving(); ++i) {
+        QTest::qWait(10);
+    }
+    EXPECT_FALSE(dialog.isSaving());
+    EXPECT_FALSE(std::filesystem::exists(folder / "talk-1.mp3"));
 }
 
 } // namespace
