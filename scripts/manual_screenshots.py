@@ -122,15 +122,7 @@ def main(program, mp3, log_file, out):
     screen.click(frame[0] + 90, frame[1] + 180)
     screen.save(os.path.join(out, "main-window.png"), *frame)
 
-    # "E&xport Break Points ..." shares the mnemonic of "E&xit": x, x, then Return.
-    keys.press("Alt_L", "f")
-    keys.press("x")
-    keys.press("x")
-    keys.press("Return")
-    try:
-        proc.wait(timeout=10)
-    except subprocess.TimeoutExpired:
-        proc.kill()
+    smoke_driver.exit_through_menu(keys, proc)
     return 0
 
 

@@ -212,6 +212,22 @@ def log_text(path, start=0):
     return data[2:].decode("utf-16-le", errors="replace")[start:] if data[:2] == b"\xff\xfe" else ""
 
 
+def exit_through_menu(keys, proc):
+    """File menu, "E&xit"; True when the program then ended. "E&xport Break Points ..." above it
+    shares the mnemonic, so the first x only highlights that item, the second Exit, and Return
+    chooses it."""
+    keys.press("Alt_L", "f")
+    keys.press("x")
+    keys.press("x")
+    keys.press("Return")
+    try:
+        proc.wait(timeout=10)
+        return True
+    except subprocess.TimeoutExpired:
+        proc.kill()
+        return False
+
+
 def run_open_argument(program, log_file, mp3):
     """`kerfline FILE` loads FILE once its window is shown, as the file manager starts it."""
     already = len(log_text(log_file))
@@ -230,15 +246,7 @@ def run_open_argument(program, log_file, mp3):
     missing = [e for e in expected if e not in content]
     keys = Keyboard()
     keys.focus(int(line.split()[2], 16))
-    # "E&xport Break Points ..." shares the mnemonic of "E&xit": x, x, then Return.
-    keys.press("Alt_L", "f")
-    keys.press("x")
-    keys.press("x")
-    keys.press("Return")
-    try:
-        proc.wait(timeout=10)
-    except subprocess.TimeoutExpired:
-        proc.kill()
+    if not exit_through_menu(keys, proc):
         print("smoke: kerfline FILE did not close")
         return 1
     if missing:
@@ -397,16 +405,7 @@ def run(program, log_file, mp3, prefs, pipe):
     if failures:
         print("smoke:", failures)
 
-    # File menu, "E&xit". "E&xport Break Points ..." above it shares the mnemonic, so the first x
-    # only highlights that item, the second highlights Exit, and Return chooses it.
-    keys.press("Alt_L", "f")
-    keys.press("x")
-    keys.press("x")
-    keys.press("Return")
-    try:
-        proc.wait(timeout=10)
-    except subprocess.TimeoutExpired:
-        proc.kill()
+    if not exit_through_menu(keys, proc):
         print("smoke: the window did not close")
         return 1
     if not os.path.exists(prefs) or os.path.getmtime(prefs) < 1:
