@@ -24,6 +24,19 @@ QWidget* boxParent(QWidget* owner) {
     return owner ? owner : QApplication::activeWindow();
 }
 
+// The parts every file dialog of the program shares: an open dialog takes an existing file, a save
+// dialog any name, proposed as `proposedName` when one is given.
+void setUpFileDialog(QFileDialog& dialog, QFileDialog::AcceptMode mode, const std::string& filter,
+                     const std::string& defaultExtension, const std::string& proposedName) {
+    dialog.setAcceptMode(mode);
+    dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    dialog.setNameFilter(toQtFilter(fromUtf8(filter)));
+    dialog.setDefaultSuffix(fromUtf8(defaultExtension));
+    if (!proposedName.empty()) {
+        dialog.selectFile(fromUtf8(proposedName));
+    }
+}
+
 std::optional<std::filesystem::path> runFileDialog(QFileDialog& dialog) {
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;
@@ -80,10 +93,7 @@ std::optional<std::filesystem::path> QtPrompts::chooseFolder(const std::string& 
 std::optional<std::filesystem::path> QtPrompts::chooseOpenFile(const std::string& filter,
                                                                const std::string& defaultExtension) {
     QFileDialog dialog(boxParent(m_owner));
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilter(toQtFilter(fromUtf8(filter)));
-    dialog.setDefaultSuffix(fromUtf8(defaultExtension));
+    setUpFileDialog(dialog, QFileDialog::AcceptOpen, filter, defaultExtension, "");
     return runFileDialog(dialog);
 }
 
@@ -92,24 +102,15 @@ std::optional<std::filesystem::path> QtPrompts::chooseSaveFile(const std::string
                                                                const std::string& proposedName,
                                                                Overwrite overwrite) {
     QFileDialog dialog(boxParent(m_owner));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilter(toQtFilter(fromUtf8(filter)));
-    dialog.setDefaultSuffix(fromUtf8(defaultExtension));
+    setUpFileDialog(dialog, QFileDialog::AcceptSave, filter, defaultExtension, proposedName);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, overwrite == Overwrite::DontAsk);
-    if (!proposedName.empty()) {
-        dialog.selectFile(fromUtf8(proposedName));
-    }
     return runFileDialog(dialog);
 }
 
 std::optional<ShellPrompts::ChosenFile> QtPrompts::chooseOpenFileOfKind(const std::string& filter,
                                                                         const std::string& defaultExtension) {
     QFileDialog dialog(boxParent(m_owner));
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilter(toQtFilter(fromUtf8(filter)));
-    dialog.setDefaultSuffix(fromUtf8(defaultExtension));
+    setUpFileDialog(dialog, QFileDialog::AcceptOpen, filter, defaultExtension, "");
     return runKindDialog(dialog);
 }
 
@@ -117,13 +118,7 @@ std::optional<ShellPrompts::ChosenFile> QtPrompts::chooseSaveFileOfKind(const st
                                                                         const std::string& defaultExtension,
                                                                         const std::string& proposedName) {
     QFileDialog dialog(boxParent(m_owner));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilter(toQtFilter(fromUtf8(filter)));
-    dialog.setDefaultSuffix(fromUtf8(defaultExtension));
-    if (!proposedName.empty()) {
-        dialog.selectFile(fromUtf8(proposedName));
-    }
+    setUpFileDialog(dialog, QFileDialog::AcceptSave, filter, defaultExtension, proposedName);
     return runKindDialog(dialog);
 }
 
