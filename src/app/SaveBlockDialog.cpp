@@ -105,23 +105,18 @@ void CSaveBlockDialog::save() {
                              MessageIcon::Error);
         return;
     }
-    SpecifiedBlocksJob job;
-    job.sourcePath = m_document.m_filePath;
-    job.folder = folder;
-    job.frameOffsets = m_document.m_frameOffsets;
-    job.frameLengths = m_document.m_frameLengths;
-    job.options = m_document.pieceOptions();
-    // Checked against the file as it was loaded, not as it is when the save starts.
-    job.sourceStatus = m_document.m_sourceStatus;
+    std::vector<CheckedRow> rows;
     for (int i = 0; i < m_list->topLevelItemCount(); ++i) {
         const QTreeWidgetItem* item = m_list->topLevelItem(i);
         if (item->checkState(0) == Qt::Checked) {
             const QVariantList block = item->data(0, kBlockRole).toList();
-            job.rows.push_back({i + 1, Block{block.value(0).toInt(), block.value(1).toInt()}});
+            rows.push_back({i + 1, Block{block.value(0).toInt(), block.value(1).toInt()}});
         }
     }
     setIdle(false);
-    startSpecifiedBlocksSave(m_saveThread, std::move(job), m_frame, m_dialogLink);
+    startSpecifiedBlocksSave(
+        m_saveThread, specifiedBlocksJob(m_document, folder, std::move(rows), m_list->topLevelItemCount()),
+        m_frame, m_dialogLink);
 }
 
 std::intptr_t CSaveBlockDialog::handleMessage(unsigned message, std::uintptr_t, std::intptr_t) {

@@ -38,6 +38,7 @@ public:
     PieceHeader(const SourceFrames& frames, bool gapless);
 
     PieceStart start(int first, int end) const;
+    bool gapless() const { return m_gapless; }
 
     // The source's own Xing/Info frame (frame 0), when it has one.
     const std::optional<mp3::XingFrame>& sourceTag() const { return m_sourceTag; }
