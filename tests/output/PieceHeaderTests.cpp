@@ -92,6 +92,7 @@ TEST(PieceHeader, TheSourcesHeaderFrameDescribesThePieceItIsIn) {
         {"CBR, first piece", "cbr128.mp3", {30}, -1},
         {"VBR, three pieces", "vbr.mp3", {30, 60}, -1},
         {"the overlap of the second piece reaches frame 0", "cbr128.mp3", {20}, 1},
+        {"frames with a CRC", "crc.mp3", {30}, -1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -137,6 +138,8 @@ TEST(PieceHeader, GaplessPiecesJoinToTheSourceSampleForSample) {
         {"mpeg2-info.mp3", {20, 43}, {Decoder::Mpg123, Decoder::Ffmpeg}},
         {"mpeg25-info.mp3", {12, 23}, {Decoder::Mpg123, Decoder::Ffmpeg}},
         {"mpeg2-mono.mp3", {30, 51}, {Decoder::Mpg123, Decoder::Ffmpeg}},
+        // Frames with a CRC, whose Info frame holds its tag where lame puts it.
+        {"crc.mp3", {20, 43}, {Decoder::Mpg123, Decoder::Ffmpeg}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.source);
