@@ -76,6 +76,17 @@ CSaveBlockDialog::CSaveBlockDialog(SplitDocument& document, WindowLink& frame, S
         item->setData(0, kBlockRole, QVariantList{row.block.from, row.block.to});
         item->setCheckState(0, Qt::Unchecked);
     }
+    // With a name template, the names the rows will get, for the user to see before saving.
+    const std::vector<std::string> names = templatedRowNames(m_document, m_list->topLevelItemCount());
+    if (!names.empty()) {
+        m_list->setHeaderLabels({QStringLiteral("No."), QStringLiteral("Range"), QStringLiteral("Size"),
+                                 QStringLiteral("Time Len."), QStringLiteral("Name")});
+        m_list->setColumnWidth(4, 200);
+        for (int row = 0; row < m_list->topLevelItemCount(); ++row) {
+            m_list->topLevelItem(row)->setText(4,
+                                               QString::fromStdString(names[static_cast<std::size_t>(row)]));
+        }
+    }
     // Beside the check box, 50 pixels hold no number from row 10 on: widen to the last, largest one.
     if (const int rows = m_list->topLevelItemCount(); rows > 0) {
         const int needed = m_list->sizeHintForIndex(m_list->model()->index(rows - 1, 0)).width();

@@ -80,6 +80,27 @@ SpecifiedBlocksJob specifiedBlocksJob(const SplitDocument& doc, const std::files
     return job;
 }
 
+PieceIdentity rowIdentity(const std::vector<BlockTag>& blockTags, int rowCount, int rowNumber) {
+    const int number = rowNumber - 1;
+    return {number, std::max(rowCount, rowNumber), findBlockTag(blockTags, number)};
+}
+
+std::vector<std::string> templatedRowNames(const SplitDocument& doc, int rowCount) {
+    const std::string pattern = doc.pieceOptions().nameTemplate;
+    if (pattern.empty()) {
+        return {};
+    }
+    std::vector<std::string> names;
+    for (int row = 1; row <= rowCount; ++row) {
+        const ExpandedName expanded = expandPieceName(
+            pattern,
+            pieceNameFields(doc.m_filePath, rowIdentity(doc.m_blockTags, rowCount, row), doc.m_mainTag));
+        names.push_back(expanded.problem.empty() ? expanded.relative.generic_string() + ".mp3"
+                                                 : std::string());
+    }
+    return names;
+}
+
 bool outputFolderExists(const std::filesystem::path& folder) {
     std::error_code error;
     return !folder.empty() && std::filesystem::exists(folder, error);
@@ -107,10 +128,8 @@ std::string failureReason(const PieceFile& piece) {
     return piece.sourceEnded() ? kSourceChanged : piece.error();
 }
 
-// A row is the block of its number (from 1) among the dialog's rows.
-PieceIdentity rowIdentity(const SpecifiedBlocksJob& job, const CheckedRow& row) {
-    const int number = row.number - 1;
-    return {number, std::max(job.blockCount, row.number), findBlockTag(job.blockTags, number)};
+PieceIdentity jobRowIdentity(const SpecifiedBlocksJob& job, const CheckedRow& row) {
+    return rowIdentity(job.blockTags, job.blockCount, row.number);
 }
 
 // The path of every row; empty with `problem` set when the name template is refused.
@@ -124,7 +143,7 @@ std::vector<std::filesystem::path> rowPaths(const SpecifiedBlocksJob& job, std::
     }
     std::vector<PieceNameFields> fields;
     for (const CheckedRow& row : job.rows) {
-        fields.push_back(pieceNameFields(job.sourcePath, rowIdentity(job, row), job.mainTag));
+        fields.push_back(pieceNameFields(job.sourcePath, jobRowIdentity(job, row), job.mainTag));
     }
     return templatedNames(job.options.nameTemplate, job.folder, job.sourcePath, ".mp3", fields, problem);
 }
@@ -153,7 +172,7 @@ int saveRows(const SpecifiedBlocksJob& job, WindowLink& frame) {
     bool sourceChanged = false;
     for (int i = 0; i < rowCount; ++i) {
         const CheckedRow& row = job.rows[static_cast<std::size_t>(i)];
-        const PieceIdentity identity = rowIdentity(job, row);
+        const PieceIdentity identity = jobRowIdentity(job, row);
         const std::filesystem::path& path = paths[static_cast<std::size_t>(i)];
         if (!job.options.nameTemplate.empty()) {
             makePieceFolder(path);

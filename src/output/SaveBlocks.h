@@ -1,5 +1,6 @@
 #pragma once
 
+#include "output/PieceIdentity.h"
 #include "settings/PieceOptions.h"
 
 #include "document/DocumentTypes.h"
@@ -57,6 +58,14 @@ struct SpecifiedBlocksJob {
 // The job for the ticked `rows` of a dialog of `rowCount` rows, with what it needs of the document.
 SpecifiedBlocksJob specifiedBlocksJob(const SplitDocument& doc, const std::filesystem::path& folder,
                                       std::vector<CheckedRow> rows, int rowCount);
+
+// A row (numbered from 1) is the block of its number among the dialog's rows: its number from 0,
+// the row count and its block tag.
+PieceIdentity rowIdentity(const std::vector<BlockTag>& blockTags, int rowCount, int rowNumber);
+
+// What the name template names each of `rowCount` rows, below the output folder and with ".mp3"; an
+// empty text for a row it cannot name. Empty when there is no template.
+std::vector<std::string> templatedRowNames(const SplitDocument& doc, int rowCount);
 
 // The Save button's check: the folder names an existing file or folder.
 bool outputFolderExists(const std::filesystem::path& folder);

@@ -196,6 +196,7 @@ TEST_F(FrameTagCommandTest, SaveBlocksDialogListsRowsAndChecksTheFolder) {
     EXPECT_EQ(view.m_breakPoints, (BreakPointList{100, 300}));
     QTreeWidget& list = dialog.list();
     ASSERT_EQ(list.topLevelItemCount(), 3);
+    EXPECT_EQ(list.columnCount(), 4) << "no name column without a name template";
     EXPECT_EQ(list.topLevelItem(0)->text(0), QStringLiteral("# 1"));
     EXPECT_EQ(list.topLevelItem(1)->text(1), QStringLiteral("101 F - 300 F"));
     EXPECT_EQ(list.topLevelItem(0)->checkState(0), Qt::Unchecked);
@@ -269,6 +270,9 @@ TEST_F(FrameTagCommandTest, SaveBlocksDialogFollowsThePieceSettings) {
     options.nameTemplate = "{n1}-of-{N}";
     view.setPieceOptions(options);
     CSaveBlockDialog dialog(view, frame.frameLink(), prompts, &frame);
+    ASSERT_EQ(dialog.list().columnCount(), 5);
+    EXPECT_EQ(dialog.list().headerItem()->text(4), QStringLiteral("Name"));
+    EXPECT_EQ(dialog.list().topLevelItem(0)->text(4), QStringLiteral("1-of-3.mp3"));
     control<QLineEdit>(dialog, 1004)->setText(QString::fromStdString(folder.string()));
     dialog.list().topLevelItem(1)->setCheckState(0, Qt::Checked);
     QTest::mouseClick(control<QPushButton>(dialog, 1001), Qt::LeftButton);
