@@ -76,6 +76,17 @@ CSaveBlockDialog::CSaveBlockDialog(SplitDocument& document, WindowLink& frame, S
         item->setData(0, kBlockRole, QVariantList{row.block.from, row.block.to});
         item->setCheckState(0, Qt::Unchecked);
     }
+    // With a name template, the names the rows will get, for the user to see before saving.
+    const std::vector<std::string> names = templatedRowNames(m_document, m_list->topLevelItemCount());
+    if (!names.empty()) {
+        m_list->setHeaderLabels({QStringLiteral("No."), QStringLiteral("Range"), QStringLiteral("Size"),
+                                 QStringLiteral("Time Len."), QStringLiteral("Name")});
+        m_list->setColumnWidth(4, 200);
+        for (int row = 0; row < m_list->topLevelItemCount(); ++row) {
+            m_list->topLevelItem(row)->setText(4,
+                                               QString::fromStdString(names[static_cast<std::size_t>(row)]));
+        }
+    }
     // Beside the check box, 50 pixels hold no number from row 10 on: widen to the last, largest one.
     if (const int rows = m_list->topLevelItemCount(); rows > 0) {
         const int needed = m_list->sizeHintForIndex(m_list->model()->index(rows - 1, 0)).width();
@@ -105,23 +116,18 @@ void CSaveBlockDialog::save() {
                              MessageIcon::Error);
         return;
     }
-    SpecifiedBlocksJob job;
-    job.sourcePath = m_document.m_filePath;
-    job.folder = folder;
-    job.frameOffsets = m_document.m_frameOffsets;
-    job.frameLengths = m_document.m_frameLengths;
-    job.options = m_document.pieceOptions();
-    // Checked against the file as it was loaded, not as it is when the save starts.
-    job.sourceStatus = m_document.m_sourceStatus;
+    std::vector<CheckedRow> rows;
     for (int i = 0; i < m_list->topLevelItemCount(); ++i) {
         const QTreeWidgetItem* item = m_list->topLevelItem(i);
         if (item->checkState(0) == Qt::Checked) {
             const QVariantList block = item->data(0, kBlockRole).toList();
-            job.rows.push_back({i + 1, Block{block.value(0).toInt(), block.value(1).toInt()}});
+            rows.push_back({i + 1, Block{block.value(0).toInt(), block.value(1).toInt()}});
         }
     }
     setIdle(false);
-    startSpecifiedBlocksSave(m_saveThread, std::move(job), m_frame, m_dialogLink);
+    startSpecifiedBlocksSave(
+        m_saveThread, specifiedBlocksJob(m_document, folder, std::move(rows), m_list->topLevelItemCount()),
+        m_frame, m_dialogLink);
 }
 
 std::intptr_t CSaveBlockDialog::handleMessage(unsigned message, std::uintptr_t, std::intptr_t) {

@@ -115,8 +115,24 @@ std::size_t dataAreaOffset(const FrameHeader& header) {
 }
 
 std::size_t xingOffset(const FrameHeader& header) {
-    return dataAreaOffset(header);
+    return 4 + sideInfoSize(header);
 }
+
+namespace {
+
+// Where this frame's tag starts: where lame writes it and decoders look (see xingOffset), or else
+// after the CRC, where a frame that has one may hold it instead.
+std::size_t tagOffset(const std::uint8_t* frame, std::size_t length, const FrameHeader& header) {
+    const std::size_t usual = xingOffset(header);
+    const std::size_t afterCrc = dataAreaOffset(header);
+    const auto holdsMagic = [&](std::size_t at) {
+        return at + 4 <= length &&
+               (std::memcmp(frame + at, "Xing", 4) == 0 || std::memcmp(frame + at, "Info", 4) == 0);
+    };
+    return !holdsMagic(usual) && holdsMagic(afterCrc) ? afterCrc : usual;
+}
+
+} // namespace
 
 std::size_t xingFrameNeeds(const FrameHeader& header) {
     return xingOffset(header) + 8 + 4 + 4 + kTocSize + 4 + kLameTagSize;
@@ -175,7 +191,7 @@ std::optional<XingFrame> XingFrame::parse(const std::uint8_t* frame, std::size_t
         return std::nullopt;
     }
     length = std::min(length, static_cast<std::size_t>(header->frameLength()));
-    std::size_t at = xingOffset(*header);
+    std::size_t at = tagOffset(frame, length, *header);
     if (at + 8 > length) {
         return std::nullopt;
     }
@@ -233,7 +249,7 @@ bool writeXingFrame(const XingFrame& tag, std::uint8_t* frame, std::size_t lengt
         return false;
     }
     length = std::min(length, static_cast<std::size_t>(header->frameLength()));
-    const std::size_t start = xingOffset(*header);
+    const std::size_t start = tagOffset(frame, length, *header);
     if (start + 8 > length) {
         return false;
     }

@@ -42,8 +42,9 @@ std::uint16_t crc16(const std::uint8_t* data, std::size_t size, std::uint16_t cr
 
 // Samples one channel of a frame decodes to.
 int samplesPerFrame(const FrameHeader& header);
-// Where the Xing tag starts in a Layer III frame: after the header, the CRC when present and the
-// side information.
+// Where the Xing tag starts in a Layer III frame: after the header and the side information. lame
+// writes it there whether or not the frame has a CRC, and mpg123 and ffmpeg read it there; a tag found
+// after the CRC instead is read and rewritten where it is.
 std::size_t xingOffset(const FrameHeader& header);
 // The length of a frame holding the whole tag, LAME tag included.
 std::size_t xingFrameNeeds(const FrameHeader& header);

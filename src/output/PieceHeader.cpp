@@ -2,6 +2,7 @@
 
 #include "output/FrameCopy.h"
 #include "output/PieceFile.h"
+#include "output/SelfContainedFrame.h"
 #include "output/SourceBytes.h"
 #include "output/SourceFrames.h"
 
@@ -120,8 +121,10 @@ std::optional<PieceStart> PieceHeader::gaplessStart(int first, int end) const {
         // mpg123's synthesis rounds differently in each phase of four granules (two MPEG-1 frames,
         // four MPEG-2 frames): the frames a piece's decoder runs through ahead of source frame a keep
         // the source's count modulo that period where they can, or a few samples come out one step
-        // apart. Within four frames ahead that is always possible for MPEG-1, and for MPEG-2 and 2.5
-        // in two of the four phases.
+        // apart. mpg123 decodes only the four frames before the first sample it plays, and the two
+        // warm-up granules must be among them: that leaves every phase for MPEG-1, and for MPEG-2
+        // and 2.5 the three in which two, three or four frames ahead are in phase (one or five would
+        // be needed in the fourth).
         const int period = mpeg1 ? 2 : 4;
         // Frames a decoder may run through ahead of source frame a while the delay field still holds
         // them all: with them the piece decodes exactly like the source from its start.
@@ -141,20 +144,36 @@ std::optional<PieceStart> PieceHeader::gaplessStart(int first, int end) const {
             // before it, which overlaps the one before that: two granules ahead (one MPEG-1 frame,
             // two MPEG-2 frames) must decode as in the source, led by a silent frame holding the
             // reservoir bytes the first of them needs.
-            int warmUp = mpeg1 ? 1 : 2;
-            warmUp += static_cast<int>(((startFrame - 1 - warmUp) % period + period) % period);
-            if (1 + warmUp > kDecodedAhead) {
-                warmUp = mpeg1 ? 1 : 2;
+            const int fewest = mpeg1 ? 1 : 2;
+            const auto inPhase = [&](int ahead) {
+                return ahead + static_cast<int>(((startFrame - ahead) % period + period) % period);
+            };
+            int warmUp = inPhase(1 + fewest) - 1;
+            // Where the silent frame would push the frames ahead beyond what mpg123 decodes, the
+            // first warm-up frame carries its own main data instead, and no silent frame leads.
+            std::vector<std::uint8_t> rebuilt;
+            if (1 + warmUp > kDecodedAhead && inPhase(fewest) <= kDecodedAhead) {
+                rebuilt = selfContained(firstCopied - inPhase(fewest));
             }
-            copyFrom = firstCopied - warmUp;
-            const std::vector<std::uint8_t> warmFirst = readFrame(copyFrom);
-            const int reservoir = mp3::mainDataBegin(warmFirst.data(), warmFirst.size());
-            if (reservoir < 0) {
-                return std::nullopt;
+            if (!rebuilt.empty()) {
+                warmUp = inPhase(fewest);
+                copyFrom = firstCopied - warmUp + 1;
+                leadFrames.push_back(std::move(rebuilt));
+                framesBeforeStart = warmUp;
+            } else {
+                if (1 + warmUp > kDecodedAhead) {
+                    warmUp = fewest;
+                }
+                copyFrom = firstCopied - warmUp;
+                const std::vector<std::uint8_t> warmFirst = readFrame(copyFrom);
+                const int reservoir = mp3::mainDataBegin(warmFirst.data(), warmFirst.size());
+                if (reservoir < 0) {
+                    return std::nullopt;
+                }
+                leadFrames.push_back(mp3::makeSilentFrame(
+                    *header, reservoirBefore(copyFrom, static_cast<std::size_t>(reservoir))));
+                framesBeforeStart = 1 + warmUp;
             }
-            leadFrames.push_back(mp3::makeSilentFrame(
-                *header, reservoirBefore(copyFrom, static_cast<std::size_t>(reservoir))));
-            framesBeforeStart = 1 + warmUp;
         }
         xingFrame = mp3::makeSilentFrame(*header, {}, mp3::xingFrameNeeds(*header));
         const bool needsLead = copyFrom != firstCopied - framesBeforeStart;
@@ -189,6 +208,18 @@ std::optional<PieceStart> PieceHeader::gaplessStart(int first, int end) const {
     }
     start.copyFrom = copyFrom;
     return start;
+}
+
+std::vector<std::uint8_t> PieceHeader::selfContained(int frame) const {
+    const std::vector<std::uint8_t> bytes = readFrame(frame);
+    const std::vector<std::uint8_t> next = readFrame(frame + 1);
+    const int reservoir = mp3::mainDataBegin(bytes.data(), bytes.size());
+    const int nextReservoir = mp3::mainDataBegin(next.data(), next.size());
+    if (reservoir < 0 || nextReservoir < 0) {
+        return {};
+    }
+    return selfContainedFrame(bytes, reservoirBefore(frame, static_cast<std::size_t>(reservoir)),
+                              reservoirBefore(frame + 1, static_cast<std::size_t>(nextReservoir)));
 }
 
 std::vector<std::uint8_t> PieceHeader::reservoirBefore(int frame, std::size_t count) const {

@@ -38,6 +38,7 @@ public:
     PieceHeader(const SourceFrames& frames, bool gapless);
 
     PieceStart start(int first, int end) const;
+    bool gapless() const { return m_gapless; }
 
     // The source's own Xing/Info frame (frame 0), when it has one.
     const std::optional<mp3::XingFrame>& sourceTag() const { return m_sourceTag; }
@@ -46,6 +47,9 @@ private:
     PieceStart rewriteSourceTag(int end) const;
     std::optional<PieceStart> gaplessStart(int first, int end) const;
     std::vector<std::uint8_t> readFrame(int frame) const;
+    // Source frame `frame` rebuilt to carry its own main data and what frame + 1 needs of it; empty
+    // when it cannot be.
+    std::vector<std::uint8_t> selfContained(int frame) const;
     // The last `count` bytes of the data areas of the audio frames before `frame` (zeros where the
     // stream holds fewer).
     std::vector<std::uint8_t> reservoirBefore(int frame, std::size_t count) const;

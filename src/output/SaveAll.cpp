@@ -2,27 +2,22 @@
 
 #include "document/BlockTags.h"
 #include "document/SharedTexts.h"
-#include "document/SameFile.h"
 #include "document/SplitDocument.h"
-#include "document/BlockTags.h"
 #include "output/FrameCopy.h"
 #include "output/OverlapFrames.h"
-#include "output/PieceHeader.h"
-#include "output/PieceNameTemplate.h"
+#include "output/PieceMaker.h"
 #include "output/PieceNames.h"
-#include "output/PieceTag.h"
 #include "output/ProgressReporter.h"
 #include "output/SourceBytes.h"
 #include "output/SourceCheck.h"
 #include "output/SourceFrames.h"
-#include "output/SourceTags.h"
 #include "output/SpaceCheck.h"
+#include "output/TemplatedNames.h"
 #include "settings/PathText.h"
 
 #include <algorithm>
 #include <new>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -40,36 +35,6 @@ std::vector<int> blockStarts(const BreakPointList& breakPoints, int frameCount) 
     std::sort(starts.begin(), starts.end());
     starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
     return starts;
-}
-
-// The paths of all pieces by the name template, or the reason it is refused: it is malformed, climbs
-// out of the output folder, names the source, or names two pieces alike (one would replace the other).
-std::vector<std::filesystem::path> templatedNames(const SplitDocument& doc, const std::string& pattern,
-                                                  int count, std::string& problem) {
-    std::vector<std::filesystem::path> names;
-    std::set<std::filesystem::path> seen;
-    for (int number = 0; number < count; ++number) {
-        const ID3Info info = findBlockTag(doc.m_blockTags, number).value_or(doc.m_mainTag);
-        const PieceNameFields fields{
-            doc.m_filePath.stem().string(), number, count, info.title, info.artist, info.album};
-        const ExpandedName expanded = expandPieceName(pattern, fields);
-        if (!expanded.problem.empty()) {
-            problem = expanded.problem;
-            return {};
-        }
-        std::filesystem::path path = doc.m_outputFolder / expanded.relative;
-        path += doc.m_filePath.extension();
-        if (namesSameFile(path, doc.m_filePath)) {
-            problem = "it names the source file";
-            return {};
-        }
-        if (!seen.insert(path.lexically_normal()).second) {
-            problem = "it gives two pieces the name " + pathText(path);
-            return {};
-        }
-        names.push_back(std::move(path));
-    }
-    return names;
 }
 
 std::string blockText(int first, int second) {
@@ -177,11 +142,7 @@ public:
     SaveAllRun(SplitDocument& doc, SourceFrames& frames, const SaveAllOptions& options)
         : m_doc(doc), m_frames(frames), m_options(options),
           m_blocks(blocksOf(doc.m_breakPoints, frames.count())), m_pieceOptions(doc.pieceOptions()),
-          m_header(frames, m_pieceOptions.gapless) {
-        if (m_pieceOptions.copyTags) {
-            m_tags.emplace(doc.m_filePath);
-        }
-    }
+          m_maker(doc.m_filePath, frames, m_pieceOptions, PieceMaker::BlockTagAlone::Write) {}
 
     SaveAllResult run() {
         m_doc.invalidateView();
@@ -198,17 +159,22 @@ public:
             return m_result;
         }
         if (!m_pieceOptions.nameTemplate.empty()) {
+            std::vector<PieceNameFields> fields;
+            for (int number = 0; number < blockCount(); ++number) {
+                fields.push_back(pieceNameFields(m_doc.m_filePath, identity(number), m_doc.m_mainTag));
+            }
             std::string problem;
-            m_names = templatedNames(m_doc, m_pieceOptions.nameTemplate, static_cast<int>(m_blocks.size()),
-                                     problem);
+            m_names = templatedNames(m_pieceOptions.nameTemplate, m_doc.m_outputFolder, m_doc.m_filePath,
+                                     m_doc.m_filePath.extension(), fields, problem);
             if (m_names.empty()) {
-                m_doc.log(LogLevel::Error, "The piece name template \"" + m_pieceOptions.nameTemplate +
-                                               "\" is refused: " + problem + "; nothing has been saved");
+                m_doc.log(LogLevel::Error,
+                          templateRefusal(m_pieceOptions.nameTemplate, problem) + "; nothing has been saved");
                 m_result.failed = 1;
                 return m_result;
             }
         }
-        const std::uint64_t bytes = bytesToWrite(m_frames, m_blocks, m_doc.preferences()) + extraBytes();
+        const std::uint64_t bytes = bytesToWrite(m_frames, m_blocks, m_doc.preferences()) +
+                                    m_maker.extraBytes(blockCount()) * m_blocks.size();
         if (const auto problem = spaceProblem(m_doc.m_outputFolder, bytes)) {
             m_doc.log(LogLevel::Error, *problem);
             m_result.failed = static_cast<int>(m_blocks.size());
@@ -234,13 +200,10 @@ public:
     }
 
 private:
-    // Beyond the frames: a header frame and a few lead frames per gapless piece, the tags per piece.
-    std::uint64_t extraBytes() const {
-        std::uint64_t perPiece = m_pieceOptions.gapless ? 4 * 1729 : 0;
-        if (m_tags) {
-            perPiece += m_tags->id3v2(0, static_cast<int>(m_blocks.size()), nullptr).size() + 128;
-        }
-        return perPiece * m_blocks.size();
+    int blockCount() const { return static_cast<int>(m_blocks.size()); }
+
+    PieceIdentity identity(int number) const {
+        return {number, blockCount(), findBlockTag(m_doc.m_blockTags, number)};
     }
 
     void savePiece(int number, ProgressReporter& progress) {
@@ -251,11 +214,10 @@ private:
             path = pieceName(PieceNaming::SaveAll, m_doc.m_outputFolder, m_doc.m_filePath, number);
         } else {
             path = m_names[static_cast<std::size_t>(number)];
-            std::error_code ignored; // a folder that cannot be made shows as a failed piece
-            std::filesystem::create_directories(path.parent_path(), ignored);
+            makePieceFolder(path);
         }
         PieceFile piece = createPieceFile(path, m_doc.m_filePath, m_options.existing);
-        const std::optional<ID3Info> blockTag = findBlockTag(m_doc.m_blockTags, number);
+        const PieceIdentity identity = this->identity(number);
         ++m_result.pieces;
         // The last piece's line shows its last frame, the others the first frame of the next block.
         const int second = block.last ? m_frames.endFrameNumber() : block.end;
@@ -273,16 +235,10 @@ private:
             const int pieceEnd = preferences.Overlap && !block.last
                                      ? overlapRange(m_frames, OVERLAP_DIR_AFTER, block.end, limit).to
                                      : block.end;
-            const PieceStart start = m_header.start(pieceFirst, pieceEnd);
-            if (m_tags) {
-                const std::vector<std::uint8_t> tag =
-                    m_tags->id3v2(number, static_cast<int>(m_blocks.size()), blockTag ? &*blockTag : nullptr);
-                piece.write(tag.data(), tag.size());
-            }
-            writePieceStart(start, pieceFirst, m_frames, piece);
-            writeOverlapFrames(m_doc, OVERLAP_DIR_BEFORE, block.first, piece, m_frames, start.copyFrom);
+            const int copyFrom = m_maker.writeOpening(piece, identity, pieceFirst, pieceEnd);
+            writeOverlapFrames(m_doc, OVERLAP_DIR_BEFORE, block.first, piece, m_frames, copyFrom);
             // A rewritten header frame of the source still counts as the block's own.
-            const int ownFrom = std::max(block.first, std::min(block.end, start.copyFrom));
+            const int ownFrom = std::max(block.first, std::min(block.end, copyFrom));
             for (int frame = block.first; frame < ownFrom; ++frame) {
                 size += static_cast<std::uint64_t>(m_frames.length(frame));
             }
@@ -295,21 +251,14 @@ private:
             if (!block.last) {
                 writeOverlapFrames(m_doc, OVERLAP_DIR_AFTER, block.end, piece, m_frames);
             }
-            if (m_tags) {
-                const std::vector<std::uint8_t> tag = m_tags->id3v1(number, blockTag ? &*blockTag : nullptr);
-                piece.write(tag.data(), tag.size());
-            }
+            m_maker.writeClosing(piece, identity);
             // A short read, or a size or time that moved while the piece was copied.
             if (piece.sourceEnded() || (piece.isOpen() && !sourceUnchanged(m_frames, m_doc.m_sourceStatus))) {
                 m_sourceChanged = true;
                 piece.fail(kSourceChanged);
             }
         }
-        // The tag goes in before the piece takes its name, so the name never shows a piece half tagged.
-        // Copied tags already hold the block's own fields.
-        if (piece.finishWriting() && blockTag && !m_tags) {
-            applyBlockTag(piece.temporaryPath(), *blockTag);
-        }
+        m_maker.finish(piece, identity);
         if (piece.close()) {
             m_doc.log(LogLevel::Normal, blockText(block.first, second) + " has been saved, total size " +
                                             std::to_string(size) + " Bytes");
@@ -326,8 +275,7 @@ private:
     const SaveAllOptions& m_options;
     const std::vector<PieceBlock> m_blocks;
     const PieceOptions m_pieceOptions;
-    const PieceHeader m_header;
-    std::optional<SourceTags> m_tags;
+    PieceMaker m_maker;
     std::vector<std::filesystem::path> m_names; // by the name template; empty for the usual names
     SaveAllResult m_result;
     bool m_sourceChanged = false;

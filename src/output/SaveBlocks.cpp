@@ -1,14 +1,16 @@
 #include "output/SaveBlocks.h"
 
+#include "document/BlockTags.h"
 #include "document/SplitDocument.h"
 #include "document/WorkerSlot.h"
 #include "output/FrameCopy.h"
-#include "output/PieceHeader.h"
+#include "output/PieceMaker.h"
 #include "output/PieceNames.h"
 #include "output/ProgressReporter.h"
 #include "output/SourceCheck.h"
 #include "output/SourceFrames.h"
 #include "output/SpaceCheck.h"
+#include "output/TemplatedNames.h"
 #include "settings/PathText.h"
 
 #include <algorithm>
@@ -61,6 +63,44 @@ std::vector<BlockRow> buildBlockRows(SplitDocument& doc) {
     return rows;
 }
 
+SpecifiedBlocksJob specifiedBlocksJob(const SplitDocument& doc, const std::filesystem::path& folder,
+                                      std::vector<CheckedRow> rows, int rowCount) {
+    SpecifiedBlocksJob job;
+    job.sourcePath = doc.m_filePath;
+    job.folder = folder;
+    job.rows = std::move(rows);
+    job.frameOffsets = doc.m_frameOffsets;
+    job.frameLengths = doc.m_frameLengths;
+    // Checked against the file as it was loaded, not as it is when the save starts.
+    job.sourceStatus = doc.m_sourceStatus;
+    job.options = doc.pieceOptions();
+    job.mainTag = doc.m_mainTag;
+    job.blockTags = doc.m_blockTags;
+    job.blockCount = rowCount;
+    return job;
+}
+
+PieceIdentity rowIdentity(const std::vector<BlockTag>& blockTags, int rowCount, int rowNumber) {
+    const int number = rowNumber - 1;
+    return {number, std::max(rowCount, rowNumber), findBlockTag(blockTags, number)};
+}
+
+std::vector<std::string> templatedRowNames(const SplitDocument& doc, int rowCount) {
+    const std::string pattern = doc.pieceOptions().nameTemplate;
+    if (pattern.empty()) {
+        return {};
+    }
+    std::vector<std::string> names;
+    for (int row = 1; row <= rowCount; ++row) {
+        const ExpandedName expanded = expandPieceName(
+            pattern,
+            pieceNameFields(doc.m_filePath, rowIdentity(doc.m_blockTags, rowCount, row), doc.m_mainTag));
+        names.push_back(expanded.problem.empty() ? expanded.relative.generic_string() + ".mp3"
+                                                 : std::string());
+    }
+    return names;
+}
+
 bool outputFolderExists(const std::filesystem::path& folder) {
     std::error_code error;
     return !folder.empty() && std::filesystem::exists(folder, error);
@@ -88,34 +128,67 @@ std::string failureReason(const PieceFile& piece) {
     return piece.sourceEnded() ? kSourceChanged : piece.error();
 }
 
+PieceIdentity jobRowIdentity(const SpecifiedBlocksJob& job, const CheckedRow& row) {
+    return rowIdentity(job.blockTags, job.blockCount, row.number);
+}
+
+// The path of every row; empty with `problem` set when the name template is refused.
+std::vector<std::filesystem::path> rowPaths(const SpecifiedBlocksJob& job, std::string& problem) {
+    std::vector<std::filesystem::path> paths;
+    if (job.options.nameTemplate.empty()) {
+        for (const CheckedRow& row : job.rows) {
+            paths.push_back(pieceName(PieceNaming::SpecifiedBlocks, job.folder, job.sourcePath, row.number));
+        }
+        return paths;
+    }
+    std::vector<PieceNameFields> fields;
+    for (const CheckedRow& row : job.rows) {
+        fields.push_back(pieceNameFields(job.sourcePath, jobRowIdentity(job, row), job.mainTag));
+    }
+    return templatedNames(job.options.nameTemplate, job.folder, job.sourcePath, ".mp3", fields, problem);
+}
+
 int saveRows(const SpecifiedBlocksJob& job, WindowLink& frame) {
+    const int rowCount = static_cast<int>(job.rows.size());
+    std::string problem;
+    const std::vector<std::filesystem::path> paths = rowPaths(job, problem);
+    if (!problem.empty()) {
+        sendLog(frame, LogLevel::Error,
+                templateRefusal(job.options.nameTemplate, problem) + "; nothing has been saved");
+        return rowCount;
+    }
     SourceFrames frames(job.sourcePath, &job.frameOffsets, &job.frameLengths);
-    std::uint64_t bytes = 0;
+    PieceMaker maker(job.sourcePath, frames, job.options, PieceMaker::BlockTagAlone::Skip);
+    std::uint64_t bytes = maker.extraBytes(job.blockCount) * job.rows.size();
     for (const CheckedRow& row : job.rows) {
         bytes += rangeBytes(frames, advancedPosition(frames, row.block.from),
                             advancedPosition(frames, row.block.to));
     }
     if (const auto problem = spaceProblem(job.folder, bytes)) {
         sendLog(frame, LogLevel::Error, *problem);
-        return static_cast<int>(job.rows.size());
+        return rowCount;
     }
     int failed = 0;
     bool sourceChanged = false;
-    const PieceHeader header(frames, job.options.gapless);
-    for (const CheckedRow& row : job.rows) {
-        PieceFile piece = createPieceFile(
-            pieceName(PieceNaming::SpecifiedBlocks, job.folder, job.sourcePath, row.number), job.sourcePath);
+    for (int i = 0; i < rowCount; ++i) {
+        const CheckedRow& row = job.rows[static_cast<std::size_t>(i)];
+        const PieceIdentity identity = jobRowIdentity(job, row);
+        const std::filesystem::path& path = paths[static_cast<std::size_t>(i)];
+        if (!job.options.nameTemplate.empty()) {
+            makePieceFolder(path);
+        }
+        PieceFile piece = createPieceFile(path, job.sourcePath);
         if (sourceChanged || !sourceUnchanged(frames, job.sourceStatus)) {
             piece.fail(kSourceChanged);
         }
         if (piece.isOpen() && !piece.failed()) {
             const int from = advancedPosition(frames, row.block.from);
             const int to = advancedPosition(frames, row.block.to);
-            const PieceStart start = header.start(from, to);
-            writePieceStart(start, from, frames, piece);
-            copyFrames(frames, std::max(from, start.copyFrom), to, piece);
+            copyFrames(frames, maker.writeOpening(piece, identity, from, to), to, piece);
+            maker.writeClosing(piece, identity);
             checkSource(frames, job.sourceStatus, piece);
         }
+        maker.finish(piece, identity);
         if (!piece.close()) {
             ++failed;
             sourceChanged = sourceChanged || failureReason(piece) == kSourceChanged;
@@ -125,6 +198,39 @@ int saveRows(const SpecifiedBlocksJob& job, WindowLink& frame) {
         }
     }
     return failed;
+}
+
+// The block that starts at break point `value` of the sorted list, as the block tags count blocks (one
+// more than break points); none when the value is not in the list.
+std::optional<PieceIdentity> breakPointBlock(const BreakPointList& sorted, const std::vector<BlockTag>& tags,
+                                             int value) {
+    const auto found = std::find(sorted.begin(), sorted.end(), value);
+    if (found == sorted.end()) {
+        return std::nullopt;
+    }
+    const int number = static_cast<int>(found - sorted.begin()) + 1;
+    return PieceIdentity{number, static_cast<int>(sorted.size()) + 1, findBlockTag(tags, number)};
+}
+
+// The file name the name template gives the block of break point `value`; the user picks the folder.
+std::string proposedBlockName(SplitDocument& doc, int value) {
+    const std::string pattern = doc.pieceOptions().nameTemplate;
+    if (pattern.empty()) {
+        return {};
+    }
+    BreakPointList sorted = doc.m_breakPoints;
+    std::sort(sorted.begin(), sorted.end());
+    const std::optional<PieceIdentity> identity = breakPointBlock(sorted, doc.m_blockTags, value);
+    if (!identity) {
+        return {};
+    }
+    const ExpandedName expanded =
+        expandPieceName(pattern, pieceNameFields(doc.m_filePath, *identity, doc.m_mainTag));
+    if (!expanded.problem.empty()) {
+        doc.log(LogLevel::Error, templateRefusal(pattern, expanded.problem) + "; no name is proposed");
+        return {};
+    }
+    return expanded.relative.filename().string() + ".mp3";
 }
 
 } // namespace
@@ -150,8 +256,8 @@ void saveBlockFromBreakPoint(SplitDocument& doc, int value) {
     if (doc.m_loadThread || doc.m_saveAllThread || doc.m_wavThread || doc.m_blockThread) {
         return;
     }
-    const auto chosen =
-        doc.m_prompts.chooseSaveFile("MP3 files(*.mp3)|*.mp3|Any files(*.*)|*.*||", "mp3", "");
+    const auto chosen = doc.m_prompts.chooseSaveFile("MP3 files(*.mp3)|*.mp3|Any files(*.*)|*.*||", "mp3",
+                                                     proposedBlockName(doc, value));
     if (!chosen) {
         return;
     }
@@ -170,17 +276,22 @@ bool saveBlock(SplitDocument& doc) {
     // A sorted copy: what the thread reads never depends on who last sorted the user's list.
     BreakPointList breakPoints = doc.m_breakPoints;
     std::sort(breakPoints.begin(), breakPoints.end());
-    const auto found = std::find(breakPoints.begin(), breakPoints.end(), doc.m_blockFrom);
-    if (found == breakPoints.end()) {
+    const std::optional<PieceIdentity> identity =
+        breakPointBlock(breakPoints, doc.m_blockTags, doc.m_blockFrom);
+    if (!identity) {
         doc.log(LogLevel::Error, "Block " + std::to_string(doc.m_blockFrom) +
                                      " F could not be saved: its break point is no longer in the list");
         return false;
     }
+    // With a duplicate of the break point the next element is equal and the block is empty.
+    const auto found = breakPoints.begin() + identity->number - 1;
     const int end = std::next(found) == breakPoints.end() ? doc.frameCount() : *std::next(found);
     doc.m_blockTo = end;
     const int from = advancedPosition(frames, doc.m_blockFrom);
     const int to = end >= doc.frameCount() ? frames.count() : advancedPosition(frames, end);
-    if (const auto problem = spaceProblem(doc.m_blockPath.parent_path(), rangeBytes(frames, from, to))) {
+    PieceMaker maker(doc.m_filePath, frames, doc.pieceOptions(), PieceMaker::BlockTagAlone::Skip);
+    if (const auto problem = spaceProblem(doc.m_blockPath.parent_path(),
+                                          rangeBytes(frames, from, to) + maker.extraBytes(identity->count))) {
         doc.log(LogLevel::Error, *problem);
         return false;
     }
@@ -188,17 +299,19 @@ bool saveBlock(SplitDocument& doc) {
         piece.fail(kSourceChanged);
     }
     ProgressReporter progress(doc.m_frame, end - doc.m_blockFrom);
-    const PieceStart start = PieceHeader(frames, doc.pieceOptions().gapless).start(from, to);
+    int copyFrom = from;
     if (piece.isOpen() && !piece.failed()) {
-        writePieceStart(start, from, frames, piece);
+        copyFrom = maker.writeOpening(piece, *identity, from, to);
     }
-    for (int frame = std::max(from, start.copyFrom); frame < to && piece.isOpen() && !piece.failed();) {
+    for (int frame = copyFrom; frame < to && piece.isOpen() && !piece.failed();) {
         const int chunkEnd = std::min(to, frame + progress.step());
         copyFrames(frames, frame, chunkEnd, piece);
         frame = chunkEnd;
         progress.set(frame - from);
     }
+    maker.writeClosing(piece, *identity);
     checkSource(frames, doc.m_sourceStatus, piece);
+    maker.finish(piece, *identity);
     const bool saved = piece.close();
     if (!saved) {
         doc.log(LogLevel::Error, "Block " + rangeText({doc.m_blockFrom, end}) + " could not be saved to " +

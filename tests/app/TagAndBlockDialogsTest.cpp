@@ -16,6 +16,8 @@
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/mpegfile.h>
 
 #include <future>
 
@@ -194,6 +196,7 @@ TEST_F(FrameTagCommandTest, SaveBlocksDialogListsRowsAndChecksTheFolder) {
     EXPECT_EQ(view.m_breakPoints, (BreakPointList{100, 300}));
     QTreeWidget& list = dialog.list();
     ASSERT_EQ(list.topLevelItemCount(), 3);
+    EXPECT_EQ(list.columnCount(), 4) << "no name column without a name template";
     EXPECT_EQ(list.topLevelItem(0)->text(0), QStringLiteral("# 1"));
     EXPECT_EQ(list.topLevelItem(1)->text(1), QStringLiteral("101 F - 300 F"));
     EXPECT_EQ(list.topLevelItem(0)->checkState(0), Qt::Unchecked);
@@ -250,6 +253,39 @@ TEST_F(FrameTagCommandTest, SaveBlocksDialogWritesNothingFromASourceChangedSince
     }
     EXPECT_FALSE(dialog.isSaving());
     EXPECT_FALSE(std::filesystem::exists(folder / "talk-1.mp3"));
+}
+
+// With the piece settings on, the dialog's rows get the template's names, the source's tags with the
+// row's track number among all rows, and the row's block tag.
+TEST_F(FrameTagCommandTest, SaveBlocksDialogFollowsThePieceSettings) {
+    const auto folder = testing_support::scratchDir("save-blocks-dialog-pieces");
+    CMainFrame frame(&prompts);
+    CChildView& view = frame.view();
+    view.m_filePath = testing_support::fixture("ten-seconds.mp3");
+    view.m_frameLevels.assign(385, 300);
+    view.replaceBreakPoints({100, 300});
+    view.replaceBlockTags({BlockTag{1, mainTag()}});
+    PieceOptions options;
+    options.copyTags = true;
+    options.nameTemplate = "{n1}-of-{N}";
+    view.setPieceOptions(options);
+    CSaveBlockDialog dialog(view, frame.frameLink(), prompts, &frame);
+    ASSERT_EQ(dialog.list().columnCount(), 5);
+    EXPECT_EQ(dialog.list().headerItem()->text(4), QStringLiteral("Name"));
+    EXPECT_EQ(dialog.list().topLevelItem(0)->text(4), QStringLiteral("1-of-3.mp3"));
+    control<QLineEdit>(dialog, 1004)->setText(QString::fromStdString(folder.string()));
+    dialog.list().topLevelItem(1)->setCheckState(0, Qt::Checked);
+    QTest::mouseClick(control<QPushButton>(dialog, 1001), Qt::LeftButton);
+    for (int i = 0; i < 500 && dialog.isSaving(); ++i) {
+        QTest::qWait(10);
+    }
+    EXPECT_FALSE(dialog.isSaving());
+    const auto piece = folder / "2-of-3.mp3";
+    ASSERT_TRUE(std::filesystem::exists(piece));
+    TagLib::MPEG::File file(piece.c_str());
+    ASSERT_TRUE(file.hasID3v2Tag());
+    EXPECT_EQ(file.ID3v2Tag()->frameListMap()["TRCK"].front()->toString(), "2/3");
+    EXPECT_EQ(file.ID3v2Tag()->title(), "Title");
 }
 
 } // namespace

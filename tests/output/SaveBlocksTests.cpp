@@ -128,14 +128,11 @@ TEST(SaveBlocks, TheDialogJobWritesTheTickedRows) {
 
     MessageQueueLink dialog;
     WorkerSlot saveThread;
-    SpecifiedBlocksJob job{source,
-                           dir / "out",
-                           {{1, rows[0].block}, {2, rows[1].block}, {3, rows[2].block}},
-                           test.doc->m_frameOffsets,
-                           test.doc->m_frameLengths,
-                           {},
-                           {}};
-    startSpecifiedBlocksSave(saveThread, job, test.frame, dialog);
+    startSpecifiedBlocksSave(saveThread,
+                             specifiedBlocksJob(*test.doc, dir / "out",
+                                                {{1, rows[0].block}, {2, rows[1].block}, {3, rows[2].block}},
+                                                3),
+                             test.frame, dialog);
     ASSERT_TRUE(dialog.dispatchUntil(UM_SAVE_ALL_DONE));
     saveThread.clear();
 
@@ -153,7 +150,8 @@ TEST(SaveBlocks, TheDialogJobWritesTheTickedRows) {
 
     // Nothing ticked: nothing written, the dialog still hears it is done.
     MessageQueueLink idle;
-    EXPECT_EQ(runSpecifiedBlocksSave({source, dir / "empty", {}, {}, {}, {}, {}}, test.frame, idle), 0);
+    EXPECT_EQ(runSpecifiedBlocksSave(specifiedBlocksJob(*test.doc, dir / "empty", {}, 3), test.frame, idle),
+              0);
     EXPECT_TRUE(idle.dispatchUntil(UM_SAVE_ALL_DONE, std::chrono::milliseconds(100)));
 }
 

@@ -34,10 +34,12 @@ bool isInfoFrame(const std::uint8_t* frame, std::size_t length, const mp3::Frame
     // The Xing/Info block follows the side information, whose size depends on version and channels.
     const bool mono = header.channelMode == kMono;
     const std::size_t sideInfo = header.version == kMpeg1 ? (mono ? 17 : 32) : (mono ? 9 : 17);
+    // lame writes it there even when a CRC follows the header; some writers count the CRC.
     const std::size_t crc = header.protection == 0 ? 2 : 0;
-    const std::size_t xingAt = 4 + crc + sideInfo;
-    if (holdsTag(frame, length, xingAt, "Xing") || holdsTag(frame, length, xingAt, "Info")) {
-        return true;
+    for (const std::size_t xingAt : {4 + sideInfo, 4 + crc + sideInfo}) {
+        if (holdsTag(frame, length, xingAt, "Xing") || holdsTag(frame, length, xingAt, "Info")) {
+            return true;
+        }
     }
     // VBRI (the Fraunhofer encoder's block) sits at a fixed place after 32 bytes.
     constexpr std::size_t kVbriAt = 4 + 32;

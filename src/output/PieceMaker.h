@@ -1,0 +1,43 @@
+#pragma once
+
+#include "output/PieceHeader.h"
+#include "output/PieceIdentity.h"
+#include "output/SourceTags.h"
+#include "settings/PieceOptions.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+
+class PieceFile;
+class SourceFrames;
+
+// What the piece options put around a piece's frames, the same for every writer: its header frames,
+// the source's tags with the piece's track number, and the block's own tag.
+class PieceMaker {
+public:
+    // Whether a block tag goes into a piece when no tags are copied: Save All writes it alone, the
+    // writers of chosen blocks write no tags unless asked to copy the source's.
+    enum class BlockTagAlone { Write, Skip };
+
+    PieceMaker(const std::filesystem::path& source, SourceFrames& frames, const PieceOptions& options,
+               BlockTagAlone blockTagAlone);
+
+    // The bytes a piece may hold beyond its frames, for the space check.
+    std::uint64_t extraBytes(int count) const;
+    // Writes what precedes the source frames [first, end) of the piece: the copied ID3v2 tag, the header
+    // frame and what the first frame needs ahead of it. Returns the frame the caller's copy goes on
+    // from; the frames from `first` below it are in the piece already.
+    int writeOpening(PieceFile& piece, const PieceIdentity& identity, int first, int end);
+    // Writes what follows the frames: the copied ID3v1 tag.
+    void writeClosing(PieceFile& piece, const PieceIdentity& identity) const;
+    // Ends writing under the temporary name and puts the block tag in when it goes alone, so the piece's
+    // name never shows it half tagged. False when the piece failed.
+    bool finish(PieceFile& piece, const PieceIdentity& identity) const;
+
+private:
+    SourceFrames& m_frames;
+    const PieceHeader m_header;
+    std::optional<SourceTags> m_tags;
+    const BlockTagAlone m_blockTagAlone;
+};

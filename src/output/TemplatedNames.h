@@ -1,0 +1,27 @@
+#pragma once
+
+#include "output/PieceIdentity.h"
+#include "output/PieceNameTemplate.h"
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+// The fields a name template takes for a piece of `source`: the block tag's texts, else `mainTag`'s.
+PieceNameFields pieceNameFields(const std::filesystem::path& source, const PieceIdentity& identity,
+                                const ID3Info& mainTag);
+
+// The paths of pieces named by `pattern` below `folder`, each ending in `extension`, in the order of
+// `pieces`; empty with `problem` set when the template is refused: it is malformed, climbs out of the
+// folder, names the source, or names two pieces alike (one would replace the other).
+std::vector<std::filesystem::path>
+templatedNames(const std::string& pattern, const std::filesystem::path& folder,
+               const std::filesystem::path& source, const std::filesystem::path& extension,
+               const std::vector<PieceNameFields>& pieces, std::string& problem);
+
+// The start of the level-2 line for a refused template.
+std::string templateRefusal(const std::string& pattern, const std::string& problem);
+
+// Makes the subfolders a templated piece name needs. A folder that cannot be made shows as a failed
+// piece.
+void makePieceFolder(const std::filesystem::path& piece);
