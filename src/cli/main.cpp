@@ -107,7 +107,8 @@ const Command kCommands[] = {
      "Usage: kerfline-cli chapters FILE OUT.mp3 SOURCE\n\n"
      "Writes OUT.mp3: the frames of FILE byte for byte, and an ID3v2 tag with FILE's other tag\n"
      "frames, one chapter (CHAP) per block between the break points SOURCE gives (see breakpoints\n"
-     "--help) and a table of contents (CTOC). FILE itself is never written.\n"},
+     "--help) and a table of contents (CTOC). FILE itself is never written. When the silence\n"
+     "finder finds no silence, OUT.mp3 is not written and the status is 3.\n"},
 };
 
 const char* const kExitStatuses =

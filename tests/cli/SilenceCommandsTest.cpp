@@ -123,6 +123,11 @@ TEST(SilenceCommands, NothingFoundSaysSoAndWritesNothing) {
     EXPECT_NE(json.out.find(R"("found":0,"kept":0,"shortest_s":0,"longest_s":0)"), std::string::npos)
         << json.out;
 
+    const CliRun chapters =
+        cli("chapters " + floor30 + " '" + (dir / "chapters.mp3").string() + "' --silence-db -45");
+    EXPECT_EQ(chapters.status, 3);
+    EXPECT_FALSE(std::filesystem::exists(dir / "chapters.mp3"));
+
     const CliRun split = cli("split " + floor30 + " -o '" + (dir / "pieces").string() + "' --tracks 4");
     EXPECT_EQ(split.status, 3);
     EXPECT_NE(split.err.find("No silence found with these settings"), std::string::npos) << split.err;
