@@ -116,6 +116,8 @@ void SplitDocument::runLoadingThread() {
 
     setScrollPosition(0);
     m_frameLevels.clear();
+    m_frameRmsDb.clear();
+    m_secondsPerFrame = 0.0;
     m_frameOffsets.clear();
     m_frameLengths.clear();
     replaceBreakPoints({});
@@ -133,11 +135,15 @@ void SplitDocument::runLoadingThread() {
                         " frames, more than the program can index in memory; it has not been loaded!");
             }
             m_frameLevels = std::move(scan.levels);
+            m_frameRmsDb = std::move(scan.rmsDb);
             m_frameOffsets = std::move(scan.offsets);
             m_frameLengths = std::move(scan.lengths);
+            takeFrameDuration();
         } catch (const std::bad_alloc&) {
             // Whatever was scanned is dropped: a document with part of the file would save part of it.
             m_frameLevels = {};
+            m_frameRmsDb = {};
+            m_secondsPerFrame = 0.0;
             m_frameOffsets = {};
             m_frameLengths = {};
             log(LogLevel::Error,

@@ -2,6 +2,7 @@
 
 #include "document/DocumentTypes.h"
 #include "document/EditHistory.h"
+#include "document/SilenceFinder.h"
 #include "document/UserPrompts.h"
 #include "document/WindowLink.h"
 #include "document/WorkerSlot.h"
@@ -120,6 +121,20 @@ public:
     void addBreakPointsByCount(int blockCount);
     void addBreakPointsByLength(int blockSeconds);
 
+    // --- Silences, on the RMS levels of the loading scan
+    // One value per frame in dBFS; empty when no file is loaded.
+    const std::vector<float>& frameRmsDb() const { return m_frameRmsDb; }
+    // The duration of frame 0 in seconds; 0 when no file is loaded.
+    double secondsPerFrame() const { return m_secondsPerFrame; }
+    // What the finder gives for the loaded file, without changing anything.
+    SilenceResult findSilences(const SilenceSettings& settings) const;
+    // Adds the break points of the silences found as one step (rule B, like the automatic methods);
+    // `deleteOriginal` empties the list first. Nothing found leaves the list as it was and says
+    // "No silence found with these settings" at level 2.
+    SilenceResult placeSilenceBreakPoints(const SilenceSettings& settings, bool deleteOriginal);
+    // Sets m_secondsPerFrame from frame 0 of m_filePath at m_frameOffsets[0] (0 without frames).
+    void takeFrameDuration();
+
     // --- WAV conversion
     // The save dialog's answer: starts the WAV thread (rule A). A path naming the loaded file is
     // refused with a box.
@@ -155,6 +170,9 @@ public:
     std::optional<platform::FileStatus> m_sourceStatus;
     bool m_loaded = false;
     std::vector<int> m_frameLevels;
+    // RMS level of every frame in dBFS, from the same scan; the silence finder works on it.
+    std::vector<float> m_frameRmsDb;
+    double m_secondsPerFrame = 0.0;
     // Frames the loading thread has handled so far: the one figure of a running load the GUI reads.
     std::atomic<int> m_framesLoaded{0};
     // Offset of every frame, from the loading scan: readers are positioned by it, not by rescanning.

@@ -2,6 +2,7 @@
 
 #include "engine/Decoder.h"
 #include "engine/FramePcm.h"
+#include "engine/LevelSummary.h"
 #include "engine/PcmCache.h"
 
 #include <algorithm>
@@ -104,12 +105,13 @@ LevelScan scanLevels(const Decoding& decoding, const std::filesystem::path& path
     }
     // One buffer for the whole file: a frame that gives no PCM repeats the last level.
     std::array<std::uint8_t, kMaxPcmBytes> pcm{};
+    float rmsDb = kSilenceFloorDb;
     int handled = 0;
     // Frames are kept while the file's PCM fits the cache's budget; beyond it only the levels.
     bool keep = true;
     const auto decodeInOrder = [&] {
         if (const auto cached = cache.find(key, reader.frameNumber(), pcm.data())) {
-            return;
+            return *cached;
         }
         const DecodeResult decoded =
             decoding.decoder.decode(reader.frameData(), static_cast<std::size_t>(reader.frameLength()),
@@ -117,13 +119,17 @@ LevelScan scanLevels(const Decoding& decoding, const std::filesystem::path& path
         if (keep) {
             keep = cache.put(key, reader.frameNumber(), pcm.data(), decoded.bytes);
         }
+        return decoded.bytes;
     };
     const auto handle = [&](std::int64_t offset, int length, auto&& obtainPcm) {
         if (observer) {
             observer->frameStarting(handled);
         }
-        obtainPcm();
+        if (const std::size_t bytes = obtainPcm(); bytes > 0) {
+            rmsDb = frameRmsDb(pcm.data(), bytes);
+        }
         scan.levels.push_back(frameLevel(pcm.data()));
+        scan.rmsDb.push_back(rmsDb);
         scan.offsets.push_back(offset);
         scan.lengths.push_back(static_cast<std::uint16_t>(length));
         scan.totalBytes += length;
@@ -140,7 +146,7 @@ LevelScan scanLevels(const Decoding& decoding, const std::filesystem::path& path
         cache.adopt(key, helper->cache());
         for (int frame = half; frame < static_cast<int>(offsets.size()); ++frame) {
             const auto at = static_cast<std::size_t>(frame);
-            handle(offsets[at], lengths[at], [&] { cache.get(key, frame, pcm.data()); });
+            handle(offsets[at], lengths[at], [&] { return cache.get(key, frame, pcm.data()); });
         }
     } else {
         // No helper, or it failed: the rest in order here.

@@ -18,10 +18,12 @@ std::string streamInfoLine(const FrameHeader& header);
 // Byte length of every frame as the reader holds it (a frame is at most a few KB).
 using FrameLengths = std::vector<std::uint16_t>;
 
-// What the loading scan learns of a file: one smoothed level, one offset and one length per frame.
+// What the loading scan learns of a file: one smoothed level, one RMS level, one offset and one length
+// per frame.
 struct LevelScan {
     std::vector<int> levels;
     std::vector<int> rawLevels; // before smoothing
+    std::vector<float> rmsDb;   // RMS level in dBFS, for finding silences
     FrameOffsets offsets;
     FrameLengths lengths;
     std::int64_t totalBytes = 0;

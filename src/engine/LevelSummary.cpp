@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 
 LevelSummary::LevelSummary(const std::vector<int>& levels) {
     if (levels.empty()) {
@@ -39,3 +40,24 @@ int LevelSummary::maximum(std::size_t from, std::size_t to) const {
     }
     return best;
 }
+
+namespace mp3 {
+
+float frameRmsDb(const std::uint8_t* pcm, std::size_t bytes) {
+    const std::size_t samples = bytes / 2;
+    if (samples == 0) {
+        return kSilenceFloorDb;
+    }
+    double sum = 0.0;
+    for (std::size_t i = 0; i < samples; ++i) {
+        const auto sample =
+            static_cast<std::int16_t>(static_cast<std::uint16_t>(pcm[2 * i] | (pcm[2 * i + 1] << 8)));
+        sum += static_cast<double>(sample) * sample;
+    }
+    const double meanSquare = sum / static_cast<double>(samples) / (32768.0 * 32768.0);
+    // 10 log10 of the mean square is 20 log10 of the RMS, without the square root.
+    const double db = meanSquare > 0.0 ? 10.0 * std::log10(meanSquare) : kSilenceFloorDb;
+    return static_cast<float>(std::max(db, static_cast<double>(kSilenceFloorDb)));
+}
+
+} // namespace mp3

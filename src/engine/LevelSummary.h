@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 // The loudest level of any run of frames without walking the run: a pyramid whose row k holds the
@@ -19,3 +20,14 @@ public:
 private:
     std::vector<std::vector<int>> m_rows;
 };
+
+namespace mp3 {
+
+// The level given to a frame without sound: digital silence has no logarithm.
+constexpr float kSilenceFloorDb = -120.0f;
+
+// The RMS level of interleaved signed 16-bit PCM (`bytes` long, all channels together) in dB below
+// full scale (32768), no lower than kSilenceFloorDb. The silence finder measures on it.
+float frameRmsDb(const std::uint8_t* pcm, std::size_t bytes);
+
+} // namespace mp3
