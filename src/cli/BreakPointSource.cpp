@@ -36,6 +36,13 @@ std::optional<AutoMethod> methodOf(const std::string& option) {
 bool BreakPointSource::take(const std::vector<std::string>& args, std::size_t& i, std::string& problem) {
     const std::string& arg = args[i];
     const bool hasValue = i + 1 < args.size();
+    if (isSilenceOption(arg)) {
+        if (!silences) {
+            silences.emplace();
+            ++given;
+        }
+        return takeSilenceOption(args, i, *silences, problem);
+    }
     if (const auto chosen = methodOf(arg)) {
         const auto number = hasValue ? parseInt(args[i + 1]) : std::nullopt;
         if (!number) {
@@ -68,7 +75,8 @@ bool BreakPointSource::take(const std::vector<std::string>& args, std::size_t& i
     return true;
 }
 
-bool BreakPointSource::apply(SplitDocument& doc, const MessageQueueLink& log, std::string& problem) const {
+bool BreakPointSource::apply(SplitDocument& doc, const MessageQueueLink& log, std::string& problem,
+                             SilenceReport* report) const {
     const std::size_t errorsBefore = log.logLines(LogLevel::Error).size();
     const auto lastError = [&] {
         const auto errors = log.logLines(LogLevel::Error);
@@ -90,6 +98,12 @@ bool BreakPointSource::apply(SplitDocument& doc, const MessageQueueLink& log, st
         if (!importBreakPoints(doc, list->path, list->format, false)) {
             problem = "the break point list could not be read";
             return false;
+        }
+    } else if (silences) {
+        // Nothing found is no failure here: the document has said so, the caller picks the status.
+        const SilenceResult result = doc.placeSilenceBreakPoints(*silences, false);
+        if (report) {
+            *report = result.report;
         }
     } else if (chapters) {
         if (!importFileChapters(doc, false)) {

@@ -12,8 +12,9 @@
 
 namespace {
 
-const std::string kUsage = std::string("usage: kerfline-cli breakpoints [--json] FILE (") + kSourceOptions +
-                           ") [--export cue|labels|tracklist|bps -o OUT]";
+const std::string kUsage =
+    std::string("usage: kerfline-cli breakpoints [--json] FILE (") + kSourceOptions +
+    ") [--export cue|labels|tracklist|bps -o OUT]\nSILENCE FINDER OPTIONS: " + kSilenceOptions;
 
 struct BreakpointsOptions {
     std::optional<std::string> file;
@@ -79,6 +80,9 @@ const char* methodName(AutoMethod method) {
 
 // What placed the break points: the automatic method, or the kind of list they were read from.
 const char* sourceName(const BreakPointSource& source) {
+    if (source.silences) {
+        return "silences";
+    }
     if (source.method) {
         return methodName(*source.method);
     }
@@ -113,8 +117,38 @@ std::vector<std::int64_t> frameStartsMs(const std::string& path) {
     return starts;
 }
 
+// The settings the silence finder ran with and what it found.
+void writeSilences(JsonWriter& out, const SilenceSettings& settings, const SilenceReport& report) {
+    out.beginObject()
+        .key("silence_db")
+        .value(settings.thresholdDb)
+        .key("min_silence_s")
+        .value(settings.minSilenceSeconds)
+        .key("cut")
+        .value(silenceCutName(settings.cut))
+        .key("min_piece_s")
+        .value(settings.minPieceSeconds)
+        .key("tracks");
+    if (settings.tracks > 0) {
+        out.value(settings.tracks);
+    } else {
+        out.null();
+    }
+    out.key("found")
+        .value(report.found)
+        .key("kept")
+        .value(report.kept)
+        .key("shortest_s")
+        .value(report.shortestSeconds)
+        .key("longest_s")
+        .value(report.longestSeconds)
+        .key("fewer_than_asked")
+        .value(report.fewerThanAsked)
+        .endObject();
+}
+
 void printJson(const std::string& path, const BreakPointSource& source, const SplitDocument& document,
-               std::size_t firstPlaced) {
+               std::size_t firstPlaced, const SilenceReport& report) {
     const std::vector<std::int64_t> startsMs = frameStartsMs(path);
     const auto startMs = [&](int frame) {
         return startsMs[static_cast<std::size_t>(std::clamp<std::int64_t>(frame, 0, startsMs.size() - 1))];
@@ -137,7 +171,12 @@ void printJson(const std::string& path, const BreakPointSource& source, const Sp
         const int frame = document.m_breakPoints[i];
         out.beginObject().key("frame").value(frame).key("time_ms").value(startMs(frame)).endObject();
     }
-    out.endArray().endObject();
+    out.endArray();
+    if (source.silences) {
+        out.key("silences");
+        writeSilences(out, *source.silences, report);
+    }
+    out.endObject();
     std::printf("%s\n", out.text().c_str());
 }
 
@@ -155,9 +194,23 @@ int runBreakpoints(const CommandArgs& args) {
     }
     SplitDocument& document = cli.document;
     const std::size_t before = document.m_breakPoints.size();
-    if (!options.source.apply(document, cli.link, problem)) {
+    SilenceReport report;
+    if (!options.source.apply(document, cli.link, problem, &report)) {
         // A value the method refuses for this file (say more blocks than frames) is bad usage.
         return options.source.method ? usageError(problem) : fail(problem);
+    }
+    if (options.source.silences) {
+        // The document's line has gone to stderr; the report still goes out as JSON, the export not.
+        if (report.found == 0) {
+            if (options.json) {
+                printJson(*options.file, options.source, document, before, report);
+            }
+            return kExitNoSilence;
+        }
+        if (report.fewerThanAsked) {
+            std::fprintf(stderr, "kerfline-cli: %s\n",
+                         fewerTracksLine(report, options.source.silences->tracks).c_str());
+        }
     }
     // Times past the end are skipped, not fatal: say which.
     for (const std::string& line : cli.link.logLines(LogLevel::Error)) {
@@ -168,7 +221,7 @@ int runBreakpoints(const CommandArgs& args) {
         return fail(errors.empty() ? "cannot write '" + *options.output + "'" : errors.back());
     }
     if (options.json) {
-        printJson(*options.file, options.source, document, before);
+        printJson(*options.file, options.source, document, before, report);
         return kExitSuccess;
     }
     std::string out;

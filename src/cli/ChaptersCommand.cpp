@@ -38,8 +38,13 @@ int runChapters(const CommandArgs& args) {
     if (!cli.load(files[0], problem)) {
         return fail(problem);
     }
-    if (!source.apply(cli.document, cli.link, problem)) {
+    SilenceReport report;
+    if (!source.apply(cli.document, cli.link, problem, &report)) {
         return fail(problem);
+    }
+    // The document's line has gone to stderr; a copy with one chapter is no answer.
+    if (source.silences && report.found == 0) {
+        return kExitNoSilence;
     }
     const int boxesBefore = cli.prompts.errorBoxes;
     if (!saveCopyWithChapters(cli.document, files[1])) {

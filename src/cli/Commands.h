@@ -10,6 +10,7 @@ using CommandArgs = std::vector<std::string>;
 inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitFileError = 1; // a file could not be read or written
 inline constexpr int kExitBadUsage = 2;  // unknown command or option, a missing or malformed value
+inline constexpr int kExitNoSilence = 3; // the silence finder found none; nothing has been written
 
 int runInfo(const CommandArgs& args);
 int runLevels(const CommandArgs& args);

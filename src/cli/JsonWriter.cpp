@@ -1,5 +1,7 @@
 #include "cli/JsonWriter.h"
 
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -152,6 +154,17 @@ JsonWriter& JsonWriter::value(std::int64_t number) {
 JsonWriter& JsonWriter::value(bool flag) {
     beforeValue();
     m_text += flag ? "true" : "false";
+    return *this;
+}
+
+JsonWriter& JsonWriter::value(double number) {
+    if (!std::isfinite(number)) {
+        return null();
+    }
+    beforeValue();
+    char text[32];
+    const auto [end, error] = std::to_chars(text, text + sizeof text, number);
+    m_text.append(text, error == std::errc() ? end : text);
     return *this;
 }
 

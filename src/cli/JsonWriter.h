@@ -21,6 +21,8 @@ public:
     JsonWriter& value(std::int64_t number);
     JsonWriter& value(int number) { return value(static_cast<std::int64_t>(number)); }
     JsonWriter& value(bool flag);
+    // The shortest text that reads back as `number`; null for infinity and NaN, which JSON lacks.
+    JsonWriter& value(double number);
     JsonWriter& null();
 
     const std::string& text() const { return m_text; }

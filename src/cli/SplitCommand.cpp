@@ -1,11 +1,12 @@
+#include "cli/BreakPointSource.h"
 #include "cli/CliPrompts.h"
 #include "cli/Commands.h"
 #include "cli/ListOptions.h"
 
 #include "document/ChapterCopy.h"
 
-#include "document/MainTag.h"
 #include "cli/TerminalProgress.h"
+#include "document/MainTag.h"
 #include "document/SplitDocument.h"
 #include "engine/FileScan.h"
 #include "output/SaveAll.h"
@@ -24,8 +25,10 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: kerfline-cli split FILE -o DIR (--at F1,F2,... | --breakpoints FILE.bps | --cue FILE | "
-    "--labels FILE | --tracklist FILE | --chapters | --silence N | --count N | --length SECONDS) "
-    "[--overlap SECONDS] [--gapless] [--copy-tags] [--name TEMPLATE] [--no-clobber] [--timing]";
+    "--labels FILE | --tracklist FILE | --chapters | --silence N | SILENCE FINDER OPTIONS | --count N | "
+    "--length SECONDS) [--overlap SECONDS] [--gapless] [--copy-tags] [--name TEMPLATE] [--no-clobber] "
+    "[--timing]\nSILENCE FINDER OPTIONS: [--silence-db DB] [--min-silence SECONDS] [--cut start|middle|end] "
+    "[--min-piece SECONDS] [--tracks N]";
 
 // The main frame of the tool: log lines go to stdout, level-2 lines to stderr as well, progress
 // to a terminal's stderr.
@@ -78,6 +81,8 @@ struct SplitOptions {
     bool chapters = false;
     std::optional<AutoMethod> method;
     int methodValue = 0;
+    // Set by any of the silence finder's options.
+    std::optional<SilenceSettings> silences;
     std::optional<int> overlapSecs;
     bool timing = false;
     bool noClobber = false;
@@ -99,7 +104,16 @@ bool parseOptions(const CommandArgs& args, SplitOptions& options, std::string& p
             ++i;
             return true;
         };
-        if (arg == "-o" || arg == "--output") {
+        if (isSilenceOption(arg)) {
+            if (!options.silences) {
+                options.silences.emplace();
+                ++sources;
+            }
+            takeSilenceOption(args, i, *options.silences, problem);
+            if (!problem.empty()) {
+                return false;
+            }
+        } else if (arg == "-o" || arg == "--output") {
             if (!hasValue) {
                 problem = arg + " needs a folder";
                 return false;
@@ -181,7 +195,7 @@ bool parseOptions(const CommandArgs& args, SplitOptions& options, std::string& p
     }
     if (sources > 1) {
         problem = "give break points from one source only: --at, --breakpoints, --cue, --labels, "
-                  "--tracklist, --chapters or one automatic method";
+                  "--tracklist, --chapters, the silence finder's options or one automatic method";
         return false;
     }
     return true;
@@ -238,8 +252,10 @@ void loadDocument(SplitDocument& doc, const SourceFrames& frames, bool needLevel
     if (needLevels) {
         mp3::LevelScan scan = mp3::scanLevels(frames.path());
         doc.m_frameLevels = std::move(scan.levels);
+        doc.m_frameRmsDb = std::move(scan.rmsDb);
         doc.m_frameOffsets = std::move(scan.offsets);
         doc.m_frameLengths = std::move(scan.lengths);
+        doc.takeFrameDuration();
     } else {
         doc.m_frameOffsets.reserve(static_cast<std::size_t>(frames.count()));
         doc.m_frameLengths.reserve(static_cast<std::size_t>(frames.count()));
@@ -278,7 +294,7 @@ int runSplit(const CommandArgs& args) {
         if (!frames.file().isOpen()) {
             return fail("cannot read '" + options.source + "'");
         }
-        loadDocument(doc, frames, options.method == AutoMethod::Silence);
+        loadDocument(doc, frames, options.method == AutoMethod::Silence || options.silences.has_value());
     }
     if (doc.frameCount() == 0) {
         return fail("no MP3 frame found in '" + options.source + "'");
@@ -312,6 +328,11 @@ int runSplit(const CommandArgs& args) {
             std::fflush(stdout);
             return usageError("the break point method was refused, nothing has been saved");
         }
+    }
+    // Nothing found writes nothing: one piece of the whole file is no answer either.
+    if (options.silences && doc.placeSilenceBreakPoints(*options.silences, false).report.found == 0) {
+        std::fflush(stdout);
+        return kExitNoSilence;
     }
     if (options.overlapSecs) {
         Preferences preferences = doc.preferences();

@@ -40,6 +40,19 @@ const Command kCommands[] = {
      "Usage: kerfline-cli breakpoints [--json] FILE SOURCE [--export cue|labels|tracklist|bps -o OUT]\n\n"
      "Prints the break points SOURCE gives for FILE, one frame number per line.\n\n"
      "  --silence N          in the middle of every silence of at least N frames\n"
+     "  --silence-db DB, --min-silence SECONDS, --cut start|middle|end, --min-piece SECONDS,\n"
+     "  --tracks N           in the silences found on the frames' RMS levels (any of these\n"
+     "                       options picks this way; the others keep their defaults):\n"
+     "                         --silence-db   a frame at or below DB dBFS is silent (-40)\n"
+     "                         --min-silence  a silence lasts at least SECONDS (0.5)\n"
+     "                         --cut          the break point is the first silent frame, the\n"
+     "                                        middle one or the first loud frame after (middle)\n"
+     "                         --min-piece    no piece shorter than SECONDS: the shorter\n"
+     "                                        silences give way (0)\n"
+     "                         --tracks       the N - 1 longest silences, for N pieces\n"
+     "                       Silences at the start or the end of FILE give no break point.\n"
+     "                       When none is found, \"No silence found with these settings\" goes\n"
+     "                       to stderr, nothing else is written and the status is 3.\n"
      "  --count N            into N blocks of equal length\n"
      "  --length SECONDS     every SECONDS seconds\n"
      "  --breakpoints FILE   from a break point file (.bps)\n"
@@ -52,14 +65,20 @@ const Command kCommands[] = {
      "                       or a break point file (cue, labels, tracklist or bps)\n"
      "  --json               print one JSON object instead:\n"
      "                         file          the path as given\n"
-     "                         method        \"silence\", \"count\", \"length\", \"bps\", \"cue\",\n"
-     "                                       \"labels\", \"tracklist\" or \"chapters\"\n"
+     "                         method        \"silence\", \"silences\" (the silence finder), \"count\",\n"
+     "                                       \"length\", \"bps\", \"cue\", \"labels\", \"tracklist\"\n"
+     "                                       or \"chapters\"\n"
      "                         value         N or SECONDS as given (0 for a list)\n"
      "                         frames        the number of frames in FILE\n"
      "                         duration_ms   the duration of FILE in milliseconds\n"
      "                         break_points  an array of objects, in the order placed:\n"
      "                                         frame    the frame number\n"
-     "                                         time_ms  where that frame starts, in milliseconds\n\n"
+     "                                         time_ms  where that frame starts, in milliseconds\n"
+     "                         silences      with the silence finder only: silence_db,\n"
+     "                                       min_silence_s, cut, min_piece_s and tracks (null for\n"
+     "                                       every silence) as used, and found, kept, shortest_s,\n"
+     "                                       longest_s and fewer_than_asked (true when --tracks N\n"
+     "                                       asked for more pieces than there are silences)\n\n"
      "A value the method refuses for this file (say more blocks than frames) is bad usage.\n"},
     {"wav", runWav, "wav FILE OUT.wav               convert the whole file to 16-bit PCM WAV",
      "Usage: kerfline-cli wav FILE OUT.wav\n\n"
@@ -75,22 +94,26 @@ const Command kCommands[] = {
      "byte for byte, never re-encoded.\n\n"
      "  -o DIR                the folder for the pieces (made when missing)\n"
      "  --at F1,F2,...        break points at these frame numbers\n"
-     "  SOURCE                break points as for breakpoints (see breakpoints --help); the titles\n"
-     "                        of a cue sheet, label file, tracklist or chapters go into the pieces' tags\n"
+     "  SOURCE                break points as for breakpoints (see breakpoints --help), the silence\n"
+     "                        finder's options included; the titles of a cue sheet, label file,\n"
+     "                        tracklist or chapters go into the pieces' tags\n"
      "  --overlap SECONDS     each piece also takes SECONDS of its neighbours\n"
      "  --no-clobber          refuse a piece whose name is already taken instead of replacing it\n"
      "  --timing              print the time the saving took on stderr\n\n"
-     "The program's log lines, one per piece, go to stdout.\n"},
+     "The program's log lines, one per piece, go to stdout. When the silence finder finds no\n"
+     "silence, no piece is written and the status is 3.\n"},
     {"chapters", runChapters,
      "chapters FILE OUT.mp3 SOURCE   a copy of FILE, same frames, with one ID3v2 chapter per block",
      "Usage: kerfline-cli chapters FILE OUT.mp3 SOURCE\n\n"
      "Writes OUT.mp3: the frames of FILE byte for byte, and an ID3v2 tag with FILE's other tag\n"
      "frames, one chapter (CHAP) per block between the break points SOURCE gives (see breakpoints\n"
-     "--help) and a table of contents (CTOC). FILE itself is never written.\n"},
+     "--help) and a table of contents (CTOC). FILE itself is never written. When the silence\n"
+     "finder finds no silence, OUT.mp3 is not written and the status is 3.\n"},
 };
 
 const char* const kExitStatuses =
-    "Exit status: 0 success, 1 a file could not be read or written, 2 bad usage.\n"
+    "Exit status: 0 success, 1 a file could not be read or written, 2 bad usage, 3 the silence\n"
+    "finder found no silence.\n"
     "Errors go to stderr, data to stdout.\n";
 
 void printUsage(std::FILE* out) {
@@ -101,8 +124,10 @@ void printUsage(std::FILE* out) {
     }
     std::fprintf(out,
                  "  kerfline-cli --version\n  kerfline-cli [COMMAND] --help\n\n"
-                 "SOURCE is one of --silence N, --count N, --length SECONDS, --breakpoints FILE.bps,\n"
-                 "--cue FILE, --labels FILE, --tracklist FILE and --chapters (the file's own).\n\n"
+                 "SOURCE is one of --silence N, the silence finder's options (--silence-db DB,\n"
+                 "--min-silence SECONDS, --cut start|middle|end, --min-piece SECONDS, --tracks N),\n"
+                 "--count N, --length SECONDS, --breakpoints FILE.bps, --cue FILE, --labels FILE,\n"
+                 "--tracklist FILE and --chapters (the file's own).\n\n"
                  "%s",
                  kExitStatuses);
 }

@@ -1,8 +1,11 @@
 #include "engine/LevelSummary.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <climits>
 #include <cmath>
+#include <cstring>
 
 LevelSummary::LevelSummary(const std::vector<int>& levels) {
     if (levels.empty()) {
@@ -43,16 +46,43 @@ int LevelSummary::maximum(std::size_t from, std::size_t to) const {
 
 namespace mp3 {
 
+namespace {
+
+// Signed 16-bit little-endian, as frameLevel reads it.
+std::int32_t sampleAt(const std::uint8_t* pcm, std::size_t index) {
+    std::uint16_t word = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(&word, pcm + 2 * index, sizeof word);
+    } else {
+        word = static_cast<std::uint16_t>(pcm[2 * index] | (pcm[2 * index + 1] << 8));
+    }
+    return static_cast<std::int16_t>(word);
+}
+
+} // namespace
+
 float frameRmsDb(const std::uint8_t* pcm, std::size_t bytes) {
     const std::size_t samples = bytes / 2;
     if (samples == 0) {
         return kSilenceFloorDb;
     }
+    // Eight sums side by side, which the compiler turns into vector instructions: this runs on every
+    // frame of every load. Their rounding stays far below a hundredth of a dB.
+    std::array<float, 8> sums{};
+    std::size_t i = 0;
+    for (; i + sums.size() <= samples; i += sums.size()) {
+        for (std::size_t k = 0; k < sums.size(); ++k) {
+            const auto sample = static_cast<float>(sampleAt(pcm, i + k));
+            sums[k] += sample * sample;
+        }
+    }
     double sum = 0.0;
-    for (std::size_t i = 0; i < samples; ++i) {
-        const auto sample =
-            static_cast<std::int16_t>(static_cast<std::uint16_t>(pcm[2 * i] | (pcm[2 * i + 1] << 8)));
-        sum += static_cast<double>(sample) * sample;
+    for (; i < samples; ++i) {
+        const auto sample = static_cast<double>(sampleAt(pcm, i));
+        sum += sample * sample;
+    }
+    for (const float part : sums) {
+        sum += part;
     }
     const double meanSquare = sum / static_cast<double>(samples) / (32768.0 * 32768.0);
     // 10 log10 of the mean square is 20 log10 of the RMS, without the square root.

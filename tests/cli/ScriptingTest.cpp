@@ -158,7 +158,8 @@ TEST(CliHelp, EveryCommandExplainsItselfOnStdout) {
             EXPECT_EQ(help.err, "") << command << asked;
             EXPECT_EQ(help.out.rfind("Usage: kerfline-cli " + command + " ", 0), 0u) << help.out;
             EXPECT_NE(
-                help.out.find("Exit status: 0 success, 1 a file could not be read or written, 2 bad usage."),
+                help.out.find("Exit status: 0 success, 1 a file could not be read or written, 2 bad usage, "
+                              "3 the silence\nfinder found no silence."),
                 std::string::npos)
                 << command;
         }

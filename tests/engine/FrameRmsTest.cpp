@@ -79,4 +79,19 @@ TEST(FrameRms, TheScanMeasuresEachFramesPcm) {
     cache.clear();
 }
 
+// A frame that gives no PCM (here the last one, cut short) repeats the level before it, as the
+// waveform's level does, rather than reading as silence.
+TEST(FrameRms, AFrameWithoutPcmRepeatsTheLastLevel) {
+    const auto bytes = testing_support::readBytes(testing_support::fixture("cbr128.mp3"));
+    const auto cut = testing_support::scratchDir("rms-cut") / "cut.mp3";
+    testing_support::writeBytes(cut, std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + 20000));
+    mp3::processDecoding().cache.clear();
+    const mp3::LevelScan scan = mp3::scanLevels(cut);
+    mp3::processDecoding().cache.clear();
+    ASSERT_GE(scan.rmsDb.size(), 3u);
+    const std::size_t last = scan.rmsDb.size() - 1;
+    EXPECT_EQ(scan.rmsDb[last], scan.rmsDb[last - 1]);
+    EXPECT_GT(scan.rmsDb[last], -40.0f);
+}
+
 } // namespace
