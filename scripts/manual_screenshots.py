@@ -107,6 +107,25 @@ def main(program, mp3, log_file, out):
     keys.focus(window)
     frame = screen.rectangle(window)
 
+    # File menu, "Find &Silences ...": the dialog in the lower right corner, its preview in the view.
+    keys.press("Alt_L", "f")
+    keys.press("s")
+    dialog = []
+    title = "^Find silences \\.\\.\\.$"
+    smoke_driver.wait_for(lambda: dialog.extend(smoke_driver.xdotool("search", "--onlyvisible", "--name", title))
+                          or dialog, 10)
+    if not dialog:
+        print("screenshots: File, Find Silences opened no dialog")
+        proc.kill()
+        return 1
+    _, _, width, height = screen.rectangle(int(dialog[0]))
+    screen.place(int(dialog[0]), frame[0] + frame[2] - width - 20, frame[1] + frame[3] - height - 40, width, height)
+    screen.save(os.path.join(out, "find-silences.png"), *frame)
+    keys.focus(int(dialog[0]))
+    keys.press("Escape")
+    smoke_driver.wait_for(lambda: not smoke_driver.xdotool("search", "--onlyvisible", "--name", title), 5)
+    keys.focus(window)
+
     # File menu, "Add &More Break Points ...": the dialog over the window.
     keys.press("Alt_L", "f")
     keys.press("m")

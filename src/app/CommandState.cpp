@@ -14,6 +14,7 @@ bool isCommandEnabled(int id, const CommandState& state) {
     case ID_CLEAR_BREAKPOINTS:
         return state.canEditBreakPoints();
     case ID_MORE_BREAKPOINTS:
+    case ID_FIND_SILENCES:
     case ID_LOAD_BREAKPOINTS:
     case ID_SAVE_BREAKPOINTS:
     case ID_ID3_EDITOR:

@@ -1,6 +1,5 @@
 #include "app/MainFrame.h"
 
-#include "kerfline/Version.h"
 #include "app/AboutDialog.h"
 #include "app/AddBreakPointDialog.h"
 #include "app/AppIcon.h"
@@ -166,6 +165,7 @@ void CMainFrame::createMenus() {
     add->setShortcutContext(Qt::WindowShortcut);
     addCommand(file, ID_MORE_BREAKPOINTS, QStringLiteral("Add &More Break Points ..."),
                QStringLiteral("Add more break points ..."), &CMainFrame::onMoreBreakPoints);
+    addFindSilencesCommand(file);
     addCommand(file, ID_CLEAR_BREAKPOINTS, QStringLiteral("&Clear Break Points"),
                QStringLiteral("Delete all break points"), &CMainFrame::onClearBreakPoints);
     file->addSeparator();

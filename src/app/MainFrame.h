@@ -92,6 +92,9 @@ private:
     void onConvertWav();
     void onAddBreakPoint();
     void onMoreBreakPoints();
+    // Find Silences, in its own file: the item and its handler.
+    void addFindSilencesCommand(QMenu* menu);
+    void onFindSilences();
     void onClearBreakPoints();
     void onLoadBreakPoints();
     void onSaveBreakPoints();

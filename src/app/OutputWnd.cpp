@@ -27,9 +27,10 @@ COutputWnd::COutputWnd(QWidget* parent)
     setWidget(m_tabs);
 }
 
-void COutputWnd::appendLine(int /*level*/, const QString& text) {
+void COutputWnd::appendLine(int level, const QString& text) {
     const QString line = formatLogLine(QTime::currentTime(), text);
     m_list->insertItem(0, line);
+    m_list->item(0)->setData(Qt::UserRole, level);
     m_logFile.writeLine(line);
 }
 

@@ -17,7 +17,8 @@ public:
     explicit COutputWnd(QWidget* parent = nullptr);
 
     // Formats the text with the local time, puts the line at the top of the list and appends it to
-    // the log file when one is open. The level does not change the line.
+    // the log file when one is open. The level does not change the line; the item keeps it as its
+    // Qt::UserRole data.
     void appendLine(int level, const QString& text);
     // Opens the log file once at start-up; when it cannot be opened the lines go to the pane only.
     void openLogFile(const std::filesystem::path& path);

@@ -9,6 +9,7 @@
 #include "view/LabelPainter.h"
 #include "view/LightPainter.h"
 #include "view/PlayIndicatorPainter.h"
+#include "view/PreviewMarksPainter.h"
 #include "view/WavePainter.h"
 
 #include <QCursor>
@@ -25,6 +26,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <utility>
 
 CChildView* g_view = nullptr;
 
@@ -196,6 +198,11 @@ QString CChildView::buttonTooltip(char16_t letter) {
 
 // --- Painting
 
+void CChildView::setPreviewBreakPoints(std::vector<int> frames) {
+    m_previewBreakPoints = std::move(frames);
+    update();
+}
+
 void CChildView::render(QImage& image, QPoint pointer) {
     const QRect r = clientArea();
     if (r.isEmpty()) {
@@ -253,6 +260,7 @@ void CChildView::render(QImage& image, QPoint pointer) {
     BreakPointsPainter(dc, r, params, frame, breakPoints, m_selectedBreakPoint, m_hoverBreakPoint,
                        frameScale(), r.width(), m_buttons, pointer)
         .paint();
+    PreviewMarksPainter(dc, r, params, frame, m_previewBreakPoints, frameScale(), r.width()).paint();
 
     LightPainter(dc, QRect(5, 5, 60, 18), params, frame, 2, loading, QStringLiteral("LOADING")).paint();
     LightPainter(dc, QRect(75, 5, 60, 18), params, frame, 1, m_player.isPlaying(), QStringLiteral("PLAYING"))

@@ -83,6 +83,11 @@ public:
     // The maximum pyramid of the loaded levels; empty while loading.
     const LevelSummary& levelSummary();
 
+    // Break points a dialog proposes, drawn as dotted marks until it clears them (GUI thread). They
+    // are no part of the list.
+    void setPreviewBreakPoints(std::vector<int> frames);
+    const std::vector<int>& previewBreakPoints() const { return m_previewBreakPoints; }
+
     // Ctrl+Left (-1) and Ctrl+Right (+1): selects the previous or next break point by value, from
     // the selected one or else from the play cursor, and scrolls it into view.
     void selectNeighbourBreakPoint(int direction);
@@ -169,6 +174,7 @@ private:
     const int* m_summarySource = nullptr;
     std::size_t m_summarySize = 0;
     QImage m_image;
+    std::vector<int> m_previewBreakPoints;
     Player m_player;
 };
 

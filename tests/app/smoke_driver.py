@@ -346,6 +346,23 @@ def check_pipe_refused(keys, window, pipe, text):
     return failures
 
 
+def check_find_silences(keys, window):
+    """File menu, "Find &Silences ...": the dialog opens, and Escape closes it."""
+    keys.focus(window)
+    keys.press("Alt_L", "f")
+    keys.press("s")
+    found = []
+    title = "^Find silences \\.\\.\\.$"
+    wait_for(lambda: found.extend(xdotool("search", "--onlyvisible", "--name", title)) or found, 10)
+    if not found:
+        return ["File, Find Silences opened no dialog"]
+    keys.focus(int(found[0]))
+    keys.press("Escape")
+    closed = wait_for(lambda: not xdotool("search", "--onlyvisible", "--name", title), 5)
+    keys.focus(window)
+    return [] if closed else ["the Find Silences dialog did not close on Escape"]
+
+
 def run(program, log_file, mp3, prefs, pipe):
     started = time.time()
     proc = subprocess.Popen([program], stderr=subprocess.PIPE, text=True)
@@ -399,6 +416,7 @@ def run(program, log_file, mp3, prefs, pipe):
     failures += check_focus_look(keys, window)
     failures += check_held_key(keys, window, text)
     failures += check_pipe_refused(keys, window, pipe, text)
+    failures += check_find_silences(keys, window)
     if not failures and not check_whole_file_fits(keys, window):
         failures.append("whole file in the view after Ctrl+0")
     content = text()
