@@ -31,7 +31,7 @@ QString seconds(double value) {
 }
 
 QString countText(const SilenceResult& result) {
-    if (result.report.found == 0) {
+    if (result.breakPoints.empty()) {
         return QStringLiteral("No silence found with these settings");
     }
     const auto count = static_cast<qsizetype>(result.breakPoints.size());

@@ -201,7 +201,7 @@ int runBreakpoints(const CommandArgs& args) {
     }
     if (options.source.silences) {
         // The document's line has gone to stderr; the report still goes out as JSON, the export not.
-        if (report.found == 0) {
+        if (report.kept == 0) {
             if (options.json) {
                 printJson(*options.file, options.source, document, before, report);
             }

@@ -43,7 +43,7 @@ int runChapters(const CommandArgs& args) {
         return fail(problem);
     }
     // The document's line has gone to stderr; a copy with one chapter is no answer.
-    if (source.silences && report.found == 0) {
+    if (source.silences && report.kept == 0) {
         return kExitNoSilence;
     }
     const int boxesBefore = cli.prompts.errorBoxes;

@@ -330,7 +330,7 @@ int runSplit(const CommandArgs& args) {
         }
     }
     // Nothing found writes nothing: one piece of the whole file is no answer either.
-    if (options.silences && doc.placeSilenceBreakPoints(*options.silences, false).report.found == 0) {
+    if (options.silences && doc.placeSilenceBreakPoints(*options.silences, false).report.kept == 0) {
         std::fflush(stdout);
         return kExitNoSilence;
     }

@@ -26,7 +26,11 @@ SilenceResult SplitDocument::placeSilenceBreakPoints(const SilenceSettings& sett
     }
     const SilenceResult result = findSilences(settings);
     const SilenceReport& report = result.report;
-    if (report.found == 0) {
+    // Silences that all fall to the minimum piece length leave nothing to place either.
+    if (report.kept == 0) {
+        if (report.found > 0) {
+            log(LogLevel::Normal, silenceReportLine(report));
+        }
         log(LogLevel::Error, "No silence found with these settings");
         return result;
     }

@@ -118,6 +118,15 @@ TEST(SilenceSearch, PlacingAddsOneStepOrSaysNothingWasFound) {
     ASSERT_TRUE(h.doc.undoEdit());
     EXPECT_EQ(h.doc.m_breakPoints, BreakPointList{7});
 
+    // Silences found but none kept (no piece may be that long) leave the list too, and say so.
+    SilenceSettings tooLong;
+    tooLong.minPieceSeconds = 3600.0;
+    const SilenceResult dropped = h.doc.placeSilenceBreakPoints(tooLong, true);
+    EXPECT_GT(dropped.report.found, 0);
+    EXPECT_EQ(dropped.report.kept, 0);
+    EXPECT_EQ(h.doc.m_breakPoints, BreakPointList{7});
+    EXPECT_EQ(h.link.logLines(LogLevel::Error).back(), "No silence found with these settings");
+
     // While a thread saves, the list stays as it is.
     HeldThread saving(h.doc.m_saveAllThread);
     h.doc.placeSilenceBreakPoints({}, false);
