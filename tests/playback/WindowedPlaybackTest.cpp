@@ -10,8 +10,13 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <future>
 #include <mutex>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -150,6 +155,72 @@ TEST(WindowedPlayback, RefillsTakeFramesDecodedAheadWithoutTheDecoder) {
             << "frame " << frame;
     }
     EXPECT_EQ(h.output->decodesInCallbacks(), 0u);
+}
+
+// Right after a jump a refill waits for the prefetcher, which here waits for the decoder another
+// thread holds. A cursor move (which takes the cursor lock the refill holds) and a stop (which waits
+// for the refill) must each make that refill give up rather than wait on.
+TEST(WindowedPlayback, AMoveOrAStopEndsARefillThatWaitsForThePrefetcher) {
+    using namespace std::chrono_literals;
+    for (const bool stopping : {false, true}) {
+        SCOPED_TRACE(stopping ? "stop" : "move");
+        const SmallBudget budget(2);
+        const auto path = fixture("ten-seconds.mp3");
+        const auto expected = testing_support::decodeInOrder(path);
+        PlayerHarness h;
+        h.load(path);
+        std::unique_lock<std::mutex> otherDecoder(mp3::processDecoding().decoder.lock());
+        h.player->playToEnd();
+        ASSERT_TRUE(h.output->waitForCallbacks(1));
+        ASSERT_TRUE(testing_support::waitUntilThreadSleeps(h.output->threadId(), 10s));
+
+        std::promise<long> gestureId;
+        std::promise<void> done;
+        std::thread gesture([&] {
+            gestureId.set_value(testing_support::currentThreadId());
+            if (stopping) {
+                h.player->stop(); // then waits for the prefetcher, which waits for the decoder
+            } else {
+                h.player->moveCursorTo(300);
+            }
+            done.set_value();
+        });
+        auto finished = done.get_future();
+        if (stopping) {
+            ASSERT_TRUE(testing_support::waitUntilThreadSleeps(gestureId.get_future().get(), 10s));
+        } else if (finished.wait_for(10s) != std::future_status::ready) {
+            ADD_FAILURE() << "the cursor move waited for a refill that waits for the prefetcher";
+            std::fflush(stdout);
+            std::_Exit(1);
+        }
+        otherDecoder.unlock();
+        if (finished.wait_for(10s) != std::future_status::ready) {
+            ADD_FAILURE() << "stop() waited for a refill that waits for the prefetcher";
+            std::fflush(stdout);
+            std::_Exit(1);
+        }
+        gesture.join();
+        if (stopping) {
+            EXPECT_FALSE(h.player->isPlaying());
+            continue;
+        }
+        // The start's silence, buffers queued empty by the move, then the new place in file order.
+        ASSERT_TRUE(h.runUntilStopped());
+        std::vector<std::vector<std::uint8_t>> heard;
+        for (const auto& buffer : h.output->playedBuffers()) {
+            if (!buffer.empty()) {
+                heard.push_back(buffer);
+            }
+        }
+        const int frames = h.document.frameCount();
+        ASSERT_EQ(heard.size(), static_cast<std::size_t>(Player::SOUND_BUFFER_COUNT + frames - 300));
+        for (int frame = 300; frame < frames; ++frame) {
+            EXPECT_EQ(heard[static_cast<std::size_t>(Player::SOUND_BUFFER_COUNT + frame - 300)],
+                      expected[static_cast<std::size_t>(frame)])
+                << frame;
+        }
+        EXPECT_EQ(h.output->decodesInCallbacks(), 0u);
+    }
 }
 
 } // namespace
