@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: run test deps configure build sanitize screenshots package clean
+.PHONY: run test deps configure build sanitize tsan screenshots package clean
 
 run: build
 	./scripts/run-kerfline.sh $(BUILD)
@@ -25,6 +25,12 @@ sanitize: deps
 	cmake --build build-asan -j $(JOBS)
 	cd build-asan && ctest --output-on-failure -j $(JOBS)
 
+# The player's tests under ThreadSanitizer, the stress tests among them (with a budget that evicts).
+tsan: deps
+	cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKERFLINE_TSAN=ON -DKERFLINE_GUI=OFF
+	cmake --build build-tsan -j $(JOBS) --target kerfline_playback_tests
+	cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ./tests/kerfline_playback_tests
+
 # The manual's pictures, taken from the real program under Xvfb, into docs/manual/images.
 screenshots: build
 	./scripts/manual-screenshots.sh $(BUILD) docs/manual/images
@@ -34,4 +40,4 @@ package: build
 	cd $(BUILD) && cpack -G DEB
 
 clean:
-	rm -rf $(BUILD) build-asan
+	rm -rf $(BUILD) build-asan build-tsan

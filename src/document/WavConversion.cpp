@@ -11,17 +11,6 @@
 #include <array>
 #include <new>
 
-namespace {
-
-// The PCM one frame of this header's format decodes to.
-std::uint64_t pcmBytesPerFrame(const mp3::FrameHeader& header) {
-    const std::uint64_t samples =
-        header.layer == 3 ? 384 : (header.layer == 1 && header.version != 3 ? 576 : 1152);
-    return samples * (header.channels() == 1 ? 2u : 4u);
-}
-
-} // namespace
-
 void SplitDocument::startWavConversion(const std::filesystem::path& wavPath) {
     if (!canEditBreakPoints()) {
         return;
@@ -83,14 +72,13 @@ bool SplitDocument::convertToWav(AtomicFile& output) {
     mp3::FrameReader reader(m_filePath);
     const mp3::FrameReader end;
     const int frames = frameCount();
-    // The plain header while the PCM surely fits its 32-bit sizes (frame 0's PCM per frame);
-    // otherwise room for 64-bit sizes, used only if the data needs them.
-    const std::uint64_t expectedBytes =
-        static_cast<std::uint64_t>(frames) * pcmBytesPerFrame(reader.header());
+    // Frames of the largest PCM bound the data without reading them; only past that are the frames'
+    // own formats summed, so the plain header is chosen exactly when a clean decode fits it.
+    const std::uint64_t quickBound = static_cast<std::uint64_t>(frames) * mp3::kMaxPcmBytes;
     const mp3::WavLayout layout =
-        expectedBytes <= mp3::kMaxWavDataBytes ? mp3::WavLayout::Plain : mp3::WavLayout::Reserved;
-    mp3::WavWriter writer(output.temporaryPath(), reader.header().channels(), reader.header().sampleRate(), m_wavDataLimit,
-                          layout);
+        mp3::wavLayoutFor(quickBound <= mp3::kMaxWavDataBytes ? quickBound : mp3::filePcmBound(m_filePath));
+    mp3::WavWriter writer(output.temporaryPath(), reader.header().channels(), reader.header().sampleRate(),
+                          m_wavDataLimit, layout);
     m_frame.send(UM_PROGRESS_SHOW, 1, 0);
     m_frame.send(UM_PROGRESS_SET, 0, frames);
 

@@ -10,6 +10,7 @@ namespace mp3 {
 namespace {
 
 std::atomic<std::uint64_t> g_decoderCalls{0};
+thread_local std::uint64_t t_decoderCalls = 0;
 
 // Feed mode, one frame in and that frame's PCM out: no read-ahead, the Info frame decoded like any
 // other, no gapless trimming, always signed 16-bit at the stream's own rate and channel count.
@@ -79,6 +80,7 @@ void DecoderState::restart() {
 
 DecodeResult DecoderState::decode(const std::uint8_t* frame, std::size_t length, std::uint8_t* out) {
     g_decoderCalls.fetch_add(1, std::memory_order_relaxed);
+    ++t_decoderCalls;
     if (m_handle == nullptr) {
         return failure(DecodeResult::Outcome::NoDecoder);
     }
@@ -147,6 +149,10 @@ bool SharedDecoder::continuesHoldingLock(const std::string& path, int frame) con
 
 std::uint64_t decoderCallCount() {
     return g_decoderCalls.load(std::memory_order_relaxed);
+}
+
+std::uint64_t decoderCallCountOnThisThread() {
+    return t_decoderCalls;
 }
 
 } // namespace mp3

@@ -83,5 +83,7 @@ private:
 // Number of decoder calls made so far, by any decoder state (lets tests show that a frame is decoded
 // only once).
 std::uint64_t decoderCallCount();
+// The same, made by the calling thread (lets tests show which thread decodes).
+std::uint64_t decoderCallCountOnThisThread();
 
 } // namespace mp3

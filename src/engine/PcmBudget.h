@@ -2,7 +2,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
 
 namespace mp3 {
 
@@ -13,9 +12,8 @@ constexpr std::size_t kDefaultPcmBudget = std::size_t{128} << 20;
 // this keeps the index of a file within 72 MB (some 29 hours of 44.1 kHz audio).
 constexpr int kMaxIndexedFrames = 4'000'000;
 
-// How much decoded PCM the cache may hold, and which frames it must not give up. A file whose PCM
-// fits is kept whole; beyond that the cache keeps a window of recently used frames, never dropping
-// those a user has marked as about to be needed (the player's decode-ahead).
+// How much decoded PCM the cache may hold. A file whose PCM fits is kept whole; beyond that the cache
+// keeps a window of recently used frames (the player keeps the frames it is about to play apart).
 class PcmBudget {
 public:
     explicit PcmBudget(std::size_t bytes = kDefaultPcmBudget) : m_bytes(bytes) {}
@@ -24,21 +22,8 @@ public:
     void setBytes(std::size_t bytes) { m_bytes = bytes; }
     bool admits(std::size_t held, std::size_t more) const { return held + more <= m_bytes; }
 
-    // Frames [first, last] of `path` stay until protect() is called again (or with an empty range).
-    void protect(const std::string& path, int first, int last) {
-        m_path = path;
-        m_first = first;
-        m_last = last;
-    }
-    bool isProtected(const std::string& path, int frame) const {
-        return frame >= m_first && frame <= m_last && path == m_path;
-    }
-
 private:
     std::size_t m_bytes;
-    std::string m_path;
-    int m_first = 0;
-    int m_last = -1;
 };
 
 } // namespace mp3

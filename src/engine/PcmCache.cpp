@@ -78,11 +78,6 @@ bool PcmCache::isWindowed(const std::string& path) const {
     return file != m_files.end() && file->second.windowed;
 }
 
-void PcmCache::protect(const std::string& path, int first, int last) {
-    const std::lock_guard<std::mutex> lock(m_lock);
-    m_budget.protect(path, first, last);
-}
-
 bool PcmCache::put(const std::string& path, int frame, const std::uint8_t* data, std::size_t length) {
     if (frame < 0 || length > kChunkSize) {
         return false;
@@ -90,7 +85,7 @@ bool PcmCache::put(const std::string& path, int frame, const std::uint8_t* data,
     const std::lock_guard<std::mutex> lock(m_lock);
     FileFrames& file = m_files[path];
     if (file.windowed) {
-        return keepInWindowLocked(path, file, frame, data, length);
+        return keepInWindowLocked(file, frame, data, length);
     }
     if (!m_budget.admits(storedBytesLocked(), length)) {
         // Beyond the budget: keeping the frames decoded so far would only delay the next miss, and
@@ -137,24 +132,18 @@ void PcmCache::appendLocked(FileFrames& file, int frame, const std::uint8_t* dat
     file.bytes += length;
 }
 
-bool PcmCache::keepInWindowLocked(const std::string& path, FileFrames& file, int frame,
-                                  const std::uint8_t* data, std::size_t length) {
+bool PcmCache::keepInWindowLocked(FileFrames& file, int frame, const std::uint8_t* data, std::size_t length) {
     if (const auto old = file.window.find(frame); old != file.window.end()) {
         file.bytes -= old->second.pcm.size();
         file.recency.erase(old->second.use);
         file.window.erase(old);
     }
-    // Least recently used first, passing over the frames a user is about to need.
-    auto candidate = file.recency.begin();
-    while (!m_budget.admits(storedBytesLocked(), length) && candidate != file.recency.end()) {
-        if (m_budget.isProtected(path, *candidate)) {
-            ++candidate;
-            continue;
-        }
-        const auto victim = file.window.find(*candidate);
+    // Least recently used first.
+    while (!m_budget.admits(storedBytesLocked(), length) && !file.recency.empty()) {
+        const auto victim = file.window.find(file.recency.front());
         file.bytes -= victim->second.pcm.size();
         file.window.erase(victim);
-        candidate = file.recency.erase(candidate);
+        file.recency.pop_front();
     }
     if (!m_budget.admits(storedBytesLocked(), length)) {
         return false;

@@ -38,8 +38,6 @@ public:
     // False when the frame was not kept (the file turned windowed, or no room could be made).
     bool put(const std::string& path, int frame, const std::uint8_t* data, std::size_t length);
     bool isWindowed(const std::string& path) const;
-    // Frames [first, last] of `path` are never evicted until the next call.
-    void protect(const std::string& path, int first, int last);
     void clear();
     // Moves the frames `from` holds for `path` into this cache without copying their bytes; frames
     // this cache holds already keep their entries.
@@ -86,8 +84,7 @@ private:
     bool containsLocked(const std::string& path, int frame) const;
     std::size_t storedBytesLocked() const;
     void appendLocked(FileFrames& file, int frame, const std::uint8_t* data, std::size_t length);
-    bool keepInWindowLocked(const std::string& path, FileFrames& file, int frame, const std::uint8_t* data,
-                            std::size_t length);
+    bool keepInWindowLocked(FileFrames& file, int frame, const std::uint8_t* data, std::size_t length);
 
     mutable std::mutex m_lock;
     PcmBudget m_budget;

@@ -1,5 +1,9 @@
 #include "engine/WavWriter.h"
 
+#include "engine/Decoder.h"
+#include "engine/FrameHeader.h"
+#include "engine/FrameReader.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -81,6 +85,25 @@ std::array<std::uint8_t, kWav64HeaderSize> wav64Header(int channels, int sampleR
     std::memcpy(h + 72, "data", 4);
     put32(h + 76, rf64 ? kSizeInDs64 : static_cast<std::uint32_t>(dataBytes));
     return header;
+}
+
+std::uint64_t framePcmBound(const FrameHeader& header) {
+    // Layer I 384 samples, Layer III of MPEG-2 and 2.5 576, the rest 1152.
+    const std::uint64_t samples =
+        header.layer == 3 ? 384 : (header.layer == 1 && header.version != 3 ? 576 : 1152);
+    return std::min<std::uint64_t>(samples * 2 * (header.channels() == 1 ? 1u : 2u), kMaxPcmBytes);
+}
+
+std::uint64_t filePcmBound(const std::filesystem::path& path) {
+    std::uint64_t bound = 0;
+    for (FrameReader reader(path); !reader.atEnd(); reader.readNext()) {
+        bound += framePcmBound(reader.header());
+    }
+    return bound;
+}
+
+WavLayout wavLayoutFor(std::uint64_t pcmBound) {
+    return pcmBound <= kMaxWavDataBytes ? WavLayout::Plain : WavLayout::Reserved;
 }
 
 WavWriter::WavWriter(const std::filesystem::path& path, int channels, int sampleRate,

@@ -10,6 +10,8 @@
 
 namespace mp3 {
 
+struct FrameHeader;
+
 constexpr std::size_t kWavHeaderSize = 44;
 // The RIFF size field holds the data size + 36 in 32 bits, so this is the most PCM a WAV file holds.
 constexpr std::uint64_t kMaxWavDataBytes = 0xFFFFFFFFull - 36;
@@ -30,6 +32,15 @@ enum class WavLayout {
     Reserved, // 80 bytes: RIFF with room for 64-bit sizes, turned RF64 only when the data needs it
     Rf64      // 80 bytes, RF64 whatever the size
 };
+
+// The most PCM a frame of this header decodes to: its samples in its channels, 16 bits each.
+std::uint64_t framePcmBound(const FrameHeader& header);
+// The most PCM the file's frames decode to: each frame's bound, summed over every frame (reads them
+// all). A file that decodes cleanly decodes to exactly this.
+std::uint64_t filePcmBound(const std::filesystem::path& path);
+// The plain header whenever `pcmBound` fits its 32-bit sizes; otherwise room for 64-bit sizes, which
+// stays a RIFF header (with a JUNK chunk) should damaged frames leave the data short of the bound.
+WavLayout wavLayoutFor(std::uint64_t pcmBound);
 
 // Writes a 16-bit PCM WAV file: a header with zero sizes first, then the samples, then the header
 // again with the real sizes. Sizes are counted in 64 bits; PCM beyond `maxDataBytes` (or beyond the

@@ -1,26 +1,75 @@
 #include "playback/PcmPrefetcher.h"
 
-#include "engine/Decoder.h"
 #include "engine/FramePcm.h"
-#include "engine/PcmCache.h"
 
-#include <array>
+#include <algorithm>
+#include <cstring>
 
 void PcmPrefetcher::start(const std::filesystem::path& path, const mp3::FrameOffsets& offsets, int frame) {
     stop();
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
         m_quit = false;
-        m_target.store(frame);
+        m_running = true;
+        m_target = frame;
+        m_frames = static_cast<int>(offsets.size());
+        for (Slot& slot : m_ring) {
+            slot.frame = -1;
+        }
     }
     m_thread = std::thread([this, path, &offsets] { run(path, offsets); });
 }
 
 void PcmPrefetcher::follow(int frame) {
-    if (m_target.exchange(frame) != frame) {
-        { const std::lock_guard<std::mutex> lock(m_mutex); }
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_target == frame) {
+            return;
+        }
+        m_target = frame;
+    }
+    m_wake.notify_one();
+}
+
+bool PcmPrefetcher::holdsLocked(int frame) const {
+    return frame >= 0 && m_ring[static_cast<std::size_t>(frame % kAhead)].frame == frame;
+}
+
+int PcmPrefetcher::nextMissingLocked() const {
+    for (int frame = std::max(m_target, 0); frame < std::min(m_target + kAhead, m_frames); ++frame) {
+        if (!holdsLocked(frame)) {
+            return frame;
+        }
+    }
+    return -1;
+}
+
+PcmPrefetcher::Taken PcmPrefetcher::take(int frame, std::uint8_t* out, std::size_t& length,
+                                         const std::atomic<bool>& keepWaiting) {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    if (!m_running || frame < 0 || frame >= m_frames) {
+        return Taken::NotRunning;
+    }
+    if (frame != m_target) {
+        m_target = frame;
         m_wake.notify_one();
     }
+    m_arrived.wait(lock, [&] { return holdsLocked(frame) || !m_running || !keepWaiting.load(); });
+    if (!holdsLocked(frame)) {
+        return Taken::GaveUp;
+    }
+    const Slot& slot = m_ring[static_cast<std::size_t>(frame % kAhead)];
+    if (!slot.readable) {
+        return Taken::NotRunning;
+    }
+    std::memcpy(out, slot.pcm.data(), slot.length);
+    length = slot.length;
+    return Taken::Pcm;
+}
+
+void PcmPrefetcher::interrupt() {
+    { const std::lock_guard<std::mutex> lock(m_mutex); }
+    m_arrived.notify_all();
 }
 
 void PcmPrefetcher::stop() {
@@ -30,58 +79,43 @@ void PcmPrefetcher::stop() {
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
         m_quit = true;
+        m_running = false;
     }
     m_wake.notify_one();
+    m_arrived.notify_all();
     m_thread.join();
 }
 
-int PcmPrefetcher::nextTarget(int seen) {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    m_wake.wait(lock, [&] { return m_quit || m_target.load() != seen; });
-    return m_quit ? -1 : m_target.load();
-}
-
 void PcmPrefetcher::run(const std::filesystem::path& path, const mp3::FrameOffsets& offsets) {
-    const std::string key = path.string();
-    const int frames = static_cast<int>(offsets.size());
     mp3::FrameReader reader(path);
     std::array<std::uint8_t, mp3::kMaxPcmBytes> pcm{};
-    int target = m_target.load();
+    std::unique_lock<std::mutex> lock(m_mutex);
     for (;;) {
-        m_decoding.cache.protect(key, target, target + kAhead - 1);
-        // Frames in order from the player's next one; a new target that still lies in the run
-        // only moves its end.
-        for (int frame = std::max(target, 0); frame < std::min(target + kAhead, frames); ++frame) {
-            const int now = m_target.load();
-            if (now != target) {
-                if (now < target || now > frame) {
-                    break;
-                }
-                target = now;
-                m_decoding.cache.protect(key, target, target + kAhead - 1);
-            }
-            if (m_decoding.cache.contains(key, frame)) {
-                continue;
-            }
-            if (reader.frameNumber() + 1 == frame) {
-                reader.readNext();
-            } else if (reader.frameNumber() != frame) {
-                reader.seekToFrame(frame, offsets);
-            }
-            if (reader.atEnd()) {
-                break;
-            }
-            mp3::framePcm(m_decoding, reader, pcm.data());
-        }
-        if (m_target.load() != target) {
-            target = m_target.load();
-            continue;
-        }
-        target = nextTarget(target);
-        if (target < 0) {
+        int frame = -1;
+        m_wake.wait(lock, [&] { return m_quit || (frame = nextMissingLocked()) >= 0; });
+        if (m_quit) {
             break;
         }
+        // The decode waits for the decoder's lock: the player must be able to follow meanwhile.
+        lock.unlock();
+        if (reader.frameNumber() + 1 == frame) {
+            reader.readNext();
+        } else if (reader.frameNumber() != frame) {
+            reader.seekToFrame(frame, offsets);
+        }
+        const bool readable = !reader.atEnd() && reader.frameNumber() == frame;
+        const std::size_t length = readable ? mp3::framePcm(m_decoding, reader, pcm.data()) : 0;
+        lock.lock();
+        // A jump while decoding may have left the frame behind.
+        if (frame >= m_target && frame < m_target + kAhead) {
+            Slot& slot = m_ring[static_cast<std::size_t>(frame % kAhead)];
+            slot.frame = frame;
+            slot.readable = readable;
+            slot.length = length;
+            std::memcpy(slot.pcm.data(), pcm.data(), length);
+            m_arrived.notify_all();
+        }
     }
-    m_decoding.cache.protect(key, 0, -1);
+    lock.unlock();
     reader.close();
 }

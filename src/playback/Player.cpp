@@ -65,7 +65,7 @@ void Player::play() {
     }
     m_waveOut = m_output.get();
     if (m_document.m_decoding.cache.isWindowed(cursor.path().string()) &&
-        !m_document.m_frameOffsets.empty()) {
+        !m_document.m_frameOffsets.empty() && cursor.path() == m_document.m_filePath) {
         m_prefetcher.start(cursor.path(), m_document.m_frameOffsets, cursor.frameNumber());
     }
 
@@ -122,6 +122,8 @@ void Player::stop() {
 
 void Player::pauseForMove() {
     m_playing.store(false);
+    // A refill waiting for the prefetcher gives up, so the move can take the cursor lock.
+    m_prefetcher.interrupt();
     m_waveOut->pause();
 }
 
@@ -242,8 +244,15 @@ bool Player::fillBuffer(SoundBuffer& buffer) {
     mp3::FrameReader& cursor = m_document.m_cursor;
     const mp3::Decoding& decoding = m_document.m_decoding;
     std::size_t count = 0;
-    if (const auto cached = decoding.cache.find(cursor.path().string(), cursor.frameNumber(), buffer.data)) {
+    const int frame = cursor.frameNumber();
+    if (const auto cached = decoding.cache.find(cursor.path().string(), frame, buffer.data)) {
         count = *cached;
+    } else if (const auto taken = m_prefetcher.take(frame, buffer.data, count, m_playing);
+               taken != PcmPrefetcher::Taken::NotRunning) {
+        // Decoded ahead; only right after a jump does this wait for the decode under way.
+        if (taken == PcmPrefetcher::Taken::GaveUp) {
+            return false;
+        }
     } else {
         // Never wait for the decoder lock: stop holds it while it waits for this refill to end. It
         // clears m_playing first, which is the signal to give up.

@@ -24,6 +24,9 @@ class FrameReader;
 // output's thread. The cursor lock covers the whole of a refill and the whole of a cursor move, so
 // the two never overlap. The handler never waits for g_audioLock (stop holds it while it waits for
 // the handler to return) and never waits for the GUI thread: it posts and requests repaints only.
+// For a file the cache does not hold whole it takes frames the prefetcher decoded ahead; right after
+// a jump it waits for that decode, giving up as soon as m_playing is cleared (stop and cursor moves
+// clear it before they take g_audioLock or the cursor lock).
 class Player {
 public:
     static constexpr int SOUND_BUFFER_COUNT = 10;
@@ -61,7 +64,7 @@ private:
 
     void onBufferDone(SoundBuffer* buffer);
     // Puts the cursor's frame into the buffer and moves the cursor on. False when playing was
-    // switched off while the refill waited for the decoder.
+    // switched off while the refill waited for the decoder or the prefetcher.
     bool fillBuffer(SoundBuffer& buffer);
     void moveCursorLocked(int frame);
     // Stands `reader` on `frame`: by the scan's offsets when they belong to the reader's file.

@@ -1,4 +1,5 @@
 #include "engine/WavWriter.h"
+#include "support/OwnDecoding.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -108,6 +109,23 @@ TEST(WavWriterLayouts, SoxAndFfmpegReadEveryLayout) {
         EXPECT_EQ(status, 0) << "ffmpeg";
         EXPECT_TRUE(fromFfmpeg == raw) << "ffmpeg, layout " << static_cast<int>(layout);
     }
+}
+
+// The header is chosen before the data is written: the plain one exactly when the PCM fits its
+// 32-bit sizes. That holds because the bound is what a clean decode gives, not an estimate.
+TEST(WavLayoutChoice, TheBoundIsTheDecodedSizeAndThePlainHeaderIsKeptUpToThe32BitEnd) {
+    for (const char* file : {"cbr128.mp3", "vbr.mp3", "mpeg2-mono.mp3", "mpeg25.mp3", "mpeg2-info.mp3",
+                             "mpeg25-info.mp3", "id3v2-cover.mp3", "ten-seconds.mp3"}) {
+        std::uint64_t decoded = 0;
+        for (const auto& frame : testing_support::decodeInOrder(testing_support::fixture(file))) {
+            decoded += frame.size();
+        }
+        EXPECT_EQ(mp3::filePcmBound(testing_support::fixture(file)), decoded) << file;
+    }
+    EXPECT_EQ(mp3::wavLayoutFor(0), mp3::WavLayout::Plain);
+    EXPECT_EQ(mp3::wavLayoutFor(mp3::kMaxWavDataBytes), mp3::WavLayout::Plain);
+    EXPECT_EQ(mp3::wavLayoutFor(mp3::kMaxWavDataBytes + 1), mp3::WavLayout::Reserved);
+    EXPECT_EQ(mp3::wavLayoutFor(7'620'480'000ull), mp3::WavLayout::Reserved);
 }
 
 } // namespace

@@ -2,6 +2,8 @@
 
 #include "support/ThreadState.h"
 
+#include "engine/Decoder.h"
+
 PacedSoundOutput::~PacedSoundOutput() {
     close();
 }
@@ -182,6 +184,11 @@ std::vector<std::uint8_t> PacedSoundOutput::givenBytes() const {
     return m_given;
 }
 
+std::uint64_t PacedSoundOutput::decodesInCallbacks() const {
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return m_callbackDecodes;
+}
+
 std::size_t PacedSoundOutput::playedCount() const {
     const std::lock_guard<std::mutex> lock(m_mutex);
     return m_played.size();
@@ -220,8 +227,11 @@ void PacedSoundOutput::run() {
         if (playTime.count() > 0) {
             std::this_thread::sleep_for(playTime);
         }
+        const std::uint64_t decodesBefore = mp3::decoderCallCountOnThisThread();
         m_onBufferDone(done);
+        const std::uint64_t decodes = mp3::decoderCallCountOnThisThread() - decodesBefore;
         lock.lock();
+        m_callbackDecodes += decodes;
         m_busy = false;
     }
 }

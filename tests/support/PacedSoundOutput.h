@@ -58,6 +58,8 @@ public:
     // Every byte handed over by queue(), in order.
     std::vector<std::uint8_t> givenBytes() const;
     std::size_t playedCount() const;
+    // Decoder calls the callbacks made, on this output's thread.
+    std::uint64_t decodesInCallbacks() const;
 
 private:
     void run();
@@ -86,4 +88,5 @@ private:
     int m_closeCount = 0;
     std::vector<std::vector<std::uint8_t>> m_played;
     std::vector<std::uint8_t> m_given;
+    std::uint64_t m_callbackDecodes = 0;
 };

@@ -1,5 +1,6 @@
 #include "support/ThreadState.h"
 
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -24,7 +25,32 @@ char threadState(long id) {
     return close != std::string::npos && close + 2 < line.size() ? line[close + 2] : '?';
 }
 
+bool otherThreadsSleep() {
+    const std::string self = std::to_string(currentThreadId());
+    // A thread that ends meanwhile reads as not sleeping, and the caller looks again.
+    std::error_code error;
+    for (std::filesystem::directory_iterator task("/proc/self/task", error), end; !error && task != end;
+         task.increment(error)) {
+        const std::string id = task->path().filename().string();
+        if (id != self && threadState(std::stol(id)) != 'S') {
+            return false;
+        }
+    }
+    return !error;
+}
+
 } // namespace
+
+bool waitUntilOtherThreadsSleep(std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!otherThreadsSleep()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::yield();
+    }
+    return true;
+}
 
 bool waitUntilThreadSleeps(long id, std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;

@@ -9,5 +9,7 @@ long currentThreadId();
 // Waits until thread `id` of this process sleeps (blocked on a lock or a condition), polling
 // without sleeping; false when it has not within `timeout`.
 bool waitUntilThreadSleeps(long id, std::chrono::milliseconds timeout);
+// The same for every thread of this process but the calling one.
+bool waitUntilOtherThreadsSleep(std::chrono::milliseconds timeout);
 
 } // namespace testing_support
