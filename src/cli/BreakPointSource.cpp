@@ -1,22 +1,12 @@
 #include "cli/BreakPointSource.h"
+#include "cli/NumberText.h"
 
 #include "document/ChapterCopy.h"
 #include "document/MessageQueueLink.h"
 #include "document/SplitDocument.h"
 
-#include <charconv>
 
 namespace {
-
-std::optional<int> parseInt(const std::string& text) {
-    int value = 0;
-    const char* const last = text.data() + text.size();
-    const auto [end, error] = std::from_chars(text.data(), last, value);
-    if (text.empty() || error != std::errc() || end != last) {
-        return std::nullopt;
-    }
-    return value;
-}
 
 std::optional<AutoMethod> methodOf(const std::string& option) {
     if (option == "--silence") {

@@ -1,30 +1,9 @@
 #include "cli/BreakPointSource.h"
+#include "cli/NumberText.h"
 
-#include <charconv>
-#include <cmath>
 #include <optional>
 
 namespace {
-
-std::optional<double> parseNumber(const std::string& text) {
-    double value = 0.0;
-    const char* const last = text.data() + text.size();
-    const auto [end, error] = std::from_chars(text.data(), last, value);
-    if (text.empty() || error != std::errc() || end != last || !std::isfinite(value)) {
-        return std::nullopt;
-    }
-    return value;
-}
-
-std::optional<int> parseWhole(const std::string& text) {
-    int value = 0;
-    const char* const last = text.data() + text.size();
-    const auto [end, error] = std::from_chars(text.data(), last, value);
-    if (text.empty() || error != std::errc() || end != last) {
-        return std::nullopt;
-    }
-    return value;
-}
 
 // Seconds beyond a day are no length of a silence or a piece anyone means; they would only overflow
 // the frame counts.
@@ -83,7 +62,7 @@ bool takeSilenceOption(const std::vector<std::string>& args, std::size_t& i, Sil
             return true;
         }
     } else {
-        const auto tracks = text ? parseWhole(*text) : std::nullopt;
+        const auto tracks = text ? parseInt(*text) : std::nullopt;
         if (!tracks || *tracks < 1) {
             problem = "--tracks needs a whole number above 0";
             return true;

@@ -2,6 +2,7 @@
 #include "cli/CliPrompts.h"
 #include "cli/Commands.h"
 #include "cli/ListOptions.h"
+#include "cli/NumberText.h"
 
 #include "document/ChapterCopy.h"
 
@@ -13,7 +14,6 @@
 #include "output/SourceBytes.h"
 #include "output/SourceFrames.h"
 
-#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -61,16 +61,6 @@ public:
     std::intptr_t send(unsigned, std::uintptr_t, std::intptr_t) override { return 0; }
     void post(unsigned, std::uintptr_t, std::intptr_t) override {}
 };
-
-std::optional<int> parseInt(const std::string& text) {
-    int value = 0;
-    const char* end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, value);
-    if (error != std::errc() || stop != end || text.empty()) {
-        return std::nullopt;
-    }
-    return value;
-}
 
 struct SplitOptions {
     std::string source;
