@@ -6,10 +6,12 @@
 #include "engine/FramePcm.h"
 #include "engine/FrameReader.h"
 #include "engine/PcmCache.h"
+#include "engine/ProcessDecoding.h"
 
 #include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 // Stops the run naming the broken rule.
 #define check(condition)                                                                                     \
@@ -22,10 +24,10 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const auto path = writeScratchFile("kerfline-fuzz-scan", data, size);
-    mp3::PcmCache& cache = mp3::PcmCache::instance();
-    cache.clear();
+    const mp3::Decoding decoding = mp3::processDecoding();
+    decoding.cache.clear();
     const std::uint64_t calls = mp3::decoderCallCount();
-    const mp3::LevelScan scan = mp3::scanLevels(path);
+    const mp3::LevelScan scan = mp3::scanLevels(decoding, path, nullptr, mp3::ParallelDecode::inOrder());
     const auto frames = scan.levels.size();
     check(scan.offsets.size() == frames && scan.rawLevels.size() == frames);
     check(scan.totalBytes <= static_cast<std::int64_t>(size));
@@ -37,18 +39,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         mp3::FrameReader reader(path);
         reader.advance(static_cast<int>(frames - 1));
         std::array<std::uint8_t, mp3::kMaxPcmBytes> pcm{};
-        check(mp3::framePcm(reader, pcm.data()) <= mp3::kMaxPcmBytes);
+        check(mp3::framePcm(decoding, reader, pcm.data()) <= mp3::kMaxPcmBytes);
         check(mp3::decoderCallCount() - calls == frames);
     }
-    cache.clear();
-
-    // The two-core scan meets the same frames; its levels may differ only where the decoder keeps
-    // state past the priming, which garbage streams do.
-    const mp3::LevelScan parallel = mp3::scanLevels(path, nullptr, {.minimumFrames = 0, .primingFrames = 4});
-    check(parallel.offsets == scan.offsets && parallel.totalBytes == scan.totalBytes);
+    std::vector<std::vector<std::uint8_t>> inOrder;
+    std::array<std::uint8_t, mp3::kMaxPcmBytes> pcm{};
     for (int frame = 0; frame < static_cast<int>(frames); ++frame) {
-        check(cache.contains(path.string(), frame));
+        const std::size_t n = decoding.cache.get(path.string(), frame, pcm.data());
+        inOrder.emplace_back(pcm.data(), pcm.data() + n);
     }
-    cache.clear();
+    decoding.cache.clear();
+
+    // The scan split into parts, however short they are, gives what the scan in file order gave:
+    // a part that disagrees is refused.
+    const mp3::LevelScan parallel =
+        mp3::scanLevels(decoding, path, nullptr, {.minimumFrames = 0, .parts = 3});
+    check(parallel.offsets == scan.offsets && parallel.totalBytes == scan.totalBytes);
+    check(parallel.rawLevels == scan.rawLevels && parallel.levels == scan.levels);
+    for (int frame = 0; frame < static_cast<int>(frames); ++frame) {
+        const std::size_t n = decoding.cache.get(path.string(), frame, pcm.data());
+        check(inOrder[static_cast<std::size_t>(frame)] ==
+              std::vector<std::uint8_t>(pcm.data(), pcm.data() + n));
+    }
+    decoding.cache.clear();
     return 0;
 }

@@ -7,9 +7,8 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
-#include <exception>
+#include <limits>
 #include <memory>
-#include <thread>
 
 namespace mp3 {
 
@@ -20,55 +19,16 @@ std::string streamInfoLine(const FrameHeader& header) {
     return line;
 }
 
+void measureFrame(LevelScan& scan, const std::uint8_t* pcm, std::size_t /*bytes*/) {
+    scan.levels.push_back(frameLevel(pcm));
+}
+
 namespace {
 
-// The second half of a file decoded on a helper thread with a decoder state of its own, into a cache
-// of its own. It starts some frames early and throws their PCM away, so that by the first frame it
-// keeps its decoder has rebuilt the bit reservoir, overlap and filter bank history of the sequential
-// one (libmpg123 may keep more than that: see ParallelDecode).
-class SecondHalf {
-public:
-    SecondHalf(const std::filesystem::path& path, const FrameOffsets& offsets, int first, int priming)
-        : m_thread([this, path, &offsets, first, priming] { run(path, offsets, first, priming); }) {}
-    SecondHalf(const SecondHalf&) = delete;
-    SecondHalf& operator=(const SecondHalf&) = delete;
-    ~SecondHalf() { join(); }
-
-    // Waits for the helper; false when it could not finish (the caller then decodes the rest itself).
-    bool join() {
-        if (m_thread.joinable()) {
-            m_thread.join();
-        }
-        return m_done;
-    }
-    PcmCache& cache() { return m_cache; }
-
-private:
-    void run(const std::filesystem::path& path, const FrameOffsets& offsets, int first, int priming) {
-        try {
-            DecoderState decoder;
-            const std::string key = path.string();
-            std::array<std::uint8_t, kMaxPcmBytes> pcm{};
-            FrameReader reader(path);
-            reader.seekToFrame(std::max(0, first - priming), offsets);
-            for (const FrameReader end; !(reader == end); reader.readNext()) {
-                const DecodeResult decoded = decoder.decode(
-                    reader.frameData(), static_cast<std::size_t>(reader.frameLength()), pcm.data());
-                if (reader.frameNumber() >= first) {
-                    m_cache.put(key, reader.frameNumber(), pcm.data(), decoded.bytes);
-                }
-            }
-            reader.close();
-            m_done = true;
-        } catch (const std::exception&) {
-            m_done = false;
-        }
-    }
-
-    PcmCache m_cache;
-    bool m_done = false;
-    std::thread m_thread;
-};
+// Appends what measureFrame made of frame `at` of a part.
+void appendMeasures(LevelScan& scan, const LevelScan& part, std::size_t at) {
+    scan.levels.push_back(part.levels[at]);
+}
 
 } // namespace
 
@@ -79,22 +39,22 @@ LevelScan scanLevels(const Decoding& decoding, const std::filesystem::path& path
     PcmCache& cache = decoding.cache;
     const std::string key = path.string();
 
-    // A long file is split in two halves, once its frames are known; the helper decodes the second.
-    FrameOffsets offsets;
-    std::vector<int> lengths;
-    std::unique_ptr<SecondHalf> helper;
-    int half = -1;
-    if (parallel.minimumFrames >= 0) {
-        for (FrameReader reader(path); !(reader == FrameReader()); reader.readNext()) {
-            offsets.push_back(reader.header().offset);
-            lengths.push_back(reader.frameLength());
-        }
-        const auto frames = static_cast<int>(offsets.size());
-        half = frames / 2;
-        if (frames >= parallel.minimumFrames && frames >= 2 && !cache.contains(key, half) &&
-            !cache.contains(key, frames - 1)) {
-            helper = std::make_unique<SecondHalf>(path, offsets, half, parallel.primingFrames);
-        }
+    // Frames already cached are not decoded again: such a file is scanned in order.
+    const ScanPlan plan =
+        cache.contains(key, 0) || cache.isWindowed(key) ? ScanPlan{} : planScan(path, parallel, maxFrames);
+    const bool split = plan.parts.size() >= 2;
+    // Frames are kept while the file's PCM fits the cache's budget; beyond it only the levels. A
+    // split file is known beforehand not to fit, or its later parts keep theirs too.
+    bool keep = true;
+    const bool partsKeep = split && cache.storedBytes() + plan.pcmBytes <= cache.budget();
+    if (split && !partsKeep) {
+        cache.dropFrames(key);
+        keep = false;
+    }
+    std::vector<std::unique_ptr<ScanPartDecode>> later;
+    for (std::size_t index = 1; index < plan.parts.size(); ++index) {
+        later.push_back(
+            std::make_unique<ScanPartDecode>(path, plan, index, partsKeep, parallel.verifiedFrames));
     }
 
     FrameReader reader(path);
@@ -105,25 +65,14 @@ LevelScan scanLevels(const Decoding& decoding, const std::filesystem::path& path
     // One buffer for the whole file: a frame that gives no PCM repeats the last level.
     std::array<std::uint8_t, kMaxPcmBytes> pcm{};
     int handled = 0;
-    // Frames are kept while the file's PCM fits the cache's budget; beyond it only the levels.
-    bool keep = true;
-    const auto decodeInOrder = [&] {
-        if (const auto cached = cache.find(key, reader.frameNumber(), pcm.data())) {
-            return;
-        }
-        const DecodeResult decoded =
-            decoding.decoder.decode(reader.frameData(), static_cast<std::size_t>(reader.frameLength()),
-                                    pcm.data(), {key, reader.frameNumber()});
-        if (keep) {
-            keep = cache.put(key, reader.frameNumber(), pcm.data(), decoded.bytes);
-        }
-    };
-    const auto handle = [&](std::int64_t offset, int length, auto&& obtainPcm) {
+    // No granule decoded here was skipped; together with the parts kept so far: none before the next.
+    SynthesisWatch watch;
+    bool whole = true;
+    const auto handle = [&](std::int64_t offset, int length, auto&& measure) {
         if (observer) {
             observer->frameStarting(handled);
         }
-        obtainPcm();
-        scan.levels.push_back(frameLevel(pcm.data()));
+        measure();
         scan.offsets.push_back(offset);
         scan.lengths.push_back(static_cast<std::uint16_t>(length));
         scan.totalBytes += length;
@@ -132,24 +81,107 @@ LevelScan scanLevels(const Decoding& decoding, const std::filesystem::path& path
             observer->frameHandled(handled, scan.totalBytes);
         }
     };
-    while (!(reader == end) && !(helper && reader.frameNumber() >= half) && handled < maxFrames) {
-        handle(reader.header().offset, reader.frameLength(), decodeInOrder);
-        reader.readNext();
-    }
-    if (helper && helper->join()) {
-        cache.adopt(key, helper->cache());
-        for (int frame = half; frame < static_cast<int>(offsets.size()); ++frame) {
-            const auto at = static_cast<std::size_t>(frame);
-            handle(offsets[at], lengths[at], [&] { cache.get(key, frame, pcm.data()); });
+    const auto keepAndMeasure = [&](int frame, std::size_t bytes) {
+        if (keep) {
+            keep = cache.put(key, frame, pcm.data(), bytes);
         }
-    } else {
-        // No helper, or it failed: the rest in order here.
-        for (; !(reader == end) && handled < maxFrames; reader.readNext()) {
-            handle(reader.header().offset, reader.frameLength(), decodeInOrder);
-        }
+        measureFrame(scan, pcm.data(), bytes);
+    };
+    // The reader's frame, from the cache or decoded by `decode` in file order.
+    const auto inOrder = [&](const FrameReader& at, auto&& decode) {
+        handle(at.header().offset, at.frameLength(), [&] {
+            if (const auto cached = cache.find(key, at.frameNumber(), pcm.data())) {
+                measureFrame(scan, pcm.data(), *cached);
+                return;
+            }
+            const DecodeResult decoded = decode(at);
+            watch.check(at, decoded, pcm.data());
+            keepAndMeasure(at.frameNumber(), decoded.bytes);
+        });
+    };
+    const auto shared = [&](const FrameReader& at) {
+        return decoding.decoder.decode(at.frameData(), static_cast<std::size_t>(at.frameLength()), pcm.data(),
+                                       {key, at.frameNumber()});
+    };
+
+    const int firstSplit = split ? plan.parts[1].first : std::numeric_limits<int>::max();
+    for (; !(reader == end) && reader.frameNumber() < firstSplit && handled < maxFrames; reader.readNext()) {
+        inOrder(reader, shared);
     }
-    if (handled >= maxFrames && !(reader == end) &&
-        !(helper && handled == static_cast<int>(offsets.size()))) {
+    if (split) {
+        // What the part before the next one decoded past its end, and the PCM left before that.
+        std::array<std::uint8_t, kMaxPcmBytes> carry = pcm;
+        std::vector<FramePcmBytes> overlap;
+        const auto frames = static_cast<int>(plan.offsets.size());
+        for (const int stop = std::min(frames, firstSplit + parallel.verifiedFrames);
+             !(reader == end) && reader.frameNumber() < stop; reader.readNext()) {
+            const DecodeResult decoded = shared(reader);
+            overlap.emplace_back(pcm.data(), pcm.data() + decoded.bytes);
+        }
+        // The decoder that decoded `overlap`, to go on in file order from there.
+        DecoderState* continuing = nullptr;
+        for (std::size_t index = 0; index < later.size(); ++index) {
+            ScanPartDecode& part = *later[index];
+            whole = whole && watch.whole();
+            // A part shorter than the overlap compares all its frames.
+            const auto& lead = part.lead();
+            const bool agrees = part.join() && whole && part.carryIn() == carry && !lead.empty() &&
+                                lead.size() <= overlap.size() &&
+                                std::equal(lead.begin(), lead.end(), overlap.begin());
+            if (!agrees) {
+                scan.partRefused = true;
+                for (auto& rest : later) {
+                    rest->cancel();
+                }
+                // The frames past the predecessor's end as it decoded them, then the rest in order.
+                pcm = carry;
+                const int first = part.part().first;
+                for (std::size_t at = 0; at < overlap.size(); ++at) {
+                    const int frame = first + static_cast<int>(at);
+                    const auto bytes = overlap[at].size();
+                    std::copy(overlap[at].begin(), overlap[at].end(), pcm.begin());
+                    handle(plan.offsets[static_cast<std::size_t>(frame)],
+                           plan.lengths[static_cast<std::size_t>(frame)],
+                           [&] { keepAndMeasure(frame, bytes); });
+                }
+                if (continuing) {
+                    reader.close();
+                    reader = FrameReader(path);
+                    reader.seekToFrame(first + static_cast<int>(overlap.size()), plan.offsets);
+                    const auto own = [&](const FrameReader& at) {
+                        return continuing->decode(at.frameData(), static_cast<std::size_t>(at.frameLength()),
+                                                  pcm.data());
+                    };
+                    for (; !(reader == end); reader.readNext()) {
+                        inOrder(reader, own);
+                    }
+                } else {
+                    for (; !(reader == end); reader.readNext()) {
+                        inOrder(reader, shared);
+                    }
+                }
+                break;
+            }
+            if (partsKeep) {
+                cache.adopt(key, part.cache());
+                if (!part.keptPcm()) {
+                    cache.dropFrames(key);
+                }
+            }
+            const LevelScan& measured = part.measured();
+            for (int frame = part.part().first; frame < part.part().end; ++frame) {
+                const auto at = static_cast<std::size_t>(frame - part.part().first);
+                handle(plan.offsets[static_cast<std::size_t>(frame)],
+                       plan.lengths[static_cast<std::size_t>(frame)],
+                       [&] { appendMeasures(scan, measured, at); });
+            }
+            ++scan.partsKept;
+            whole = whole && part.clean();
+            carry = part.carryOut();
+            overlap = part.overlap();
+            continuing = &part.decoder();
+        }
+    } else if (handled >= maxFrames && !(reader == end)) {
         reader.close();
         LevelScan refused;
         refused.tooManyFrames = true;
