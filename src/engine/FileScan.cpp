@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstdio>
+#include <future>
 #include <limits>
 #include <memory>
 
@@ -40,21 +42,43 @@ LevelScan scanLevels(const Decoding& decoding, const std::filesystem::path& path
     const std::string key = path.string();
 
     // Frames already cached are not decoded again: such a file is scanned in order.
-    const ScanPlan plan =
-        cache.contains(key, 0) || cache.isWindowed(key) ? ScanPlan{} : planScan(path, parallel, maxFrames);
-    const bool split = plan.parts.size() >= 2;
-    // Frames are kept while the file's PCM fits the cache's budget; beyond it only the levels. A
-    // split file is known beforehand not to fit, or its later parts keep theirs too.
-    bool keep = true;
-    const bool partsKeep = split && cache.storedBytes() + plan.pcmBytes <= cache.budget();
-    if (split && !partsKeep) {
-        cache.dropFrames(key);
-        keep = false;
+    const bool maySplit = parallel.minimumFrames >= 0 && parallel.parts >= 2 && !cache.contains(key, 0) &&
+                          !cache.isWindowed(key);
+    const std::size_t otherFiles = cache.storedBytes();
+    ScanPlan plan;
+    std::future<ScanPlan> index;
+    if (maySplit && parallel.indexFirst) {
+        plan = readFrameIndex(path, parallel, maxFrames);
+    } else if (maySplit) {
+        index = std::async(std::launch::async, [&] { return readFrameIndex(path, parallel, maxFrames); });
     }
+    bool split = false;
+    // Frames are kept while the file's PCM fits the cache's budget; beyond it only the levels. A
+    // split file is known not to fit from then on, or its later parts keep theirs too.
+    bool keep = true;
+    bool partsKeep = false;
     std::vector<std::unique_ptr<ScanPartDecode>> later;
-    for (std::size_t index = 1; index < plan.parts.size(); ++index) {
-        later.push_back(
-            std::make_unique<ScanPartDecode>(path, plan, index, partsKeep, parallel.verifiedFrames));
+    int firstSplit = std::numeric_limits<int>::max();
+    // Splits the frames from `from` on between the first part and the later ones.
+    const auto startParts = [&](int from) {
+        placeParts(plan, from, parallel);
+        split = plan.parts.size() >= 2;
+        if (!split) {
+            return;
+        }
+        partsKeep = otherFiles + plan.pcmBytes <= cache.budget();
+        if (!partsKeep) {
+            cache.dropFrames(key);
+            keep = false;
+        }
+        for (std::size_t part = 1; part < plan.parts.size(); ++part) {
+            later.push_back(
+                std::make_unique<ScanPartDecode>(path, plan, part, partsKeep, parallel.verifiedFrames));
+        }
+        firstSplit = plan.parts[1].first;
+    };
+    if (parallel.indexFirst) {
+        startParts(0);
     }
 
     FrameReader reader(path);
@@ -104,8 +128,11 @@ LevelScan scanLevels(const Decoding& decoding, const std::filesystem::path& path
                                        {key, at.frameNumber()});
     };
 
-    const int firstSplit = split ? plan.parts[1].first : std::numeric_limits<int>::max();
     for (; !(reader == end) && reader.frameNumber() < firstSplit && handled < maxFrames; reader.readNext()) {
+        if (index.valid() && index.wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
+            plan = index.get();
+            startParts(reader.frameNumber());
+        }
         inOrder(reader, shared);
     }
     if (split) {

@@ -39,7 +39,7 @@ int firstFed(const ScanPlan& plan, int realFrom) {
 
 } // namespace
 
-ScanPlan planScan(const std::filesystem::path& path, const ParallelDecode& parallel, int maxFrames) {
+ScanPlan readFrameIndex(const std::filesystem::path& path, const ParallelDecode& parallel, int maxFrames) {
     ScanPlan plan;
     if (parallel.minimumFrames < 0 || parallel.parts < 2) {
         return plan;
@@ -70,18 +70,31 @@ ScanPlan planScan(const std::filesystem::path& path, const ParallelDecode& paral
         plan.pcmBytes += static_cast<std::size_t>(samplesPerFrame(header) * header.channels() * 2);
     }
     const auto frames = static_cast<int>(plan.offsets.size());
-    if (!uniform || reservoirBeforeStart || first.layer != kLayerThree || frames < parallel.minimumFrames ||
-        frames < 2 * parallel.parts) {
-        return plan;
+    plan.splittable =
+        uniform && !reservoirBeforeStart && first.layer == kLayerThree && frames >= parallel.minimumFrames;
+    return plan;
+}
+
+void placeParts(ScanPlan& plan, int from, const ParallelDecode& parallel) {
+    plan.parts.clear();
+    const auto frames = static_cast<int>(plan.offsets.size());
+    const std::int64_t rest = frames - from;
+    if (!plan.splittable || from < 0 || rest < 2 * parallel.parts) {
+        return;
     }
     for (int index = 0; index < parallel.parts; ++index) {
         ScanPart part;
-        part.first = static_cast<int>(static_cast<std::int64_t>(frames) * index / parallel.parts);
-        part.end = static_cast<int>(static_cast<std::int64_t>(frames) * (index + 1) / parallel.parts);
+        part.first = index == 0 ? 0 : static_cast<int>(from + rest * index / parallel.parts);
+        part.end = static_cast<int>(from + rest * (index + 1) / parallel.parts);
         part.realFrom = std::max(0, part.first - std::max(0, parallel.primingFrames));
         part.fed = firstFed(plan, part.realFrom);
         plan.parts.push_back(part);
     }
+}
+
+ScanPlan planScan(const std::filesystem::path& path, const ParallelDecode& parallel, int maxFrames) {
+    ScanPlan plan = readFrameIndex(path, parallel, maxFrames);
+    placeParts(plan, 0, parallel);
     return plan;
 }
 

@@ -27,6 +27,10 @@ struct ParallelDecode {
     int primingFrames = 4;
     // Frames past a part's end that it decodes too, to be compared with the next part's first ones.
     int verifiedFrames = 8;
+    // The frame index is read before decoding starts, and the file split evenly. Otherwise it is
+    // read on another core while the first part decodes, and the rest split evenly from where the
+    // first part stands then.
+    bool indexFirst = false;
 
     static ParallelDecode inOrder() { return {.minimumFrames = -1}; }
 };
@@ -49,14 +53,20 @@ struct ScanPlan {
     std::vector<std::uint16_t> lengths;
     // At most this much PCM (every frame giving all its samples).
     std::size_t pcmBytes = 0;
+    // The file may be split: it is long enough, Layer III throughout in one format, and no frame's
+    // main data begins before the first frame (a decode in file order reads zeros for it, and
+    // might skip those granules).
+    bool splittable = false;
     // In file order; fewer than two: the file is decoded in order.
     std::vector<ScanPart> parts;
 };
 
-// Reads the frame headers of `path` and splits it, or leaves `parts` empty when the file is short,
-// not Layer III throughout, changes its format, has more than `maxFrames` frames, or starts with
-// frames whose main data would begin before the first frame (a decode in file order then reads
-// zeros for it, and may skip those granules).
+// Reads the frame headers of `path`; empty when it has more than `maxFrames` frames.
+ScanPlan readFrameIndex(const std::filesystem::path& path, const ParallelDecode& parallel, int maxFrames);
+// Splits a splittable file into parts: the first from frame 0, the others evenly over the frames
+// from `from` on (where the first part's decoder stands when the index is ready).
+void placeParts(ScanPlan& plan, int from, const ParallelDecode& parallel);
+// Both, from frame 0.
 ScanPlan planScan(const std::filesystem::path& path, const ParallelDecode& parallel, int maxFrames);
 
 // Watches a decode for granules libmpg123 could not decode: it fills such a granule with zeros

@@ -52,7 +52,7 @@ Loaded load(const std::filesystem::path& path, const mp3::ParallelDecode& parall
 }
 
 mp3::ParallelDecode split(int parts, int primingFrames = mp3::ParallelDecode{}.primingFrames) {
-    return {.minimumFrames = 0, .parts = parts, .primingFrames = primingFrames};
+    return {.minimumFrames = 0, .parts = parts, .primingFrames = primingFrames, .indexFirst = true};
 }
 
 void expectSameScan(const Loaded& parallel, const Loaded& inOrder, const std::string& what) {
@@ -83,6 +83,8 @@ TEST_P(ParallelScan, GivesTheLevelsAndPcmOfADecodeInFileOrder) {
         EXPECT_EQ(parallel.scan.partsKept, parts) << parts;
         EXPECT_FALSE(parallel.scan.partRefused) << parts;
     }
+    // Read beside the first part, the index splits the file wherever that part stands by then.
+    expectSameScan(load(path, {.minimumFrames = 0}), inOrder, "index read alongside");
 }
 
 INSTANTIATE_TEST_SUITE_P(LameFiles, ParallelScan,
