@@ -59,13 +59,15 @@ int LayerThreeSideInfo::part23Length(int granule, int channel) const {
     return bits(channelInfo(granule, channel), 12);
 }
 
-int LayerThreeSideInfo::bigValues(int granule, int channel) const {
-    return bits(channelInfo(granule, channel) + 12, 9);
+bool LayerThreeSideInfo::blockTypeRefused(int granule, int channel) const {
+    // part2_3_length, big_values, global_gain and scalefac_compress come first.
+    const int windowSwitching = channelInfo(granule, channel) + 12 + 9 + 8 + (m_lsf ? 9 : 4);
+    return bits(windowSwitching, 1) == 1 && bits(windowSwitching + 1, 2) == 0;
 }
 
 bool LayerThreeSideInfo::granuleCodesAudio(int granule) const {
     for (int channel = 0; channel < m_channels; ++channel) {
-        if (bigValues(granule, channel) > 0) {
+        if (part23Length(granule, channel) > 0) {
             return true;
         }
     }

@@ -25,11 +25,12 @@ public:
     int mainDataBytes() const { return m_mainDataBytes; }
     // Bits of scale factors and Huffman code of one granule of one channel.
     int part23Length(int granule, int channel) const;
-    // Pairs of spectral values coded with the big value tables (the rest is at most one or zero).
-    int bigValues(int granule, int channel) const;
-    // True when some channel of the granule codes spectral values other than the small ones of the
-    // last region: such a granule does not decode to silence by rights.
+    // True when some channel of the granule codes any bits.
     bool granuleCodesAudio(int granule) const;
+    // Window switching with block type 0, which a decoder refuses.
+    bool blockTypeRefused(int granule, int channel) const;
+    // The most main data a frame may reach back for.
+    int reservoirLimit() const { return m_lsf ? 255 : 511; }
 
     // Zeroes everything after main_data_begin in `frame` (a copy of the frame this info was read from): the
     // frame then decodes to silence, but its main data still enters the reservoir for the frames after it.

@@ -98,6 +98,14 @@ ScanPlan planScan(const std::filesystem::path& path, const ParallelDecode& paral
     return plan;
 }
 
+void SynthesisWatch::fed(const FrameReader& reader) {
+    const LayerThreeSideInfo side(reader.header(), reader.frameData(),
+                                  static_cast<std::size_t>(reader.frameLength()));
+    if (side.valid()) {
+        m_reservoir = std::min(side.reservoirLimit(), m_reservoir + side.mainDataBytes());
+    }
+}
+
 void SynthesisWatch::check(const FrameReader& reader, const DecodeResult& decoded, const std::uint8_t* pcm) {
     const LayerThreeSideInfo side(reader.header(), reader.frameData(),
                                   static_cast<std::size_t>(reader.frameLength()));
@@ -107,13 +115,26 @@ void SynthesisWatch::check(const FrameReader& reader, const DecodeResult& decode
         m_whole = false;
         return;
     }
+    // A frame that reaches back further than the reservoir holds is decoded as silence, whole.
+    const bool reachable = side.mainDataBegin() <= m_reservoir;
+    if (reachable) {
+        const int available = (side.mainDataBytes() + side.mainDataBegin()) * 8;
+        int used = 0;
+        for (int granule = 0; granule < side.granules(); ++granule) {
+            for (int channel = 0; channel < side.channels(); ++channel) {
+                used += side.part23Length(granule, channel);
+                m_whole = m_whole && used <= available && !side.blockTypeRefused(granule, channel);
+            }
+        }
+    }
+    m_reservoir = std::min(side.reservoirLimit(), m_reservoir + side.mainDataBytes());
     const auto silent = [](const std::uint8_t* from, const std::uint8_t* to) {
         return std::all_of(from, to, [](std::uint8_t b) { return b == 0; });
     };
     for (int granule = 0; granule < side.granules(); ++granule) {
         const std::uint8_t* from = pcm + granuleBytes * static_cast<std::size_t>(granule);
         const std::uint8_t* to = from + granuleBytes;
-        if (m_soundBefore && side.granuleCodesAudio(granule) && silent(from, to)) {
+        if (reachable && m_soundBefore && side.granuleCodesAudio(granule) && silent(from, to)) {
             m_whole = false;
         }
         // The overlap and the filter's history carry sound at a granule's end into the next one.
@@ -171,6 +192,7 @@ void ScanPartDecode::decodeFrames(const std::filesystem::path& path, const ScanP
                 side.emptyGranules(emptied.data());
             }
             m_decoder->decode(emptied.data(), length, discarded.data());
+            m_watch.fed(reader);
             continue;
         }
         if (next == m_part.first) {

@@ -26,7 +26,7 @@ struct ParallelDecode {
     // the previous granule and the synthesis filter's history.
     int primingFrames = 4;
     // Frames past a part's end that it decodes too, to be compared with the next part's first ones.
-    int verifiedFrames = 8;
+    int verifiedFrames = 64;
     // The frame index is read before decoding starts, and the file split evenly. Otherwise it is
     // read on another core while the first part decodes, and the rest split evenly from where the
     // first part stands then.
@@ -72,17 +72,24 @@ ScanPlan planScan(const std::filesystem::path& path, const ParallelDecode& paral
 // Watches a decode for granules libmpg123 could not decode: it fills such a granule with zeros
 // without running the synthesis filter, which leaves the filter's phase behind that of a decode
 // where the filter ran, and the plan (see ScanPart) assumes that every granule ran through it. A
-// granule counts as skipped when the decoder gave less than all its PCM, or when the granule is
-// silent though it codes big values right after a granule that ended in sound.
+// granule counts as skipped when the decoder gave less than all its PCM; when the side information
+// is one libmpg123 refuses (more bits than the frame and its reservoir hold, or a block type it does
+// not take); or when it is silent though it codes bits, right after a granule that ended in sound
+// (libmpg123 also gives up on Huffman code it cannot place, which only decoding it would tell).
 class SynthesisWatch {
 public:
+    // A frame decoded as it is.
     void check(const FrameReader& reader, const DecodeResult& decoded, const std::uint8_t* pcm);
+    // A frame fed with its granules emptied: only its main data counts.
+    void fed(const FrameReader& reader);
     // No granule seen so far was skipped.
     bool whole() const { return m_whole; }
 
 private:
     bool m_whole = true;
     bool m_soundBefore = false;
+    // The bytes of main data the decoder holds for the next frame to reach back into.
+    int m_reservoir = 0;
 };
 
 // The PCM a frame decoded to, as a part keeps it for the comparison.
