@@ -89,9 +89,8 @@ LevelScan scanLevels(const Decoding& decoding, const std::filesystem::path& path
     // One buffer for the whole file: a frame that gives no PCM repeats the last level.
     std::array<std::uint8_t, kMaxPcmBytes> pcm{};
     int handled = 0;
-    // No granule decoded here was skipped; together with the parts kept so far: none before the next.
+    // No granule the first part decoded was skipped.
     SynthesisWatch watch;
-    bool whole = true;
     const auto handle = [&](std::int64_t offset, int length, auto&& measure) {
         if (observer) {
             observer->frameStarting(handled);
@@ -136,8 +135,8 @@ LevelScan scanLevels(const Decoding& decoding, const std::filesystem::path& path
         inOrder(reader, shared);
     }
     if (split) {
-        // What the part before the next one decoded past its end, and the PCM left before that.
-        std::array<std::uint8_t, kMaxPcmBytes> carry = pcm;
+        // The PCM left before the first split, and the frames past it as the first part decodes them.
+        const std::array<std::uint8_t, kMaxPcmBytes> carry = pcm;
         std::vector<FramePcmBytes> overlap;
         const auto frames = static_cast<int>(plan.offsets.size());
         for (const int stop = std::min(frames, firstSplit + parallel.verifiedFrames);
@@ -145,68 +144,41 @@ LevelScan scanLevels(const Decoding& decoding, const std::filesystem::path& path
             const DecodeResult decoded = shared(reader);
             overlap.emplace_back(pcm.data(), pcm.data() + decoded.bytes);
         }
-        // The decoder that decoded `overlap`, to go on in file order from there.
-        DecoderState* continuing = nullptr;
-        for (std::size_t index = 0; index < later.size(); ++index) {
-            ScanPartDecode& part = *later[index];
-            whole = whole && watch.whole();
-            // A part shorter than the overlap compares all its frames.
-            const auto& lead = part.lead();
-            const bool agrees = part.join() && whole && part.carryIn() == carry && !lead.empty() &&
-                                lead.size() <= overlap.size() &&
-                                std::equal(lead.begin(), lead.end(), overlap.begin());
-            if (!agrees) {
-                scan.partRefused = true;
-                for (auto& rest : later) {
-                    rest->cancel();
-                }
-                // The frames past the predecessor's end as it decoded them, then the rest in order.
-                pcm = carry;
-                const int first = part.part().first;
-                for (std::size_t at = 0; at < overlap.size(); ++at) {
-                    const int frame = first + static_cast<int>(at);
-                    const auto bytes = overlap[at].size();
-                    std::copy(overlap[at].begin(), overlap[at].end(), pcm.begin());
-                    handle(plan.offsets[static_cast<std::size_t>(frame)],
-                           plan.lengths[static_cast<std::size_t>(frame)],
-                           [&] { keepAndMeasure(frame, bytes); });
-                }
-                if (continuing) {
-                    reader.close();
-                    reader = FrameReader(path);
-                    reader.seekToFrame(first + static_cast<int>(overlap.size()), plan.offsets);
-                    const auto own = [&](const FrameReader& at) {
-                        return continuing->decode(at.frameData(), static_cast<std::size_t>(at.frameLength()),
-                                                  pcm.data());
-                    };
-                    for (; !(reader == end); reader.readNext()) {
-                        inOrder(reader, own);
-                    }
-                } else {
-                    for (; !(reader == end); reader.readNext()) {
-                        inOrder(reader, shared);
+        if (partsAgree(later, watch.whole(), carry, overlap)) {
+            for (auto& part : later) {
+                if (partsKeep) {
+                    cache.adopt(key, part->cache());
+                    if (!part->keptPcm()) {
+                        cache.dropFrames(key);
                     }
                 }
-                break;
-            }
-            if (partsKeep) {
-                cache.adopt(key, part.cache());
-                if (!part.keptPcm()) {
-                    cache.dropFrames(key);
+                for (int frame = part->part().first; frame < part->part().end; ++frame) {
+                    const auto at = static_cast<std::size_t>(frame);
+                    handle(plan.offsets[at], plan.lengths[at], [&] {
+                        appendMeasures(scan, part->measured(),
+                                       at - static_cast<std::size_t>(part->part().first));
+                    });
                 }
+                ++scan.partsKept;
             }
-            const LevelScan& measured = part.measured();
-            for (int frame = part.part().first; frame < part.part().end; ++frame) {
-                const auto at = static_cast<std::size_t>(frame - part.part().first);
+        } else {
+            // Which of two parts that disagree is wrong is not known: the first part goes on in file
+            // order, from the frames it decoded past the split.
+            scan.partRefused = true;
+            for (auto& part : later) {
+                part->cancel();
+            }
+            pcm = carry;
+            for (std::size_t at = 0; at < overlap.size(); ++at) {
+                const int frame = firstSplit + static_cast<int>(at);
+                std::copy(overlap[at].begin(), overlap[at].end(), pcm.begin());
                 handle(plan.offsets[static_cast<std::size_t>(frame)],
                        plan.lengths[static_cast<std::size_t>(frame)],
-                       [&] { appendMeasures(scan, measured, at); });
+                       [&] { keepAndMeasure(frame, overlap[at].size()); });
             }
-            ++scan.partsKept;
-            whole = whole && part.clean();
-            carry = part.carryOut();
-            overlap = part.overlap();
-            continuing = &part.decoder();
+            for (; !(reader == end); reader.readNext()) {
+                inOrder(reader, shared);
+            }
         }
     } else if (handled >= maxFrames && !(reader == end)) {
         reader.close();

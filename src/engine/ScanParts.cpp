@@ -222,4 +222,25 @@ void ScanPartDecode::decodeFrames(const std::filesystem::path& path, const ScanP
     m_done = next == stop;
 }
 
+bool partsAgree(std::vector<std::unique_ptr<ScanPartDecode>>& later, bool firstWhole,
+                const std::array<std::uint8_t, kMaxPcmBytes>& carry,
+                const std::vector<FramePcmBytes>& overlap) {
+    bool whole = firstWhole;
+    const std::array<std::uint8_t, kMaxPcmBytes>* carryBefore = &carry;
+    const std::vector<FramePcmBytes>* overlapBefore = &overlap;
+    for (auto& part : later) {
+        // A part shorter than the overlap compares all its frames.
+        const auto& lead = part->lead();
+        if (!part->join() || !whole || part->carryIn() != *carryBefore || lead.empty() ||
+            lead.size() > overlapBefore->size() ||
+            !std::equal(lead.begin(), lead.end(), overlapBefore->begin())) {
+            return false;
+        }
+        whole = part->clean();
+        carryBefore = &part->carryOut();
+        overlapBefore = &part->overlap();
+    }
+    return true;
+}
+
 } // namespace mp3

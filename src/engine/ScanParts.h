@@ -146,4 +146,11 @@ private:
     std::thread m_thread;
 };
 
+// True when every later part agrees with the one before it: no granule before it was skipped, and
+// the PCM left before its first frame and its first frames are those the part before decoded past
+// its end. `carry` and `overlap` are those of the first part; waits for every part it compares.
+bool partsAgree(std::vector<std::unique_ptr<ScanPartDecode>>& later, bool firstWhole,
+                const std::array<std::uint8_t, kMaxPcmBytes>& carry,
+                const std::vector<FramePcmBytes>& overlap);
+
 } // namespace mp3

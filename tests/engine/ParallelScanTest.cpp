@@ -149,6 +149,22 @@ TEST(ParallelScanRepair, AFrameTheDecoderSkipsBeforeTheSplitKeepsTheScanInOrder)
     EXPECT_EQ(parallel.scan.partsKept, 1);
 }
 
+// Streams the scan fuzzer damaged: libmpg123 skips granules of some frames, for too many bits or for
+// Huffman code only decoding it tells apart; in the last, a later part agrees with its predecessor
+// while the predecessor is the one that is wrong. The parts are refused, not kept wrong.
+TEST(ParallelScanRepair, DamagedStreamsDecodeAsInFileOrder) {
+    for (const char* name :
+         {"damaged-mpeg2-skip.mp3", "damaged-mpeg2-huffman.mp3", "damaged-mpeg2-chain.mp3"}) {
+        const auto path = fixture(name);
+        const Loaded inOrder = load(path, mp3::ParallelDecode::inOrder());
+        for (const int parts : {2, 3}) {
+            const Loaded parallel = load(path, split(parts));
+            expectSameScan(parallel, inOrder, name + std::to_string(parts));
+            EXPECT_TRUE(parallel.scan.partRefused) << name << parts;
+        }
+    }
+}
+
 // A file cut from a longer stream starts with frames whose main data lies before them: a decode in
 // file order reads zeros for it and may skip them, so such a file is not split.
 TEST(ParallelScanPlan, AFileWhoseFirstFramesLackTheirMainDataIsNotSplit) {
