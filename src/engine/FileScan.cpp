@@ -11,6 +11,7 @@
 #include <future>
 #include <limits>
 #include <memory>
+#include <system_error>
 
 namespace mp3 {
 
@@ -50,7 +51,11 @@ LevelScan scanLevels(const Decoding& decoding, const std::filesystem::path& path
     if (maySplit && parallel.indexFirst) {
         plan = readFrameIndex(path, parallel, maxFrames);
     } else if (maySplit) {
-        index = std::async(std::launch::async, [&] { return readFrameIndex(path, parallel, maxFrames); });
+        try {
+            index = std::async(std::launch::async, [&] { return readFrameIndex(path, parallel, maxFrames); });
+        } catch (const std::system_error&) {
+            // No thread to be had: the file is decoded in order.
+        }
     }
     bool split = false;
     // Frames are kept while the file's PCM fits the cache's budget; beyond it only the levels. A
@@ -71,9 +76,16 @@ LevelScan scanLevels(const Decoding& decoding, const std::filesystem::path& path
             cache.dropFrames(key);
             keep = false;
         }
-        for (std::size_t part = 1; part < plan.parts.size(); ++part) {
-            later.push_back(
-                std::make_unique<ScanPartDecode>(path, plan, part, partsKeep, parallel.verifiedFrames));
+        try {
+            for (std::size_t part = 1; part < plan.parts.size(); ++part) {
+                later.push_back(
+                    std::make_unique<ScanPartDecode>(path, plan, part, partsKeep, parallel.verifiedFrames));
+            }
+        } catch (const std::system_error&) {
+            // No thread to be had: the first part decodes the whole file in order.
+            later.clear();
+            split = false;
+            return;
         }
         firstSplit = plan.parts[1].first;
     };
