@@ -8,6 +8,7 @@
 #include "engine/PcmBudget.h"
 #include "engine/PcmCache.h"
 #include "engine/PlatformFile.h"
+#include "engine/ProcessDecoding.h"
 
 #include <cerrno>
 #include <fstream>
@@ -127,7 +128,10 @@ void SplitDocument::runLoadingThread() {
     if (loaded) {
         try {
             LoadObserver observer(*this, fileSize);
-            mp3::LevelScan scan = mp3::scanLevels(m_decoding, m_filePath, &observer, {}, m_maxIndexedFrames);
+            // Nothing else decodes during a load (playing and converting wait for the loading slot),
+            // so the scan may use decoder states of its own on the other cores.
+            mp3::LevelScan scan = mp3::scanLevels(m_decoding, m_filePath, &observer,
+                                                  mp3::processParallelDecode(), m_maxIndexedFrames);
             observer.finish();
             if (scan.tooManyFrames) {
                 log(LogLevel::Error,

@@ -7,10 +7,13 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
+#include <cmath>
 #include <cstdio>
-#include <exception>
+#include <future>
+#include <limits>
 #include <memory>
-#include <thread>
+#include <system_error>
 
 namespace mp3 {
 
@@ -21,55 +24,31 @@ std::string streamInfoLine(const FrameHeader& header) {
     return line;
 }
 
+void measureFrame(LevelScan& scan, const std::uint8_t* pcm, std::size_t bytes) {
+    scan.levels.push_back(frameLevel(pcm));
+    // A frame without PCM repeats the last RMS level; a part cannot know the frame before its first,
+    // so it leaves a gap that the whole scan fills once the parts are joined.
+    const float repeated = scan.rmsDb.empty() ? std::numeric_limits<float>::quiet_NaN() : scan.rmsDb.back();
+    scan.rmsDb.push_back(bytes > 0 ? frameRmsDb(pcm, bytes) : repeated);
+}
+
 namespace {
 
-// The second half of a file decoded on a helper thread with a decoder state of its own, into a cache
-// of its own. It starts some frames early and throws their PCM away, so that by the first frame it
-// keeps its decoder has rebuilt the bit reservoir, overlap and filter bank history of the sequential
-// one (libmpg123 may keep more than that: see ParallelDecode).
-class SecondHalf {
-public:
-    SecondHalf(const std::filesystem::path& path, const FrameOffsets& offsets, int first, int priming)
-        : m_thread([this, path, &offsets, first, priming] { run(path, offsets, first, priming); }) {}
-    SecondHalf(const SecondHalf&) = delete;
-    SecondHalf& operator=(const SecondHalf&) = delete;
-    ~SecondHalf() { join(); }
+// Appends what measureFrame made of frame `at` of a part.
+void appendMeasures(LevelScan& scan, const LevelScan& part, std::size_t at) {
+    scan.levels.push_back(part.levels[at]);
+    scan.rmsDb.push_back(part.rmsDb[at]);
+}
 
-    // Waits for the helper; false when it could not finish (the caller then decodes the rest itself).
-    bool join() {
-        if (m_thread.joinable()) {
-            m_thread.join();
+void fillRepeatedRms(std::vector<float>& rmsDb) {
+    float last = kSilenceFloorDb;
+    for (float& value : rmsDb) {
+        if (std::isnan(value)) {
+            value = last;
         }
-        return m_done;
+        last = value;
     }
-    PcmCache& cache() { return m_cache; }
-
-private:
-    void run(const std::filesystem::path& path, const FrameOffsets& offsets, int first, int priming) {
-        try {
-            DecoderState decoder;
-            const std::string key = path.string();
-            std::array<std::uint8_t, kMaxPcmBytes> pcm{};
-            FrameReader reader(path);
-            reader.seekToFrame(std::max(0, first - priming), offsets);
-            for (const FrameReader end; !(reader == end); reader.readNext()) {
-                const DecodeResult decoded = decoder.decode(
-                    reader.frameData(), static_cast<std::size_t>(reader.frameLength()), pcm.data());
-                if (reader.frameNumber() >= first) {
-                    m_cache.put(key, reader.frameNumber(), pcm.data(), decoded.bytes);
-                }
-            }
-            reader.close();
-            m_done = true;
-        } catch (const std::exception&) {
-            m_done = false;
-        }
-    }
-
-    PcmCache m_cache;
-    bool m_done = false;
-    std::thread m_thread;
-};
+}
 
 } // namespace
 
@@ -80,22 +59,55 @@ LevelScan scanLevels(const Decoding& decoding, const std::filesystem::path& path
     PcmCache& cache = decoding.cache;
     const std::string key = path.string();
 
-    // A long file is split in two halves, once its frames are known; the helper decodes the second.
-    FrameOffsets offsets;
-    std::vector<int> lengths;
-    std::unique_ptr<SecondHalf> helper;
-    int half = -1;
-    if (parallel.minimumFrames >= 0) {
-        for (FrameReader reader(path); !(reader == FrameReader()); reader.readNext()) {
-            offsets.push_back(reader.header().offset);
-            lengths.push_back(reader.frameLength());
+    // Frames already cached are not decoded again: such a file is scanned in order.
+    const bool maySplit = parallel.minimumFrames >= 0 && parallel.parts >= 2 && !cache.contains(key, 0) &&
+                          !cache.isWindowed(key);
+    const std::size_t otherFiles = cache.storedBytes();
+    ScanPlan plan;
+    std::future<ScanPlan> index;
+    if (maySplit && parallel.indexFirst) {
+        plan = readFrameIndex(path, parallel, maxFrames);
+    } else if (maySplit) {
+        try {
+            index = std::async(std::launch::async, [&] { return readFrameIndex(path, parallel, maxFrames); });
+        } catch (const std::system_error&) {
+            // No thread to be had: the file is decoded in order.
         }
-        const auto frames = static_cast<int>(offsets.size());
-        half = frames / 2;
-        if (frames >= parallel.minimumFrames && frames >= 2 && !cache.contains(key, half) &&
-            !cache.contains(key, frames - 1)) {
-            helper = std::make_unique<SecondHalf>(path, offsets, half, parallel.primingFrames);
+    }
+    bool split = false;
+    // Frames are kept while the file's PCM fits the cache's budget; beyond it only the levels. A
+    // split file is known not to fit from then on, or its later parts keep theirs too.
+    bool keep = true;
+    bool partsKeep = false;
+    std::vector<std::unique_ptr<ScanPartDecode>> later;
+    int firstSplit = std::numeric_limits<int>::max();
+    // Splits the frames from `from` on between the first part and the later ones.
+    const auto startParts = [&](int from) {
+        placeParts(plan, from, parallel);
+        split = plan.parts.size() >= 2;
+        if (!split) {
+            return;
         }
+        partsKeep = otherFiles + plan.pcmBytes <= cache.budget();
+        if (!partsKeep) {
+            cache.dropFrames(key);
+            keep = false;
+        }
+        try {
+            for (std::size_t part = 1; part < plan.parts.size(); ++part) {
+                later.push_back(
+                    std::make_unique<ScanPartDecode>(path, plan, part, partsKeep, parallel.verifiedFrames));
+            }
+        } catch (const std::system_error&) {
+            // No thread to be had: the first part decodes the whole file in order.
+            later.clear();
+            split = false;
+            return;
+        }
+        firstSplit = plan.parts[1].first;
+    };
+    if (parallel.indexFirst) {
+        startParts(0);
     }
 
     FrameReader reader(path);
@@ -105,31 +117,14 @@ LevelScan scanLevels(const Decoding& decoding, const std::filesystem::path& path
     }
     // One buffer for the whole file: a frame that gives no PCM repeats the last level.
     std::array<std::uint8_t, kMaxPcmBytes> pcm{};
-    float rmsDb = kSilenceFloorDb;
     int handled = 0;
-    // Frames are kept while the file's PCM fits the cache's budget; beyond it only the levels.
-    bool keep = true;
-    const auto decodeInOrder = [&] {
-        if (const auto cached = cache.find(key, reader.frameNumber(), pcm.data())) {
-            return *cached;
-        }
-        const DecodeResult decoded =
-            decoding.decoder.decode(reader.frameData(), static_cast<std::size_t>(reader.frameLength()),
-                                    pcm.data(), {key, reader.frameNumber()});
-        if (keep) {
-            keep = cache.put(key, reader.frameNumber(), pcm.data(), decoded.bytes);
-        }
-        return decoded.bytes;
-    };
-    const auto handle = [&](std::int64_t offset, int length, auto&& obtainPcm) {
+    // No granule the first part decoded was skipped.
+    SynthesisWatch watch;
+    const auto handle = [&](std::int64_t offset, int length, auto&& measure) {
         if (observer) {
             observer->frameStarting(handled);
         }
-        if (const std::size_t bytes = obtainPcm(); bytes > 0) {
-            rmsDb = frameRmsDb(pcm.data(), bytes);
-        }
-        scan.levels.push_back(frameLevel(pcm.data()));
-        scan.rmsDb.push_back(rmsDb);
+        measure();
         scan.offsets.push_back(offset);
         scan.lengths.push_back(static_cast<std::uint16_t>(length));
         scan.totalBytes += length;
@@ -138,29 +133,89 @@ LevelScan scanLevels(const Decoding& decoding, const std::filesystem::path& path
             observer->frameHandled(handled, scan.totalBytes);
         }
     };
-    while (!(reader == end) && !(helper && reader.frameNumber() >= half) && handled < maxFrames) {
-        handle(reader.header().offset, reader.frameLength(), decodeInOrder);
-        reader.readNext();
-    }
-    if (helper && helper->join()) {
-        cache.adopt(key, helper->cache());
-        for (int frame = half; frame < static_cast<int>(offsets.size()); ++frame) {
-            const auto at = static_cast<std::size_t>(frame);
-            handle(offsets[at], lengths[at], [&] { return cache.get(key, frame, pcm.data()); });
+    const auto keepAndMeasure = [&](int frame, std::size_t bytes) {
+        if (keep) {
+            keep = cache.put(key, frame, pcm.data(), bytes);
         }
-    } else {
-        // No helper, or it failed: the rest in order here.
-        for (; !(reader == end) && handled < maxFrames; reader.readNext()) {
-            handle(reader.header().offset, reader.frameLength(), decodeInOrder);
+        measureFrame(scan, pcm.data(), bytes);
+    };
+    // The reader's frame, from the cache or decoded by `decode` in file order.
+    const auto inOrder = [&](const FrameReader& at, auto&& decode) {
+        handle(at.header().offset, at.frameLength(), [&] {
+            if (const auto cached = cache.find(key, at.frameNumber(), pcm.data())) {
+                measureFrame(scan, pcm.data(), *cached);
+                return;
+            }
+            const DecodeResult decoded = decode(at);
+            watch.check(at, decoded, pcm.data());
+            keepAndMeasure(at.frameNumber(), decoded.bytes);
+        });
+    };
+    const auto shared = [&](const FrameReader& at) {
+        return decoding.decoder.decode(at.frameData(), static_cast<std::size_t>(at.frameLength()), pcm.data(),
+                                       {key, at.frameNumber()});
+    };
+
+    for (; !(reader == end) && reader.frameNumber() < firstSplit && handled < maxFrames; reader.readNext()) {
+        if (index.valid() && index.wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
+            plan = index.get();
+            startParts(reader.frameNumber());
         }
+        inOrder(reader, shared);
     }
-    if (handled >= maxFrames && !(reader == end) &&
-        !(helper && handled == static_cast<int>(offsets.size()))) {
+    if (split) {
+        // The PCM left before the first split, and the frames past it as the first part decodes them.
+        const std::array<std::uint8_t, kMaxPcmBytes> carry = pcm;
+        std::vector<FramePcmBytes> overlap;
+        const auto frames = static_cast<int>(plan.offsets.size());
+        for (const int stop = std::min(frames, firstSplit + parallel.verifiedFrames);
+             !(reader == end) && reader.frameNumber() < stop; reader.readNext()) {
+            const DecodeResult decoded = shared(reader);
+            overlap.emplace_back(pcm.data(), pcm.data() + decoded.bytes);
+        }
+        if (partsAgree(later, watch.whole(), carry, overlap)) {
+            for (auto& part : later) {
+                if (partsKeep) {
+                    cache.adopt(key, part->cache());
+                    if (!part->keptPcm()) {
+                        cache.dropFrames(key);
+                    }
+                }
+                for (int frame = part->part().first; frame < part->part().end; ++frame) {
+                    const auto at = static_cast<std::size_t>(frame);
+                    handle(plan.offsets[at], plan.lengths[at], [&] {
+                        appendMeasures(scan, part->measured(),
+                                       at - static_cast<std::size_t>(part->part().first));
+                    });
+                }
+                ++scan.partsKept;
+            }
+        } else {
+            // Which of two parts that disagree is wrong is not known: the first part goes on in file
+            // order, from the frames it decoded past the split.
+            scan.partRefused = true;
+            for (auto& part : later) {
+                part->cancel();
+            }
+            pcm = carry;
+            for (std::size_t at = 0; at < overlap.size(); ++at) {
+                const int frame = firstSplit + static_cast<int>(at);
+                std::copy(overlap[at].begin(), overlap[at].end(), pcm.begin());
+                handle(plan.offsets[static_cast<std::size_t>(frame)],
+                       plan.lengths[static_cast<std::size_t>(frame)],
+                       [&] { keepAndMeasure(frame, overlap[at].size()); });
+            }
+            for (; !(reader == end); reader.readNext()) {
+                inOrder(reader, shared);
+            }
+        }
+    } else if (handled >= maxFrames && !(reader == end)) {
         reader.close();
         LevelScan refused;
         refused.tooManyFrames = true;
         return refused;
     }
+    fillRepeatedRms(scan.rmsDb);
     scan.rawLevels = scan.levels;
     smoothLevels(scan.levels);
     reader.close();

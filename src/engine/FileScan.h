@@ -4,6 +4,7 @@
 #include "engine/FrameHeader.h"
 #include "engine/FrameReader.h"
 #include "engine/PcmBudget.h"
+#include "engine/ScanParts.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -29,7 +30,15 @@ struct LevelScan {
     std::int64_t totalBytes = 0;
     // The file has more frames than the scan may index; everything above is empty.
     bool tooManyFrames = false;
+    // Parts decoded on cores of their own whose frames were kept (1: the file was decoded in order),
+    // and whether a part was refused because it disagreed with its predecessor.
+    int partsKept = 1;
+    bool partRefused = false;
 };
+
+// What the scan keeps of one frame's PCM (`bytes` of it; a frame that gave none leaves the PCM of
+// the frame before). Every frame of every part goes through here.
+void measureFrame(LevelScan& scan, const std::uint8_t* pcm, std::size_t bytes);
 
 // Hooks into the loading scan, called on the scanning thread.
 class LevelScanObserver {
@@ -43,24 +52,19 @@ public:
     virtual void frameHandled(int /*framesHandled*/, std::int64_t /*bytesHandled*/) {}
 };
 
-// How the loading scan may spread its decoding over two cores: a file of at least `minimumFrames`
-// frames has its second half decoded on a helper thread with a decoder state of its own, starting
-// `primingFrames` early so that its decoder state has caught up with the sequential one by the split.
-// Off by default (a negative `minimumFrames`): the levels come out identical, but libmpg123 can carry
-// state further than any priming, so a few samples of some low-bitrate streams differ from a
-// decode in file order, and the cache would then not hold what the player and WAV writer expect.
-struct ParallelDecode {
-    int minimumFrames = -1;
-    int primingFrames = 32;
-};
-
-// Scans every frame once, decoding each frame once (so the cache ends up holding the file), and
-// returns the smoothed levels with the frame offsets. The observer sees the frames in file order.
-// A file of more than `maxFrames` frames is refused (see LevelScan::tooManyFrames).
+// Scans every frame once, decoding each frame once (so the cache ends up holding the file while it
+// fits the budget), and returns the smoothed levels with the frame offsets. The observer sees the
+// frames in file order. A file of more than `maxFrames` frames is refused (LevelScan::tooManyFrames).
+//
+// A long Layer III file is split into parts, each decoded on a thread with a decoder state of its
+// own (see ScanPart). A part is kept only when the frames past its predecessor's end that both
+// decoded agree byte for byte, the PCM left before its first frame agrees too, and every frame
+// before it went whole through the synthesis filter; otherwise the rest of the file is decoded in
+// file order. Either way the levels and the cached PCM are those of a decode in file order.
 LevelScan scanLevels(const Decoding& decoding, const std::filesystem::path& path,
                      LevelScanObserver* observer = nullptr, const ParallelDecode& parallel = {},
                      int maxFrames = kMaxIndexedFrames);
-// The same with the process's decoding (defined with the wiring).
+// The same with the process's decoding and parts (defined with the wiring).
 LevelScan scanLevels(const std::filesystem::path& path, LevelScanObserver* observer = nullptr);
 
 } // namespace mp3

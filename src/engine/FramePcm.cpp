@@ -5,6 +5,7 @@
 #include "engine/FrameReader.h"
 #include "engine/PcmCache.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <mutex>
@@ -19,11 +20,16 @@ namespace {
 // overlap of the previous granule and the synthesis filter's history, so the frame decodes to the
 // same PCM as in a decode in file order.
 constexpr int kPrimingFrames = 16;
+// libmpg123's synthesis filter keeps a ring of 16 positions that every granule moves on, and where
+// it stands changes how samples round: priming starts at a multiple of 16 frames, where the ring
+// stands as in a decode from frame 0.
+constexpr int kSynthesisPhases = 16;
 
 void primeHoldingLock(SharedDecoder& decoder, const FrameReader& reader, const std::string& key) {
     decoder.resetHoldingLock();
     FrameReader primer(reader);
-    primer.stepBack(kPrimingFrames);
+    const int first = std::max(0, reader.frameNumber() - kPrimingFrames);
+    primer.stepBack(reader.frameNumber() - (first - first % kSynthesisPhases));
     std::array<std::uint8_t, kMaxPcmBytes> scratch{};
     while (!primer.atEnd() && primer.frameNumber() < reader.frameNumber()) {
         decoder.decodeHoldingLock(primer.frameData(), static_cast<std::size_t>(primer.frameLength()),

@@ -90,17 +90,29 @@ bool PcmCache::put(const std::string& path, int frame, const std::uint8_t* data,
     if (!m_budget.admits(storedBytesLocked(), length)) {
         // Beyond the budget: keeping the frames decoded so far would only delay the next miss, and
         // the memory is better returned now.
-        file.windowed = true;
-        std::vector<FileFrames::Entry>().swap(file.entries);
-        std::vector<Chunk>().swap(file.chunks);
-        if (file.nextChunk.valid()) {
-            file.nextChunk.get();
-        }
-        file.chunkSize = file.chunkUsed = file.bytes = 0;
+        dropFramesLocked(file);
         return false;
     }
     appendLocked(file, frame, data, length);
     return true;
+}
+
+void PcmCache::dropFrames(const std::string& path) {
+    const std::lock_guard<std::mutex> lock(m_lock);
+    FileFrames& file = m_files[path];
+    if (!file.windowed) {
+        dropFramesLocked(file);
+    }
+}
+
+void PcmCache::dropFramesLocked(FileFrames& file) {
+    file.windowed = true;
+    std::vector<FileFrames::Entry>().swap(file.entries);
+    std::vector<Chunk>().swap(file.chunks);
+    if (file.nextChunk.valid()) {
+        file.nextChunk.get();
+    }
+    file.chunkSize = file.chunkUsed = file.bytes = 0;
 }
 
 void PcmCache::appendLocked(FileFrames& file, int frame, const std::uint8_t* data, std::size_t length) {
@@ -168,7 +180,11 @@ void PcmCache::adopt(const std::string& path, PcmCache& from) {
     FileFrames moved = std::move(source->second);
     from.m_files.erase(source);
     FileFrames& file = m_files[path];
-    if (file.windowed || moved.windowed) {
+    if (file.windowed) {
+        return;
+    }
+    if (moved.windowed || !m_budget.admits(storedBytesLocked(), moved.bytes)) {
+        dropFramesLocked(file);
         return;
     }
     const auto base = static_cast<std::uint32_t>(file.chunks.size());

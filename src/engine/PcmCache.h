@@ -40,8 +40,11 @@ public:
     bool isWindowed(const std::string& path) const;
     void clear();
     // Moves the frames `from` holds for `path` into this cache without copying their bytes; frames
-    // this cache holds already keep their entries.
+    // this cache holds already keep their entries. When either holds the file windowed, or the two
+    // together pass the budget, the file turns windowed.
     void adopt(const std::string& path, PcmCache& from);
+    // Turns `path` windowed now, dropping its frames: a scan that knows the file will not fit.
+    void dropFrames(const std::string& path);
 
     // Bytes of PCM held for all files (for memory reports).
     std::size_t storedBytes() const;
@@ -82,6 +85,7 @@ private:
     static constexpr std::size_t kChunkSize = 8u << 20;
 
     bool containsLocked(const std::string& path, int frame) const;
+    static void dropFramesLocked(FileFrames& file);
     std::size_t storedBytesLocked() const;
     void appendLocked(FileFrames& file, int frame, const std::uint8_t* data, std::size_t length);
     bool keepInWindowLocked(FileFrames& file, int frame, const std::uint8_t* data, std::size_t length);

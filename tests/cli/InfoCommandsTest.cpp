@@ -64,6 +64,30 @@ TEST(LevelsCommand, PrintsWhatTheLoadingScanStores) {
     }
 }
 
+// A file long enough to be split over the cores by default gives the levels of the scan the
+// environment switch keeps in file order, byte for byte.
+TEST(LevelsCommand, TheSplitScanPrintsTheLevelsOfTheScanInFileOrder) {
+    const auto path = testing_support::scratchDir("LevelsSplitScan") / "joined.mp3";
+    std::vector<std::uint8_t> joined;
+    const std::vector<std::uint8_t> part = testing_support::readBytes(fixture("ten-seconds.mp3"));
+    for (int copy = 0; copy < 14; ++copy) {
+        testing_support::append(joined, part);
+    }
+    testing_support::writeBytes(path, joined);
+    ASSERT_GE(mp3::planScan(path, {}, mp3::kMaxIndexedFrames).parts.size(), 2u);
+
+    const CliRun split = cli("levels --raw " + quoted(path));
+    int status = -1;
+    const std::string inOrder =
+        testing_support::runCommand("KERFLINE_SCAN_IN_ORDER=1 " + std::string(KERFLINE_BINARY_DIR) +
+                                        "/kerfline-cli levels --raw " + quoted(path) + " 2>/dev/null",
+                                    &status);
+    EXPECT_EQ(split.status, 0);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(numbers(split.out).size(), 14u * 385u);
+    EXPECT_EQ(split.out, inOrder);
+}
+
 TEST(InfoCommand, FileWithoutFramesIsNoError) {
     const auto dir = testing_support::scratchDir("cli-empty");
     testing_support::writeBytes(dir / "empty.mp3", {});
