@@ -83,6 +83,12 @@ LevelScan scanLevels(const Decoding& decoding, const std::filesystem::path& path
     int firstSplit = std::numeric_limits<int>::max();
     // Splits the frames from `from` on between the first part and the later ones.
     const auto startParts = [&](int from) {
+        // The frame count is known now: the measures are sized once rather than grown by doubling.
+        const std::size_t frames = plan.offsets.size();
+        scan.levels.reserve(frames);
+        scan.rmsDb.reserve(frames);
+        scan.offsets.reserve(frames);
+        scan.lengths.reserve(frames);
         placeParts(plan, from, parallel);
         split = plan.parts.size() >= 2;
         if (!split) {

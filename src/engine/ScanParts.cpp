@@ -162,6 +162,10 @@ bool ScanPartDecode::join() {
 
 void ScanPartDecode::run(const std::filesystem::path& path, const ScanPlan& plan, int verifiedFrames) {
     try {
+        // Sized once: growing by doubling would hold up to three times a long part's measures.
+        const auto frames = static_cast<std::size_t>(m_part.end - m_part.first);
+        m_measured->levels.reserve(frames);
+        m_measured->rmsDb.reserve(frames);
         decodeFrames(path, plan, verifiedFrames);
     } catch (const std::exception&) {
         // Not enough memory, or the file went away: the scan decodes this part in file order.
