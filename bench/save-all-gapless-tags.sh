@@ -38,37 +38,5 @@ frames=$("$build/kerfline-cli" info "$source" | sed -n 's/^frames: //p')
 at=$(awk -v f="$frames" 'BEGIN { s = ""; for (i = 1; i < 100; i++) s = s (i > 1 ? "," : "") int(i * f / 100); print s }')
 work="$data/save-all-gapless-run"
 
-python3 - "$build/kerfline-cli" "$source" "$work" "$at" "$rounds" <<'PY'
-import os, shutil, statistics, subprocess, sys, time
-cli, source, work, at, rounds = sys.argv[1], sys.argv[2], sys.argv[3], sys.argv[4], int(sys.argv[5])
-
-def fresh():
-    shutil.rmtree(work, ignore_errors=True)
-    os.makedirs(work)
-
-def copy():
-    fresh()
-    started = time.perf_counter()
-    subprocess.run(["cp", source, os.path.join(work, "copy.mp3")], check=True)
-    return (time.perf_counter() - started) * 1000
-
-def save_all(extra):
-    fresh()
-    run = subprocess.run([cli, "split", source, "-o", work, "--at", at, "--timing"] + extra,
-                         check=True, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
-    pieces = len(os.listdir(work))
-    assert pieces == 100, pieces
-    return float(run.stderr.split("save_all_ms:")[1].split()[0])
-
-times = {"cp": [], "save_all": [], "save_all_gapless_tags": []}
-for _ in range(rounds):
-    times["cp"].append(copy())
-    times["save_all"].append(save_all([]))
-    times["save_all_gapless_tags"].append(save_all(["--gapless", "--copy-tags"]))
-shutil.rmtree(work, ignore_errors=True)
-median = {name: statistics.median(values) for name, values in times.items()}
-for name, value in median.items():
-    print(f"{name:24s} median {value:7.1f} ms")
-print(f"ratio gapless+tags / plain  {median['save_all_gapless_tags'] / median['save_all']:.2f}  (goal <= 1.5)")
-print(f"ratio plain / cp            {median['save_all'] / median['cp']:.2f}")
-PY
+python3 "$(dirname "$0")/save-all-timing.py" "$build/kerfline-cli" "$source" "$work" "$at" "$rounds" \
+    save_all= save_all_gapless_tags="--gapless --copy-tags" -- 'save_all_gapless_tags/save_all<=1.5' save_all/cp

@@ -1,5 +1,6 @@
 #include "engine/XingFrame.h"
 #include "engine/FrameReader.h"
+#include "support/FrameFiles.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -12,23 +13,13 @@ namespace {
 
 using testing_support::fixture;
 using testing_support::readBytes;
+using testing_support::readerFrameCount;
 
 std::vector<std::uint8_t> firstFrame(const std::filesystem::path& path) {
     mp3::FrameReader reader(path);
     std::vector<std::uint8_t> frame(reader.frameData(), reader.frameData() + reader.frameLength());
     reader.close();
     return frame;
-}
-
-int frameCount(const std::filesystem::path& path) {
-    mp3::FrameReader reader(path);
-    const mp3::FrameReader end;
-    int count = 0;
-    for (; !(reader == end); reader.readNext()) {
-        ++count;
-    }
-    reader.close();
-    return count;
 }
 
 mp3::FrameHeader header(std::uint8_t b1, std::uint8_t b2, std::uint8_t b3) {
@@ -63,7 +54,7 @@ TEST(XingFrame, ReadsLameFramesAndAgreesWithTheirCrcs) {
         ASSERT_TRUE(tag);
         EXPECT_EQ(tag->vbr, file.vbr);
         ASSERT_TRUE(tag->frames && tag->bytes && tag->toc && tag->quality && tag->lame);
-        EXPECT_EQ(static_cast<int>(*tag->frames), frameCount(fixture(file.name)) - 1);
+        EXPECT_EQ(static_cast<int>(*tag->frames), readerFrameCount(fixture(file.name)) - 1);
         EXPECT_EQ(*tag->bytes, bytes.size());
         EXPECT_EQ(tag->lame->encoderDelay(), file.delay);
         EXPECT_EQ(tag->lame->padding(), file.padding);

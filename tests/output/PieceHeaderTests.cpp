@@ -5,6 +5,7 @@
 #include "output/OverlapFrames.h"
 #include "output/SaveAll.h"
 #include "output/SourceFrames.h"
+#include "support/FrameFiles.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -60,17 +61,6 @@ std::vector<std::filesystem::path> savePieces(const std::filesystem::path& sourc
     return pieces;
 }
 
-int framesIn(const std::filesystem::path& path) {
-    mp3::FrameReader reader(path);
-    const mp3::FrameReader end;
-    int count = 0;
-    for (; !(reader == end); reader.readNext()) {
-        ++count;
-    }
-    reader.close();
-    return count;
-}
-
 std::optional<mp3::XingFrame> headerFrame(const std::filesystem::path& path) {
     mp3::FrameReader reader(path);
     auto tag = mp3::XingFrame::parse(reader.frameData(), static_cast<std::size_t>(reader.frameLength()));
@@ -110,7 +100,7 @@ TEST(PieceHeader, TheSourcesHeaderFrameDescribesThePieceItIsIn) {
             }
             EXPECT_EQ(toolComplaints(pieces[i]), "");
             const std::vector<std::uint8_t> bytes = readBytes(pieces[i]);
-            EXPECT_EQ(static_cast<int>(*tag->frames), framesIn(pieces[i]) - 1);
+            EXPECT_EQ(static_cast<int>(*tag->frames), readerFrameCount(pieces[i]) - 1);
             EXPECT_EQ(*tag->bytes, bytes.size());
             EXPECT_EQ(tag->lame->musicLength(), bytes.size());
             EXPECT_EQ(tag->lame->encoderDelay(), sourceTag->lame->encoderDelay());
@@ -148,12 +138,12 @@ TEST(PieceHeader, GaplessPiecesJoinToTheSourceSampleForSample) {
         const auto pieces = savePieces(source, c.cuts, dir, true);
         for (const auto& piece : pieces) {
             // mp3val doubts any file of a handful of frames, whatever its header says.
-            if (framesIn(piece) >= 8) {
+            if (readerFrameCount(piece) >= 8) {
                 EXPECT_EQ(toolComplaints(piece), "") << piece;
             }
             const auto tag = headerFrame(piece);
             ASSERT_TRUE(tag && tag->lame && tag->frames) << piece;
-            EXPECT_EQ(static_cast<int>(*tag->frames), framesIn(piece) - 1) << piece;
+            EXPECT_EQ(static_cast<int>(*tag->frames), readerFrameCount(piece) - 1) << piece;
         }
         for (const Decoder decoder : c.decoders) {
             SCOPED_TRACE(name(decoder));
@@ -273,7 +263,7 @@ TEST(PieceHeader, ALyingSourceHeaderIsRebuiltFromThePiecesFrames) {
                 continue;
             }
             ASSERT_TRUE(header && header->frames && header->bytes) << pieces[i];
-            EXPECT_EQ(static_cast<int>(*header->frames), framesIn(pieces[i]) - 1);
+            EXPECT_EQ(static_cast<int>(*header->frames), readerFrameCount(pieces[i]) - 1);
             EXPECT_EQ(*header->bytes, readBytes(pieces[i]).size());
             EXPECT_EQ(toolComplaints(pieces[i]), "") << pieces[i];
         }

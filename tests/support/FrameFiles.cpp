@@ -2,7 +2,20 @@
 
 #include "support/TestFiles.h"
 
+#include "engine/FrameReader.h"
+
 namespace testing_support {
+
+int readerFrameCount(const std::filesystem::path& path) {
+    mp3::FrameReader reader(path);
+    const mp3::FrameReader end;
+    int count = 0;
+    for (; !(reader == end); reader.readNext()) {
+        ++count;
+    }
+    reader.close();
+    return count;
+}
 
 std::vector<std::uint8_t> numberedFrame(int number) {
     std::vector<std::uint8_t> frame = makeFrame(0xFB, 0x90, 0x64);

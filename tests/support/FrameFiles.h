@@ -13,6 +13,9 @@ std::vector<std::uint8_t> numberedFrame(int number);
 std::filesystem::path writeNumberedFrames(const std::filesystem::path& path, int count,
                                           const std::vector<std::uint8_t>& prefix = {});
 
+// How many frames our own reader finds in `path`.
+int readerFrameCount(const std::filesystem::path& path);
+
 // Frame offsets found by a walk of our own (MPEG-1 Layer III only, ID3v2 skipped), to check pieces
 // against without trusting the reader under test.
 struct WalkedFrame {
