@@ -17,3 +17,24 @@ bool applyBlockTag(const std::filesystem::path& piecePath, const ID3Info& tag) {
     fields->setYear(tag.year > 0 ? static_cast<unsigned>(tag.year) : 0u);
     return file.save();
 }
+
+bool typedText(const std::string& text) {
+    return !text.empty();
+}
+
+bool typedYear(int year) {
+    return year > 0 && year != ID3Info{}.year;
+}
+
+ID3Info typedOver(const ID3Info& source, const ID3Info& blockTag) {
+    ID3Info info = source;
+    for (auto field : {&ID3Info::album, &ID3Info::artist, &ID3Info::title, &ID3Info::comment}) {
+        if (typedText(blockTag.*field)) {
+            info.*field = blockTag.*field;
+        }
+    }
+    if (typedYear(blockTag.year)) {
+        info.year = blockTag.year;
+    }
+    return info;
+}
