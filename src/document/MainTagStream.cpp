@@ -20,6 +20,17 @@ std::uint32_t bigEndian(const TagLib::ByteVector& bytes) {
     return value;
 }
 
+// Files of other kinds that TagLib reads with readers of their own, which look for an ID3v2 tag at the
+// start at most: the search for an MPEG tag would read them whole for nothing.
+bool containerMagic(const TagLib::ByteVector& magic) {
+    for (const char* other : {"fLaC", "OggS", "MAC ", "wvpk", "TTA1", "MPCK", "MP+", "\x30\x26\xB2\x75"}) {
+        if (magic.startsWith(other)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 MainTagStream::MainTagStream(const std::filesystem::path& path)
@@ -27,26 +38,63 @@ MainTagStream::MainTagStream(const std::filesystem::path& path)
     if (!m_file.isOpen()) {
         return;
     }
-    const long at = findTag();
-    if (at >= 0) {
-        m_file.seek(at);
-        const TagLib::ByteVector head = m_file.readBlock(mp3::kId3v2HeaderSize);
-        if (head.size() == static_cast<unsigned>(mp3::kId3v2HeaderSize)) {
-            const auto* headBytes = reinterpret_cast<const std::uint8_t*>(head.data());
-            const std::int64_t size = mp3::id3v2TagSize(headBytes);
-            if (size > 0) {
-                m_file.seek(at);
-                const TagLib::ByteVector tag = m_file.readBlock(static_cast<unsigned long>(size));
-                const auto* tagBytes = reinterpret_cast<const std::uint8_t*>(tag.data());
-                if (!mp3::chapterNestingWithinLimit(tagBytes, tag.size())) {
-                    m_patch.assign(tagBytes, tagBytes + tag.size());
-                    mp3::disarmChapterFrames(m_patch.data(), m_patch.size());
-                    m_patchAt = at;
-                }
-            }
+    m_file.seek(0);
+    const TagLib::ByteVector magic = m_file.readBlock(4);
+    if (magic == "RIFF" || magic == "FORM") {
+        for (const long at : findChunkTags(magic == "FORM")) {
+            checkTagAt(at);
+        }
+    } else if (magic.startsWith("ID3") || !containerMagic(magic)) {
+        if (const long at = findMpegTag(); at >= 0) {
+            checkTagAt(at);
         }
     }
     m_file.seek(0);
+}
+
+void MainTagStream::checkTagAt(long at) {
+    m_file.seek(at);
+    const TagLib::ByteVector head = m_file.readBlock(mp3::kId3v2HeaderSize);
+    if (head.size() != static_cast<unsigned>(mp3::kId3v2HeaderSize)) {
+        return;
+    }
+    const std::int64_t size = mp3::id3v2TagSize(reinterpret_cast<const std::uint8_t*>(head.data()));
+    if (size <= 0) {
+        return;
+    }
+    m_file.seek(at);
+    const TagLib::ByteVector tag = m_file.readBlock(static_cast<unsigned long>(size));
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(tag.data());
+    if (mp3::chapterNestingWithinLimit(bytes, tag.size())) {
+        return;
+    }
+    Patch patch{at, std::vector<std::uint8_t>(bytes, bytes + tag.size())};
+    mp3::disarmChapterFrames(patch.bytes.data(), patch.bytes.size());
+    m_patches.push_back(std::move(patch));
+}
+
+std::vector<long> MainTagStream::findChunkTags(bool bigEndianSizes) {
+    // As TagLib's RIFF reader walks the chunks after the 12-byte file header, up to the first name
+    // that is no chunk name.
+    std::vector<long> tags;
+    const long length = m_file.length();
+    long offset = 12;
+    while (offset + 8 <= length) {
+        m_file.seek(offset);
+        const TagLib::ByteVector header = m_file.readBlock(8);
+        if (header.size() < 8 ||
+            !std::all_of(header.begin(), header.begin() + 4, [](char c) { return c >= 32 && c <= 126; })) {
+            break;
+        }
+        const std::uint32_t size = bigEndianSizes ? bigEndian(header.mid(4, 4))
+                                                  : header.toUInt(4U, /*mostSignificantByteFirst=*/false);
+        const TagLib::ByteVector name = header.mid(0, 4);
+        if (name == "ID3 " || name == "id3 ") {
+            tags.push_back(offset + 8);
+        }
+        offset += 8 + static_cast<long>(size) + static_cast<long>(size & 1);
+    }
+    return tags;
 }
 
 std::string MainTagStream::disarmedText() const {
@@ -57,21 +105,19 @@ std::string MainTagStream::disarmedText() const {
 TagLib::ByteVector MainTagStream::readBlock(unsigned long length) {
     const long from = m_file.tell();
     TagLib::ByteVector block = m_file.readBlock(length);
-    if (m_patch.empty()) {
-        return block;
-    }
-    const long patchEnd = m_patchAt + static_cast<long>(m_patch.size());
     const long blockEnd = from + static_cast<long>(block.size());
-    const long start = std::max(from, m_patchAt);
-    const long end = std::min(blockEnd, patchEnd);
-    if (start < end) {
-        std::memcpy(block.data() + (start - from), m_patch.data() + (start - m_patchAt),
-                    static_cast<std::size_t>(end - start));
+    for (const Patch& patch : m_patches) {
+        const long start = std::max(from, patch.at);
+        const long end = std::min(blockEnd, patch.at + static_cast<long>(patch.bytes.size()));
+        if (start < end) {
+            std::memcpy(block.data() + (start - from), patch.bytes.data() + (start - patch.at),
+                        static_cast<std::size_t>(end - start));
+        }
     }
     return block;
 }
 
-long MainTagStream::findTag() {
+long MainTagStream::findMpegTag() {
     // As TagLib's MPEG reader looks: from the start, the first "ID3" wins unless a frame it trusts
     // (a valid header whose frame is followed by a header of the same version, layer and rate)
     // comes first.

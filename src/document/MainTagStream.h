@@ -8,16 +8,17 @@
 #include <string>
 #include <vector>
 
-// A read-only view of a file for TagLib in which the ID3v2 tag TagLib would read has been checked
-// before TagLib parses it: a tag whose chapter frames nest deeper than TagLib's stack allows is
+// A read-only view of a file for TagLib in which the ID3v2 tags TagLib would read have been checked
+// before TagLib parses them: a tag whose chapter frames nest deeper than TagLib's stack allows is
 // shown with its chapter frames disarmed (renamed, same length), so the rest of it still reads.
-// Every TagLib reader of an MP3 file opens it through this stream.
+// The tags looked at: the one TagLib's MPEG reader finds from the start of the file, and the ID3
+// chunks of a RIFF (WAV) or AIFF file. Every TagLib reader of a file the user opens goes through it.
 class MainTagStream : public TagLib::IOStream {
 public:
     explicit MainTagStream(const std::filesystem::path& path);
 
     // True when the file's tag nested its chapters too deep and is seen without them.
-    bool chaptersDisarmed() const { return !m_patch.empty(); }
+    bool chaptersDisarmed() const { return !m_patches.empty(); }
     // The level-2 line that says so.
     std::string disarmedText() const;
 
@@ -35,12 +36,21 @@ public:
     void truncate(long) override {}
 
 private:
+    // A disarmed tag, shown in place of the file's bytes at `at`.
+    struct Patch {
+        long at = 0;
+        std::vector<std::uint8_t> bytes;
+    };
+
     // Where the ID3v2 tag that TagLib's MPEG reader takes starts (the first "ID3" before the first
     // frame it trusts), or -1.
-    long findTag();
+    long findMpegTag();
+    // The offsets of the ID3 chunks of a RIFF or AIFF file.
+    std::vector<long> findChunkTags(bool bigEndianSizes);
+    // Checks the tag at `at` and records its disarmed bytes when it nests too deep.
+    void checkTagAt(long at);
 
     std::filesystem::path m_path;
     TagLib::FileStream m_file;
-    long m_patchAt = 0;
-    std::vector<std::uint8_t> m_patch; // the disarmed tag, shown in place of the file's bytes
+    std::vector<Patch> m_patches;
 };

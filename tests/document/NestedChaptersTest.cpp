@@ -83,6 +83,48 @@ TEST(NestedChapters, EveryTagLibReaderOfTheFileIsProtected) {
     ASSERT_FALSE(chapters);
     EXPECT_EQ(chapters.describe(), "its chapters nest deeper than 32 levels");
 
+    // The ID3 chunk of a WAV or AIFF file (TagLib picks its reader by the name's extension).
+    struct Container {
+        const char* name;
+        bool bigEndian;
+    };
+    for (const Container c : {Container{"nested.wav", false}, Container{"nested.aiff", true}}) {
+        SCOPED_TRACE(c.name);
+        const auto size = [&](std::uint32_t value) {
+            std::vector<std::uint8_t> bytes(4);
+            for (int i = 0; i < 4; ++i) {
+                bytes[static_cast<std::size_t>(c.bigEndian ? 3 - i : i)] =
+                    static_cast<std::uint8_t>(value >> (8 * i));
+            }
+            return bytes;
+        };
+        const auto chunk = [&](const std::string& name, const std::vector<std::uint8_t>& data) {
+            std::vector<std::uint8_t> bytes(name.begin(), name.end());
+            append(bytes, size(static_cast<std::uint32_t>(data.size())));
+            append(bytes, data);
+            if (data.size() % 2 == 1) {
+                bytes.push_back(0);
+            }
+            return bytes;
+        };
+        std::vector<std::uint8_t> body;
+        const std::string kind = c.bigEndian ? "AIFF" : "WAVE";
+        body.insert(body.end(), kind.begin(), kind.end());
+        append(body,
+               chunk(c.bigEndian ? "COMM" : "fmt ", std::vector<std::uint8_t>(c.bigEndian ? 18 : 16, 1)));
+        append(body, chunk(c.bigEndian ? "SSND" : "data", std::vector<std::uint8_t>(1000, 0)));
+        append(body, chunk("ID3 ", nestedChapterTag(4, "CHAP", 20000)));
+        std::vector<std::uint8_t> file;
+        const std::string magic = c.bigEndian ? "FORM" : "RIFF";
+        file.insert(file.end(), magic.begin(), magic.end());
+        append(file, size(static_cast<std::uint32_t>(body.size())));
+        append(file, body);
+        writeBytes(dir / c.name, file);
+        problem.clear();
+        EXPECT_EQ(readMainTag(dir / c.name, &problem).title, "Deep");
+        EXPECT_NE(problem, "");
+    }
+
     // A tag at the limit keeps its chapters.
     std::vector<std::uint8_t> bytes = nestedChapterTag(4, "CHAP", 32);
     append(bytes, readBytes(fixture("cbr128.mp3")));
