@@ -83,6 +83,15 @@ TEST(NestedChapters, EveryTagLibReaderOfTheFileIsProtected) {
     ASSERT_FALSE(chapters);
     EXPECT_EQ(chapters.describe(), "its chapters nest deeper than 32 levels");
 
+    // TagLib's MPEG reader also finds a tag behind other bytes, up to the first frame it trusts.
+    std::vector<std::uint8_t> late(300, 'x');
+    append(late, nestedChapterTag(4, "CTOC", 20000));
+    append(late, readBytes(fixture("cbr128.mp3")));
+    writeBytes(dir / "late.mp3", late);
+    problem.clear();
+    EXPECT_EQ(readMainTag(dir / "late.mp3", &problem).title, "Deep");
+    EXPECT_NE(problem, "");
+
     // The ID3 chunk of a WAV or AIFF file (TagLib picks its reader by the name's extension).
     struct Container {
         const char* name;
