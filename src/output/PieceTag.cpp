@@ -1,10 +1,18 @@
 #include "output/PieceTag.h"
 
+#include "document/MainTagStream.h"
+
 #include <taglib/fileref.h>
 #include <taglib/tag.h>
 #include <taglib/tstring.h>
 
 bool applyBlockTag(const std::filesystem::path& piecePath, const ID3Info& tag) {
+    // A piece holds only copied frames, but TagLib looks for a tag up to the first two frames it trusts,
+    // so a one-frame piece may show it one from the source's frame data: never let TagLib parse one
+    // that nests its chapters too deep.
+    if (MainTagStream(piecePath).chaptersDisarmed()) {
+        return false;
+    }
     TagLib::FileRef file(piecePath.c_str(), true, TagLib::AudioProperties::Average);
     if (file.isNull() || file.tag() == nullptr) {
         return false;
