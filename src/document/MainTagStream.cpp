@@ -6,7 +6,9 @@
 #include "settings/PathText.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -31,6 +33,14 @@ bool containerMagic(const TagLib::ByteVector& magic) {
     return false;
 }
 
+// The extensions TagLib's FileRef reads with its MPEG reader.
+bool mpegName(const std::filesystem::path& path) {
+    std::string extension = path.extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return extension == ".mp3" || extension == ".mp2" || extension == ".aac";
+}
+
 } // namespace
 
 MainTagStream::MainTagStream(const std::filesystem::path& path)
@@ -40,11 +50,14 @@ MainTagStream::MainTagStream(const std::filesystem::path& path)
     }
     m_file.seek(0);
     const TagLib::ByteVector magic = m_file.readBlock(4);
-    if (magic == "RIFF" || magic == "FORM") {
+    const bool chunks = magic == "RIFF" || magic == "FORM";
+    if (chunks) {
         for (const long at : findChunkTags(magic == "FORM")) {
             checkTagAt(at);
         }
-    } else if (magic.startsWith("ID3") || !containerMagic(magic)) {
+    }
+    // TagLib reads a file named as MPEG with its MPEG reader whatever it holds.
+    if (mpegName(path) || !(chunks || containerMagic(magic))) {
         if (const long at = findMpegTag(); at >= 0) {
             checkTagAt(at);
         }

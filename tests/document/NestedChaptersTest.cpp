@@ -92,6 +92,14 @@ TEST(NestedChapters, EveryTagLibReaderOfTheFileIsProtected) {
     EXPECT_EQ(readMainTag(dir / "late.mp3", &problem).title, "Deep");
     EXPECT_NE(problem, "");
 
+    // A file named as MP3 is read by TagLib's MPEG reader whatever it starts with.
+    std::vector<std::uint8_t> flac{'f', 'L', 'a', 'C'};
+    append(flac, late);
+    writeBytes(dir / "flac-named.mp3", flac);
+    problem.clear();
+    EXPECT_EQ(readMainTag(dir / "flac-named.mp3", &problem).title, "Deep");
+    EXPECT_NE(problem, "");
+
     // The ID3 chunk of a WAV or AIFF file (TagLib picks its reader by the name's extension).
     struct Container {
         const char* name;
