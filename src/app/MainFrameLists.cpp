@@ -51,7 +51,7 @@ void CMainFrame::onImportBreakPoints() {
     }
     const Parsed<TimedList> chapters = readFileChapters(chosen->path);
     if (!chapters || chapters.value().entries.empty()) {
-        const std::string text = "The mp3 file " + pathText(chosen->path) + " has no chapters to import!";
+        const std::string text = chapterImportProblem(chosen->path, chapters);
         m_view->log(LogLevel::Error, text);
         m_prompts.messageBox(text, "Error", MessageIcon::Error);
         return;

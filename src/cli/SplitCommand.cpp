@@ -238,7 +238,11 @@ bool addFileBreakPoints(const std::filesystem::path& path, int frameCount, Break
 void loadDocument(SplitDocument& doc, const SourceFrames& frames, bool needLevels) {
     doc.m_filePath = frames.path();
     doc.m_sourceStatus = frames.file().openedAs();
-    doc.m_mainTag = readMainTag(frames.path());
+    std::string tagProblem;
+    doc.m_mainTag = readMainTag(frames.path(), &tagProblem);
+    if (!tagProblem.empty()) {
+        doc.log(LogLevel::Error, tagProblem);
+    }
     if (needLevels) {
         mp3::LevelScan scan = mp3::scanLevels(frames.path());
         doc.m_frameLevels = std::move(scan.levels);

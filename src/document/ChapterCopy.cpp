@@ -2,9 +2,9 @@
 
 #include "document/BreakPointLists.h"
 #include "document/OutputFile.h"
-#include "settings/PathText.h"
 #include "document/SameFile.h"
 #include "document/SplitDocument.h"
+#include "settings/PathText.h"
 
 #include "engine/Id3v2.h"
 
@@ -60,6 +60,11 @@ std::string readLeadingTag(const std::filesystem::path& path) {
     return std::string(tag.data(), tag.size());
 }
 
+std::string chapterImportProblem(const std::filesystem::path& path, const Parsed<TimedList>& chapters) {
+    return chapters ? "The mp3 file " + pathText(path) + " has no chapters to import!"
+                    : "The chapters of " + pathText(path) + " can not be read: " + chapters.describe() + "!";
+}
+
 Parsed<TimedList> readFileChapters(const std::filesystem::path& path) {
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error)) {
@@ -71,7 +76,7 @@ Parsed<TimedList> readFileChapters(const std::filesystem::path& path) {
 bool importFileChapters(SplitDocument& doc, bool replace) {
     const Parsed<TimedList> chapters = readFileChapters(doc.m_filePath);
     if (!chapters || chapters.value().entries.empty()) {
-        doc.log(LogLevel::Error, "The mp3 file " + pathText(doc.m_filePath) + " has no chapters to import!");
+        doc.log(LogLevel::Error, chapterImportProblem(doc.m_filePath, chapters));
         return false;
     }
     return importTimedList(doc, chapters.value(), replace, "the chapters of " + pathText(doc.m_filePath));

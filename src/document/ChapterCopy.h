@@ -16,6 +16,9 @@ std::string readLeadingTag(const std::filesystem::path& path);
 // The chapters of the file's ID3v2 tag; an empty list when it has none.
 Parsed<TimedList> readFileChapters(const std::filesystem::path& path);
 
+// The level-2 line for a file whose chapters gave no list to import.
+std::string chapterImportProblem(const std::filesystem::path& path, const Parsed<TimedList>& chapters);
+
 // Imports the loaded file's own chapters like a list (see importTimedList).
 bool importFileChapters(SplitDocument& doc, bool replace);
 

@@ -91,7 +91,11 @@ void SplitDocument::openFile(const std::filesystem::path& path) {
     }
     log(LogLevel::Normal, "Loading MP3 file - " + pathText(path) + " ...");
     addToRecentFiles(path);
-    m_mainTag = readMainTag(path);
+    std::string tagProblem;
+    m_mainTag = readMainTag(path, &tagProblem);
+    if (!tagProblem.empty()) {
+        log(LogLevel::Error, tagProblem);
+    }
     replaceBlockTags({});
     m_decoding.cache.clear();
     m_filePath = path;

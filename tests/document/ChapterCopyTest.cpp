@@ -102,8 +102,8 @@ TEST(ChapterCopy, SameFramesNewChaptersOtherFramesKept) {
     const std::vector<ProbedChapter> chapters = probeChapters(dir / "copy.mp3");
     ASSERT_EQ(chapters.size(), 3u);
     const int starts[] = {0, 20, 60};
-    // A chapter without a title shows its element id.
-    const char* titles[] = {"Opening", "chp1", "Ending"};
+    // A chapter without a title is titled by its number, so players do not show its element id.
+    const char* titles[] = {"Opening", "Chapter 2", "Ending"};
     for (std::size_t i = 0; i < 3; ++i) {
         EXPECT_NEAR(chapters[i].start, timeline.frameStart(starts[i]), frame) << i;
         EXPECT_EQ(chapters[i].title, titles[i]) << i;
