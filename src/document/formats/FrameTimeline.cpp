@@ -56,9 +56,18 @@ FrameTimeline makeTimeline(const mp3::FrameHeader& header, const std::uint8_t* f
     return timeline;
 }
 
+std::int64_t FrameTimeline::samplesBefore(std::int64_t frame) const {
+    const std::int64_t audioFrames = frame > leadingFrames ? frame - leadingFrames : 0;
+    return audioFrames * samplesPerFrame;
+}
+
 double FrameTimeline::frameStart(int frame) const {
-    const int audioFrames = frame > leadingFrames ? frame - leadingFrames : 0;
-    return static_cast<double>(audioFrames) * samplesPerFrame / sampleRate;
+    return sampleRate > 0 ? static_cast<double>(samplesBefore(frame)) / sampleRate : 0.0;
+}
+
+std::int64_t FrameTimeline::startMs(std::int64_t frame) const {
+    // To the nearest millisecond, halves up.
+    return sampleRate > 0 ? (samplesBefore(frame) * 1000 + sampleRate / 2) / sampleRate : 0;
 }
 
 int FrameTimeline::nearestFrame(double seconds) const {
