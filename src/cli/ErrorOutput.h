@@ -1,0 +1,8 @@
+#pragma once
+
+#include <string>
+
+// Every line the tool prints on stderr, as "kerfline-cli: TEXT". The document often reports one
+// fault twice (a level-2 line and a box) and the command then fails with the same text: each text is
+// printed once.
+void printError(const std::string& text);
