@@ -105,14 +105,14 @@ std::optional<ParsedOptions> parseOptions(const CommandArgs& args, const std::ve
         }
         const std::string name = spec->name;
         if (parsed.has(name)) {
-            problem = name + " is given more than once";
+            problem = arg + " is given more than once";
             return std::nullopt;
         }
         std::string value;
         if (spec->value != OptionValue::None) {
             std::optional<double> number;
             if (i + 1 >= args.size() || !accepts(spec->value, args[i + 1], number)) {
-                problem = name + " needs " + expected(spec->value) +
+                problem = arg + " needs " + expected(spec->value) +
                           (i + 1 < args.size() ? ", not '" + args[i + 1] + "'" : std::string());
                 return std::nullopt;
             }
