@@ -120,9 +120,10 @@ int runBreakpoints(const CommandArgs& args) {
     if (!parseBreakpointsOptions(args, options, problem)) {
         return usageError(problem);
     }
+    const std::size_t told = printedErrorCount();
     CliDocument cli(false);
     if (!cli.load(options.file, problem)) {
-        return fail(problem);
+        return failUnlessTold(told, problem);
     }
     SplitDocument& document = cli.document;
     const std::size_t before = document.m_breakPoints.size();

@@ -1,5 +1,6 @@
 #include "cli/BreakPointSource.h"
 #include "cli/DocumentCommands.h"
+#include "cli/ErrorOutput.h"
 
 #include "document/ChapterCopy.h"
 
@@ -29,9 +30,10 @@ int runChapters(const CommandArgs& args) {
     }
     const std::string& file = parsed->operands[0];
     const std::string& output = parsed->operands[1];
+    const std::size_t told = printedErrorCount();
     CliDocument cli(false);
     if (!cli.load(file, problem)) {
-        return fail(problem);
+        return failUnlessTold(told, problem);
     }
     // A copy with one chapter is no answer when the silence finder found nothing.
     switch (placeBreakPoints(
@@ -45,11 +47,9 @@ int runChapters(const CommandArgs& args) {
     case Placed::Failed:
         return fail(problem);
     }
-    const int boxesBefore = cli.prompts.errorBoxes;
+    const std::size_t toldBeforeCopy = printedErrorCount();
     if (!saveCopyWithChapters(cli.document, output)) {
-        const auto errors = cli.link.logLines(LogLevel::Error);
-        return fail(cli.prompts.errorBoxes != boxesBefore || errors.empty() ? "the copy has not been written"
-                                                                            : errors.back());
+        return failUnlessTold(toldBeforeCopy, "the copy has not been written");
     }
     std::printf("%s\n", cli.link.logLines(LogLevel::Normal).back().c_str());
     return 0;

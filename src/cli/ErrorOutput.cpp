@@ -4,10 +4,20 @@
 #include <mutex>
 #include <set>
 
+namespace {
+
+// Workers report too, so the lines seen are guarded.
+std::mutex mutex;
+std::set<std::string> printed;
+
+} // namespace
+
+std::size_t printedErrorCount() {
+    const std::lock_guard<std::mutex> lock(mutex);
+    return printed.size();
+}
+
 void printError(const std::string& text) {
-    // Workers report too, so the lines seen are guarded.
-    static std::mutex mutex;
-    static std::set<std::string> printed;
     const std::lock_guard<std::mutex> lock(mutex);
     if (!printed.insert(text).second) {
         return;

@@ -1,4 +1,5 @@
 #include "cli/DocumentCommands.h"
+#include "cli/ErrorOutput.h"
 #include "cli/OptionParser.h"
 
 #include <optional>
@@ -11,21 +12,22 @@ int runWav(const CommandArgs& args) {
     }
     const std::string& file = parsed->operands[0];
     const std::string& output = parsed->operands[1];
+    const std::size_t told = printedErrorCount();
     CliDocument cli(true);
     if (!cli.load(file, problem)) {
-        return fail(problem);
+        return failUnlessTold(told, problem);
     }
     const int boxesBefore = cli.prompts.errorBoxes;
     const std::size_t errorsBefore = cli.link.logLines(LogLevel::Error).size();
     cli.document.startWavConversion(output);
     if (cli.prompts.errorBoxes != boxesBefore || !cli.document.m_wavThread) {
-        return fail("the conversion to '" + output + "' was refused");
+        return failUnlessTold(told, "the conversion to '" + output + "' was refused");
     }
     if (!cli.waitFor(UM_WAV_DONE)) {
         return fail("the conversion did not finish");
     }
     if (cli.link.logLines(LogLevel::Error).size() != errorsBefore) {
-        return fail("'" + output + "' has not been written");
+        return failUnlessTold(told, "'" + output + "' has not been written");
     }
     return 0;
 }

@@ -155,6 +155,13 @@ int fail(const std::string& message) {
     return kExitFileError;
 }
 
+int failUnlessTold(std::size_t toldBefore, const std::string& message) {
+    if (printedErrorCount() == toldBefore) {
+        printError(message);
+    }
+    return kExitFileError;
+}
+
 int usageError(const std::string& message) {
     printError(message);
     return kExitBadUsage;

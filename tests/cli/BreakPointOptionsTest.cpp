@@ -198,3 +198,28 @@ TEST(BreakPointOptions, SplitAtFrameOneBehindAnInfoFrameWritesNoEmptyPiece) {
 }
 
 } // namespace
+
+namespace {
+
+// A fault the document reports (a box, a level-2 line) is the command's whole answer: no second line
+// says again, in other words, that nothing was done.
+TEST(BreakPointOptions, EveryFaultIsToldOnce) {
+    const auto dir = testing_support::scratchDir("cli-options-told-once");
+    const auto source = dir / "talk.mp3";
+    std::filesystem::copy_file(fixture("ten-seconds.mp3"), source,
+                               std::filesystem::copy_options::overwrite_existing);
+    const std::string cases[] = {
+        "chapters " + quoted(source) + " " + quoted(source) + " --count 2",
+        "breakpoints " + quoted(dir / "missing.mp3") + " --count 2",
+        "chapters " + quoted(dir / "missing.mp3") + " " + quoted(dir / "out.mp3") + " --count 2",
+        "wav " + quoted(source) + " " + quoted(dir / "no" / "folder" / "out.wav"),
+        "breakpoints " + quoted(source) + " --chapters",
+    };
+    for (const std::string& arguments : cases) {
+        const CliRun run = cli(arguments);
+        EXPECT_EQ(run.status, 1) << arguments;
+        EXPECT_EQ(lineCount(run.err), 1u) << arguments << "\n" << run.err;
+    }
+}
+
+} // namespace
