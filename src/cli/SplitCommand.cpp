@@ -200,5 +200,9 @@ int runSplit(const CommandArgs& args) {
     if (options.timing) {
         std::fprintf(stderr, "save_all_ms: %.1f\n", took.count());
     }
-    return result.failed == 0 && result.pieces > 0 ? 0 : 1;
+    if (result.failed == 0 && result.pieces == 0) {
+        // Every block was left out for holding no audio frame; the log has said which.
+        return fail("no block holds an audio frame, no piece has been written");
+    }
+    return result.failed == 0 ? kExitSuccess : kExitFileError;
 }

@@ -195,6 +195,16 @@ TEST(BreakPointOptions, SplitAtFrameOneBehindAnInfoFrameWritesNoEmptyPiece) {
         &status);
     EXPECT_EQ(status, 0);
     EXPECT_NEAR(std::stod(probed), 384 * 1152 / 44100.0, 0.0001);
+
+    // A file of nothing but its Info frame has no piece to write: that is a failure, said once.
+    auto infoFrame = testing_support::readBytes(fixture("ten-seconds.mp3"));
+    infoFrame.resize(417);
+    testing_support::writeBytes(dir / "info-only.mp3", infoFrame);
+    const CliRun nothing =
+        cli("split " + quoted(dir / "info-only.mp3") + " -o " + quoted(dir / "none") + " --count 1");
+    EXPECT_EQ(nothing.status, 1) << nothing.out;
+    EXPECT_EQ(lineCount(nothing.err), 1u) << nothing.err;
+    EXPECT_TRUE(!std::filesystem::exists(dir / "none") || std::filesystem::is_empty(dir / "none"));
 }
 
 } // namespace
