@@ -45,7 +45,7 @@ std::optional<FrameClock> readFrameClock(const std::filesystem::path& path, std:
         return std::nullopt;
     }
     FrameClock clock;
-    clock.samplesPerFrame = samplesPerFrame(*header);
+    clock.samplesPerFrame = ::samplesPerFrame(*header);
     clock.sampleRate = header->sampleRate();
     clock.firstAudioFrame = isXingOrInfoFrame(bytes.data(), bytes.size()) ? 1 : 0;
     return clock;
