@@ -17,7 +17,7 @@ const std::string kUsage = std::string("usage: kerfline-cli chapters FILE OUT.mp
 
 int runChapters(const CommandArgs& args) {
     std::string problem;
-    const std::optional<ParsedOptions> parsed = parseOptions(args, breakPointOptionSpecs(), problem);
+    const std::optional<ParsedOptions> parsed = parseOptions(args, breakPointOptionDefinitions(), problem);
     if (!parsed) {
         return usageError(problem);
     }

@@ -87,7 +87,8 @@ std::optional<double> ParsedOptions::number(const std::string& name) const {
     return value ? parseNumber(*value) : std::nullopt;
 }
 
-std::optional<ParsedOptions> parseOptions(const CommandArgs& args, const std::vector<OptionSpec>& specs,
+std::optional<ParsedOptions> parseOptions(const CommandArgs& args,
+                                          const std::vector<OptionDefinition>& definitions,
                                           std::string& problem) {
     ParsedOptions parsed;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -96,23 +97,24 @@ std::optional<ParsedOptions> parseOptions(const CommandArgs& args, const std::ve
             parsed.operands.push_back(arg);
             continue;
         }
-        const auto spec = std::find_if(specs.begin(), specs.end(), [&](const OptionSpec& s) {
-            return arg == s.name || (s.alias != nullptr && arg == s.alias);
-        });
-        if (spec == specs.end()) {
+        const auto definition =
+            std::find_if(definitions.begin(), definitions.end(), [&](const OptionDefinition& d) {
+                return arg == d.name || (d.alias != nullptr && arg == d.alias);
+            });
+        if (definition == definitions.end()) {
             problem = "unknown option '" + arg + "'";
             return std::nullopt;
         }
-        const std::string name = spec->name;
+        const std::string name = definition->name;
         if (parsed.has(name)) {
             problem = arg + " is given more than once";
             return std::nullopt;
         }
         std::string value;
-        if (spec->value != OptionValue::None) {
+        if (definition->value != OptionValue::None) {
             std::optional<double> number;
-            if (i + 1 >= args.size() || !accepts(spec->value, args[i + 1], number)) {
-                problem = arg + " needs " + expected(spec->value) +
+            if (i + 1 >= args.size() || !accepts(definition->value, args[i + 1], number)) {
+                problem = arg + " needs " + expected(definition->value) +
                           (i + 1 < args.size() ? ", not '" + args[i + 1] + "'" : std::string());
                 return std::nullopt;
             }
@@ -124,8 +126,8 @@ std::optional<ParsedOptions> parseOptions(const CommandArgs& args, const std::ve
     return parsed;
 }
 
-const std::vector<OptionSpec>& breakPointOptionSpecs() {
-    static const std::vector<OptionSpec> specs = {
+const std::vector<OptionDefinition>& breakPointOptionDefinitions() {
+    static const std::vector<OptionDefinition> definitions = {
         {"--at", OptionValue::Positions},
         {"--breakpoints", OptionValue::Text},
         {"--cue", OptionValue::Text},
@@ -141,11 +143,11 @@ const std::vector<OptionSpec>& breakPointOptionSpecs() {
         {"--cut", OptionValue::CutPlace},
         {"--tracks", OptionValue::Count},
     };
-    return specs;
+    return definitions;
 }
 
-std::vector<OptionSpec> withBreakPointOptions(std::initializer_list<OptionSpec> specs) {
-    std::vector<OptionSpec> all(specs);
-    all.insert(all.end(), breakPointOptionSpecs().begin(), breakPointOptionSpecs().end());
+std::vector<OptionDefinition> withBreakPointOptions(std::initializer_list<OptionDefinition> definitions) {
+    std::vector<OptionDefinition> all(definitions);
+    all.insert(all.end(), breakPointOptionDefinitions().begin(), breakPointOptionDefinitions().end());
     return all;
 }

@@ -23,7 +23,7 @@ enum class OptionValue {
     Positions,    // break point positions separated by commas (see BreakPointPositions.h)
 };
 
-struct OptionSpec {
+struct OptionDefinition {
     const char* name;
     OptionValue value = OptionValue::None;
     const char* alias = nullptr; // a short form such as "-o"
@@ -44,7 +44,7 @@ public:
     std::vector<std::string> operands; // the arguments that are no option: files, folders
 
 private:
-    friend std::optional<ParsedOptions> parseOptions(const CommandArgs&, const std::vector<OptionSpec>&,
+    friend std::optional<ParsedOptions> parseOptions(const CommandArgs&, const std::vector<OptionDefinition>&,
                                                      std::string&);
     std::vector<std::string> m_names;
     std::vector<std::string> m_values;
@@ -52,12 +52,12 @@ private:
 
 // Reads `args` against the options a command takes. Empty, with `problem` naming the fault, for an
 // unknown option, a missing or bad value, or an option given twice. A lone "-" is an operand.
-std::optional<ParsedOptions> parseOptions(const CommandArgs& args, const std::vector<OptionSpec>& specs,
-                                          std::string& problem);
+std::optional<ParsedOptions>
+parseOptions(const CommandArgs& args, const std::vector<OptionDefinition>& definitions, std::string& problem);
 
 // The options of the break point sources and the silence finder, which every command that takes
 // break points accepts.
-const std::vector<OptionSpec>& breakPointOptionSpecs();
+const std::vector<OptionDefinition>& breakPointOptionDefinitions();
 
-// `specs` followed by the break point sources' options.
-std::vector<OptionSpec> withBreakPointOptions(std::initializer_list<OptionSpec> specs);
+// `definitions` followed by the break point sources' options.
+std::vector<OptionDefinition> withBreakPointOptions(std::initializer_list<OptionDefinition> definitions);
