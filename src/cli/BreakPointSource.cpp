@@ -1,105 +1,197 @@
 #include "cli/BreakPointSource.h"
-#include "cli/NumberText.h"
 
+#include "document/BreakPointLists.h"
 #include "document/ChapterCopy.h"
-#include "document/MessageQueueLink.h"
 #include "document/SplitDocument.h"
+#include "settings/PathText.h"
 
+#include <filesystem>
+#include <fstream>
 
 namespace {
 
-std::optional<AutoMethod> methodOf(const std::string& option) {
-    if (option == "--silence") {
-        return AutoMethod::Silence;
+bool anySilenceOption(const ParsedOptions& options) {
+    for (const char* name : {"--silence-db", "--min-silence", "--cut", "--min-piece", "--tracks"}) {
+        if (options.has(name)) {
+            return true;
+        }
     }
-    if (option == "--count") {
-        return AutoMethod::EqualCount;
+    return false;
+}
+
+// The silence finder's settings: the options given, the defaults for the others. The parser has
+// checked every value.
+SilenceSettings silenceSettings(const ParsedOptions& options) {
+    SilenceSettings settings;
+    settings.thresholdDb = options.number("--silence-db").value_or(settings.thresholdDb);
+    settings.minSilenceSeconds = options.number("--min-silence").value_or(settings.minSilenceSeconds);
+    settings.minPieceSeconds = options.number("--min-piece").value_or(settings.minPieceSeconds);
+    if (const auto tracks = options.number("--tracks")) {
+        settings.tracks = static_cast<int>(*tracks);
     }
-    if (option == "--length") {
-        return AutoMethod::EveryLength;
+    const std::string cut = options.text("--cut").value_or("middle");
+    settings.cut = cut == "start" ? SilenceCut::Start : cut == "end" ? SilenceCut::End : SilenceCut::Middle;
+    return settings;
+}
+
+std::string joined(const std::vector<std::string>& values) {
+    std::string text;
+    for (const std::string& value : values) {
+        text += (text.empty() ? "" : ", ") + value;
     }
-    return std::nullopt;
+    return text;
 }
 
 } // namespace
 
-bool BreakPointSource::take(const std::vector<std::string>& args, std::size_t& i, std::string& problem) {
-    const std::string& arg = args[i];
-    const bool hasValue = i + 1 < args.size();
-    if (isSilenceOption(arg)) {
-        if (!silences) {
-            silences.emplace();
-            ++given;
-        }
-        return takeSilenceOption(args, i, *silences, problem);
+const char* BreakPointSource::name() const {
+    if (positions) {
+        return "at";
     }
-    if (const auto chosen = methodOf(arg)) {
-        const auto number = hasValue ? parseInt(args[i + 1]) : std::nullopt;
-        if (!number) {
-            problem = arg + " needs an integer";
-            return true;
-        }
-        method = chosen;
-        methodValue = *number;
-    } else if (const auto format = listOptionFormat(arg)) {
-        if (!hasValue) {
-            problem = arg + " needs a file";
-            return true;
-        }
-        list = ListOption{*format, args[i + 1]};
-    } else if (arg == "--breakpoints") {
-        if (!hasValue) {
-            problem = "--breakpoints needs a file";
-            return true;
-        }
-        breakPointFile = args[i + 1];
-    } else if (arg == "--chapters") {
-        chapters = true;
-        ++given;
-        return true;
-    } else {
-        return false;
+    if (silences) {
+        return "silences";
     }
-    ++i;
-    ++given;
-    return true;
+    if (method) {
+        switch (*method) {
+        case AutoMethod::Silence:
+            return "silence";
+        case AutoMethod::EqualCount:
+            return "count";
+        case AutoMethod::EveryLength:
+            return "length";
+        }
+    }
+    if (breakPointFile) {
+        return "bps";
+    }
+    if (list) {
+        switch (list->format) {
+        case ListFormat::CueSheet:
+            return "cue";
+        case ListFormat::LabelFile:
+            return "labels";
+        case ListFormat::Tracklist:
+            return "tracklist";
+        case ListFormat::BreakPointFile:
+            return "bps";
+        }
+    }
+    return "chapters";
 }
 
-bool BreakPointSource::apply(SplitDocument& doc, const MessageQueueLink& log, std::string& problem,
-                             SilenceReport* report) const {
-    const std::size_t errorsBefore = log.logLines(LogLevel::Error).size();
-    const auto lastError = [&] {
-        const auto errors = log.logLines(LogLevel::Error);
-        return errors.size() > errorsBefore ? errors.back() : std::string("the break points were refused");
+std::optional<BreakPointSource> breakPointSource(const ParsedOptions& options, std::string& problem) {
+    BreakPointSource source;
+    int given = 0;
+    if (const auto at = options.text("--at")) {
+        source.positions = parsePositions(*at);
+        ++given;
+    }
+    for (const auto& [option, method] :
+         {std::pair{"--silence", AutoMethod::Silence}, std::pair{"--count", AutoMethod::EqualCount},
+          std::pair{"--length", AutoMethod::EveryLength}}) {
+        if (const auto value = options.number(option)) {
+            source.method = method;
+            source.methodValue = static_cast<int>(*value);
+            ++given;
+        }
+    }
+    if (const auto file = options.text("--breakpoints")) {
+        source.breakPointFile = *file;
+        ++given;
+    }
+    for (const char* option : {"--cue", "--labels", "--tracklist"}) {
+        if (const auto file = options.text(option)) {
+            source.list = ListOption{*listOptionFormat(option), *file};
+            ++given;
+        }
+    }
+    if (options.has("--chapters")) {
+        source.chapters = true;
+        ++given;
+    }
+    if (anySilenceOption(options)) {
+        source.silences = silenceSettings(options);
+        ++given;
+    }
+    if (given == 0) {
+        problem = std::string("give the break points: ") + kSourceOptions;
+        return std::nullopt;
+    }
+    if (given > 1) {
+        problem = "give break points from one source only: --at, --breakpoints, --cue, --labels, "
+                  "--tracklist, --chapters, the silence finder's options or one automatic method";
+        return std::nullopt;
+    }
+    return source;
+}
+
+Placed placeBreakPoints(const BreakPointSource& source, SplitDocument& doc, const ErrorLines& errors,
+                        std::string& problem, SilenceReport* report) {
+    const std::size_t errorsBefore = errors().size();
+    // The step's own level-2 line says best what went wrong.
+    const auto refused = [&](Placed how, const std::string& otherwise) {
+        const std::vector<std::string> lines = errors();
+        problem = lines.size() > errorsBefore ? lines.back() : otherwise;
+        return how;
     };
-    if (method) {
-        doc.placeAutomaticBreakPoints(*method, methodValue, false);
-        if (log.logLines(LogLevel::Error).size() != errorsBefore) {
-            problem = lastError();
-            return false;
+    if (source.positions) {
+        std::vector<std::string> outside;
+        const std::vector<int> frames = positionFrames(*source.positions, documentTimeline(doc), outside);
+        if (!outside.empty()) {
+            problem = "--at " + joined(outside) + ": no break point of '" + pathText(doc.m_filePath) +
+                      "', where frames 1 F to " + std::to_string(doc.frameCount() - 1) +
+                      " F can start a block";
+            return Placed::BadValue;
         }
-    } else if (breakPointFile) {
-        doc.loadBreakPointFile(*breakPointFile);
-        if (log.logLines(LogLevel::Error).size() != errorsBefore) {
-            problem = lastError();
-            return false;
+        for (const int frame : frames) {
+            doc.appendBreakPoint(frame);
         }
-    } else if (list) {
-        if (!importBreakPoints(doc, list->path, list->format, false)) {
-            problem = "the break point list could not be read";
-            return false;
+    } else if (source.method) {
+        doc.placeAutomaticBreakPoints(*source.method, source.methodValue, false);
+        if (errors().size() != errorsBefore) {
+            return refused(Placed::BadValue, "");
         }
-    } else if (silences) {
-        // Nothing found is no failure here: the document has said so, the caller picks the status.
-        const SilenceResult result = doc.placeSilenceBreakPoints(*silences, false);
+    } else if (source.breakPointFile) {
+        // The window program passes over a file it cannot open; asked for by name, it is an error.
+        const std::filesystem::path path = *source.breakPointFile;
+        std::error_code error;
+        if (!std::filesystem::is_regular_file(path, error) || !std::ifstream(path, std::ios::binary)) {
+            problem = "cannot open break point file '" + pathText(path) + "'" +
+                      (std::filesystem::exists(path, error) ? ": not a regular file" : "");
+            return Placed::Failed;
+        }
+        doc.loadBreakPointFile(path);
+        if (errors().size() != errorsBefore) {
+            return refused(Placed::Failed, "");
+        }
+    } else if (source.list) {
+        if (!importBreakPoints(doc, source.list->path, source.list->format, false)) {
+            return refused(Placed::Failed, "the break point list could not be read");
+        }
+    } else if (source.silences) {
+        const SilenceResult result = doc.placeSilenceBreakPoints(*source.silences, false);
         if (report) {
             *report = result.report;
         }
-    } else if (chapters) {
+        if (result.report.kept == 0) {
+            return refused(Placed::NoSilence, "No silence found with these settings");
+        }
+    } else if (source.chapters) {
         if (!importFileChapters(doc, false)) {
-            problem = lastError();
-            return false;
+            return refused(Placed::Failed, "the file has no chapters");
         }
     }
-    return true;
+    return Placed::Done;
+}
+
+const char* silenceCutName(SilenceCut cut) {
+    switch (cut) {
+    case SilenceCut::Start:
+        return "start";
+    case SilenceCut::End:
+        return "end";
+    case SilenceCut::Middle:
+        break;
+    }
+    return "middle";
 }

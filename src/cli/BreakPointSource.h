@@ -1,20 +1,23 @@
 #pragma once
 
-#include "cli/Commands.h"
+#include "cli/BreakPointPositions.h"
 #include "cli/ListOptions.h"
+#include "cli/OptionParser.h"
 #include "document/DocumentTypes.h"
 #include "document/SilenceFinder.h"
 
-#include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 class SplitDocument;
-class MessageQueueLink;
 
-// Where the break points of a command come from: an automatic method, a break point file, a list
-// of another program, or the source's own chapters. One per command.
+// Where the break points of a command come from: positions given with --at, an automatic method, a
+// break point file, a list of another program, the source's own chapters, or the silence finder. One
+// per command, the same for every command that takes break points.
 struct BreakPointSource {
+    std::optional<std::vector<BreakPointPosition>> positions;
     std::optional<AutoMethod> method;
     int methodValue = 0;
     std::optional<std::string> breakPointFile;
@@ -22,29 +25,38 @@ struct BreakPointSource {
     bool chapters = false;
     // Set by any of the silence finder's options; the others keep their defaults.
     std::optional<SilenceSettings> silences;
-    int given = 0; // how many sources the options named (the silence finder's options count once)
 
-    // Takes the option at args[i] (and its value) when it names a source; false otherwise.
-    // `problem` is set when the option is one but its value is missing or wrong.
-    bool take(const std::vector<std::string>& args, std::size_t& i, std::string& problem);
-    // Puts the break points into the loaded document; false with `problem` set when it could not.
-    // The silence finder's report is kept in `report`.
-    bool apply(SplitDocument& doc, const MessageQueueLink& log, std::string& problem,
-               SilenceReport* report = nullptr) const;
+    // Whether the silence finder or --silence needs the frames' levels.
+    bool needsLevels() const { return silences.has_value() || method == AutoMethod::Silence; }
+    // What placed the break points, as --json names it.
+    const char* name() const;
 };
 
-// Takes the silence finder's option at args[i] (and its value) into `settings`; false when args[i]
-// is not one. `problem` is set when its value is missing or wrong.
-bool takeSilenceOption(const std::vector<std::string>& args, std::size_t& i, SilenceSettings& settings,
-                       std::string& problem);
-// Whether args[i] is one of the silence finder's options.
-bool isSilenceOption(const std::string& arg);
+// The source the checked options name; empty with `problem` set when they name none or more than one.
+std::optional<BreakPointSource> breakPointSource(const ParsedOptions& options, std::string& problem);
+
+// The level-2 lines the command's log has printed so far.
+using ErrorLines = std::function<std::vector<std::string>()>;
+
+// How putting the break points into the document went.
+enum class Placed {
+    Done,
+    NoSilence, // the silence finder found none; the document has said so
+    BadValue,  // a value the file refuses (say more blocks than frames, or --at past the end)
+    Failed,    // a file could not be read
+};
+
+// Puts the source's break points into the loaded document. Anything but Done leaves `problem` saying
+// why, as it has been printed or is to be printed. The silence finder's report is kept in `report`.
+Placed placeBreakPoints(const BreakPointSource& source, SplitDocument& doc, const ErrorLines& errors,
+                        std::string& problem, SilenceReport* report = nullptr);
+
 const char* silenceCutName(SilenceCut cut);
 
 // The options of BreakPointSource, for usage texts.
 constexpr const char* kSourceOptions =
-    "--silence N | SILENCE FINDER OPTIONS | --count N | --length SECONDS | --breakpoints FILE.bps | "
-    "--cue FILE | --labels FILE | --tracklist FILE | --chapters";
+    "--at POSITIONS | --silence N | SILENCE FINDER OPTIONS | --count N | --length SECONDS | "
+    "--breakpoints FILE.bps | --cue FILE | --labels FILE | --tracklist FILE | --chapters";
 
 // The silence finder's options, for usage texts.
 constexpr const char* kSilenceOptions =

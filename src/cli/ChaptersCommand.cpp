@@ -1,5 +1,6 @@
 #include "cli/BreakPointSource.h"
 #include "cli/DocumentCommands.h"
+#include "cli/ErrorOutput.h"
 
 #include "document/ChapterCopy.h"
 
@@ -9,48 +10,46 @@
 
 namespace {
 
-const std::string kUsage = std::string("usage: kerfline-cli chapters FILE OUT.mp3 (") + kSourceOptions + ")";
+const std::string kUsage = std::string("usage: kerfline-cli chapters FILE OUT.mp3 (") + kSourceOptions +
+                           ")\nSILENCE FINDER OPTIONS: " + kSilenceOptions;
 
 } // namespace
 
 int runChapters(const CommandArgs& args) {
-    std::vector<std::string> files;
-    BreakPointSource source;
     std::string problem;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (source.take(args, i, problem)) {
-            if (!problem.empty()) {
-                return fail(problem);
-            }
-        } else if (args[i].empty() || args[i][0] != '-') {
-            files.push_back(args[i]);
-        } else {
-            return fail(kUsage);
-        }
+    const std::optional<ParsedOptions> parsed = parseOptions(args, breakPointOptionDefinitions(), problem);
+    if (!parsed) {
+        return usageError(problem);
     }
-    if (files.size() != 2 || source.given == 0) {
-        return fail(kUsage);
+    if (parsed->operands.size() != 2) {
+        return usageError(kUsage);
     }
-    if (source.given > 1) {
-        return fail("give break points from one source only");
+    const std::optional<BreakPointSource> source = breakPointSource(*parsed, problem);
+    if (!source) {
+        return usageError(problem);
     }
+    const std::string& file = parsed->operands[0];
+    const std::string& output = parsed->operands[1];
+    const std::size_t told = printedErrorCount();
     CliDocument cli(false);
-    if (!cli.load(files[0], problem)) {
-        return fail(problem);
+    if (!cli.load(file, problem)) {
+        return failUnlessTold(told, problem);
     }
-    SilenceReport report;
-    if (!source.apply(cli.document, cli.link, problem, &report)) {
-        return fail(problem);
-    }
-    // The document's line has gone to stderr; a copy with one chapter is no answer.
-    if (source.silences && report.kept == 0) {
+    // A copy with one chapter is no answer when the silence finder found nothing.
+    switch (placeBreakPoints(
+        *source, cli.document, [&cli] { return cli.link.logLines(LogLevel::Error); }, problem)) {
+    case Placed::Done:
+        break;
+    case Placed::NoSilence:
         return kExitNoSilence;
+    case Placed::BadValue:
+        return usageError(problem);
+    case Placed::Failed:
+        return fail(problem);
     }
-    const int boxesBefore = cli.prompts.errorBoxes;
-    if (!saveCopyWithChapters(cli.document, files[1])) {
-        const auto errors = cli.link.logLines(LogLevel::Error);
-        return fail(cli.prompts.errorBoxes != boxesBefore || errors.empty() ? "the copy has not been written"
-                                                                            : errors.back());
+    const std::size_t toldBeforeCopy = printedErrorCount();
+    if (!saveCopyWithChapters(cli.document, output)) {
+        return failUnlessTold(toldBeforeCopy, "the copy has not been written");
     }
     std::printf("%s\n", cli.link.logLines(LogLevel::Normal).back().c_str());
     return 0;

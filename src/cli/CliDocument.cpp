@@ -1,4 +1,5 @@
 #include "cli/DocumentCommands.h"
+#include "cli/ErrorOutput.h"
 
 #include <chrono>
 #include <cstdio>
@@ -15,8 +16,7 @@ CliDocument::CliDocument(bool echoLog) : m_echoLog(echoLog) {
             }
             // Failures reach stderr whether or not the log is shown.
             if (wParam == static_cast<std::uintptr_t>(LogLevel::Error)) {
-                std::fflush(stdout);
-                std::fprintf(stderr, "%s\n", line);
+                printError(line);
             }
             return 0;
         }

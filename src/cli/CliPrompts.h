@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/ErrorOutput.h"
 #include "document/UserPrompts.h"
 
 #include <cstdio>
@@ -8,9 +9,12 @@
 class CliPrompts final : public UserPrompts {
 public:
     void messageBox(const std::string& text, const std::string& caption, MessageIcon) override {
-        std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
         if (caption == "Error") {
+            // Its text is mostly a level-2 line as well: printed once.
+            printError(text);
             ++errorBoxes;
+        } else {
+            std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
         }
     }
     std::optional<std::filesystem::path> chooseFolder(const std::string&) override { return folder; }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -21,5 +22,8 @@ int runChapters(const CommandArgs& args);
 
 // Prints "kerfline-cli: <message>" on stderr and returns kExitFileError.
 int fail(const std::string& message);
+// Returns kExitFileError, printing `message` only when nothing has been printed on stderr since
+// printedErrorCount() was `toldBefore`: the document's own line says best what went wrong.
+int failUnlessTold(std::size_t toldBefore, const std::string& message);
 // Prints "kerfline-cli: <message>" on stderr and returns kExitBadUsage.
 int usageError(const std::string& message);

@@ -1,7 +1,9 @@
 #include "cli/Commands.h"
 #include "cli/JsonWriter.h"
+#include "cli/OptionParser.h"
 #include "cli/TerminalProgress.h"
 
+#include "document/formats/FrameTimeline.h"
 #include "engine/FileScan.h"
 #include "engine/FrameReader.h"
 
@@ -9,6 +11,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -40,26 +43,33 @@ bool checkReadable(const std::string& path, std::string& problem) {
 } // namespace
 
 int runInfo(const CommandArgs& args) {
-    const bool json = !args.empty() && args[0] == "--json";
-    if (args.size() != (json ? 2u : 1u)) {
-        return usageError("usage: kerfline-cli info [--json] FILE");
-    }
-    const std::string& path = args.back();
     std::string problem;
+    const std::optional<ParsedOptions> parsed = parseOptions(args, {{"--json"}}, problem);
+    if (!parsed || parsed->operands.size() != 1) {
+        return usageError(parsed ? "usage: kerfline-cli info [--json] FILE" : problem);
+    }
+    const bool json = parsed->has("--json");
+    const std::string& path = parsed->operands.front();
     if (!checkReadable(path, problem)) {
         return fail(problem);
     }
     mp3::FrameReader reader(path);
     const mp3::FrameReader end;
     const mp3::FrameHeader first = reader.header();
+    // The duration is where the frame after the last would start; frame 0 says whether it is an Info
+    // frame, which holds no audio.
+    FrameTimeline timeline;
+    if (!reader.atEnd()) {
+        timeline = makeTimeline(first, reader.frameData(), static_cast<std::size_t>(reader.frameLength()), 1);
+    }
     std::int64_t frames = 0;
-    std::int64_t durationMs = 0;
     while (!(reader == end)) {
         ++frames;
-        durationMs += reader.header().durationMs();
         reader.readNext();
     }
     reader.close();
+    timeline.frameCount = static_cast<int>(frames);
+    const std::int64_t durationMs = frames > 0 ? timeline.endMs() : 0;
     if (!json) {
         std::printf("%s\nframes: %lld\nduration_ms: %lld\n", mp3::streamInfoLine(first).c_str(),
                     static_cast<long long>(frames), static_cast<long long>(durationMs));
@@ -80,12 +90,13 @@ int runInfo(const CommandArgs& args) {
 }
 
 int runLevels(const CommandArgs& args) {
-    const bool raw = !args.empty() && args[0] == "--raw";
-    if (args.size() != (raw ? 2u : 1u)) {
-        return usageError("usage: kerfline-cli levels [--raw] FILE");
-    }
-    const std::string& path = args.back();
     std::string problem;
+    const std::optional<ParsedOptions> parsed = parseOptions(args, {{"--raw"}}, problem);
+    if (!parsed || parsed->operands.size() != 1) {
+        return usageError(parsed ? "usage: kerfline-cli levels [--raw] FILE" : problem);
+    }
+    const bool raw = parsed->has("--raw");
+    const std::string& path = parsed->operands.front();
     if (!checkReadable(path, problem)) {
         return fail(problem);
     }

@@ -1,8 +1,7 @@
 #include "cli/BreakPointSource.h"
 #include "cli/CliPrompts.h"
 #include "cli/Commands.h"
-#include "cli/ListOptions.h"
-#include "cli/NumberText.h"
+#include "cli/ErrorOutput.h"
 
 #include "document/ChapterCopy.h"
 
@@ -17,18 +16,16 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace {
 
-constexpr const char* kUsage =
-    "usage: kerfline-cli split FILE -o DIR (--at F1,F2,... | --breakpoints FILE.bps | --cue FILE | "
-    "--labels FILE | --tracklist FILE | --chapters | --silence N | SILENCE FINDER OPTIONS | --count N | "
-    "--length SECONDS) [--overlap SECONDS] [--gapless] [--copy-tags] [--name TEMPLATE] [--no-clobber] "
-    "[--timing]\nSILENCE FINDER OPTIONS: [--silence-db DB] [--min-silence SECONDS] [--cut start|middle|end] "
-    "[--min-piece SECONDS] [--tracks N]";
+const std::string kUsage = std::string("usage: kerfline-cli split FILE -o DIR (") + kSourceOptions +
+                           ") [--overlap SECONDS] [--gapless] [--copy-tags] [--name TEMPLATE] [--no-clobber] "
+                           "[--timing]\nSILENCE FINDER OPTIONS: " +
+                           kSilenceOptions;
 
 // The main frame of the tool: log lines go to stdout, level-2 lines to stderr as well, progress
 // to a terminal's stderr.
@@ -42,16 +39,15 @@ public:
             const char* line = reinterpret_cast<const char*>(lParam);
             std::printf("%s\n", line);
             if (wParam == static_cast<std::uintptr_t>(LogLevel::Error)) {
-                std::fflush(stdout);
-                std::fprintf(stderr, "%s\n", line);
-                ++errors;
+                printError(line);
+                errors.emplace_back(line);
             }
         }
         return 0;
     }
     void post(unsigned, std::uintptr_t, std::intptr_t) override {}
 
-    int errors = 0; // level-2 lines printed
+    std::vector<std::string> errors; // level-2 lines printed
     TerminalProgress progress;
 };
 
@@ -65,171 +61,50 @@ public:
 struct SplitOptions {
     std::string source;
     std::string folder;
-    std::optional<std::string> at;
-    std::optional<std::string> breakPointFile;
-    std::optional<ListOption> list;
-    bool chapters = false;
-    std::optional<AutoMethod> method;
-    int methodValue = 0;
-    // Set by any of the silence finder's options.
-    std::optional<SilenceSettings> silences;
+    BreakPointSource breakPoints;
     std::optional<int> overlapSecs;
     bool timing = false;
     bool noClobber = false;
     PieceOptions pieces;
 };
 
-bool parseOptions(const CommandArgs& args, SplitOptions& options, std::string& problem) {
-    int sources = 0;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        const bool hasValue = i + 1 < args.size();
-        const auto takeInt = [&](int& into) {
-            const auto value = hasValue ? parseInt(args[i + 1]) : std::nullopt;
-            if (!value) {
-                problem = arg + " needs a whole number";
-                return false;
-            }
-            into = *value;
-            ++i;
-            return true;
-        };
-        if (isSilenceOption(arg)) {
-            if (!options.silences) {
-                options.silences.emplace();
-                ++sources;
-            }
-            takeSilenceOption(args, i, *options.silences, problem);
-            if (!problem.empty()) {
-                return false;
-            }
-        } else if (arg == "-o" || arg == "--output") {
-            if (!hasValue) {
-                problem = arg + " needs a folder";
-                return false;
-            }
-            options.folder = args[++i];
-        } else if (arg == "--at") {
-            if (!hasValue) {
-                problem = "--at needs frame numbers";
-                return false;
-            }
-            options.at = args[++i];
-            ++sources;
-        } else if (arg == "--breakpoints") {
-            if (!hasValue) {
-                problem = "--breakpoints needs a file";
-                return false;
-            }
-            options.breakPointFile = args[++i];
-            ++sources;
-        } else if (const auto format = listOptionFormat(arg)) {
-            if (!hasValue) {
-                problem = arg + " needs a file";
-                return false;
-            }
-            options.list = ListOption{*format, args[++i]};
-            ++sources;
-        } else if (arg == "--chapters") {
-            options.chapters = true;
-            ++sources;
-        } else if (arg == "--silence" || arg == "--count" || arg == "--length") {
-            options.method = arg == "--silence" ? AutoMethod::Silence
-                             : arg == "--count" ? AutoMethod::EqualCount
-                                                : AutoMethod::EveryLength;
-            if (!takeInt(options.methodValue)) {
-                return false;
-            }
-            if (options.methodValue <= 0) {
-                problem = arg + " needs a number above 0";
-                return false;
-            }
-            ++sources;
-        } else if (arg == "--timing") {
-            options.timing = true;
-        } else if (arg == "--no-clobber") {
-            options.noClobber = true;
-        } else if (arg == "--gapless") {
-            options.pieces.gapless = true;
-        } else if (arg == "--copy-tags") {
-            options.pieces.copyTags = true;
-        } else if (arg == "--name") {
-            if (!hasValue) {
-                problem = "--name needs a template";
-                return false;
-            }
-            options.pieces.nameTemplate = args[++i];
-        } else if (arg == "--overlap") {
-            int seconds = 0;
-            if (!takeInt(seconds)) {
-                return false;
-            }
-            if (seconds < 0) {
-                problem = "--overlap needs a number of seconds of 0 or more";
-                return false;
-            }
-            options.overlapSecs = seconds;
-        } else if (!arg.empty() && arg[0] == '-') {
-            problem = "unknown option '" + arg + "'";
-            return false;
-        } else if (options.source.empty()) {
-            options.source = arg;
-        } else {
-            problem = "more than one input file";
-            return false;
-        }
+bool parseSplitOptions(const CommandArgs& args, SplitOptions& options, std::string& problem) {
+    const std::optional<ParsedOptions> parsed =
+        parseOptions(args,
+                     withBreakPointOptions({{"--output", OptionValue::Text, "-o"},
+                                            {"--overlap", OptionValue::SecondsFrom0},
+                                            {"--timing"},
+                                            {"--no-clobber"},
+                                            {"--gapless"},
+                                            {"--copy-tags"},
+                                            {"--name", OptionValue::Text}}),
+                     problem);
+    if (!parsed) {
+        return false;
     }
-    if (options.source.empty() || options.folder.empty()) {
+    if (parsed->operands.size() > 1) {
+        problem = "more than one input file";
+        return false;
+    }
+    if (parsed->operands.empty() || !parsed->has("--output")) {
         problem = kUsage;
         return false;
     }
-    if (sources > 1) {
-        problem = "give break points from one source only: --at, --breakpoints, --cue, --labels, "
-                  "--tracklist, --chapters, the silence finder's options or one automatic method";
+    const std::optional<BreakPointSource> source = breakPointSource(*parsed, problem);
+    if (!source) {
         return false;
     }
-    return true;
-}
-
-// "--at 100,200,300": values are taken as typed, like the Add Break Point dialog.
-bool addListedBreakPoints(const std::string& list, BreakPointList& into, std::string& problem) {
-    std::size_t start = 0;
-    while (start <= list.size()) {
-        const std::size_t comma = std::min(list.find(',', start), list.size());
-        const auto value = parseInt(list.substr(start, comma - start));
-        if (!value) {
-            problem = "--at takes frame numbers separated by commas, not '" + list + "'";
-            return false;
-        }
-        into.push_back(*value);
-        start = comma + 1;
+    options.source = parsed->operands.front();
+    options.folder = *parsed->text("--output");
+    options.breakPoints = *source;
+    if (const auto overlap = parsed->number("--overlap")) {
+        options.overlapSecs = static_cast<int>(*overlap);
     }
-    return true;
-}
-
-// A break point file: signed 32-bit little-endian values; values outside the file's frames are
-// dropped and a partial value at the end is ignored.
-bool addFileBreakPoints(const std::filesystem::path& path, int frameCount, BreakPointList& into,
-                        std::string& problem) {
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error)) {
-        problem = "cannot open break point file '" + path.string() + "': not a regular file";
-        return false;
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        problem = "cannot open break point file '" + path.string() + "'";
-        return false;
-    }
-    unsigned char bytes[4];
-    while (in.read(reinterpret_cast<char*>(bytes), 4)) {
-        const auto value = static_cast<std::int32_t>(
-            static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
-            static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24);
-        if (value >= 0 && value < frameCount) {
-            into.push_back(value);
-        }
-    }
+    options.timing = parsed->has("--timing");
+    options.noClobber = parsed->has("--no-clobber");
+    options.pieces.gapless = parsed->has("--gapless");
+    options.pieces.copyTags = parsed->has("--copy-tags");
+    options.pieces.nameTemplate = parsed->text("--name").value_or("");
     return true;
 }
 
@@ -267,7 +142,7 @@ void loadDocument(SplitDocument& doc, const SourceFrames& frames, bool needLevel
 int runSplit(const CommandArgs& args) {
     SplitOptions options;
     std::string problem;
-    if (!parseOptions(args, options, problem)) {
+    if (!parseSplitOptions(args, options, problem)) {
         return usageError(problem);
     }
     std::error_code error;
@@ -288,45 +163,25 @@ int runSplit(const CommandArgs& args) {
         if (!frames.file().isOpen()) {
             return fail("cannot read '" + options.source + "'");
         }
-        loadDocument(doc, frames, options.method == AutoMethod::Silence || options.silences.has_value());
+        loadDocument(doc, frames, options.breakPoints.needsLevels());
     }
     if (doc.frameCount() == 0) {
         return fail("no MP3 frame found in '" + options.source + "'");
     }
-
-    BreakPointList given;
-    if (options.at && !addListedBreakPoints(*options.at, given, problem)) {
-        return fail(problem);
-    }
-    if (options.breakPointFile &&
-        !addFileBreakPoints(*options.breakPointFile, doc.frameCount(), given, problem)) {
-        return fail(problem);
-    }
-    for (const BreakPoint value : given) {
-        doc.appendBreakPoint(value);
-    }
-    // The list's names become the pieces' tags through the block tags.
-    if (options.list && !importBreakPoints(doc, options.list->path, options.list->format, false)) {
-        std::fflush(stdout);
-        return fail("the break point list could not be read, nothing has been saved");
-    }
-    if (options.chapters && !importFileChapters(doc, false)) {
-        std::fflush(stdout);
-        return fail("the file has no chapters, nothing has been saved");
-    }
-    if (options.method) {
-        const int errorsBefore = frame.errors;
-        doc.placeAutomaticBreakPoints(*options.method, options.methodValue, false);
-        // Its line is printed; splitting without the break points asked for would be no answer.
-        if (frame.errors != errorsBefore) {
-            std::fflush(stdout);
-            return usageError("the break point method was refused, nothing has been saved");
-        }
-    }
-    // Nothing found writes nothing: one piece of the whole file is no answer either.
-    if (options.silences && doc.placeSilenceBreakPoints(*options.silences, false).report.kept == 0) {
-        std::fflush(stdout);
+    // The list's names become the pieces' tags through the block tags. Whatever is refused here
+    // writes nothing: one piece of the whole file is no answer either.
+    const Placed placed = placeBreakPoints(
+        options.breakPoints, doc, [&frame] { return frame.errors; }, problem);
+    std::fflush(stdout);
+    switch (placed) {
+    case Placed::Done:
+        break;
+    case Placed::NoSilence:
         return kExitNoSilence;
+    case Placed::BadValue:
+        return usageError(problem);
+    case Placed::Failed:
+        return fail(problem);
     }
     if (options.overlapSecs) {
         Preferences preferences = doc.preferences();
@@ -349,5 +204,9 @@ int runSplit(const CommandArgs& args) {
     if (options.timing) {
         std::fprintf(stderr, "save_all_ms: %.1f\n", took.count());
     }
-    return result.failed == 0 && result.pieces > 0 ? 0 : 1;
+    if (result.failed == 0 && result.pieces == 0) {
+        // Every block was left out for holding no audio frame; the log has said which.
+        return fail("no block holds an audio frame, no piece has been written");
+    }
+    return result.failed == 0 ? kExitSuccess : kExitFileError;
 }

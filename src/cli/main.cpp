@@ -1,4 +1,5 @@
 #include "cli/Commands.h"
+#include "cli/ErrorOutput.h"
 #include "engine/PcmCache.h"
 #include "engine/ProcessDecoding.h"
 #include "kerfline/Version.h"
@@ -29,7 +30,8 @@ const Command kCommands[] = {
      "            channels        1 or 2, of the first frame (null when there is no frame)\n"
      "            bitrate_bps     of the first frame; -1 for free format (null when there is no frame)\n"
      "            frames          the number of frames\n"
-     "            duration_ms     the sum of the frames' durations in milliseconds\n"},
+     "            duration_ms     where the audio ends, in milliseconds: the audio frames (an Info\n"
+     "                            frame holds none) x samples per frame / sample rate\n"},
     {"levels", runLevels, "levels [--raw] FILE            the smoothed (or raw) level of every frame",
      "Usage: kerfline-cli levels [--raw] FILE\n\n"
      "Prints one line per frame: the level the waveform shows for it, smoothed as the window\n"
@@ -39,6 +41,10 @@ const Command kCommands[] = {
      "                                 the frame numbers of the break points; --export writes them",
      "Usage: kerfline-cli breakpoints [--json] FILE SOURCE [--export cue|labels|tracklist|bps -o OUT]\n\n"
      "Prints the break points SOURCE gives for FILE, one frame number per line.\n\n"
+     "  --at POSITIONS       at these positions, separated by commas: frame numbers (1200 or\n"
+     "                       1200f) or times (62.5s, 1:02.5 or 1:02:03.5, each the frame that\n"
+     "                       starts nearest to it); a position outside frames 1 to F - 1 is bad\n"
+     "                       usage\n"
      "  --silence N          in the middle of every silence of at least N frames\n"
      "  --silence-db DB, --min-silence SECONDS, --cut start|middle|end, --min-piece SECONDS,\n"
      "  --tracks N           in the silences found on the frames' RMS levels (any of these\n"
@@ -65,38 +71,41 @@ const Command kCommands[] = {
      "                       or a break point file (cue, labels, tracklist or bps)\n"
      "  --json               print one JSON object instead:\n"
      "                         file          the path as given\n"
-     "                         method        \"silence\", \"silences\" (the silence finder), \"count\",\n"
-     "                                       \"length\", \"bps\", \"cue\", \"labels\", \"tracklist\"\n"
-     "                                       or \"chapters\"\n"
-     "                         value         N or SECONDS as given (0 for a list)\n"
+     "                         method        \"at\", \"silence\", \"silences\" (the silence finder),\n"
+     "                                       \"count\", \"length\", \"bps\", \"cue\", \"labels\",\n"
+     "                                       \"tracklist\" or \"chapters\"\n"
+     "                         value         N or SECONDS as given (0 for --at or a list)\n"
      "                         frames        the number of frames in FILE\n"
-     "                         duration_ms   the duration of FILE in milliseconds\n"
+     "                         duration_ms   where FILE's audio ends, in milliseconds\n"
      "                         break_points  an array of objects, in the order placed:\n"
      "                                         frame    the frame number\n"
      "                                         time_ms  where that frame starts, in milliseconds\n"
+     "                                                  (its audio frames before x samples per\n"
+     "                                                  frame / sample rate)\n"
      "                         silences      with the silence finder only: silence_db,\n"
      "                                       min_silence_s, cut, min_piece_s and tracks (null for\n"
      "                                       every silence) as used, and found, kept, shortest_s,\n"
      "                                       longest_s and fewer_than_asked (true when --tracks N\n"
      "                                       asked for more pieces than there are silences)\n\n"
-     "A value the method refuses for this file (say more blocks than frames) is bad usage.\n"},
+     "A value the method refuses for this file (say more blocks than frames) is bad usage, and so\n"
+     "is a number that is not a whole number above 0 for --count, --length, --silence and --tracks.\n"},
     {"wav", runWav, "wav FILE OUT.wav               convert the whole file to 16-bit PCM WAV",
      "Usage: kerfline-cli wav FILE OUT.wav\n\n"
      "Decodes every frame of FILE and writes OUT.wav, a 16-bit PCM WAV file. An existing OUT.wav\n"
      "is replaced. The program's log lines go to stdout.\n"},
     {"split", runSplit,
-     "split FILE -o DIR (--at F1,F2,... | SOURCE) [--overlap SECONDS] [--no-clobber] [--timing]\n"
+     "split FILE -o DIR SOURCE [--overlap SECONDS] [--no-clobber] [--timing]\n"
      "                                 write the blocks between break points as pieces",
-     "Usage: kerfline-cli split FILE -o DIR (--at F1,F2,... | SOURCE)\n"
+     "Usage: kerfline-cli split FILE -o DIR SOURCE\n"
      "                          [--overlap SECONDS] [--no-clobber] [--timing]\n\n"
      "Writes every block between break points of FILE into DIR as a piece of its own, named\n"
      "NAME-0.mp3, NAME-1.mp3 and so on (NAME and the extension are FILE's). The frames are copied\n"
      "byte for byte, never re-encoded.\n\n"
      "  -o DIR                the folder for the pieces (made when missing)\n"
-     "  --at F1,F2,...        break points at these frame numbers\n"
-     "  SOURCE                break points as for breakpoints (see breakpoints --help), the silence\n"
-     "                        finder's options included; the titles of a cue sheet, label file,\n"
-     "                        tracklist or chapters go into the pieces' tags\n"
+     "  SOURCE                break points as for breakpoints (see breakpoints --help): --at\n"
+     "                        POSITIONS, the silence finder's options or any other source; the\n"
+     "                        titles of a cue sheet, label file, tracklist or chapters go into the\n"
+     "                        pieces' tags\n"
      "  --overlap SECONDS     each piece also takes SECONDS of its neighbours\n"
      "  --no-clobber          refuse a piece whose name is already taken instead of replacing it\n"
      "  --timing              print the time the saving took on stderr\n\n"
@@ -124,10 +133,12 @@ void printUsage(std::FILE* out) {
     }
     std::fprintf(out,
                  "  kerfline-cli --version\n  kerfline-cli [COMMAND] --help\n\n"
-                 "SOURCE is one of --silence N, the silence finder's options (--silence-db DB,\n"
-                 "--min-silence SECONDS, --cut start|middle|end, --min-piece SECONDS, --tracks N),\n"
-                 "--count N, --length SECONDS, --breakpoints FILE.bps, --cue FILE, --labels FILE,\n"
-                 "--tracklist FILE and --chapters (the file's own).\n\n"
+                 "SOURCE is one of --at POSITIONS (frames such as 1200 or 1200f, or times such as\n"
+                 "62.5s, 1:02.5 and 1:02:03.5, separated by commas), --silence N, the silence\n"
+                 "finder's options (--silence-db DB, --min-silence SECONDS, --cut start|middle|end,\n"
+                 "--min-piece SECONDS, --tracks N), --count N, --length SECONDS, --breakpoints\n"
+                 "FILE.bps, --cue FILE, --labels FILE, --tracklist FILE and --chapters (the file's\n"
+                 "own). Every command that takes break points takes any one of them.\n\n"
                  "%s",
                  kExitStatuses);
 }
@@ -140,12 +151,19 @@ bool asksForHelp(const CommandArgs& args) {
 } // namespace
 
 int fail(const std::string& message) {
-    std::fprintf(stderr, "kerfline-cli: %s\n", message.c_str());
+    printError(message);
+    return kExitFileError;
+}
+
+int failUnlessTold(std::size_t toldBefore, const std::string& message) {
+    if (printedErrorCount() == toldBefore) {
+        printError(message);
+    }
     return kExitFileError;
 }
 
 int usageError(const std::string& message) {
-    std::fprintf(stderr, "kerfline-cli: %s\n", message.c_str());
+    printError(message);
     return kExitBadUsage;
 }
 

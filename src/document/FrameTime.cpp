@@ -1,20 +1,11 @@
 #include "document/FrameTime.h"
 
-#include "document/formats/FrameTimeline.h"
 #include "engine/FrameHeader.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <vector>
-
-std::int64_t FrameClock::startMs(std::int64_t frame) const {
-    if (sampleRate <= 0) {
-        return 0;
-    }
-    const std::int64_t audioFrame = std::max<std::int64_t>(0, frame - firstAudioFrame);
-    return audioFrame * samplesPerFrame * 1000 / sampleRate;
-}
 
 namespace {
 
@@ -54,7 +45,7 @@ std::optional<FrameClock> readFrameClock(const std::filesystem::path& path, std:
         return std::nullopt;
     }
     FrameClock clock;
-    clock.samplesPerFrame = samplesPerFrame(*header);
+    clock.samplesPerFrame = ::samplesPerFrame(*header);
     clock.sampleRate = header->sampleRate();
     clock.firstAudioFrame = isXingOrInfoFrame(bytes.data(), bytes.size()) ? 1 : 0;
     return clock;

@@ -1,21 +1,23 @@
 #pragma once
 
+#include "document/formats/FrameTimeline.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
 
-// When each frame of the loaded file is heard. Frame k starts (k - i) * samplesPerFrame / sampleRate
-// seconds into the decoded audio, where i is 1 when frame 0 is a Xing or Info frame: such a frame
-// carries the file's header data and decodes to silence that players leave out.
+// When each frame of the loaded file is heard, as FrameTimeline places it: frame 0, when it is a
+// Xing or Info frame, carries the file's header data and decodes to silence that players leave out.
 struct FrameClock {
     int samplesPerFrame = 1152;
     int sampleRate = 44100;
     int firstAudioFrame = 0;
 
+    FrameTimeline timeline() const { return {sampleRate, samplesPerFrame, firstAudioFrame, 0}; }
     // Milliseconds from the start of the decoded audio to the start of `frame`; 0 before it.
-    std::int64_t startMs(std::int64_t frame) const;
+    std::int64_t startMs(std::int64_t frame) const { return timeline().startMs(frame); }
 };
 
 // Whether the frame in `bytes` (header included) is a header frame (Xing, Info or VBRI) rather than

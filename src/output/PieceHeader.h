@@ -40,6 +40,9 @@ public:
     PieceStart start(int first, int end) const;
     bool gapless() const { return m_gapless; }
 
+    // The first frame that holds audio: 1 behind the source's Xing/Info frame, else 0.
+    int firstAudioFrame() const { return m_firstAudio; }
+
     // The source's own Xing/Info frame (frame 0), when it has one.
     const std::optional<mp3::XingFrame>& sourceTag() const { return m_sourceTag; }
 

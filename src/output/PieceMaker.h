@@ -5,6 +5,7 @@
 #include "output/SourceTags.h"
 #include "settings/PieceOptions.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -22,6 +23,10 @@ public:
 
     PieceMaker(const std::filesystem::path& source, SourceFrames& frames, const PieceOptions& options,
                BlockTagAlone blockTagAlone);
+
+    // Whether the source frames [first, end) hold any audio: a block of only the source's Info frame
+    // would make a piece that players and ffprobe reject, so no writer writes one.
+    bool holdsAudio(int first, int end) const { return end > std::max(first, m_header.firstAudioFrame()); }
 
     // The bytes a piece may hold beyond its frames, for the space check.
     std::uint64_t extraBytes(int count) const;

@@ -209,6 +209,12 @@ private:
     void savePiece(int number, ProgressReporter& progress) {
         const PieceBlock& block = m_blocks[static_cast<std::size_t>(number)];
         const int count = m_frames.count();
+        if (!m_maker.holdsAudio(block.first, block.end)) {
+            m_doc.log(LogLevel::Warning,
+                      blockText(block.first, block.end) +
+                          " holds no audio frame, only the Info frame: it has not been saved");
+            return;
+        }
         std::filesystem::path path;
         if (m_names.empty()) {
             path = pieceName(PieceNaming::SaveAll, m_doc.m_outputFolder, m_doc.m_filePath, number);

@@ -174,6 +174,13 @@ int saveRows(const SpecifiedBlocksJob& job, WindowLink& frame) {
         const CheckedRow& row = job.rows[static_cast<std::size_t>(i)];
         const PieceIdentity identity = jobRowIdentity(job, row);
         const std::filesystem::path& path = paths[static_cast<std::size_t>(i)];
+        if (!maker.holdsAudio(advancedPosition(frames, row.block.from),
+                              advancedPosition(frames, row.block.to))) {
+            sendLog(frame, LogLevel::Warning,
+                    "Block " + rangeText(row.block) +
+                        " holds no audio frame, only the Info frame: it has not been saved");
+            continue;
+        }
         if (!job.options.nameTemplate.empty()) {
             makePieceFolder(path);
         }

@@ -42,8 +42,10 @@ std::vector<int> numbers(const std::string& text) {
 TEST(InfoCommand, PrintsTheStreamLineFrameCountAndDuration) {
     const CliRun run = cli("info " + quoted(fixture("cbr128.mp3")));
     EXPECT_EQ(run.status, 0);
+    // The Info frame holds no audio: 78 frames of 1152 samples at 44.1 kHz are 2037.55 ms, 2038 to the
+    // nearest.
     EXPECT_EQ(run.out,
-              "MP3 file basic info: 44100 Hz, 2 channel(s), 128000 BPS\nframes: 79\nduration_ms: 2054\n");
+              "MP3 file basic info: 44100 Hz, 2 channel(s), 128000 BPS\nframes: 79\nduration_ms: 2038\n");
     const CliRun mono = cli("info " + quoted(fixture("mpeg25.mp3")));
     EXPECT_EQ(mono.out,
               "MP3 file basic info: 8000 Hz, 1 channel(s), 16000 BPS\nframes: 30\nduration_ms: 2160\n");
@@ -125,6 +127,49 @@ TEST(InfoCommand, WrongArgumentsShowTheUsage) {
         EXPECT_NE(run.status, 0) << arguments;
         EXPECT_NE(run.out.find("usage: kerfline-cli"), std::string::npos) << arguments;
     }
+}
+
+} // namespace
+
+namespace {
+
+// Two minutes of tone encoded by lame at each kind of rate, with and without its Info frame: the
+// duration is what ffprobe reads from the same file (exact from the Info frame's count, from the
+// size of a constant-rate file without one), not a sum of whole milliseconds per frame, which is
+// half a second short here at 44.1 kHz.
+TEST(InfoCommand, DurationAgreesWithFfprobe) {
+    const auto dir = testing_support::scratchDir("cli-info-ffprobe");
+    const struct {
+        int rate;
+        const char* lameRate;
+        int kbps;
+        bool info;
+    } cases[] = {
+        {44100, "44.1", 64, true}, {44100, "44.1", 64, false}, {48000, "48", 64, true},
+        {32000, "32", 48, false},  {22050, "22.05", 32, true}, {8000, "8", 8, false},
+    };
+    for (const auto& c : cases) {
+        const std::string name = std::to_string(c.rate) + (c.info ? "-info" : "-plain");
+        SCOPED_TRACE(name);
+        const auto wav = dir / (name + ".wav");
+        const auto mp3 = dir / (name + ".mp3");
+        int status = -1;
+        testing_support::runCommand("sox -n -r " + std::to_string(c.rate) + " -c 1 " + quoted(wav) +
+                                        " synth 120 sine 440 vol 0.1 && lame --quiet -m m -b " +
+                                        std::to_string(c.kbps) + " --resample " + c.lameRate +
+                                        (c.info ? " " : " -t ") + quoted(wav) + " " + quoted(mp3) + " 2>&1",
+                                    &status);
+        ASSERT_EQ(status, 0) << "sox and lame (scripts/install-deps.sh installs them)";
+        const std::string probed = testing_support::runCommand(
+            "ffprobe -v quiet -show_entries format=duration -of csv=p=0 " + quoted(mp3), &status);
+        ASSERT_EQ(status, 0) << "ffprobe (scripts/install-deps.sh installs ffmpeg)";
+        const CliRun info = cli("info " + quoted(mp3));
+        ASSERT_EQ(info.status, 0);
+        const std::size_t at = info.out.find("duration_ms: ");
+        ASSERT_NE(at, std::string::npos) << info.out;
+        EXPECT_NEAR(std::stod(info.out.substr(at + 13)), std::stod(probed) * 1000.0, 0.5) << info.out;
+    }
+    std::filesystem::remove_all(dir);
 }
 
 } // namespace

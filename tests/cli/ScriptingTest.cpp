@@ -72,7 +72,7 @@ TEST(CliJson, InfoDescribesTheFirstFrameAndTheWholeFile) {
     EXPECT_EQ(
         run.out,
         "{\"file\":\"" + path.string() +
-            R"(","sample_rate_hz":44100,"channels":2,"bitrate_bps":128000,"frames":79,"duration_ms":2054})"
+            R"(","sample_rate_hz":44100,"channels":2,"bitrate_bps":128000,"frames":79,"duration_ms":2038})"
             "\n");
     // Without a frame there is no stream to describe.
     const auto dir = testing_support::scratchDir("cli-json-empty");
@@ -85,14 +85,15 @@ TEST(CliJson, InfoDescribesTheFirstFrameAndTheWholeFile) {
 
 TEST(CliJson, BreakpointsGiveFramesAndStartTimes) {
     const auto path = fixture("ten-seconds.mp3");
-    // 44.1 kHz frames of 1152 samples last 26 ms each by the program's rounding.
+    // Times are exact, to the nearest millisecond: frame k starts (k - 1) * 1152 / 44100 s in,
+    // behind the Info frame, and the file lasts 384 audio frames.
     const Streams run = cli("breakpoints --json " + quoted(path) + " --count 3");
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(
         run.out,
         "{\"file\":\"" + path.string() +
-            R"(","method":"count","value":3,"frames":385,"duration_ms":10010,"break_points":[)"
-            R"({"frame":128,"time_ms":3328},{"frame":256,"time_ms":6656},{"frame":384,"time_ms":9984}]})"
+            R"(","method":"count","value":3,"frames":385,"duration_ms":10031,"break_points":[)"
+            R"({"frame":128,"time_ms":3318},{"frame":256,"time_ms":6661},{"frame":384,"time_ms":10005}]})"
             "\n");
     // The plain form lists the same frames.
     EXPECT_EQ(cli("breakpoints " + quoted(path) + " --count 3").out, "128\n256\n384\n");

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 namespace {
@@ -78,11 +79,59 @@ TEST(FrameTime, ClockOfTheFixtures) {
     EXPECT_FALSE(readFrameClock(testing_support::fixture("no-such-file.mp3"), 0, 417).has_value());
 }
 
+// Start times worked out by hand: audio frames before the frame x samples per frame / sample rate,
+// to the nearest millisecond; an Info frame holds no audio.
+TEST(FrameTime, ExactStartTimesForEveryStreamKind) {
+    const struct {
+        int sampleRate;
+        int samplesPerFrame;
+        int leadingFrames;
+        std::int64_t frame;
+        std::int64_t samples;
+        std::int64_t ms;
+    } cases[] = {
+        // 45962 x 1152 / 44100 = 1200.640 s: 26 ms a frame would say 1195.012 s.
+        {44100, 1152, 1, 45963, 52'948'224, 1'200'640},
+        // 22969 x 1152 / 44100 = 600.00653 s.
+        {44100, 1152, 1, 22970, 26'460'288, 600'007},
+        // The same frame numbers without an Info frame start one frame later.
+        {44100, 1152, 0, 45963, 52'949'376, 1'200'666},
+        {48000, 1152, 0, 1000, 1'152'000, 24'000},
+        {48000, 1152, 1, 1001, 1'152'000, 24'000},
+        {32000, 1152, 0, 777, 895'104, 27'972},
+        // MPEG-2 and 2.5 Layer III: 576 samples a frame.
+        {22050, 576, 0, 1001, 576'576, 26'149}, // 26148.57 ms
+        {24000, 576, 1, 4001, 2'304'000, 96'000},
+        {16000, 576, 0, 333, 191'808, 11'988},
+        {8000, 576, 1, 31, 17'280, 2'160},
+        {11025, 576, 0, 97, 55'872, 5'068}, // 5067.76 ms
+        {12000, 576, 0, 1, 576, 48},
+        // The Info frame and the first audio frame both start at 0.
+        {44100, 1152, 1, 0, 0, 0},
+        {44100, 1152, 1, 1, 0, 0},
+        // 1000 hours of frames stay exact in 64 bits: 3599999 x 1152 / 44100 = 94040.79020 s.
+        {44100, 1152, 1, 3'600'000, 4'147'198'848, 94'040'790},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.sampleRate) + " Hz, frame " + std::to_string(c.frame));
+        const FrameTimeline timeline{c.sampleRate, c.samplesPerFrame, c.leadingFrames, 0};
+        EXPECT_EQ(timeline.samplesBefore(c.frame), c.samples);
+        EXPECT_EQ(timeline.startMs(c.frame), c.ms);
+        EXPECT_NEAR(timeline.frameStart(static_cast<int>(c.frame)) * 1000.0, static_cast<double>(c.ms), 0.5);
+        // The time pane's clock tells the same time.
+        const FrameClock clock{c.samplesPerFrame, c.sampleRate, c.leadingFrames};
+        EXPECT_EQ(clock.startMs(c.frame), c.ms);
+    }
+    const FrameTimeline whole{44100, 1152, 1, 45963};
+    EXPECT_EQ(whole.endMs(), 1'200'640);
+}
+
 TEST(FrameTime, StartsAndTexts) {
     const FrameClock withInfo{1152, 44100, 1};
     EXPECT_EQ(withInfo.startMs(0), 0);
     EXPECT_EQ(withInfo.startMs(1), 0);
-    EXPECT_EQ(withInfo.startMs(39), 992);
+    // 38 x 1152 / 44100 = 992.65 ms.
+    EXPECT_EQ(withInfo.startMs(39), 993);
     // Twelve hours of frames stay exact in 64 bits.
     EXPECT_EQ(withInfo.startMs(1'653'751), 43'200'000);
     const struct {

@@ -2,6 +2,7 @@
 
 #include "document/BlockTags.h"
 #include "output/SaveAll.h"
+#include "output/SaveBlocks.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -370,6 +371,48 @@ TEST(SaveAll, AFailedPieceIsReportedAndNotCounted) {
     EXPECT_EQ(readBytes(source), original);
     std::vector<std::uint8_t> first = frameBytes(source, 0, 139);
     EXPECT_EQ(readBytes(dir / "talk-0.mp3"), first);
+}
+
+} // namespace
+
+namespace {
+
+// A block of nothing but the source's Info frame would be a piece ffprobe cannot read: every writer
+// leaves it out and says so, and writes the other blocks as usual.
+TEST(SaveAll, ABlockOfOnlyTheInfoFrameIsNotWritten) {
+    const auto dir = scratchDir("save-all-info-block");
+    const auto source = dir / "talk.mp3";
+    std::filesystem::copy_file(fixture("ten-seconds.mp3"), source);
+    const std::string skipped = " holds no audio frame, only the Info frame: it has not been saved";
+
+    TestDocument test(source);
+    test.doc->replaceBreakPoints({1, 200});
+    std::filesystem::create_directories(dir / "all");
+    saveAllInto(test, dir / "all");
+    EXPECT_FALSE(std::filesystem::exists(dir / "all" / "talk-0.mp3"));
+    EXPECT_EQ(test.lines(LogLevel::Warning), std::vector<std::string>{"Separated block 0 F - 1 F" + skipped});
+    EXPECT_TRUE(test.lines(LogLevel::Error).empty());
+    for (const char* piece : {"talk-1.mp3", "talk-2.mp3"}) {
+        EXPECT_EQ(toolComplaints(dir / "all" / piece), "") << piece;
+    }
+    // Frames 1 to 199 of the source: 199 x 1152 samples at 44.1 kHz, as ffprobe reads them.
+    int status = -1;
+    const std::string probed = runCommand("ffprobe -v quiet -show_entries format=duration -of csv=p=0 '" +
+                                              (dir / "all" / "talk-1.mp3").string() + "'",
+                                          &status);
+    ASSERT_EQ(status, 0) << "ffprobe (scripts/install-deps.sh installs ffmpeg)";
+    EXPECT_NEAR(std::stod(probed), 199 * 1152 / 44100.0, 0.0001);
+
+    // The dialog's rows: a row of only the Info frame is left out the same way.
+    std::filesystem::create_directories(dir / "rows");
+    MessageQueueLink dialog;
+    const int failed = runSpecifiedBlocksSave(
+        specifiedBlocksJob(*test.doc, dir / "rows", {{1, Block{0, 1}}, {2, Block{1, 200}}}, 2), test.frame,
+        dialog);
+    EXPECT_EQ(failed, 0);
+    EXPECT_FALSE(std::filesystem::exists(dir / "rows" / "talk-1.mp3"));
+    EXPECT_TRUE(std::filesystem::exists(dir / "rows" / "talk-2.mp3"));
+    EXPECT_EQ(test.lines(LogLevel::Warning).back(), "Block 0 F - 1 F" + skipped);
 }
 
 } // namespace

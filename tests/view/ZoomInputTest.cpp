@@ -168,7 +168,8 @@ TEST_F(LongFile, OverviewClickAndDragScrollTheView) {
 }
 
 // The time pane for a file opening with an Info frame (44.1 kHz, 1152 samples per frame) and for
-// one without (22.05 kHz MPEG-2, 576 samples per frame).
+// one without (22.05 kHz MPEG-2, 576 samples per frame), to the nearest millisecond: frame 39 starts
+// 38 x 1152 / 44100 = 992.65 ms and 39 x 576 / 22050 = 1018.78 ms in.
 TEST(TimePane, CountsFromTheFirstFrameOfAudio) {
     const struct {
         const char* file;
@@ -176,8 +177,8 @@ TEST(TimePane, CountsFromTheFirstFrameOfAudio) {
         const char* pointerAt10;
         const char* cursorAt0;
     } cases[] = {
-        {"cbr128.mp3", "Cursor 0:00:00.992", "Pointer 0:00:00.235", "Cursor 0:00:00.000"},
-        {"mpeg2-mono.mp3", "Cursor 0:00:01.018", "Pointer 0:00:00.261", "Cursor 0:00:00.000"},
+        {"cbr128.mp3", "Cursor 0:00:00.993", "Pointer 0:00:00.235", "Cursor 0:00:00.000"},
+        {"mpeg2-mono.mp3", "Cursor 0:00:01.019", "Pointer 0:00:00.261", "Cursor 0:00:00.000"},
     };
     for (const auto& c : cases) {
         ViewHarness harness(800, 300);

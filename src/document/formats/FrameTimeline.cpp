@@ -1,5 +1,7 @@
 #include "document/formats/FrameTimeline.h"
 
+#include "engine/XingFrame.h"
+
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -7,7 +9,6 @@
 namespace {
 
 constexpr std::uint32_t kMpeg1 = 3;
-constexpr std::uint32_t kLayer1 = 3;
 constexpr std::uint32_t kLayer3 = 1;
 constexpr std::uint32_t kMono = 3;
 
@@ -18,13 +19,8 @@ bool holdsTag(const std::uint8_t* frame, std::size_t length, std::size_t at, con
 } // namespace
 
 int samplesPerFrame(const mp3::FrameHeader& header) {
-    if (header.layer == kLayer1) {
-        return 384;
-    }
-    if (header.layer == kLayer3 && header.version != kMpeg1) {
-        return 576;
-    }
-    return 1152;
+    // The engine's count, the one the piece headers and their gapless trims use.
+    return mp3::samplesPerFrame(header);
 }
 
 bool isInfoFrame(const std::uint8_t* frame, std::size_t length, const mp3::FrameHeader& header) {
@@ -50,15 +46,24 @@ FrameTimeline makeTimeline(const mp3::FrameHeader& header, const std::uint8_t* f
                            int frameCount) {
     FrameTimeline timeline;
     timeline.sampleRate = header.sampleRate() > 0 ? header.sampleRate() : 44100;
-    timeline.samplesPerFrame = samplesPerFrame(header);
+    timeline.samplesPerFrame = ::samplesPerFrame(header);
     timeline.leadingFrames = frameCount > 0 && isInfoFrame(frame, length, header) ? 1 : 0;
     timeline.frameCount = frameCount;
     return timeline;
 }
 
+std::int64_t FrameTimeline::samplesBefore(std::int64_t frame) const {
+    const std::int64_t audioFrames = frame > leadingFrames ? frame - leadingFrames : 0;
+    return audioFrames * samplesPerFrame;
+}
+
 double FrameTimeline::frameStart(int frame) const {
-    const int audioFrames = frame > leadingFrames ? frame - leadingFrames : 0;
-    return static_cast<double>(audioFrames) * samplesPerFrame / sampleRate;
+    return sampleRate > 0 ? static_cast<double>(samplesBefore(frame)) / sampleRate : 0.0;
+}
+
+std::int64_t FrameTimeline::startMs(std::int64_t frame) const {
+    // To the nearest millisecond, halves up.
+    return sampleRate > 0 ? (samplesBefore(frame) * 1000 + sampleRate / 2) / sampleRate : 0;
 }
 
 int FrameTimeline::nearestFrame(double seconds) const {
