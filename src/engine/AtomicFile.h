@@ -8,9 +8,11 @@
 #include <string>
 
 // An output file that appears under its final name whole or not at all. The bytes go to a new
-// temporary file in the same folder; commit() puts them on the disk and renames that file over the
-// final name. A failure, or an object dropped without commit(), removes the temporary file, so a
-// partial file never stands under the final name.
+// temporary file with a short random name in the same folder; commit() puts them on the disk, renames
+// that file over the final name and puts the folder's new entry on the disk. A failure, or an object
+// dropped without commit(), removes the temporary file, so a partial file never stands under the final
+// name. The folder is held open from the start: everything happens in the folder first reached, even
+// if a link is put in its place meanwhile.
 //
 // The final name is checked before anything is created, without following it: a name held by a
 // link, pipe, device or folder is refused (writing through it could hang or change a file elsewhere),
@@ -30,6 +32,10 @@ public:
     // `source`, when given, is the file that must never be replaced.
     explicit AtomicFile(const std::filesystem::path& finalPath, Existing existing = Existing::Replace,
                         const std::filesystem::path& source = {});
+    // In a folder already opened (a piece's subfolder reached without following links); `finalPath`
+    // is the name in it, as shown in messages.
+    AtomicFile(platform::Folder folder, const std::filesystem::path& finalPath, Existing existing,
+               const std::filesystem::path& source);
     ~AtomicFile();
     AtomicFile(AtomicFile&& other) noexcept;
     AtomicFile& operator=(AtomicFile&& other) noexcept;
@@ -52,8 +58,8 @@ public:
     bool writeAt(std::int64_t offset, const std::uint8_t* data, std::size_t count);
     // Marks the file failed for a reason found outside it; commit() will refuse.
     void fail(const std::string& reason);
-    // Puts the bytes on the disk and closes the file; it can then still be changed by name through
-    // temporaryPath() before commit().
+    // Ends writing through this object; the file can then still be changed by name through
+    // temporaryPath() before commit(), which puts those changes on the disk too.
     bool finishWriting();
     // finishWriting() if not done, then the rename over the final name; false, with the temporary
     // file removed, when anything failed.
@@ -62,11 +68,15 @@ public:
     void discard();
 
 private:
+    void create();
     void failWithErrno();
     // Whether the final name may be taken now; sets the error when not.
     bool finalNameAllowed();
 
+    platform::Folder m_folder;
     std::filesystem::path m_finalPath;
+    std::filesystem::path m_finalName;
+    std::filesystem::path m_temporaryName;
     std::filesystem::path m_temporaryPath;
     std::filesystem::path m_source;
     Existing m_existing = Existing::Replace;

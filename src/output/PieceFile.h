@@ -54,6 +54,9 @@ public:
 private:
     friend PieceFile createPieceFile(const std::filesystem::path& path,
                                      const std::filesystem::path& sourcePath, AtomicFile::Existing existing);
+    friend PieceFile createPieceFile(platform::Folder folder, const std::filesystem::path& path,
+                                     const std::filesystem::path& sourcePath, AtomicFile::Existing existing);
+    friend PieceFile failedPieceFile(const std::filesystem::path& path, const std::string& reason);
 
     bool flush();
     // Room left in the write buffer, flushing it first when it is full; 0 when the flush failed.
@@ -76,3 +79,9 @@ private:
 // name, and a file that cannot be created give a failed piece, and nothing at the name is touched.
 PieceFile createPieceFile(const std::filesystem::path& path, const std::filesystem::path& sourcePath,
                           AtomicFile::Existing existing = AtomicFile::Existing::Replace);
+// The same in a folder already opened; `path` names the piece for messages and its last part is the
+// file's name in `folder`.
+PieceFile createPieceFile(platform::Folder folder, const std::filesystem::path& path,
+                          const std::filesystem::path& sourcePath, AtomicFile::Existing existing);
+// A piece that could not even be started, for `reason`: nothing is written, close() reports it.
+PieceFile failedPieceFile(const std::filesystem::path& path, const std::string& reason);

@@ -209,14 +209,13 @@ private:
     void savePiece(int number, ProgressReporter& progress) {
         const PieceBlock& block = m_blocks[static_cast<std::size_t>(number)];
         const int count = m_frames.count();
-        std::filesystem::path path;
-        if (m_names.empty()) {
-            path = pieceName(PieceNaming::SaveAll, m_doc.m_outputFolder, m_doc.m_filePath, number);
-        } else {
-            path = m_names[static_cast<std::size_t>(number)];
-            makePieceFolder(path);
-        }
-        PieceFile piece = createPieceFile(path, m_doc.m_filePath, m_options.existing);
+        PieceFile piece =
+            m_names.empty()
+                ? createPieceFile(
+                      pieceName(PieceNaming::SaveAll, m_doc.m_outputFolder, m_doc.m_filePath, number),
+                      m_doc.m_filePath, m_options.existing)
+                : createTemplatedPiece(m_names[static_cast<std::size_t>(number)], m_doc.m_outputFolder,
+                                       m_doc.m_filePath, m_options.existing);
         const PieceIdentity identity = this->identity(number);
         ++m_result.pieces;
         // The last piece's line shows its last frame, the others the first frame of the next block.

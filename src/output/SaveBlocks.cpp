@@ -174,10 +174,9 @@ int saveRows(const SpecifiedBlocksJob& job, WindowLink& frame) {
         const CheckedRow& row = job.rows[static_cast<std::size_t>(i)];
         const PieceIdentity identity = jobRowIdentity(job, row);
         const std::filesystem::path& path = paths[static_cast<std::size_t>(i)];
-        if (!job.options.nameTemplate.empty()) {
-            makePieceFolder(path);
-        }
-        PieceFile piece = createPieceFile(path, job.sourcePath);
+        PieceFile piece = job.options.nameTemplate.empty()
+                              ? createPieceFile(path, job.sourcePath)
+                              : createTemplatedPiece(path, job.folder, job.sourcePath);
         if (sourceChanged || !sourceUnchanged(frames, job.sourceStatus)) {
             piece.fail(kSourceChanged);
         }
