@@ -76,7 +76,7 @@ AtomicFile::AtomicFile(AtomicFile&& other) noexcept
       m_finalName(std::move(other.m_finalName)), m_temporaryName(std::move(other.m_temporaryName)),
       m_temporaryPath(std::move(other.m_temporaryPath)), m_source(std::move(other.m_source)),
       m_existing(other.m_existing), m_handle(std::move(other.m_handle)), m_error(std::move(other.m_error)),
-      m_finished(other.m_finished), m_committed(other.m_committed) {
+      m_finished(other.m_finished), m_committed(other.m_committed), m_committedSize(other.m_committedSize) {
     other.m_temporaryName.clear();
     other.m_temporaryPath.clear();
 }
@@ -97,6 +97,7 @@ AtomicFile& AtomicFile::operator=(AtomicFile&& other) noexcept {
         m_error = std::move(other.m_error);
         m_finished = other.m_finished;
         m_committed = other.m_committed;
+        m_committedSize = other.m_committedSize;
     }
     return *this;
 }
@@ -192,6 +193,9 @@ bool AtomicFile::commit() {
     // name must never stand for bytes that are not on the disk yet.
     if (!failed() && !platform::syncFile(m_handle.get())) {
         failWithErrno();
+    }
+    if (const std::optional<platform::FileStatus> status = platform::statusOf(m_handle.get())) {
+        m_committedSize = status->size;
     }
     if (m_handle.isOpen() && !platform::closeWrittenFile(m_handle) && !failed()) {
         failWithErrno();

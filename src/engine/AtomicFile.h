@@ -51,6 +51,8 @@ public:
     // Where the bytes are until commit(): for writers that reopen the file by name (a tagger).
     const std::filesystem::path& temporaryPath() const { return m_temporaryPath; }
     int descriptor() const { return m_handle.get(); }
+    // The bytes the file holds, known once it is committed.
+    std::int64_t committedSize() const { return m_committedSize; }
 
     // Appends all of `count` bytes; false (and the file failed) when they could not be written.
     bool write(const std::uint8_t* data, std::size_t count);
@@ -84,4 +86,5 @@ private:
     std::string m_error;
     bool m_finished = false;
     bool m_committed = false;
+    std::int64_t m_committedSize = 0;
 };

@@ -32,6 +32,8 @@ public:
     // Why the piece failed, for the log; empty while it is sound.
     const std::string& error() const { return m_file.error(); }
     const std::filesystem::path& path() const { return m_path; }
+    // The bytes of the saved file, tags included; known after close().
+    std::int64_t savedSize() const { return m_file.committedSize(); }
     // Whether a copy found the source shorter than the frames it was asked for.
     bool sourceEnded() const { return m_sourceEnded; }
 

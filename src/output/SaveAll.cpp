@@ -259,8 +259,11 @@ private:
         }
         m_maker.finish(piece, identity);
         if (piece.close()) {
-            m_doc.log(LogLevel::Normal, blockText(block.first, second) + " has been saved, total size " +
-                                            std::to_string(size) + " Bytes");
+            // The size counts the block's own frames, as before; the file also holds overlap and tags.
+            m_doc.log(LogLevel::Normal,
+                      blockText(block.first, second) + " has been saved, total size " + std::to_string(size) +
+                          " Bytes of the block's frames, written to " + pathText(piece.path()) + " as " +
+                          std::to_string(piece.savedSize()) + " Bytes");
         } else {
             ++m_result.failed;
             m_doc.log(LogLevel::Error, blockText(block.first, second) + " could not be saved to " +
