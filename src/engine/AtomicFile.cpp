@@ -23,6 +23,26 @@ std::filesystem::path temporaryName() {
 
 } // namespace
 
+void FolderSyncs::add(const platform::Folder& folder) {
+    for (const platform::Folder& known : m_folders) {
+        if (known.path() == folder.path()) {
+            return;
+        }
+    }
+    m_folders.push_back(folder.duplicate());
+}
+
+bool FolderSyncs::syncAll() {
+    for (const platform::Folder& folder : m_folders) {
+        if (!platform::syncFolder(folder)) {
+            m_failed = folder.path();
+            return false;
+        }
+    }
+    m_folders.clear();
+    return true;
+}
+
 AtomicFile::AtomicFile(const std::filesystem::path& finalPath, Existing existing,
                        const std::filesystem::path& source)
     : m_finalPath(finalPath), m_finalName(finalPath.filename()), m_source(source), m_existing(existing) {
@@ -76,7 +96,8 @@ AtomicFile::AtomicFile(AtomicFile&& other) noexcept
       m_finalName(std::move(other.m_finalName)), m_temporaryName(std::move(other.m_temporaryName)),
       m_temporaryPath(std::move(other.m_temporaryPath)), m_source(std::move(other.m_source)),
       m_existing(other.m_existing), m_handle(std::move(other.m_handle)), m_error(std::move(other.m_error)),
-      m_finished(other.m_finished), m_committed(other.m_committed), m_committedSize(other.m_committedSize) {
+      m_finished(other.m_finished), m_committed(other.m_committed), m_committedSize(other.m_committedSize),
+      m_folderSyncs(other.m_folderSyncs) {
     other.m_temporaryName.clear();
     other.m_temporaryPath.clear();
 }
@@ -98,6 +119,7 @@ AtomicFile& AtomicFile::operator=(AtomicFile&& other) noexcept {
         m_finished = other.m_finished;
         m_committed = other.m_committed;
         m_committedSize = other.m_committedSize;
+        m_folderSyncs = other.m_folderSyncs;
     }
     return *this;
 }
@@ -213,7 +235,9 @@ bool AtomicFile::commit() {
     m_temporaryPath.clear();
     m_committed = true;
     // The file is whole under its name now; only a crash could still lose the new entry.
-    if (!platform::syncFolder(m_folder)) {
+    if (m_folderSyncs) {
+        m_folderSyncs->add(m_folder);
+    } else if (!platform::syncFolder(m_folder)) {
         failWithErrno();
         return false;
     }

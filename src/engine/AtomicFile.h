@@ -6,6 +6,22 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <vector>
+
+// Folders whose new entries are put on the disk together, once each, after many files were renamed
+// into them: a run of pieces syncs its folders at its end instead of after every piece. A file is
+// whole before its rename either way; only its entry waits.
+class FolderSyncs {
+public:
+    void add(const platform::Folder& folder);
+    // Syncs every folder added; false (errno set) at the first that fails, whose path `failed` holds.
+    bool syncAll();
+    const std::filesystem::path& failed() const { return m_failed; }
+
+private:
+    std::vector<platform::Folder> m_folders;
+    std::filesystem::path m_failed;
+};
 
 // An output file that appears under its final name whole or not at all. The bytes go to a new
 // temporary file with a short random name in the same folder; commit() puts them on the disk, renames
@@ -68,6 +84,8 @@ public:
     bool commit();
     // Closes and removes the temporary file.
     void discard();
+    // Leaves the folder's sync after the rename to `syncs` (which must outlive this object).
+    void syncFolderWith(FolderSyncs& syncs) { m_folderSyncs = &syncs; }
 
 private:
     void create();
@@ -87,4 +105,5 @@ private:
     bool m_finished = false;
     bool m_committed = false;
     std::int64_t m_committedSize = 0;
+    FolderSyncs* m_folderSyncs = nullptr;
 };

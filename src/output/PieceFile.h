@@ -52,6 +52,8 @@ public:
     const std::filesystem::path& temporaryPath() const { return m_file.temporaryPath(); }
     // finishWriting(), then puts the piece under its name; true when it is saved there whole.
     bool close();
+    // Leaves the sync of the piece's folder entry to `syncs`, done once for a whole run.
+    void syncFolderWith(FolderSyncs& syncs) { m_file.syncFolderWith(syncs); }
 
 private:
     friend PieceFile createPieceFile(const std::filesystem::path& path,

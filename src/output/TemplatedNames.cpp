@@ -102,7 +102,8 @@ std::string templateRefusal(const std::string& pattern, const std::string& probl
 }
 
 PieceFile createTemplatedPiece(const std::filesystem::path& piece, const std::filesystem::path& folder,
-                               const std::filesystem::path& source, AtomicFile::Existing existing) {
+                               const std::filesystem::path& source, AtomicFile::Existing existing,
+                               FolderSyncs* syncs) {
     platform::Folder at = platform::openFolder(folder);
     if (!at.isOpen()) {
         return failedPieceFile(piece,
@@ -123,7 +124,14 @@ PieceFile createTemplatedPiece(const std::filesystem::path& piece, const std::fi
                                                      "are never written through one"
                                                    : " could not be made: " + platform::systemError(error)));
         }
+        if (syncs) {
+            syncs->add(at);
+        }
         at = std::move(next);
     }
-    return createPieceFile(std::move(at), piece, source, existing);
+    PieceFile file = createPieceFile(std::move(at), piece, source, existing);
+    if (syncs) {
+        file.syncFolderWith(*syncs);
+    }
+    return file;
 }

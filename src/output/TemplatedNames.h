@@ -26,7 +26,9 @@ std::string templateRefusal(const std::string& pattern, const std::string& probl
 // Creates the piece `piece` named by a template below `folder`: every folder between them is made
 // and opened one step at a time, never through a link, and the piece is created in the last one, so
 // a link put anywhere below the output folder cannot lead the piece elsewhere. A link on the way, or
-// a folder that cannot be made, gives a failed piece that says so.
+// a folder that cannot be made, gives a failed piece that says so. With `syncs`, every folder on the
+// way is synced there later (a new subfolder is an entry of its parent), and the piece's own too.
 PieceFile createTemplatedPiece(const std::filesystem::path& piece, const std::filesystem::path& folder,
                                const std::filesystem::path& source,
-                               AtomicFile::Existing existing = AtomicFile::Existing::Replace);
+                               AtomicFile::Existing existing = AtomicFile::Existing::Replace,
+                               FolderSyncs* syncs = nullptr);

@@ -88,3 +88,52 @@ TEST(PieceFolders, ALinkSwappedInDuringARunStopsThePiecesAtIt) {
         (std::vector<std::string>{run.refusal(50, 100, 1), run.refusal(100, 150, 2), run.refusal(150, 199, 3),
                                   "3 of 4 separated blocks could not be saved"}));
 }
+
+namespace {
+
+std::vector<std::pair<platform::FileCall, std::filesystem::path>> g_calls;
+
+void recordCall(platform::FileCall call, const std::filesystem::path& name) {
+    g_calls.emplace_back(call, name);
+}
+
+} // namespace
+
+// Every piece is synced before its rename; the folders' entries go to the disk once, at the end of
+// the run (the new subfolder's parent too), instead of once per piece.
+TEST(PieceFolders, ARunSyncsEachPieceBeforeItsRenameAndEachFolderOnceAtTheEnd) {
+    using enum platform::FileCall;
+    for (const bool templated : {false, true}) {
+        SCOPED_TRACE(templated);
+        LinkedFolderRun run(templated ? "piece-folder-syncs-templated" : "piece-folder-syncs");
+        if (!templated) {
+            run.test.doc->setPieceOptions({});
+        }
+        g_calls.clear();
+        platform::observeFileCalls(&recordCall);
+        const SaveAllResult result = runSaveAll(*run.test.doc);
+        platform::observeFileCalls(nullptr);
+        EXPECT_EQ(result.failed, 0);
+        std::vector<platform::FileCall> perPiece;
+        std::vector<std::filesystem::path> syncedFolders;
+        for (const auto& [call, name] : g_calls) {
+            if (call == SyncFolder) {
+                syncedFolders.push_back(name);
+            } else if (call != OpenSubfolder) {
+                EXPECT_TRUE(syncedFolders.empty()) << "a folder synced before the last piece";
+                perPiece.push_back(call);
+            }
+        }
+        std::vector<platform::FileCall> expected;
+        for (int piece = 0; piece < 4; ++piece) {
+            expected.insert(expected.end(), {SyncFile, CloseFile, Rename});
+        }
+        EXPECT_EQ(perPiece, expected);
+        const std::vector<std::filesystem::path> folders =
+            templated ? std::vector<std::filesystem::path>{run.out, run.out / "_"}
+                      : std::vector<std::filesystem::path>{run.out};
+        EXPECT_EQ(syncedFolders, folders);
+        const auto first = templated ? run.out / "_" / "0.mp3" : run.out / "talk-0.mp3";
+        EXPECT_EQ(readBytes(first), frameBytes(run.dir / "talk.mp3", 0, 50));
+    }
+}
