@@ -1,6 +1,6 @@
+#include "document/OutputFile.h"
 #include "document/SameFile.h"
 #include "document/SplitDocument.h"
-#include "engine/AtomicFile.h"
 #include "settings/PathText.h"
 
 #include <fstream>
@@ -18,7 +18,7 @@ void SplitDocument::saveBreakPointFile(const std::filesystem::path& path) {
             "Break points could not be saved to file " + pathText(path) + ", it is the loaded mp3 file");
         return;
     }
-    std::vector<char> bytes;
+    std::string bytes;
     bytes.reserve(m_breakPoints.size() * 4);
     for (const BreakPoint value : m_breakPoints) {
         const auto bits = static_cast<std::uint32_t>(value);
@@ -26,14 +26,10 @@ void SplitDocument::saveBreakPointFile(const std::filesystem::path& path) {
             bytes.push_back(static_cast<char>((bits >> shift) & 0xFF));
         }
     }
-    // Written beside the name and renamed over it: a failure leaves any earlier file as it was, and
-    // a link, pipe or device at the name is refused rather than written through.
-    AtomicFile out(path, AtomicFile::Existing::Replace, m_filePath);
-    out.write(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
     // A failed or short write must not look like a saved list.
-    if (!out.commit()) {
+    if (const std::optional<std::string> problem = writeOutputFile(path, bytes, m_filePath)) {
         log(LogLevel::Error, "Break points could not be saved to file " + pathText(path) +
-                                 (out.error() == AtomicFile::kNotRegular ? ", " + out.error() : ""));
+                                 (*problem == AtomicFile::kNotRegular ? ", " + *problem : ""));
         return;
     }
     log(LogLevel::Normal, "Break points saved to file " + pathText(path));

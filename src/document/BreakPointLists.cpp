@@ -2,12 +2,12 @@
 
 #include "document/BlockTags.h"
 #include "document/OutputFile.h"
-#include "settings/PathText.h"
 #include "document/SameFile.h"
 #include "document/SplitDocument.h"
 #include "document/formats/CueSheet.h"
 #include "document/formats/LabelFile.h"
 #include "document/formats/Tracklist.h"
+#include "settings/PathText.h"
 
 #include "engine/FrameReader.h"
 
@@ -270,8 +270,10 @@ bool exportBreakPoints(SplitDocument& doc, const std::filesystem::path& path, Li
                                      ", it is the loaded mp3 file");
         return false;
     }
-    if (!writeOutputFile(path, listText(doc, format))) {
-        doc.log(LogLevel::Error, "Break points could not be exported to file " + pathText(path));
+    if (const std::optional<std::string> problem =
+            writeOutputFile(path, listText(doc, format), doc.m_filePath)) {
+        doc.log(LogLevel::Error,
+                "Break points could not be exported to file " + pathText(path) + ": " + *problem);
         return false;
     }
     doc.log(LogLevel::Normal,

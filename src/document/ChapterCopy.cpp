@@ -7,12 +7,16 @@
 #include "settings/PathText.h"
 
 #include "engine/Id3v2.h"
+#include "engine/PlatformFile.h"
+#include "engine/PositionedRead.h"
 
 #include <taglib/tfilestream.h>
 
+#include <algorithm>
 #include <array>
-#include <fstream>
 #include <limits>
+#include <optional>
+#include <vector>
 
 namespace {
 
@@ -23,21 +27,55 @@ std::uint32_t offsetField(std::int64_t offset) {
     return offset < 0 || offset >= kNoOffset ? kNoOffset : static_cast<std::uint32_t>(offset);
 }
 
-// The source's bytes from `from` to its end, into `out`.
-bool copyTail(const std::filesystem::path& source, std::int64_t from, std::ostream& out) {
-    std::ifstream in(source, std::ios::binary);
-    if (!in.seekg(from)) {
-        return false;
+constexpr const char* kSourceChanged = "the source file has changed since it was loaded";
+
+// The loaded file opened again, if it still has the size and time it had at the load: the chapter
+// offsets and the audio start were measured on that file, and a copy of another one would put its
+// tag into the audio.
+std::optional<std::string> openUnchangedSource(const SplitDocument& doc, platform::FileHandle& source) {
+    source = platform::openForReading(doc.m_filePath);
+    const std::optional<platform::FileStatus> now = platform::statusOf(source.get());
+    if (!now) {
+        return "the source file could not be read";
     }
-    std::array<char, 1 << 16> buffer{};
-    while (in) {
-        in.read(buffer.data(), buffer.size());
-        out.write(buffer.data(), in.gcount());
-        if (!out) {
-            return false;
+    if (!doc.m_sourceStatus || !now->sameContentStampAs(*doc.m_sourceStatus)) {
+        return kSourceChanged;
+    }
+    return std::nullopt;
+}
+
+// The ID3v2 tag at the start of the open file, as bytes (empty when there is none).
+std::string leadingTagOf(int fd) {
+    std::array<std::uint8_t, mp3::kId3v2HeaderSize> head{};
+    if (mp3::readFileAt(fd, 0, head.data(), head.size()) != head.size()) {
+        return {};
+    }
+    const std::int64_t size = mp3::id3v2TagSize(head.data());
+    const std::optional<platform::FileStatus> status = platform::statusOf(fd);
+    if (size <= 0 || !status || size > status->size) {
+        return {};
+    }
+    std::string tag(static_cast<std::size_t>(size), '\0');
+    const std::size_t got = mp3::readFileAt(fd, 0, reinterpret_cast<std::uint8_t*>(tag.data()), tag.size());
+    tag.resize(got);
+    return tag;
+}
+
+// The source's bytes from `from` to `to`, into `out`.
+std::optional<std::string> copyRange(int source, std::int64_t from, std::int64_t to, AtomicFile& out) {
+    std::vector<std::uint8_t> buffer(std::size_t{1} << 16);
+    for (std::int64_t at = from; at < to;) {
+        const auto wanted = static_cast<std::size_t>(std::min<std::int64_t>(to - at, std::ssize(buffer)));
+        const std::size_t got = mp3::readFileAt(source, at, buffer.data(), wanted);
+        if (got == 0) {
+            return kSourceChanged;
         }
+        if (!out.write(buffer.data(), got)) {
+            return std::nullopt; // the file's own error says why
+        }
+        at += static_cast<std::int64_t>(got);
     }
-    return in.eof();
+    return std::nullopt;
 }
 
 } // namespace
@@ -125,15 +163,32 @@ bool saveCopyWithChapters(SplitDocument& doc, const std::filesystem::path& copyP
                                  "Error", MessageIcon::Error);
         return false;
     }
-    const std::string tag = renderChapterTag(readLeadingTag(doc.m_filePath), blockChapters(doc));
-    const std::int64_t audioStart = doc.m_frameOffsets.front();
-    const bool written = writeOutputFile(copyPath, [&](std::ostream& out) {
-        out.write(tag.data(), static_cast<std::streamsize>(tag.size()));
-        return out && copyTail(doc.m_filePath, audioStart, out);
-    });
-    if (!written) {
-        doc.log(LogLevel::Error,
-                "Can not write " + pathText(copyPath) + ", the copy with chapters has not been saved!");
+    platform::FileHandle source;
+    std::optional<std::string> problem = openUnchangedSource(doc, source);
+    if (!problem) {
+        const std::string tag = renderChapterTag(leadingTagOf(source.get()), blockChapters(doc));
+        const std::int64_t audioStart = doc.m_frameOffsets.front();
+        const std::int64_t end = doc.m_sourceStatus->size;
+        const auto size =
+            static_cast<std::uint64_t>(std::ssize(tag) + std::max<std::int64_t>(0, end - audioStart));
+        problem = writeOutputFile(
+            copyPath, size, doc.m_filePath, [&](AtomicFile& out) -> std::optional<std::string> {
+                out.write(reinterpret_cast<const std::uint8_t*>(tag.data()), tag.size());
+                if (const std::optional<std::string> copyProblem =
+                        copyRange(source.get(), audioStart, end, out)) {
+                    return copyProblem;
+                }
+                // Changed in place while it was copied: the bytes may be a mix of two files.
+                const std::optional<platform::FileStatus> now = platform::statusOf(source.get());
+                if (!now || !now->sameContentStampAs(*doc.m_sourceStatus)) {
+                    return kSourceChanged;
+                }
+                return std::nullopt;
+            });
+    }
+    if (problem) {
+        doc.log(LogLevel::Error, "Can not write " + pathText(copyPath) +
+                                     ", the copy with chapters has not been saved! (" + *problem + ")");
         return false;
     }
     doc.log(LogLevel::Normal, "The copy with chapters has been saved to " + pathText(copyPath));

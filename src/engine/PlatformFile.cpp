@@ -1,6 +1,7 @@
 #include "engine/PlatformFile.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -49,7 +50,19 @@ FileStatus fromStat(const struct stat& st) {
 }
 #endif
 
+std::atomic<FileCallObserver> g_observer{nullptr};
+
+void observe(FileCall call, const std::filesystem::path& name) {
+    if (const FileCallObserver observer = g_observer.load()) {
+        observer(call, name);
+    }
+}
+
 } // namespace
+
+void observeFileCalls(FileCallObserver observer) {
+    g_observer.store(observer);
+}
 
 std::optional<FileStatus> statusOf(int fd) {
 #ifdef _WIN32
@@ -179,6 +192,7 @@ bool writeAllAt(int fd, std::int64_t offset, const std::uint8_t* data, std::size
 }
 
 bool syncFile(int fd) {
+    observe(FileCall::SyncFile, {});
 #ifdef _WIN32
     return _commit(fd) == 0;
 #else
@@ -190,6 +204,11 @@ bool syncFile(int fd) {
     }
     return true;
 #endif
+}
+
+bool closeWrittenFile(FileHandle& handle) {
+    observe(FileCall::CloseFile, {});
+    return handle.close();
 }
 
 bool renameFile(const std::filesystem::path& from, const std::filesystem::path& to, bool replace) {
@@ -224,6 +243,152 @@ bool removeFile(const std::filesystem::path& path) {
     return _wunlink(path.c_str()) == 0 || errno == ENOENT;
 #else
     return ::unlink(path.c_str()) == 0 || errno == ENOENT;
+#endif
+}
+
+Folder Folder::duplicate() const {
+    Folder copy;
+    copy.m_path = m_path;
+    copy.m_open = m_open;
+#ifndef _WIN32
+    if (m_open) {
+        copy.m_handle = FileHandle(::fcntl(m_handle.get(), F_DUPFD_CLOEXEC, 0));
+        copy.m_open = copy.m_handle.isOpen();
+    }
+#endif
+    return copy;
+}
+
+Folder openFolder(const std::filesystem::path& path) {
+    Folder folder;
+    folder.m_path = path;
+#ifdef _WIN32
+    std::error_code error;
+    folder.m_open = std::filesystem::is_directory(path.empty() ? "." : path, error);
+    if (!folder.m_open) {
+        errno = ENOTDIR;
+    }
+#else
+    folder.m_handle =
+        FileHandle(::open(path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    folder.m_open = folder.m_handle.isOpen();
+#endif
+    return folder;
+}
+
+Folder openSubfolder(const Folder& parent, const std::filesystem::path& name, bool create) {
+    Folder folder;
+    folder.m_path = parent.m_path / name;
+    if (!parent.isOpen()) {
+        errno = EBADF;
+        return folder;
+    }
+#ifdef _WIN32
+    std::error_code error;
+    if (create) {
+        std::filesystem::create_directory(folder.m_path, error);
+    }
+    const auto status = std::filesystem::symlink_status(folder.m_path, error);
+    if (std::filesystem::is_symlink(status)) {
+        errno = ELOOP;
+    } else if (!std::filesystem::is_directory(status)) {
+        errno = ENOTDIR;
+    } else {
+        observe(FileCall::OpenSubfolder, folder.m_path);
+        folder.m_open = true;
+    }
+#else
+    if (create && ::mkdirat(parent.descriptor(), name.c_str(), 0777) != 0 && errno != EEXIST) {
+        return folder;
+    }
+    // Between making the folder and opening it, another program may put a link in its place: the
+    // open below must not follow one. Tests act at this point.
+    observe(FileCall::OpenSubfolder, folder.m_path);
+    folder.m_handle = FileHandle(
+        ::openat(parent.descriptor(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    folder.m_open = folder.m_handle.isOpen();
+#endif
+    return folder;
+}
+
+FileHandle createNewFileIn(const Folder& folder, const std::filesystem::path& name) {
+#ifdef _WIN32
+    return createNewFile(folder.path() / name);
+#else
+    return FileHandle(::openat(folder.descriptor(), name.c_str(),
+                               O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+#endif
+}
+
+std::optional<FileStatus> statusOfNameIn(const Folder& folder, const std::filesystem::path& name) {
+#ifdef _WIN32
+    return statusOfName(folder.path() / name);
+#else
+    struct stat st {};
+    if (::fstatat(folder.descriptor(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        return std::nullopt;
+    }
+    return fromStat(st);
+#endif
+}
+
+std::optional<FileStatus> statusOfTargetIn(const Folder& folder, const std::filesystem::path& name) {
+#ifdef _WIN32
+    return statusOfTarget(folder.path() / name);
+#else
+    struct stat st {};
+    if (::fstatat(folder.descriptor(), name.c_str(), &st, 0) != 0) {
+        return std::nullopt;
+    }
+    return fromStat(st);
+#endif
+}
+
+bool renameIn(const Folder& folder, const std::filesystem::path& from, const std::filesystem::path& to,
+              bool replace) {
+    observe(FileCall::Rename, to);
+#ifdef _WIN32
+    return renameFile(folder.path() / from, folder.path() / to, replace);
+#else
+    const int at = folder.descriptor();
+    if (replace) {
+        return ::renameat(at, from.c_str(), at, to.c_str()) == 0;
+    }
+    if (::renameat2(at, from.c_str(), at, to.c_str(), RENAME_NOREPLACE) == 0) {
+        return true;
+    }
+    if (errno != EINVAL && errno != ENOSYS) {
+        return false;
+    }
+    // File systems without that rename: a new link fails on an existing name just the same.
+    if (::linkat(at, from.c_str(), at, to.c_str(), 0) != 0) {
+        return false;
+    }
+    ::unlinkat(at, from.c_str(), 0);
+    return true;
+#endif
+}
+
+bool removeIn(const Folder& folder, const std::filesystem::path& name) {
+#ifdef _WIN32
+    return removeFile(folder.path() / name);
+#else
+    return ::unlinkat(folder.descriptor(), name.c_str(), 0) == 0 || errno == ENOENT;
+#endif
+}
+
+bool syncFolder(const Folder& folder) {
+    observe(FileCall::SyncFolder, folder.path());
+#ifdef _WIN32
+    // A rename with MOVEFILE_WRITE_THROUGH is on the disk when it returns.
+    return true;
+#else
+    while (::fsync(folder.descriptor()) != 0) {
+        if (errno != EINTR) {
+            return errno == EINVAL || errno == EROFS;
+        }
+    }
+    return true;
 #endif
 }
 

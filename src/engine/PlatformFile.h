@@ -58,6 +58,52 @@ private:
     int m_fd = -1;
 };
 
+// A folder held open, so that names in it are reached without walking its path again: a link
+// swapped in later for it, or for a folder above it, cannot redirect what is written there. On
+// Windows only the path is kept.
+class Folder {
+public:
+    Folder() = default;
+    bool isOpen() const { return m_open; }
+    // The path it was reached by, for messages and for writers that open a file by name.
+    const std::filesystem::path& path() const { return m_path; }
+    int descriptor() const { return m_handle.get(); }
+    Folder duplicate() const;
+
+private:
+    friend Folder openFolder(const std::filesystem::path& path);
+    friend Folder openSubfolder(const Folder& parent, const std::filesystem::path& name, bool create);
+
+    std::filesystem::path m_path;
+    FileHandle m_handle;
+    bool m_open = false;
+};
+
+// Opens the folder `path` ("" is the working folder); links on the way are followed, since that
+// folder is the one the user chose. errno tells why it failed.
+Folder openFolder(const std::filesystem::path& path);
+// Opens the folder `name` inside `parent`, making it first when `create` is set, never through a
+// link: a link there fails with ELOOP (ENOTDIR for anything else that is no folder).
+Folder openSubfolder(const Folder& parent, const std::filesystem::path& name, bool create);
+
+// The calls below on a name inside a held folder never follow a link at that name.
+FileHandle createNewFileIn(const Folder& folder, const std::filesystem::path& name);
+std::optional<FileStatus> statusOfNameIn(const Folder& folder, const std::filesystem::path& name);
+// Through a link at the name, for telling whether it leads to a given file.
+std::optional<FileStatus> statusOfTargetIn(const Folder& folder, const std::filesystem::path& name);
+bool renameIn(const Folder& folder, const std::filesystem::path& from, const std::filesystem::path& to,
+              bool replace);
+bool removeIn(const Folder& folder, const std::filesystem::path& name);
+// Puts the folder's entries (a rename into it) on the disk.
+bool syncFolder(const Folder& folder);
+
+// The calls of these helpers that decide what reaches the disk, in the order they are made, for a
+// test that checks the order; `name` is the file or folder name concerned.
+enum class FileCall { SyncFile, CloseFile, Rename, SyncFolder, OpenSubfolder };
+using FileCallObserver = void (*)(FileCall call, const std::filesystem::path& name);
+// Only one observer at a time; nullptr ends it. Not for use while other threads write files.
+void observeFileCalls(FileCallObserver observer);
+
 // Opens a file for reading only.
 FileHandle openForReading(const std::filesystem::path& path);
 // Creates a file that did not exist, for writing only; an existing name (a link included) is never
@@ -70,6 +116,8 @@ long long writeSome(int fd, const std::uint8_t* data, std::size_t count);
 bool writeAllAt(int fd, std::int64_t offset, const std::uint8_t* data, std::size_t count);
 // Asks the system to put the file's bytes on the disk.
 bool syncFile(int fd);
+// Closes a written file; false (errno set) when the system reported an error.
+bool closeWrittenFile(FileHandle& handle);
 
 // Renames `from` to `to` in one step, replacing what `to` names when `replace` is set and failing
 // with EEXIST otherwise.

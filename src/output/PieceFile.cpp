@@ -148,3 +148,18 @@ PieceFile createPieceFile(const std::filesystem::path& path, const std::filesyst
     piece.m_file = AtomicFile(path, existing, sourcePath);
     return piece;
 }
+
+PieceFile createPieceFile(platform::Folder folder, const std::filesystem::path& path,
+                          const std::filesystem::path& sourcePath, AtomicFile::Existing existing) {
+    PieceFile piece;
+    piece.m_path = path;
+    piece.m_file = AtomicFile(std::move(folder), path, existing, sourcePath);
+    return piece;
+}
+
+PieceFile failedPieceFile(const std::filesystem::path& path, const std::string& reason) {
+    PieceFile piece;
+    piece.m_path = path;
+    piece.m_file.fail(reason);
+    return piece;
+}

@@ -32,6 +32,8 @@ public:
     // Why the piece failed, for the log; empty while it is sound.
     const std::string& error() const { return m_file.error(); }
     const std::filesystem::path& path() const { return m_path; }
+    // The bytes of the saved file, tags included; known after close().
+    std::int64_t savedSize() const { return m_file.committedSize(); }
     // Whether a copy found the source shorter than the frames it was asked for.
     bool sourceEnded() const { return m_sourceEnded; }
 
@@ -50,10 +52,15 @@ public:
     const std::filesystem::path& temporaryPath() const { return m_file.temporaryPath(); }
     // finishWriting(), then puts the piece under its name; true when it is saved there whole.
     bool close();
+    // Leaves the sync of the piece's folder entry to `syncs`, done once for a whole run.
+    void syncFolderWith(FolderSyncs& syncs) { m_file.syncFolderWith(syncs); }
 
 private:
     friend PieceFile createPieceFile(const std::filesystem::path& path,
                                      const std::filesystem::path& sourcePath, AtomicFile::Existing existing);
+    friend PieceFile createPieceFile(platform::Folder folder, const std::filesystem::path& path,
+                                     const std::filesystem::path& sourcePath, AtomicFile::Existing existing);
+    friend PieceFile failedPieceFile(const std::filesystem::path& path, const std::string& reason);
 
     bool flush();
     // Room left in the write buffer, flushing it first when it is full; 0 when the flush failed.
@@ -76,3 +83,9 @@ private:
 // name, and a file that cannot be created give a failed piece, and nothing at the name is touched.
 PieceFile createPieceFile(const std::filesystem::path& path, const std::filesystem::path& sourcePath,
                           AtomicFile::Existing existing = AtomicFile::Existing::Replace);
+// The same in a folder already opened; `path` names the piece for messages and its last part is the
+// file's name in `folder`.
+PieceFile createPieceFile(platform::Folder folder, const std::filesystem::path& path,
+                          const std::filesystem::path& sourcePath, AtomicFile::Existing existing);
+// A piece that could not even be started, for `reason`: nothing is written, close() reports it.
+PieceFile failedPieceFile(const std::filesystem::path& path, const std::string& reason);

@@ -5,6 +5,21 @@
 
 namespace {
 
+// Stands where a field came out empty until the separators around it are settled; tag texts and
+// templates never hold it (control characters are replaced or refused).
+constexpr char kEmptyField = '\x01';
+
+// Separators are '/' and '\\' on every platform: a template or a name written on Linux may be used on
+// Windows, and a saved template may come from there.
+bool isSeparator(char c) {
+    return c == '/' || c == '\\';
+}
+
+// What may stand between two fields and means nothing once one of them is empty.
+bool isFiller(char c) {
+    return c == ' ' || c == '-' || c == '_' || c == '.' || c == ',' || c == ';';
+}
+
 std::string padded(int value, std::size_t width) {
     std::string digits = std::to_string(value);
     if (digits.size() < width) {
@@ -13,27 +28,82 @@ std::string padded(int value, std::size_t width) {
     return digits;
 }
 
-// A tag text as one path component's worth of characters.
+// A tag text as one path component's worth of characters: no separator, no ':' (which names a drive
+// or a stream on Windows), no control character.
 std::string componentText(const std::string& text) {
     std::string safe;
     safe.reserve(text.size());
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
-        safe += (c == '/' || c == '\\' || byte < 0x20 || byte == 0x7F) ? '_' : c;
+        safe += (isSeparator(c) || c == ':' || byte < 0x20 || byte == 0x7F) ? '_' : c;
     }
-    return safe;
+    return safe.empty() ? std::string(1, kEmptyField) : safe;
+}
+
+// Drops each empty field with the filler on one side of it, so "{n1:02} {title}" without a title
+// gives "01", not "01 ", and "{n1:02} - {artist} - {title}" without an artist "01 - Title".
+std::string withoutEmptyFields(std::string text) {
+    for (std::size_t at; (at = text.find(kEmptyField)) != std::string::npos;) {
+        std::size_t left = at;
+        while (left > 0 && isFiller(text[left - 1])) {
+            --left;
+        }
+        std::size_t right = at + 1;
+        while (right < text.size() && isFiller(text[right])) {
+            ++right;
+        }
+        if (left == 0 || right == text.size() || (left < at && right > at + 1)) {
+            // At an end, the filler towards the rest goes; between two fillers, one of them.
+            if (right == text.size() && left > 0) {
+                text.erase(left, right - left);
+            } else {
+                text.erase(at, right - at);
+            }
+        } else {
+            text.erase(at, 1);
+        }
+    }
+    const std::size_t first = text.find_first_not_of(' ');
+    if (first == std::string::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+std::vector<std::string> splitComponents(const std::string& text) {
+    std::vector<std::string> components;
+    std::string current;
+    for (const char c : text) {
+        if (isSeparator(c)) {
+            components.push_back(std::move(current));
+            current.clear();
+        } else {
+            current += c;
+        }
+    }
+    components.push_back(std::move(current));
+    return components;
 }
 
 } // namespace
 
 ExpandedName expandPieceName(const std::string& pattern, const PieceNameFields& fields) {
     ExpandedName result;
-    if (pattern.empty() || pattern.front() == '/' || pattern.back() == '/') {
+    if (pattern.empty() || isSeparator(pattern.front()) || isSeparator(pattern.back())) {
         result.problem = pattern.empty() ? "it is empty" : "it must name a file below the output folder";
         return result;
     }
     std::string expanded;
     for (std::size_t i = 0; i < pattern.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(pattern[i]);
+        if (pattern[i] == ':') {
+            result.problem = "a ':' outside a field would name a drive or a stream on Windows";
+            return result;
+        }
+        if (byte < 0x20 || byte == 0x7F) {
+            result.problem = "it holds a control character";
+            return result;
+        }
         if (pattern[i] != '{') {
             expanded += pattern[i];
             continue;
@@ -81,27 +151,31 @@ ExpandedName expandPieceName(const std::string& pattern, const PieceNameFields& 
     }
     // Climbing out is refused when the template itself does it; tag texts that read "." or ".."
     // become '_'. Empty components (from empty tag texts) become '_' too.
-    std::vector<std::string> components;
-    std::size_t start = 0;
-    while (start <= expanded.size()) {
-        const std::size_t slash = std::min(expanded.find('/', start), expanded.size());
-        components.push_back(expanded.substr(start, slash - start));
-        start = slash + 1;
+    std::vector<std::string> literals = splitComponents(pattern);
+    if (std::find(literals.begin(), literals.end(), "..") != literals.end()) {
+        result.problem = "it climbs out of the output folder";
+        return result;
     }
-    for (std::size_t at = 0; at <= pattern.size();) {
-        const std::size_t slash = std::min(pattern.find('/', at), pattern.size());
-        const std::string literal = pattern.substr(at, slash - at);
-        if (literal == "..") {
-            result.problem = "it climbs out of the output folder";
-            return result;
-        }
-        at = slash + 1;
-    }
-    for (std::string& component : components) {
+    for (std::string& component : splitComponents(expanded)) {
+        component = withoutEmptyFields(std::move(component));
         if (component.empty() || component == "." || component == "..") {
             component = "_";
         }
         result.relative /= component;
     }
     return result;
+}
+
+std::vector<std::string> templateFieldsByComponent(const std::string& pattern) {
+    std::vector<std::string> fields(1);
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        if (isSeparator(pattern[i])) {
+            fields.emplace_back();
+        } else if (pattern[i] == '{') {
+            const std::size_t close = std::min(pattern.find('}', i), pattern.size());
+            fields.back() += pattern.substr(i, close + 1 - i);
+            i = close;
+        }
+    }
+    return fields;
 }

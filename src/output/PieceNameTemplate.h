@@ -3,10 +3,12 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 // What a piece name template may use: {name} the source's base name, {n} the piece number from 0,
 // {n1} from 1, {N} the number of pieces, {title} {artist} {album} from the piece's tag. A number
-// takes zero padding as {n1:02}. A '/' in the template makes subfolders of the output folder.
+// takes zero padding as {n1:02}. A '/' or '\' in the template makes subfolders of the output folder,
+// on every platform.
 struct PieceNameFields {
     std::string name;
     int number = 0;
@@ -21,7 +23,12 @@ struct ExpandedName {
     std::string problem;            // why the template was refused; empty when it was not
 };
 
-// Expands a template for one piece. Tag texts cannot make folders or climb out: their slashes and
-// control characters become '_', as does a component that would read "." or "..". A template that is
-// absolute, climbs out with "..", ends with '/', or names an unknown field is refused.
+// Expands a template for one piece. Tag texts cannot make folders, name a drive or climb out: their
+// slashes, backslashes, colons and control characters become '_', as does a component that would read
+// "." or "..". A field that comes out empty takes the spaces or dashes beside it along. A template that
+// is absolute, climbs out with "..", ends with a separator, holds a ':' or a control character outside
+// a field, or names an unknown field is refused.
 ExpandedName expandPieceName(const std::string& pattern, const PieceNameFields& fields);
+
+// The fields of each folder and file part of a template, in order, as written ("{n1:02}{title}").
+std::vector<std::string> templateFieldsByComponent(const std::string& pattern);

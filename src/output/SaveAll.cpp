@@ -16,6 +16,7 @@
 #include "settings/PathText.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <new>
 #include <optional>
 #include <string>
@@ -183,6 +184,7 @@ public:
         for (std::size_t block = 0; block < m_blocks.size(); ++block) {
             savePiece(static_cast<int>(block), progress);
         }
+        syncFolders();
         if (m_result.failed > 0) {
             m_doc.log(LogLevel::Error, std::to_string(m_result.failed) + " of " +
                                            std::to_string(m_blocks.size()) +
@@ -194,6 +196,7 @@ public:
     // Running out of memory midway: the piece being written is gone with its object, the ones not
     // started count as failed.
     SaveAllResult outOfMemory() {
+        syncFolders();
         m_doc.log(LogLevel::Error, "Separated blocks could not be saved: not enough memory");
         m_result.failed += static_cast<int>(m_blocks.size()) - m_result.pieces + 1;
         return m_result;
@@ -201,6 +204,15 @@ public:
 
 private:
     int blockCount() const { return static_cast<int>(m_blocks.size()); }
+
+    // The folders' new entries go to the disk once, after all pieces are renamed into them.
+    void syncFolders() {
+        if (!m_folderSyncs.syncAll()) {
+            m_doc.log(LogLevel::Error, "The folder " + pathText(m_folderSyncs.failed()) +
+                                           " could not be synced, the pieces in it may be lost in a crash: " +
+                                           platform::systemError(errno));
+        }
+    }
 
     PieceIdentity identity(int number) const {
         return {number, blockCount(), findBlockTag(m_doc.m_blockTags, number)};
@@ -215,14 +227,14 @@ private:
                           " holds no audio frame, only the Info frame: it has not been saved");
             return;
         }
-        std::filesystem::path path;
-        if (m_names.empty()) {
-            path = pieceName(PieceNaming::SaveAll, m_doc.m_outputFolder, m_doc.m_filePath, number);
-        } else {
-            path = m_names[static_cast<std::size_t>(number)];
-            makePieceFolder(path);
-        }
-        PieceFile piece = createPieceFile(path, m_doc.m_filePath, m_options.existing);
+        PieceFile piece =
+            m_names.empty()
+                ? createPieceFile(
+                      pieceName(PieceNaming::SaveAll, m_doc.m_outputFolder, m_doc.m_filePath, number),
+                      m_doc.m_filePath, m_options.existing)
+                : createTemplatedPiece(m_names[static_cast<std::size_t>(number)], m_doc.m_outputFolder,
+                                       m_doc.m_filePath, m_options.existing, &m_folderSyncs);
+        piece.syncFolderWith(m_folderSyncs);
         const PieceIdentity identity = this->identity(number);
         ++m_result.pieces;
         // The last piece's line shows its last frame, the others the first frame of the next block.
@@ -266,8 +278,11 @@ private:
         }
         m_maker.finish(piece, identity);
         if (piece.close()) {
-            m_doc.log(LogLevel::Normal, blockText(block.first, second) + " has been saved, total size " +
-                                            std::to_string(size) + " Bytes");
+            // The size counts the block's own frames, as before; the file also holds overlap and tags.
+            m_doc.log(LogLevel::Normal,
+                      blockText(block.first, second) + " has been saved, total size " + std::to_string(size) +
+                          " Bytes of the block's frames, written to " + pathText(piece.path()) + " as " +
+                          std::to_string(piece.savedSize()) + " Bytes");
         } else {
             ++m_result.failed;
             m_doc.log(LogLevel::Error, blockText(block.first, second) + " could not be saved to " +
@@ -284,6 +299,7 @@ private:
     PieceMaker m_maker;
     std::vector<std::filesystem::path> m_names; // by the name template; empty for the usual names
     SaveAllResult m_result;
+    FolderSyncs m_folderSyncs;
     bool m_sourceChanged = false;
 };
 

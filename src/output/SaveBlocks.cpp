@@ -181,10 +181,9 @@ int saveRows(const SpecifiedBlocksJob& job, WindowLink& frame) {
                         " holds no audio frame, only the Info frame: it has not been saved");
             continue;
         }
-        if (!job.options.nameTemplate.empty()) {
-            makePieceFolder(path);
-        }
-        PieceFile piece = createPieceFile(path, job.sourcePath);
+        PieceFile piece = job.options.nameTemplate.empty()
+                              ? createPieceFile(path, job.sourcePath)
+                              : createTemplatedPiece(path, job.folder, job.sourcePath);
         if (sourceChanged || !sourceUnchanged(frames, job.sourceStatus)) {
             piece.fail(kSourceChanged);
         }

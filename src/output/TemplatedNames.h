@@ -1,5 +1,6 @@
 #pragma once
 
+#include "output/PieceFile.h"
 #include "output/PieceIdentity.h"
 #include "output/PieceNameTemplate.h"
 
@@ -22,6 +23,12 @@ templatedNames(const std::string& pattern, const std::filesystem::path& folder,
 // The start of the level-2 line for a refused template.
 std::string templateRefusal(const std::string& pattern, const std::string& problem);
 
-// Makes the subfolders a templated piece name needs. A folder that cannot be made shows as a failed
-// piece.
-void makePieceFolder(const std::filesystem::path& piece);
+// Creates the piece `piece` named by a template below `folder`: every folder between them is made
+// and opened one step at a time, never through a link, and the piece is created in the last one, so
+// a link put anywhere below the output folder cannot lead the piece elsewhere. A link on the way, or
+// a folder that cannot be made, gives a failed piece that says so. With `syncs`, every folder on the
+// way is synced there later (a new subfolder is an entry of its parent), and the piece's own too.
+PieceFile createTemplatedPiece(const std::filesystem::path& piece, const std::filesystem::path& folder,
+                               const std::filesystem::path& source,
+                               AtomicFile::Existing existing = AtomicFile::Existing::Replace,
+                               FolderSyncs* syncs = nullptr);

@@ -1,10 +1,13 @@
 #include "DocumentHarness.h"
 
+#include "document/BreakPointLists.h"
+#include "document/ChapterCopy.h"
 #include "support/TestFiles.h"
 #include "support/WriteLimit.h"
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -182,6 +185,80 @@ TEST(SafeOutput, BreakPointFilesAreNeverWrittenThroughLinksOrPipes) {
     EXPECT_EQ(readBytes(dir / "cuts.bps"), earlier);
     h.doc.saveBreakPointFile(dir / "cuts.bps");
     EXPECT_EQ(readBytes(dir / "cuts.bps"), (std::vector<std::uint8_t>{100, 0, 0, 0, 200, 0, 0, 0}));
+    EXPECT_TRUE(hiddenNames(dir).empty());
+}
+
+// The list exports and the chapters copy are written like every other output: a pipe or a link at
+// the name is refused untouched, and a write that fails midway leaves the earlier file as it was.
+TEST(SafeOutput, ListExportsAndTheChaptersCopyReplaceAFileWholeOrNotAtAll) {
+    const auto dir = scratchDir("safe-exports");
+    std::filesystem::copy_file(fixture("ten-seconds.mp3"), dir / "song.mp3");
+    DocumentHarness h;
+    h.load(dir / "song.mp3");
+    h.doc.m_breakPoints = {100, 200, 300};
+    struct Writer {
+        const char* name;
+        std::function<bool(const std::filesystem::path&)> write;
+    };
+    const Writer writers[] = {
+        {"cue", [&](const auto& path) { return exportBreakPoints(h.doc, path, ListFormat::CueSheet); }},
+        {"labels", [&](const auto& path) { return exportBreakPoints(h.doc, path, ListFormat::LabelFile); }},
+        {"tracklist",
+         [&](const auto& path) { return exportBreakPoints(h.doc, path, ListFormat::Tracklist); }},
+        {"chapters", [&](const auto& path) { return saveCopyWithChapters(h.doc, path); }},
+    };
+    const std::vector<std::uint8_t> earlier(100, 0x55);
+    writeBytes(dir / "elsewhere.txt", earlier);
+    for (const Writer& writer : writers) {
+        SCOPED_TRACE(writer.name);
+        const auto out = dir / writer.name;
+        std::filesystem::create_directories(out);
+
+        // With a reader waiting, a write into the pipe would go through instead of hanging.
+        ASSERT_EQ(::mkfifo((out / "pipe").c_str(), 0644), 0);
+        const int reader = ::open((out / "pipe").c_str(), O_RDONLY | O_NONBLOCK);
+        ASSERT_GE(reader, 0);
+        EXPECT_FALSE(writer.write(out / "pipe"));
+        std::array<char, 16> got{};
+        EXPECT_LE(::read(reader, got.data(), got.size()), 0);
+        ::close(reader);
+
+        std::filesystem::create_symlink(dir / "elsewhere.txt", out / "link");
+        EXPECT_FALSE(writer.write(out / "link"));
+        EXPECT_EQ(readBytes(dir / "elsewhere.txt"), earlier);
+        EXPECT_TRUE(std::filesystem::is_symlink(out / "link"));
+
+        ASSERT_TRUE(writer.write(out / "whole"));
+        const auto whole = readBytes(out / "whole");
+        writeBytes(out / "kept", earlier);
+        {
+            const WriteLimit limit(whole.size() / 2);
+            EXPECT_FALSE(writer.write(out / "kept"));
+        }
+        EXPECT_EQ(readBytes(out / "kept"), earlier);
+        EXPECT_TRUE(hiddenNames(out).empty());
+        ASSERT_TRUE(writer.write(out / "kept"));
+        EXPECT_EQ(readBytes(out / "kept"), whole);
+    }
+}
+
+// The chapters copy must be made of the file the chapters were measured on.
+TEST(SafeOutput, TheChaptersCopyRefusesASourceReplacedSinceTheLoad) {
+    const auto dir = scratchDir("safe-chapters-source");
+    const auto source = dir / "song.mp3";
+    std::filesystem::copy_file(fixture("ten-seconds.mp3"), source);
+    DocumentHarness h;
+    h.load(source);
+    h.doc.m_breakPoints = {100};
+    std::filesystem::remove(source);
+    std::filesystem::copy_file(fixture("id3v2-cover.mp3"), source);
+    h.link.clearRecords();
+    EXPECT_FALSE(saveCopyWithChapters(h.doc, dir / "copy.mp3"));
+    EXPECT_EQ(h.link.logLines(LogLevel::Error),
+              std::vector<std::string>{"Can not write " + (dir / "copy.mp3").string() +
+                                       ", the copy with chapters has not been saved! (the source file has "
+                                       "changed since it was loaded)"});
+    EXPECT_FALSE(std::filesystem::exists(dir / "copy.mp3"));
     EXPECT_TRUE(hiddenNames(dir).empty());
 }
 

@@ -10,6 +10,7 @@
 #include <taglib/tag.h>
 
 #include <algorithm>
+#include <array>
 
 using namespace output_test;
 using namespace testing_support;
@@ -18,9 +19,18 @@ namespace {
 
 const std::string kBusy = "Can not process, because there is a loading or saving thread is running ...";
 
-std::string savedLine(int first, int second, std::uint64_t size) {
+// `size` counts the block's frames, `fileSize` the file written (overlap and tags too).
+std::string savedLine(int first, int second, std::uint64_t size, const std::filesystem::path& file,
+                      std::uint64_t fileSize) {
     return "Separated block " + std::to_string(first) + " F - " + std::to_string(second) +
-           " F has been saved, total size " + std::to_string(size) + " Bytes";
+           " F has been saved, total size " + std::to_string(size) +
+           " Bytes of the block's frames, written to " + file.string() + " as " + std::to_string(fileSize) +
+           " Bytes";
+}
+
+// The line of a piece that holds its block's frames alone.
+std::string savedLine(int first, int second, std::uint64_t size, const std::filesystem::path& file) {
+    return savedLine(first, second, size, file, size);
 }
 
 // Runs the command with a chosen folder and waits for the thread's "done" message.
@@ -36,22 +46,22 @@ struct Example {
     const char* name;
     BreakPointList breakPoints;
     std::vector<std::pair<int, int>> pieces; // frame ranges
-    std::vector<std::string> lines;
+    std::vector<std::array<int, 3>> lines;   // first and second frame, size
 };
 
 TEST(SaveAll, WritesEveryBlockAsItsPiece) {
     const auto dir = scratchDir("save-all-examples");
     const auto source = writeNumberedFrames(dir / "talk.mp3", 1000);
     const Example examples[] = {
-        {"no break points", {}, {{0, 1000}}, {savedLine(0, 999, 417000)}},
+        {"no break points", {}, {{0, 1000}}, {{0, 999, 417000}}},
         {"{300, 100}",
          {300, 100},
          {{0, 100}, {100, 300}, {300, 1000}},
-         {savedLine(0, 100, 41700), savedLine(100, 300, 83400), savedLine(300, 999, 291900)}},
+         {{0, 100, 41700}, {100, 300, 83400}, {300, 999, 291900}}},
         {"{0, 100, 100, 5000}",
          {0, 100, 100, 5000},
          {{0, 100}, {100, 1000}},
-         {savedLine(0, 100, 41700), savedLine(100, 999, 375300)}},
+         {{0, 100, 41700}, {100, 999, 375300}}},
     };
     for (const Example& example : examples) {
         const auto out = dir / example.name;
@@ -62,7 +72,11 @@ TEST(SaveAll, WritesEveryBlockAsItsPiece) {
 
         EXPECT_EQ(test.prompts.folderTitles,
                   std::vector<std::string>{"Please select a folder for separated mp3 files"});
-        std::vector<std::string> expectedLines = example.lines;
+        std::vector<std::string> expectedLines;
+        for (const auto& [first, second, size] : example.lines) {
+            const auto piece = out / ("talk-" + std::to_string(expectedLines.size()) + ".mp3");
+            expectedLines.push_back(savedLine(first, second, static_cast<std::uint64_t>(size), piece));
+        }
         expectedLines.push_back("Separated blocks have been saved successfully!");
         EXPECT_EQ(test.lines(), expectedLines) << example.name;
         EXPECT_EQ(test.doc->m_breakPoints, example.breakPoints) << "the list is not sorted";
@@ -110,10 +124,10 @@ TEST(SaveAll, OverlapAddsNeighbouringFramesWithoutCountingThem) {
                                 "Overlap frames has been saved, total frame 0 F",
                                 "Save overlap frames: OVERLAP_DIR_AFTER ...",
                                 "Overlap frames has been saved, total frame 77 F",
-                                savedLine(0, 100, 41700),
+                                savedLine(0, 100, 41700, dir / "talk-0.mp3", 41700 + 77 * 417),
                                 "Save overlap frames: OVERLAP_DIR_BEFORE ...",
                                 "Overlap frames has been saved, total frame 77 F",
-                                savedLine(100, 999, 375300),
+                                savedLine(100, 999, 375300, dir / "talk-1.mp3", 375300 + 77 * 417),
                                 "Separated blocks have been saved successfully!",
                             }));
 }
@@ -148,7 +162,10 @@ TEST(SaveAll, PiecesSkipJunkBetweenTheFramesOfABlock) {
         EXPECT_EQ(readBytes(folder / "gaps-1.mp3"), frameBytes(source, 100 - reach, 200 + reach));
         EXPECT_EQ(readBytes(folder / "gaps-2.mp3"), frameBytes(source, 200 - reach, 300));
         const auto lines = test.lines();
-        EXPECT_NE(std::find(lines.begin(), lines.end(), savedLine(100, 200, 41700)), lines.end());
+        EXPECT_NE(std::find(lines.begin(), lines.end(),
+                            savedLine(100, 200, 41700, folder / "gaps-1.mp3",
+                                      readBytes(folder / "gaps-1.mp3").size())),
+                  lines.end());
         EXPECT_TRUE(test.lines(LogLevel::Error).empty());
     }
 }
@@ -360,7 +377,9 @@ TEST(SaveAll, AFailedPieceIsReportedAndNotCounted) {
     EXPECT_EQ(errors[3], "3 of 4 separated blocks could not be saved");
 
     const auto lines = test.lines();
-    EXPECT_NE(std::find(lines.begin(), lines.end(), savedLine(0, 100, 41700)), lines.end());
+    EXPECT_NE(
+        std::find(lines.begin(), lines.end(), savedLine(0, 100, 41700, dir / "talk-0.mp3", 41700 + 39 * 417)),
+        lines.end());
     EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
                             [](const std::string& line) {
                                 return line.find("has been saved, total size") != std::string::npos;
