@@ -2,17 +2,18 @@
 
 #include "document/BlockTags.h"
 #include "document/OutputFile.h"
-#include "settings/PathText.h"
 #include "document/SameFile.h"
 #include "document/SplitDocument.h"
 #include "document/formats/CueSheet.h"
 #include "document/formats/LabelFile.h"
 #include "document/formats/Tracklist.h"
+#include "settings/PathText.h"
 
 #include "engine/FrameReader.h"
 
 #include <algorithm>
 #include <fstream>
+#include <map>
 #include <set>
 
 namespace {
@@ -47,17 +48,101 @@ int blockOf(const std::vector<int>& starts, int frame) {
     return static_cast<int>(std::upper_bound(starts.begin(), starts.end(), frame) - starts.begin());
 }
 
-// The one text all records share for a field, or nothing.
+// The one text all records of blocks share for a field, or nothing.
 std::string sharedText(const std::vector<BlockTag>& tags, std::string ID3Info::*field) {
-    std::string shared;
+    const BlockTag* first = nullptr;
     for (const BlockTag& record : tags) {
-        if (record.tag.*field != tags.front().tag.*field) {
+        if (record.block == kWholeListRecord) {
+            continue;
+        }
+        if (first == nullptr) {
+            first = &record;
+        } else if (record.tag.*field != first->tag.*field) {
             return {};
         }
-        shared = record.tag.*field;
     }
-    return shared;
+    return first == nullptr ? std::string() : first->tag.*field;
 }
+
+// What the list as a whole is called: the names a list gave the whole file, else the names all
+// blocks share, else the loaded file's.
+std::string wholeListText(const SplitDocument& doc, std::string ID3Info::*field) {
+    if (const auto names = findBlockTag(doc.m_blockTags, kWholeListRecord);
+        names && !(*names.*field).empty()) {
+        return *names.*field;
+    }
+    std::string shared = sharedText(doc.m_blockTags, field);
+    return shared.empty() ? doc.m_mainTag.*field : shared;
+}
+
+// How many of the times past the end one summary line names.
+constexpr std::size_t kNamedPastEnd = 5;
+
+// Takes the entries of a list as they are read and keeps one per frame: entries past the end are
+// only counted, and of several entries on one frame the last one's names count. What it keeps is
+// bounded by the frame count, whatever the size of the list.
+class EntryPlacer {
+public:
+    EntryPlacer(const FrameTimeline& timeline, int frameCount)
+        : m_timeline(timeline), m_frameCount(frameCount) {}
+
+    void place(TimedEntry&& entry) {
+        ++m_received;
+        const int frame = m_timeline.nearestFrame(entry.seconds);
+        if (frame >= m_frameCount) {
+            if (m_pastEnd.size() < kNamedPastEnd) {
+                m_pastEnd.push_back(PastEnd{entry.seconds, entry.line});
+            }
+            ++m_pastEndCount;
+            return;
+        }
+        m_byFrame.insert_or_assign(frame, std::move(entry));
+    }
+
+    EntrySink sink() {
+        return [this](TimedEntry&& entry) { place(std::move(entry)); };
+    }
+
+    const std::map<int, TimedEntry>& byFrame() const { return m_byFrame; }
+    std::size_t received() const { return m_received; }
+    std::size_t pastEndCount() const { return m_pastEndCount; }
+
+    // One line for all the times past the end, naming the first few; empty when there are none.
+    std::string pastEndSummary(const std::string& origin) const {
+        if (m_pastEndCount == 0) {
+            return {};
+        }
+        const auto where = [](const PastEnd& time) {
+            return trackTime(time.seconds) + (time.line > 0 ? " of line " + std::to_string(time.line) : "");
+        };
+        const std::string end = trackTime(m_timeline.endSeconds());
+        if (m_pastEndCount == 1) {
+            return "The time " + where(m_pastEnd.front()) + " of " + origin +
+                   " lies beyond the end of the mp3 file (" + end + "), it has been skipped";
+        }
+        std::string text = std::to_string(m_pastEndCount) + " times of " + origin +
+                           " lie beyond the end of the mp3 file (" + end + ") and have been skipped: ";
+        for (std::size_t i = 0; i < m_pastEnd.size(); ++i) {
+            text += (i > 0 ? ", " : "") + where(m_pastEnd[i]);
+        }
+        if (m_pastEndCount > m_pastEnd.size()) {
+            text += " and " + std::to_string(m_pastEndCount - m_pastEnd.size()) + " more";
+        }
+        return text;
+    }
+
+private:
+    struct PastEnd {
+        double seconds;
+        int line;
+    };
+    FrameTimeline m_timeline;
+    int m_frameCount;
+    std::map<int, TimedEntry> m_byFrame;
+    std::vector<PastEnd> m_pastEnd;
+    std::size_t m_pastEndCount = 0;
+    std::size_t m_received = 0;
+};
 
 std::string breakPointBytes(const BreakPointList& breakPoints) {
     std::string bytes;
@@ -69,6 +154,20 @@ std::string breakPointBytes(const BreakPointList& breakPoints) {
         }
     }
     return bytes;
+}
+
+Parsed<TimedList> parseList(std::string_view bytes, ListFormat format, const EntrySink& sink) {
+    switch (format) {
+    case ListFormat::CueSheet:
+        return parseCueSheet(bytes, sink);
+    case ListFormat::LabelFile:
+        return parseLabelFile(bytes, sink);
+    case ListFormat::Tracklist:
+        return parseTracklist(bytes, sink);
+    case ListFormat::BreakPointFile:
+        break;
+    }
+    return FormatError{0, "a break point file holds frames, not times"};
 }
 
 } // namespace
@@ -105,17 +204,7 @@ Parsed<TimedList> readTimedList(const std::filesystem::path& path, ListFormat fo
     if (!bytes) {
         return bytes.error();
     }
-    switch (format) {
-    case ListFormat::CueSheet:
-        return parseCueSheet(bytes.value());
-    case ListFormat::LabelFile:
-        return parseLabelFile(bytes.value());
-    case ListFormat::Tracklist:
-        return parseTracklist(bytes.value());
-    case ListFormat::BreakPointFile:
-        break;
-    }
-    return FormatError{0, "a break point file holds frames, not times"};
+    return collectEntries([&](const EntrySink& sink) { return parseList(bytes.value(), format, sink); });
 }
 
 FrameTimeline documentTimeline(const SplitDocument& doc) {
@@ -132,7 +221,10 @@ FrameTimeline documentTimeline(const SplitDocument& doc) {
                         doc.frameCount());
 }
 
-bool importTimedList(SplitDocument& doc, const TimedList& list, bool replace, const std::string& origin) {
+namespace {
+
+// Refuses an import while it could not change the list; true when it may go on.
+bool mayImport(SplitDocument& doc) {
     if (doc.m_saveAllThread || doc.m_blockThread) {
         doc.log(LogLevel::Error, "You can not change break points while separated blocks are saving ...");
         return false;
@@ -141,64 +233,85 @@ bool importTimedList(SplitDocument& doc, const TimedList& list, bool replace, co
         doc.log(LogLevel::Error, "You can not import break points before you load a mp3 file!");
         return false;
     }
-    const FrameTimeline timeline = documentTimeline(doc);
-    struct Placed {
-        int frame;
-        const TimedEntry* entry;
-    };
-    std::vector<Placed> placed;
-    for (const TimedEntry& entry : list.entries) {
-        const int frame = timeline.nearestFrame(entry.seconds);
-        if (frame >= doc.frameCount()) {
-            const std::string where =
-                entry.line > 0 ? " of line " + std::to_string(entry.line) : std::string();
-            doc.log(LogLevel::Error, "The time " + trackTime(entry.seconds) + where + " of " + origin +
-                                         " lies beyond the end of the mp3 file (" +
-                                         trackTime(timeline.endSeconds()) + "), it has been skipped");
-            continue;
-        }
-        placed.push_back(Placed{frame, &entry});
-    }
+    return true;
+}
 
+// Puts the entries `placed` kept into the document, with the names `list` gives the whole file.
+void applyPlaced(SplitDocument& doc, const TimedList& list, const EntryPlacer& placed, bool replace,
+                 const std::string& origin) {
+    if (const std::string skipped = placed.pastEndSummary(origin); !skipped.empty()) {
+        doc.log(LogLevel::Error, skipped);
+    }
     BreakPointList breakPoints = replace ? BreakPointList() : doc.m_breakPoints;
-    for (const Placed& point : placed) {
-        // Frame 0 always starts the first block; its entry only names that block.
-        if (point.frame > 0) {
-            breakPoints.push_back(point.frame);
+    std::vector<BreakPoint> present(breakPoints);
+    std::sort(present.begin(), present.end());
+    for (const auto& [frame, entry] : placed.byFrame()) {
+        // Frame 0 always starts the first block; its entry only names that block. A frame the list
+        // holds already is not added twice.
+        if (frame > 0 && !std::binary_search(present.begin(), present.end(), frame)) {
+            breakPoints.push_back(frame);
         }
     }
     const bool named = !list.album.empty() || !list.artist.empty() ||
-                       std::any_of(placed.begin(), placed.end(), [](const Placed& point) {
-                           return !point.entry->title.empty() || !point.entry->performer.empty();
+                       std::any_of(placed.byFrame().begin(), placed.byFrame().end(), [](const auto& point) {
+                           return !point.second.title.empty() || !point.second.performer.empty();
                        });
     std::vector<BlockTag> tags = replace && named ? std::vector<BlockTag>() : doc.m_blockTags;
     if (named) {
         const std::vector<int> starts = blockStarts(breakPoints, doc.frameCount());
-        for (const Placed& point : placed) {
+        std::vector<BlockTag> updates;
+        updates.reserve(placed.byFrame().size() + 1);
+        for (const auto& [frame, entry] : placed.byFrame()) {
             ID3Info tag = doc.m_mainTag;
             if (!list.album.empty()) {
                 tag.album = list.album;
             }
-            const std::string& artist = point.entry->performer.empty() ? list.artist : point.entry->performer;
+            const std::string& artist = entry.performer.empty() ? list.artist : entry.performer;
             if (!artist.empty()) {
                 tag.artist = artist;
             }
-            tag.title = point.entry->title;
-            setBlockTag(tags, blockOf(starts, point.frame), tag);
+            tag.title = entry.title;
+            updates.push_back(BlockTag{blockOf(starts, frame), std::move(tag)});
         }
+        if (!list.album.empty() || !list.artist.empty()) {
+            ID3Info whole;
+            whole.album = list.album;
+            whole.artist = list.artist;
+            updates.push_back(BlockTag{kWholeListRecord, std::move(whole)});
+        }
+        setBlockTags(tags, std::move(updates));
     }
     const SplitDocument::EditStep step(doc, "import break points from " + origin);
     doc.replaceBreakPoints(std::move(breakPoints));
     doc.replaceBlockTags(std::move(tags));
     doc.invalidateView();
-    doc.log(LogLevel::Normal, "Break points imported from " + origin + " (" + std::to_string(placed.size()) +
-                                  " of " + std::to_string(list.entries.size()) + ")");
+    doc.log(LogLevel::Normal, "Break points imported from " + origin + " (" +
+                                  std::to_string(placed.received() - placed.pastEndCount()) + " of " +
+                                  std::to_string(placed.received()) + ")");
+}
+
+} // namespace
+
+bool importTimedList(SplitDocument& doc, const TimedList& list, bool replace, const std::string& origin) {
+    if (!mayImport(doc)) {
+        return false;
+    }
+    EntryPlacer placer(documentTimeline(doc), doc.frameCount());
+    for (const TimedEntry& entry : list.entries) {
+        placer.place(TimedEntry(entry));
+    }
+    applyPlaced(doc, list, placer, replace, origin);
     return true;
 }
 
 bool importBreakPoints(SplitDocument& doc, const std::filesystem::path& path, ListFormat format,
                        bool replace) {
-    const Parsed<TimedList> list = readTimedList(path, format);
+    if (!mayImport(doc)) {
+        return false;
+    }
+    const Parsed<std::string> bytes = readListFile(path);
+    EntryPlacer placer(documentTimeline(doc), doc.frameCount());
+    const Parsed<TimedList> list = bytes ? parseList(bytes.value(), format, placer.sink()) : bytes.error();
     if (!list) {
         const std::string text = "The " + std::string(formatName(format)) + " " + pathText(path) +
                                  " can not be read (" + list.describe() +
@@ -207,7 +320,8 @@ bool importBreakPoints(SplitDocument& doc, const std::filesystem::path& path, Li
         doc.m_prompts.messageBox(text, "Error", MessageIcon::Error);
         return false;
     }
-    return importTimedList(doc, list.value(), replace, pathText(path));
+    applyPlaced(doc, list.value(), placer, replace, pathText(path));
+    return true;
 }
 
 std::vector<int> blockStartFrames(const SplitDocument& doc) {
@@ -218,22 +332,20 @@ std::vector<int> blockStartFrames(const SplitDocument& doc) {
 
 TimedList blockList(const SplitDocument& doc, const FrameTimeline& timeline) {
     TimedList list;
-    list.album = sharedText(doc.m_blockTags, &ID3Info::album);
-    list.artist = sharedText(doc.m_blockTags, &ID3Info::artist);
-    if (list.album.empty()) {
-        list.album = doc.m_mainTag.album;
-    }
-    if (list.artist.empty()) {
-        list.artist = doc.m_mainTag.artist;
-    }
+    list.album = wholeListText(doc, &ID3Info::album);
+    list.artist = wholeListText(doc, &ID3Info::artist);
     const std::vector<int> starts = blockStartFrames(doc);
+    list.entries.reserve(starts.size());
+    // Records and blocks both ascend, so one walk pairs them.
+    auto record = std::lower_bound(doc.m_blockTags.begin(), doc.m_blockTags.end(), 0,
+                                   [](const BlockTag& tag, int block) { return tag.block < block; });
     for (std::size_t block = 0; block < starts.size(); ++block) {
         TimedEntry entry;
         entry.seconds = timeline.frameStart(starts[block]);
-        const auto record =
-            std::find_if(doc.m_blockTags.begin(), doc.m_blockTags.end(),
-                         [&](const BlockTag& t) { return t.block == static_cast<int>(block); });
-        if (record != doc.m_blockTags.end()) {
+        while (record != doc.m_blockTags.end() && record->block < static_cast<int>(block)) {
+            ++record;
+        }
+        if (record != doc.m_blockTags.end() && record->block == static_cast<int>(block)) {
             entry.title = record->tag.title;
             entry.performer = record->tag.artist;
         }

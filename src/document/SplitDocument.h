@@ -194,7 +194,8 @@ public:
     std::filesystem::path m_wavPath;
     std::filesystem::path m_outputFolder;
     ID3Info m_mainTag;
-    // Changed only through setBlockTag, clearBlockTag and replaceBlockTags.
+    // Sorted by block, one record per block (see BlockTags.h); changed only through setBlockTag,
+    // clearBlockTag and replaceBlockTags.
     std::vector<BlockTag> m_blockTags;
     // The states before the edits, for undo; emptied when a file has been loaded.
     EditHistory m_history;
