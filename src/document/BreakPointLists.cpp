@@ -14,7 +14,10 @@
 #include <algorithm>
 #include <fstream>
 #include <map>
+#include <memory>
+#include <optional>
 #include <set>
+#include <system_error>
 
 namespace {
 
@@ -66,13 +69,13 @@ std::string sharedText(const std::vector<BlockTag>& tags, std::string ID3Info::*
 
 // What the list as a whole is called: the names a list gave the whole file, else the names all
 // blocks share, else the loaded file's.
-std::string wholeListText(const SplitDocument& doc, std::string ID3Info::*field) {
-    if (const auto names = findBlockTag(doc.m_blockTags, kWholeListRecord);
-        names && !(*names.*field).empty()) {
+std::string wholeListText(const std::vector<BlockTag>& tags, const ID3Info& mainTag,
+                          std::string ID3Info::*field) {
+    if (const auto names = findBlockTag(tags, kWholeListRecord); names && !(*names.*field).empty()) {
         return *names.*field;
     }
-    std::string shared = sharedText(doc.m_blockTags, field);
-    return shared.empty() ? doc.m_mainTag.*field : shared;
+    std::string shared = sharedText(tags, field);
+    return shared.empty() ? mainTag.*field : shared;
 }
 
 // How many of the times past the end one summary line names.
@@ -223,6 +226,14 @@ FrameTimeline documentTimeline(const SplitDocument& doc) {
 
 namespace {
 
+void reportUnreadable(SplitDocument& doc, const std::filesystem::path& path, ListFormat format,
+                      const Parsed<TimedList>& list) {
+    const std::string text = "The " + std::string(formatName(format)) + " " + pathText(path) +
+                             " can not be read (" + list.describe() + "), no break point has been imported!";
+    doc.log(LogLevel::Error, text);
+    doc.m_prompts.messageBox(text, "Error", MessageIcon::Error);
+}
+
 // Refuses an import while it could not change the list; true when it may go on.
 bool mayImport(SplitDocument& doc) {
     if (doc.m_saveAllThread || doc.m_blockThread) {
@@ -313,39 +324,42 @@ bool importBreakPoints(SplitDocument& doc, const std::filesystem::path& path, Li
     EntryPlacer placer(documentTimeline(doc), doc.frameCount());
     const Parsed<TimedList> list = bytes ? parseList(bytes.value(), format, placer.sink()) : bytes.error();
     if (!list) {
-        const std::string text = "The " + std::string(formatName(format)) + " " + pathText(path) +
-                                 " can not be read (" + list.describe() +
-                                 "), no break point has been imported!";
-        doc.log(LogLevel::Error, text);
-        doc.m_prompts.messageBox(text, "Error", MessageIcon::Error);
+        reportUnreadable(doc, path, format, list);
         return false;
     }
     applyPlaced(doc, list.value(), placer, replace, pathText(path));
     return true;
 }
 
-std::vector<int> blockStartFrames(const SplitDocument& doc) {
-    std::vector<int> starts = blockStarts(doc.m_breakPoints, doc.frameCount());
-    starts.insert(starts.begin(), 0);
-    return starts;
-}
+namespace {
 
-TimedList blockList(const SplitDocument& doc, const FrameTimeline& timeline) {
+// What an export reads of the document: a copy lets the export run on its thread beside edits.
+struct ListSource {
+    BreakPointList breakPoints;
+    std::vector<BlockTag> blockTags;
+    ID3Info mainTag;
+    std::filesystem::path filePath;
+    FrameTimeline timeline;
+};
+
+TimedList blockListOf(const BreakPointList& breakPoints, const std::vector<BlockTag>& tags,
+                      const ID3Info& mainTag, const FrameTimeline& timeline) {
     TimedList list;
-    list.album = wholeListText(doc, &ID3Info::album);
-    list.artist = wholeListText(doc, &ID3Info::artist);
-    const std::vector<int> starts = blockStartFrames(doc);
+    list.album = wholeListText(tags, mainTag, &ID3Info::album);
+    list.artist = wholeListText(tags, mainTag, &ID3Info::artist);
+    std::vector<int> starts = blockStarts(breakPoints, timeline.frameCount);
+    starts.insert(starts.begin(), 0);
     list.entries.reserve(starts.size());
     // Records and blocks both ascend, so one walk pairs them.
-    auto record = std::lower_bound(doc.m_blockTags.begin(), doc.m_blockTags.end(), 0,
+    auto record = std::lower_bound(tags.begin(), tags.end(), 0,
                                    [](const BlockTag& tag, int block) { return tag.block < block; });
     for (std::size_t block = 0; block < starts.size(); ++block) {
         TimedEntry entry;
         entry.seconds = timeline.frameStart(starts[block]);
-        while (record != doc.m_blockTags.end() && record->block < static_cast<int>(block)) {
+        while (record != tags.end() && record->block < static_cast<int>(block)) {
             ++record;
         }
-        if (record != doc.m_blockTags.end() && record->block == static_cast<int>(block)) {
+        if (record != tags.end() && record->block == static_cast<int>(block)) {
             entry.title = record->tag.title;
             entry.performer = record->tag.artist;
         }
@@ -354,17 +368,16 @@ TimedList blockList(const SplitDocument& doc, const FrameTimeline& timeline) {
     return list;
 }
 
-std::string listText(const SplitDocument& doc, ListFormat format) {
+std::string listTextOf(const ListSource& source, ListFormat format) {
     if (format == ListFormat::BreakPointFile) {
-        return breakPointBytes(doc.m_breakPoints);
+        return breakPointBytes(source.breakPoints);
     }
-    const FrameTimeline timeline = documentTimeline(doc);
-    const TimedList list = blockList(doc, timeline);
+    const TimedList list = blockListOf(source.breakPoints, source.blockTags, source.mainTag, source.timeline);
     switch (format) {
     case ListFormat::CueSheet:
-        return writeCueSheet(list, pathText(doc.m_filePath.filename()));
+        return writeCueSheet(list, pathText(source.filePath.filename()));
     case ListFormat::LabelFile:
-        return writeLabelFile(list, timeline.endSeconds());
+        return writeLabelFile(list, source.timeline.endSeconds());
     case ListFormat::Tracklist:
         return writeTracklist(list);
     case ListFormat::BreakPointFile:
@@ -373,7 +386,8 @@ std::string listText(const SplitDocument& doc, ListFormat format) {
     return {};
 }
 
-bool exportBreakPoints(SplitDocument& doc, const std::filesystem::path& path, ListFormat format) {
+// Refuses an export that may not run now or would replace the loaded file; true when it may go on.
+bool mayExport(SplitDocument& doc, const std::filesystem::path& path) {
     if (doc.m_loadThread || doc.frameCount() < 1) {
         return false;
     }
@@ -382,11 +396,138 @@ bool exportBreakPoints(SplitDocument& doc, const std::filesystem::path& path, Li
                                      ", it is the loaded mp3 file");
         return false;
     }
-    if (!writeOutputFile(path, listText(doc, format))) {
+    return true;
+}
+
+void logExport(SplitDocument& doc, const std::filesystem::path& path, ListFormat format, bool written) {
+    if (!written) {
         doc.log(LogLevel::Error, "Break points could not be exported to file " + pathText(path));
-        return false;
+        return;
     }
     doc.log(LogLevel::Normal,
             "Break points exported to file " + pathText(path) + " as " + formatName(format));
+}
+
+} // namespace
+
+// What the list thread works on and hands back; the GUI thread reads it only after the thread ended.
+struct ListJob {
+    bool import = true;
+    std::filesystem::path path;
+    ListFormat format = ListFormat::CueSheet;
+    bool replace = true;
+    // An import: the entries placed on the frames and the names of the whole list, or the error.
+    std::optional<EntryPlacer> placer;
+    Parsed<TimedList> list{FormatError{}};
+    // An export: what it writes from, and whether the file was written.
+    ListSource source;
+    bool written = false;
+};
+
+std::vector<int> blockStartFrames(const SplitDocument& doc) {
+    std::vector<int> starts = blockStarts(doc.m_breakPoints, doc.frameCount());
+    starts.insert(starts.begin(), 0);
+    return starts;
+}
+
+TimedList blockList(const SplitDocument& doc, const FrameTimeline& timeline) {
+    FrameTimeline blocks = timeline;
+    blocks.frameCount = doc.frameCount();
+    return blockListOf(doc.m_breakPoints, doc.m_blockTags, doc.m_mainTag, blocks);
+}
+
+std::string listText(const SplitDocument& doc, ListFormat format) {
+    return listTextOf(
+        ListSource{doc.m_breakPoints, doc.m_blockTags, doc.m_mainTag, doc.m_filePath, documentTimeline(doc)},
+        format);
+}
+
+bool exportBreakPoints(SplitDocument& doc, const std::filesystem::path& path, ListFormat format) {
+    if (!mayExport(doc, path)) {
+        return false;
+    }
+    const bool written = writeOutputFile(path, listText(doc, format));
+    logExport(doc, path, format, written);
+    return written;
+}
+
+namespace {
+
+// One long job at a time: the list thread waits for the others and they for it.
+bool refuseWhileBusy(SplitDocument& doc) {
+    if (!doc.isBusy()) {
+        return false;
+    }
+    doc.log(LogLevel::Error, "Break points can not be imported or exported while another job runs");
     return true;
+}
+
+// Starts `body` on the list thread; a thread that cannot start is reported and changes nothing.
+bool startListThread(SplitDocument& doc, std::shared_ptr<ListJob> job, void (*body)(ListJob&)) {
+    doc.m_listJob = job;
+    try {
+        doc.m_listThread.start([job, body, &view = doc.m_view] {
+            body(*job);
+            view.post(UM_LIST_DONE, 0, 0);
+        });
+    } catch (const std::system_error&) {
+        doc.m_listThread.clear();
+        doc.m_listJob.reset();
+        doc.log(LogLevel::Error, "could not start a worker thread");
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool startImportBreakPoints(SplitDocument& doc, const std::filesystem::path& path, ListFormat format,
+                            bool replace) {
+    if (refuseWhileBusy(doc) || !mayImport(doc)) {
+        return false;
+    }
+    auto job = std::make_shared<ListJob>();
+    job->path = path;
+    job->format = format;
+    job->replace = replace;
+    job->placer.emplace(documentTimeline(doc), doc.frameCount());
+    return startListThread(doc, std::move(job), [](ListJob& work) {
+        const Parsed<std::string> bytes = readListFile(work.path);
+        work.list = bytes ? parseList(bytes.value(), work.format, work.placer->sink()) : bytes.error();
+    });
+}
+
+bool startExportBreakPoints(SplitDocument& doc, const std::filesystem::path& path, ListFormat format) {
+    if (refuseWhileBusy(doc) || !mayExport(doc, path)) {
+        return false;
+    }
+    auto job = std::make_shared<ListJob>();
+    job->import = false;
+    job->path = path;
+    job->format = format;
+    // The copies are linear; the text and the file, the long part, are made on the thread.
+    job->source =
+        ListSource{doc.m_breakPoints, doc.m_blockTags, doc.m_mainTag, doc.m_filePath, documentTimeline(doc)};
+    return startListThread(doc, std::move(job), [](ListJob& work) {
+        work.written = writeOutputFile(work.path, listTextOf(work.source, work.format));
+    });
+}
+
+void finishListJob(SplitDocument& doc) {
+    doc.m_listThread.clear();
+    const std::shared_ptr<ListJob> job = std::move(doc.m_listJob);
+    if (!job) {
+        return;
+    }
+    if (!job->import) {
+        logExport(doc, job->path, job->format, job->written);
+        return;
+    }
+    if (!job->list) {
+        reportUnreadable(doc, job->path, job->format, job->list);
+        return;
+    }
+    if (mayImport(doc)) {
+        applyPlaced(doc, job->list.value(), *job->placer, job->replace, pathText(job->path));
+    }
 }

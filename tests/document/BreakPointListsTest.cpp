@@ -296,6 +296,50 @@ TEST(BreakPointLists, RefusedWhileASaveReadsTheList) {
         (std::vector<std::string>{"You can not change break points while separated blocks are saving ..."}));
 }
 
+// The window's import and export run on the list thread: the document is busy until UM_LIST_DONE
+// is handled, and the result is what the direct calls give.
+TEST(BreakPointLists, ImportAndExportRunOnTheListThread) {
+    const auto dir = scratchDir("lists-thread");
+    DocumentHarness h;
+    h.load(fixture("ten-seconds.mp3"));
+    h.doc.replaceBreakPoints({250, 40});
+    h.doc.setBlockTag(1, named("Two", "Guest"));
+    const std::string expected = listText(h.doc, ListFormat::CueSheet);
+
+    ASSERT_TRUE(startExportBreakPoints(h.doc, dir / "list.cue", ListFormat::CueSheet));
+    EXPECT_TRUE(h.doc.isBusy());
+    EXPECT_FALSE(h.doc.canEditBreakPoints());
+    // A second job waits for the first, with a line that says why.
+    EXPECT_FALSE(startImportBreakPoints(h.doc, dir / "list.cue", ListFormat::CueSheet, true));
+    ASSERT_TRUE(h.link.dispatchUntil(UM_LIST_DONE));
+    EXPECT_FALSE(h.doc.isBusy());
+    std::ifstream in(dir / "list.cue", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), expected);
+    EXPECT_EQ(
+        h.link.logLines(LogLevel::Error),
+        (std::vector<std::string>{"Break points can not be imported or exported while another job runs"}));
+
+    DocumentHarness target;
+    target.load(fixture("ten-seconds.mp3"));
+    target.doc.m_breakPoints = {7};
+    ASSERT_TRUE(startImportBreakPoints(target.doc, dir / "list.cue", ListFormat::CueSheet, true));
+    EXPECT_EQ(target.doc.m_breakPoints, (BreakPointList{7}));
+    ASSERT_TRUE(target.link.dispatchUntil(UM_LIST_DONE));
+    EXPECT_EQ(target.doc.m_breakPoints, (BreakPointList{40, 250}));
+    EXPECT_EQ(findBlockTag(target.doc.m_blockTags, 1)->title, "Two");
+    EXPECT_FALSE(target.doc.isBusy());
+    EXPECT_TRUE(target.doc.undoEdit());
+    EXPECT_EQ(target.doc.m_breakPoints, (BreakPointList{7}));
+
+    // A file that cannot be read gets its box when the thread has ended, and changes nothing.
+    writeText(dir / "bad.cue", "FILE \"x.mp3\" MP3\nnonsense\n");
+    ASSERT_TRUE(startImportBreakPoints(target.doc, dir / "bad.cue", ListFormat::CueSheet, true));
+    ASSERT_TRUE(target.link.dispatchUntil(UM_LIST_DONE));
+    EXPECT_EQ(target.doc.m_breakPoints, (BreakPointList{7}));
+    ASSERT_EQ(target.prompts.boxes.size(), 1u);
+    EXPECT_NE(target.prompts.boxes[0].text.find("line 2: unknown command 'nonsense'"), std::string::npos);
+}
+
 TEST(BreakPointLists, ExportNeverReplacesTheLoadedFile) {
     const auto dir = scratchDir("lists-over-source");
     std::filesystem::copy_file(fixture("cbr128.mp3"), dir / "song.mp3");
