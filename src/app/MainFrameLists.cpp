@@ -46,7 +46,8 @@ void CMainFrame::onImportBreakPoints() {
         }
     }
     if (chosen->filter != kChaptersFilter) {
-        importBreakPoints(*m_view, chosen->path, formatOfFilter(chosen->filter), replace);
+        // Read and parsed on the list thread: a list of a million lines must not stop the window.
+        startImportBreakPoints(*m_view, chosen->path, formatOfFilter(chosen->filter), replace);
         return;
     }
     const Parsed<TimedList> chapters = readFileChapters(chosen->path);
@@ -64,7 +65,7 @@ void CMainFrame::onExportBreakPoints() {
     const std::string proposed =
         stem.empty() ? std::string() : (toQString(stem) + QStringLiteral(".cue")).toStdString();
     if (const auto chosen = m_prompts.chooseSaveFileOfKind(kExportFilter, "cue", proposed)) {
-        exportBreakPoints(*m_view, chosen->path, formatOfFilter(chosen->filter));
+        startExportBreakPoints(*m_view, chosen->path, formatOfFilter(chosen->filter));
     }
 }
 

@@ -13,7 +13,11 @@
 
 #include <algorithm>
 #include <fstream>
+#include <map>
+#include <memory>
+#include <optional>
 #include <set>
+#include <system_error>
 
 namespace {
 
@@ -47,17 +51,101 @@ int blockOf(const std::vector<int>& starts, int frame) {
     return static_cast<int>(std::upper_bound(starts.begin(), starts.end(), frame) - starts.begin());
 }
 
-// The one text all records share for a field, or nothing.
+// The one text all records of blocks share for a field, or nothing.
 std::string sharedText(const std::vector<BlockTag>& tags, std::string ID3Info::*field) {
-    std::string shared;
+    const BlockTag* first = nullptr;
     for (const BlockTag& record : tags) {
-        if (record.tag.*field != tags.front().tag.*field) {
+        if (record.block == kWholeListRecord) {
+            continue;
+        }
+        if (first == nullptr) {
+            first = &record;
+        } else if (record.tag.*field != first->tag.*field) {
             return {};
         }
-        shared = record.tag.*field;
     }
-    return shared;
+    return first == nullptr ? std::string() : first->tag.*field;
 }
+
+// What the list as a whole is called: the names a list gave the whole file, else the names all
+// blocks share, else the loaded file's.
+std::string wholeListText(const std::vector<BlockTag>& tags, const ID3Info& mainTag,
+                          std::string ID3Info::*field) {
+    if (const auto names = findBlockTag(tags, kWholeListRecord); names && !(*names.*field).empty()) {
+        return *names.*field;
+    }
+    std::string shared = sharedText(tags, field);
+    return shared.empty() ? mainTag.*field : shared;
+}
+
+// How many of the times past the end one summary line names.
+constexpr std::size_t kNamedPastEnd = 5;
+
+// Takes the entries of a list as they are read and keeps one per frame: entries past the end are
+// only counted, and of several entries on one frame the last one's names count. What it keeps is
+// bounded by the frame count, whatever the size of the list.
+class EntryPlacer {
+public:
+    EntryPlacer(const FrameTimeline& timeline, int frameCount)
+        : m_timeline(timeline), m_frameCount(frameCount) {}
+
+    void place(TimedEntry&& entry) {
+        ++m_received;
+        const int frame = m_timeline.nearestFrame(entry.seconds);
+        if (frame >= m_frameCount) {
+            if (m_pastEnd.size() < kNamedPastEnd) {
+                m_pastEnd.push_back(PastEnd{entry.seconds, entry.line});
+            }
+            ++m_pastEndCount;
+            return;
+        }
+        m_byFrame.insert_or_assign(frame, std::move(entry));
+    }
+
+    EntrySink sink() {
+        return [this](TimedEntry&& entry) { place(std::move(entry)); };
+    }
+
+    const std::map<int, TimedEntry>& byFrame() const { return m_byFrame; }
+    std::size_t received() const { return m_received; }
+    std::size_t pastEndCount() const { return m_pastEndCount; }
+
+    // One line for all the times past the end, naming the first few; empty when there are none.
+    std::string pastEndSummary(const std::string& origin) const {
+        if (m_pastEndCount == 0) {
+            return {};
+        }
+        const auto where = [](const PastEnd& time) {
+            return trackTime(time.seconds) + (time.line > 0 ? " of line " + std::to_string(time.line) : "");
+        };
+        const std::string end = trackTime(m_timeline.endSeconds());
+        if (m_pastEndCount == 1) {
+            return "The time " + where(m_pastEnd.front()) + " of " + origin +
+                   " lies beyond the end of the mp3 file (" + end + "), it has been skipped";
+        }
+        std::string text = std::to_string(m_pastEndCount) + " times of " + origin +
+                           " lie beyond the end of the mp3 file (" + end + ") and have been skipped: ";
+        for (std::size_t i = 0; i < m_pastEnd.size(); ++i) {
+            text += (i > 0 ? ", " : "") + where(m_pastEnd[i]);
+        }
+        if (m_pastEndCount > m_pastEnd.size()) {
+            text += " and " + std::to_string(m_pastEndCount - m_pastEnd.size()) + " more";
+        }
+        return text;
+    }
+
+private:
+    struct PastEnd {
+        double seconds;
+        int line;
+    };
+    FrameTimeline m_timeline;
+    int m_frameCount;
+    std::map<int, TimedEntry> m_byFrame;
+    std::vector<PastEnd> m_pastEnd;
+    std::size_t m_pastEndCount = 0;
+    std::size_t m_received = 0;
+};
 
 std::string breakPointBytes(const BreakPointList& breakPoints) {
     std::string bytes;
@@ -69,6 +157,20 @@ std::string breakPointBytes(const BreakPointList& breakPoints) {
         }
     }
     return bytes;
+}
+
+Parsed<TimedList> parseList(std::string_view bytes, ListFormat format, const EntrySink& sink) {
+    switch (format) {
+    case ListFormat::CueSheet:
+        return parseCueSheet(bytes, sink);
+    case ListFormat::LabelFile:
+        return parseLabelFile(bytes, sink);
+    case ListFormat::Tracklist:
+        return parseTracklist(bytes, sink);
+    case ListFormat::BreakPointFile:
+        break;
+    }
+    return FormatError{0, "a break point file holds frames, not times"};
 }
 
 } // namespace
@@ -105,17 +207,7 @@ Parsed<TimedList> readTimedList(const std::filesystem::path& path, ListFormat fo
     if (!bytes) {
         return bytes.error();
     }
-    switch (format) {
-    case ListFormat::CueSheet:
-        return parseCueSheet(bytes.value());
-    case ListFormat::LabelFile:
-        return parseLabelFile(bytes.value());
-    case ListFormat::Tracklist:
-        return parseTracklist(bytes.value());
-    case ListFormat::BreakPointFile:
-        break;
-    }
-    return FormatError{0, "a break point file holds frames, not times"};
+    return collectEntries([&](const EntrySink& sink) { return parseList(bytes.value(), format, sink); });
 }
 
 FrameTimeline documentTimeline(const SplitDocument& doc) {
@@ -132,7 +224,18 @@ FrameTimeline documentTimeline(const SplitDocument& doc) {
                         doc.frameCount());
 }
 
-bool importTimedList(SplitDocument& doc, const TimedList& list, bool replace, const std::string& origin) {
+namespace {
+
+void reportUnreadable(SplitDocument& doc, const std::filesystem::path& path, ListFormat format,
+                      const Parsed<TimedList>& list) {
+    const std::string text = "The " + std::string(formatName(format)) + " " + pathText(path) +
+                             " can not be read (" + list.describe() + "), no break point has been imported!";
+    doc.log(LogLevel::Error, text);
+    doc.m_prompts.messageBox(text, "Error", MessageIcon::Error);
+}
+
+// Refuses an import while it could not change the list; true when it may go on.
+bool mayImport(SplitDocument& doc) {
     if (doc.m_saveAllThread || doc.m_blockThread) {
         doc.log(LogLevel::Error, "You can not change break points while separated blocks are saving ...");
         return false;
@@ -141,99 +244,122 @@ bool importTimedList(SplitDocument& doc, const TimedList& list, bool replace, co
         doc.log(LogLevel::Error, "You can not import break points before you load a mp3 file!");
         return false;
     }
-    const FrameTimeline timeline = documentTimeline(doc);
-    struct Placed {
-        int frame;
-        const TimedEntry* entry;
-    };
-    std::vector<Placed> placed;
-    for (const TimedEntry& entry : list.entries) {
-        const int frame = timeline.nearestFrame(entry.seconds);
-        if (frame >= doc.frameCount()) {
-            const std::string where =
-                entry.line > 0 ? " of line " + std::to_string(entry.line) : std::string();
-            doc.log(LogLevel::Error, "The time " + trackTime(entry.seconds) + where + " of " + origin +
-                                         " lies beyond the end of the mp3 file (" +
-                                         trackTime(timeline.endSeconds()) + "), it has been skipped");
-            continue;
-        }
-        placed.push_back(Placed{frame, &entry});
-    }
+    return true;
+}
 
+// Puts the entries `placed` kept into the document, with the names `list` gives the whole file.
+void applyPlaced(SplitDocument& doc, const TimedList& list, const EntryPlacer& placed, bool replace,
+                 const std::string& origin) {
+    if (const std::string skipped = placed.pastEndSummary(origin); !skipped.empty()) {
+        doc.log(LogLevel::Error, skipped);
+    }
     BreakPointList breakPoints = replace ? BreakPointList() : doc.m_breakPoints;
-    for (const Placed& point : placed) {
-        // Frame 0 always starts the first block; its entry only names that block.
-        if (point.frame > 0) {
-            breakPoints.push_back(point.frame);
+    std::vector<BreakPoint> present(breakPoints);
+    std::sort(present.begin(), present.end());
+    for (const auto& [frame, entry] : placed.byFrame()) {
+        // Frame 0 always starts the first block; its entry only names that block. A frame the list
+        // holds already is not added twice.
+        if (frame > 0 && !std::binary_search(present.begin(), present.end(), frame)) {
+            breakPoints.push_back(frame);
         }
     }
     const bool named = !list.album.empty() || !list.artist.empty() ||
-                       std::any_of(placed.begin(), placed.end(), [](const Placed& point) {
-                           return !point.entry->title.empty() || !point.entry->performer.empty();
+                       std::any_of(placed.byFrame().begin(), placed.byFrame().end(), [](const auto& point) {
+                           return !point.second.title.empty() || !point.second.performer.empty();
                        });
     std::vector<BlockTag> tags = replace && named ? std::vector<BlockTag>() : doc.m_blockTags;
     if (named) {
         const std::vector<int> starts = blockStarts(breakPoints, doc.frameCount());
-        for (const Placed& point : placed) {
+        std::vector<BlockTag> updates;
+        updates.reserve(placed.byFrame().size() + 1);
+        for (const auto& [frame, entry] : placed.byFrame()) {
             ID3Info tag = doc.m_mainTag;
             if (!list.album.empty()) {
                 tag.album = list.album;
             }
-            const std::string& artist = point.entry->performer.empty() ? list.artist : point.entry->performer;
+            const std::string& artist = entry.performer.empty() ? list.artist : entry.performer;
             if (!artist.empty()) {
                 tag.artist = artist;
             }
-            tag.title = point.entry->title;
-            setBlockTag(tags, blockOf(starts, point.frame), tag);
+            tag.title = entry.title;
+            updates.push_back(BlockTag{blockOf(starts, frame), std::move(tag)});
         }
+        if (!list.album.empty() || !list.artist.empty()) {
+            ID3Info whole;
+            whole.album = list.album;
+            whole.artist = list.artist;
+            updates.push_back(BlockTag{kWholeListRecord, std::move(whole)});
+        }
+        setBlockTags(tags, std::move(updates));
     }
     const SplitDocument::EditStep step(doc, "import break points from " + origin);
     doc.replaceBreakPoints(std::move(breakPoints));
     doc.replaceBlockTags(std::move(tags));
     doc.invalidateView();
-    doc.log(LogLevel::Normal, "Break points imported from " + origin + " (" + std::to_string(placed.size()) +
-                                  " of " + std::to_string(list.entries.size()) + ")");
+    doc.log(LogLevel::Normal, "Break points imported from " + origin + " (" +
+                                  std::to_string(placed.received() - placed.pastEndCount()) + " of " +
+                                  std::to_string(placed.received()) + ")");
+}
+
+} // namespace
+
+bool importTimedList(SplitDocument& doc, const TimedList& list, bool replace, const std::string& origin) {
+    if (!mayImport(doc)) {
+        return false;
+    }
+    EntryPlacer placer(documentTimeline(doc), doc.frameCount());
+    for (const TimedEntry& entry : list.entries) {
+        placer.place(TimedEntry(entry));
+    }
+    applyPlaced(doc, list, placer, replace, origin);
     return true;
 }
 
 bool importBreakPoints(SplitDocument& doc, const std::filesystem::path& path, ListFormat format,
                        bool replace) {
-    const Parsed<TimedList> list = readTimedList(path, format);
-    if (!list) {
-        const std::string text = "The " + std::string(formatName(format)) + " " + pathText(path) +
-                                 " can not be read (" + list.describe() +
-                                 "), no break point has been imported!";
-        doc.log(LogLevel::Error, text);
-        doc.m_prompts.messageBox(text, "Error", MessageIcon::Error);
+    if (!mayImport(doc)) {
         return false;
     }
-    return importTimedList(doc, list.value(), replace, pathText(path));
+    const Parsed<std::string> bytes = readListFile(path);
+    EntryPlacer placer(documentTimeline(doc), doc.frameCount());
+    const Parsed<TimedList> list = bytes ? parseList(bytes.value(), format, placer.sink()) : bytes.error();
+    if (!list) {
+        reportUnreadable(doc, path, format, list);
+        return false;
+    }
+    applyPlaced(doc, list.value(), placer, replace, pathText(path));
+    return true;
 }
 
-std::vector<int> blockStartFrames(const SplitDocument& doc) {
-    std::vector<int> starts = blockStarts(doc.m_breakPoints, doc.frameCount());
-    starts.insert(starts.begin(), 0);
-    return starts;
-}
+namespace {
 
-TimedList blockList(const SplitDocument& doc, const FrameTimeline& timeline) {
+// What an export reads of the document: a copy lets the export run on its thread beside edits.
+struct ListSource {
+    BreakPointList breakPoints;
+    std::vector<BlockTag> blockTags;
+    ID3Info mainTag;
+    std::filesystem::path filePath;
+    FrameTimeline timeline;
+};
+
+TimedList blockListOf(const BreakPointList& breakPoints, const std::vector<BlockTag>& tags,
+                      const ID3Info& mainTag, const FrameTimeline& timeline) {
     TimedList list;
-    list.album = sharedText(doc.m_blockTags, &ID3Info::album);
-    list.artist = sharedText(doc.m_blockTags, &ID3Info::artist);
-    if (list.album.empty()) {
-        list.album = doc.m_mainTag.album;
-    }
-    if (list.artist.empty()) {
-        list.artist = doc.m_mainTag.artist;
-    }
-    const std::vector<int> starts = blockStartFrames(doc);
+    list.album = wholeListText(tags, mainTag, &ID3Info::album);
+    list.artist = wholeListText(tags, mainTag, &ID3Info::artist);
+    std::vector<int> starts = blockStarts(breakPoints, timeline.frameCount);
+    starts.insert(starts.begin(), 0);
+    list.entries.reserve(starts.size());
+    // Records and blocks both ascend, so one walk pairs them.
+    auto record = std::lower_bound(tags.begin(), tags.end(), 0,
+                                   [](const BlockTag& tag, int block) { return tag.block < block; });
     for (std::size_t block = 0; block < starts.size(); ++block) {
         TimedEntry entry;
         entry.seconds = timeline.frameStart(starts[block]);
-        const auto record =
-            std::find_if(doc.m_blockTags.begin(), doc.m_blockTags.end(),
-                         [&](const BlockTag& t) { return t.block == static_cast<int>(block); });
-        if (record != doc.m_blockTags.end()) {
+        while (record != tags.end() && record->block < static_cast<int>(block)) {
+            ++record;
+        }
+        if (record != tags.end() && record->block == static_cast<int>(block)) {
             entry.title = record->tag.title;
             entry.performer = record->tag.artist;
         }
@@ -242,17 +368,16 @@ TimedList blockList(const SplitDocument& doc, const FrameTimeline& timeline) {
     return list;
 }
 
-std::string listText(const SplitDocument& doc, ListFormat format) {
+std::string listTextOf(const ListSource& source, ListFormat format) {
     if (format == ListFormat::BreakPointFile) {
-        return breakPointBytes(doc.m_breakPoints);
+        return breakPointBytes(source.breakPoints);
     }
-    const FrameTimeline timeline = documentTimeline(doc);
-    const TimedList list = blockList(doc, timeline);
+    const TimedList list = blockListOf(source.breakPoints, source.blockTags, source.mainTag, source.timeline);
     switch (format) {
     case ListFormat::CueSheet:
-        return writeCueSheet(list, pathText(doc.m_filePath.filename()));
+        return writeCueSheet(list, pathText(source.filePath.filename()));
     case ListFormat::LabelFile:
-        return writeLabelFile(list, timeline.endSeconds());
+        return writeLabelFile(list, source.timeline.endSeconds());
     case ListFormat::Tracklist:
         return writeTracklist(list);
     case ListFormat::BreakPointFile:
@@ -261,7 +386,8 @@ std::string listText(const SplitDocument& doc, ListFormat format) {
     return {};
 }
 
-bool exportBreakPoints(SplitDocument& doc, const std::filesystem::path& path, ListFormat format) {
+// Refuses an export that may not run now or would replace the loaded file; true when it may go on.
+bool mayExport(SplitDocument& doc, const std::filesystem::path& path) {
     if (doc.m_loadThread || doc.frameCount() < 1) {
         return false;
     }
@@ -270,13 +396,142 @@ bool exportBreakPoints(SplitDocument& doc, const std::filesystem::path& path, Li
                                      ", it is the loaded mp3 file");
         return false;
     }
-    if (const std::optional<std::string> problem =
-            writeOutputFile(path, listText(doc, format), doc.m_filePath)) {
+    return true;
+}
+
+// `problem` is why the file could not be written, or nothing when it was.
+void logExport(SplitDocument& doc, const std::filesystem::path& path, ListFormat format,
+               const std::optional<std::string>& problem) {
+    if (problem) {
         doc.log(LogLevel::Error,
                 "Break points could not be exported to file " + pathText(path) + ": " + *problem);
-        return false;
+        return;
     }
     doc.log(LogLevel::Normal,
             "Break points exported to file " + pathText(path) + " as " + formatName(format));
+}
+
+} // namespace
+
+// What the list thread works on and hands back; the GUI thread reads it only after the thread ended.
+struct ListJob {
+    bool import = true;
+    std::filesystem::path path;
+    ListFormat format = ListFormat::CueSheet;
+    bool replace = true;
+    // An import: the entries placed on the frames and the names of the whole list, or the error.
+    std::optional<EntryPlacer> placer;
+    Parsed<TimedList> list{FormatError{}};
+    // An export: what it writes from, and why the file could not be written, if it could not.
+    ListSource source;
+    std::optional<std::string> writeProblem;
+};
+
+std::vector<int> blockStartFrames(const SplitDocument& doc) {
+    std::vector<int> starts = blockStarts(doc.m_breakPoints, doc.frameCount());
+    starts.insert(starts.begin(), 0);
+    return starts;
+}
+
+TimedList blockList(const SplitDocument& doc, const FrameTimeline& timeline) {
+    FrameTimeline blocks = timeline;
+    blocks.frameCount = doc.frameCount();
+    return blockListOf(doc.m_breakPoints, doc.m_blockTags, doc.m_mainTag, blocks);
+}
+
+std::string listText(const SplitDocument& doc, ListFormat format) {
+    return listTextOf(
+        ListSource{doc.m_breakPoints, doc.m_blockTags, doc.m_mainTag, doc.m_filePath, documentTimeline(doc)},
+        format);
+}
+
+bool exportBreakPoints(SplitDocument& doc, const std::filesystem::path& path, ListFormat format) {
+    if (!mayExport(doc, path)) {
+        return false;
+    }
+    const std::optional<std::string> problem = writeOutputFile(path, listText(doc, format), doc.m_filePath);
+    logExport(doc, path, format, problem);
+    return !problem;
+}
+
+namespace {
+
+// One long job at a time: the list thread waits for the others and they for it.
+bool refuseWhileBusy(SplitDocument& doc) {
+    if (!doc.isBusy()) {
+        return false;
+    }
+    doc.log(LogLevel::Error, "Break points can not be imported or exported while another job runs");
     return true;
+}
+
+// Starts `body` on the list thread; a thread that cannot start is reported and changes nothing.
+bool startListThread(SplitDocument& doc, std::shared_ptr<ListJob> job, void (*body)(ListJob&)) {
+    doc.m_listJob = job;
+    try {
+        doc.m_listThread.start([job, body, &view = doc.m_view] {
+            body(*job);
+            view.post(UM_LIST_DONE, 0, 0);
+        });
+    } catch (const std::system_error&) {
+        doc.m_listThread.clear();
+        doc.m_listJob.reset();
+        doc.log(LogLevel::Error, "could not start a worker thread");
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool startImportBreakPoints(SplitDocument& doc, const std::filesystem::path& path, ListFormat format,
+                            bool replace) {
+    if (refuseWhileBusy(doc) || !mayImport(doc)) {
+        return false;
+    }
+    auto job = std::make_shared<ListJob>();
+    job->path = path;
+    job->format = format;
+    job->replace = replace;
+    job->placer.emplace(documentTimeline(doc), doc.frameCount());
+    return startListThread(doc, std::move(job), [](ListJob& work) {
+        const Parsed<std::string> bytes = readListFile(work.path);
+        work.list = bytes ? parseList(bytes.value(), work.format, work.placer->sink()) : bytes.error();
+    });
+}
+
+bool startExportBreakPoints(SplitDocument& doc, const std::filesystem::path& path, ListFormat format) {
+    if (refuseWhileBusy(doc) || !mayExport(doc, path)) {
+        return false;
+    }
+    auto job = std::make_shared<ListJob>();
+    job->import = false;
+    job->path = path;
+    job->format = format;
+    // The copies are linear; the text and the file, the long part, are made on the thread.
+    job->source =
+        ListSource{doc.m_breakPoints, doc.m_blockTags, doc.m_mainTag, doc.m_filePath, documentTimeline(doc)};
+    return startListThread(doc, std::move(job), [](ListJob& work) {
+        work.writeProblem =
+            writeOutputFile(work.path, listTextOf(work.source, work.format), work.source.filePath);
+    });
+}
+
+void finishListJob(SplitDocument& doc) {
+    doc.m_listThread.clear();
+    const std::shared_ptr<ListJob> job = std::move(doc.m_listJob);
+    if (!job) {
+        return;
+    }
+    if (!job->import) {
+        logExport(doc, job->path, job->format, job->writeProblem);
+        return;
+    }
+    if (!job->list) {
+        reportUnreadable(doc, job->path, job->format, job->list);
+        return;
+    }
+    if (mayImport(doc)) {
+        applyPlaced(doc, job->list.value(), *job->placer, job->replace, pathText(job->path));
+    }
 }

@@ -49,3 +49,13 @@ std::string listText(const SplitDocument& doc, ListFormat format);
 
 // Writes the list in `format` to `path` and logs it; never replaces the loaded file.
 bool exportBreakPoints(SplitDocument& doc, const std::filesystem::path& path, ListFormat format);
+
+// The same two on the list thread, for the window: the file is read and parsed, or the text made
+// and written, off the GUI thread, and UM_LIST_DONE hands the result back. Refused (false) while
+// any thread runs, like the other long jobs; the list thread keeps the document busy.
+bool startImportBreakPoints(SplitDocument& doc, const std::filesystem::path& path, ListFormat format,
+                            bool replace);
+bool startExportBreakPoints(SplitDocument& doc, const std::filesystem::path& path, ListFormat format);
+// UM_LIST_DONE on the GUI thread: ends the thread and puts an import into the list, or logs the
+// export, with the same lines and boxes as the functions above.
+void finishListJob(SplitDocument& doc);

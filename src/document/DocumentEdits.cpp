@@ -42,10 +42,10 @@ void SplitDocument::setBlockTag(int block, const ID3Info& tag) {
 
 void SplitDocument::clearBlockTag(int block) {
     rememberEdit("remove the tag of block " + std::to_string(block + 1));
-    std::erase_if(m_blockTags, [block](const BlockTag& record) { return record.block == block; });
+    eraseBlockTag(m_blockTags, block);
 }
 
 void SplitDocument::replaceBlockTags(std::vector<BlockTag> tags) {
     rememberEdit("edit the block tags");
-    m_blockTags = std::move(tags);
+    m_blockTags = sortedBlockTags(std::move(tags));
 }

@@ -1,5 +1,7 @@
 #include "document/SplitDocument.h"
 
+#include "document/BreakPointLists.h"
+
 #include <string>
 
 SplitDocument::SplitDocument(WindowLink& frame, WindowLink& view, UserPrompts& prompts)
@@ -8,7 +10,8 @@ SplitDocument::SplitDocument(WindowLink& frame, WindowLink& view, UserPrompts& p
 SplitDocument::~SplitDocument() = default;
 
 bool SplitDocument::isBusy() const {
-    return m_loadThread.isSet() || m_saveAllThread.isSet() || m_wavThread.isSet() || m_blockThread.isSet();
+    return m_loadThread.isSet() || m_saveAllThread.isSet() || m_wavThread.isSet() || m_blockThread.isSet() ||
+           m_listThread.isSet();
 }
 
 // The slots are tested first: while the loading thread runs it refills m_frameLevels.
@@ -55,6 +58,9 @@ std::intptr_t SplitDocument::handleMessage(unsigned message, std::uintptr_t wPar
         break;
     case UM_WAV_DONE:
         onWavDone();
+        break;
+    case UM_LIST_DONE:
+        finishListJob(*this);
         break;
     case UM_STOP_PLAYBACK:
         stopPlayback();

@@ -18,11 +18,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <vector>
 
 class AtomicFile;
+struct ListJob;
 
 // The state of the open file and its operations, without any toolkit. The window program's view
 // derives from it and adds painting and input; the command-line tool and the tests use it directly.
@@ -188,13 +190,18 @@ public:
     WorkerSlot m_saveAllThread;
     WorkerSlot m_wavThread;
     WorkerSlot m_blockThread;
+    // An import or export of a break point list of another program, and what it hands back to the
+    // GUI thread (BreakPointLists.cpp).
+    WorkerSlot m_listThread;
+    std::shared_ptr<ListJob> m_listJob;
     std::filesystem::path m_blockPath;
     int m_blockFrom = 0;
     int m_blockTo = 0;
     std::filesystem::path m_wavPath;
     std::filesystem::path m_outputFolder;
     ID3Info m_mainTag;
-    // Changed only through setBlockTag, clearBlockTag and replaceBlockTags.
+    // Sorted by block, one record per block (see BlockTags.h); changed only through setBlockTag,
+    // clearBlockTag and replaceBlockTags.
     std::vector<BlockTag> m_blockTags;
     // The states before the edits, for undo; emptied when a file has been loaded.
     EditHistory m_history;

@@ -1,5 +1,6 @@
 #include "DocumentHarness.h"
 
+#include "document/BlockTags.h"
 #include "document/BreakPointLists.h"
 #include "support/TestFiles.h"
 
@@ -45,10 +46,10 @@ TEST(BreakPointLists, EveryFormatReadsBackTheBlocksAndTheirNames) {
     ASSERT_GT(frames, 300);
     // Out of order, a duplicate, frame 0 and a value past the end: the blocks are what Save All cuts.
     source.doc.m_breakPoints = {250, 40, 120, 120, 0, frames + 5};
-    source.doc.m_blockTags = {{3, named("Four", "Band")},
-                              {0, named("One", "Band")},
-                              {1, named("Two", "Guest")},
-                              {2, named("Three", "Band")}};
+    source.doc.replaceBlockTags({{3, named("Four", "Band")},
+                                 {0, named("One", "Band")},
+                                 {1, named("Two", "Guest")},
+                                 {2, named("Three", "Band")}});
     const std::vector<int> blocks = {40, 120, 250};
 
     const struct {
@@ -98,7 +99,6 @@ TEST(BreakPointLists, ExportedCueSheetNamesTheFileAndFrameStarts) {
                                                      "    INDEX 01 00:00:00\n"
                                                      "  TRACK 02 AUDIO\n"
                                                      "    TITLE \"Second\"\n"
-                                                     "    PERFORMER \"Band\"\n"
                                                      "    INDEX 01 00:01:74\n");
     EXPECT_EQ(listText(h.doc, ListFormat::Tracklist), "00:00.000\n00:01.985 Band - Second\n");
 }
@@ -114,10 +114,11 @@ TEST(BreakPointLists, TimesPastTheEndAreDroppedByLine) {
                                 "TRACK 04 AUDIO\n  TITLE \"Far out\"\n  INDEX 01 99:00:00\n");
     ASSERT_TRUE(importBreakPoints(h.doc, dir / "long.cue", ListFormat::CueSheet, true));
     EXPECT_EQ(h.doc.m_breakPoints.size(), 1u);
+    // One line for all of them, naming each time and its line.
     const auto errors = h.link.logLines(LogLevel::Error);
-    ASSERT_EQ(errors.size(), 2u);
-    EXPECT_NE(errors[0].find("line 7 of " + (dir / "long.cue").string()), std::string::npos) << errors[0];
-    EXPECT_NE(errors[1].find("line 10 of "), std::string::npos) << errors[1];
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_NE(errors[0].find("2 times of " + (dir / "long.cue").string()), std::string::npos) << errors[0];
+    EXPECT_NE(errors[0].find("00:30.000 of line 7, 1:39:00.000 of line 10"), std::string::npos) << errors[0];
     EXPECT_TRUE(h.prompts.boxes.empty());
 }
 
@@ -162,6 +163,102 @@ TEST(BreakPointLists, FilesThatCannotBeReadChangeNothing) {
     }
 }
 
+// A binary file or text in an encoding with NUL bytes: the box quotes only printable text, so the
+// message is whole and readable (a NUL would end it, control bytes garble it).
+TEST(BreakPointLists, ABinaryFileIsReportedInPrintableText) {
+    const auto dir = scratchDir("lists-binary");
+    const struct {
+        const char* file;
+        std::string bytes;
+        const char* reason;
+    } cases[] = {
+        {"elf.cue",
+         std::string("FILE \"x.mp3\" MP3\n\x7F"
+                     "ELF\x02\x01\x01\0\0\0\0\x03\0>\0",
+                     32),
+         "line 2: unknown command 'ELF>'), no break point"},
+        {"nul.cue", std::string("\0\0\0\0\x01\x02junk\n", 11),
+         "line 1: unknown command 'junk'), no break point"},
+        {"bytes.cue", std::string("\x01\x02\0\x03\x04", 5), "line 1: unknown command), no break point"},
+        {"utf32.cue",
+         std::string("\xFF\xFE\0\0"
+                     "A\0\0\0\x01\0\0\0"
+                     "B\0\0\0",
+                     16),
+         "line 1: unknown command 'AB'), no break point"},
+        {"unmarked-utf16.cue", std::string("F\0I\0L\0E\0 \0", 10),
+         "line 1: unknown command 'FILE '), no break point"},
+    };
+    DocumentHarness h;
+    h.load(fixture("ten-seconds.mp3"));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        writeText(dir / c.file, c.bytes);
+        h.prompts.boxes.clear();
+        EXPECT_FALSE(importBreakPoints(h.doc, dir / c.file, ListFormat::CueSheet, true));
+        ASSERT_EQ(h.prompts.boxes.size(), 1u);
+        const std::string& text = h.prompts.boxes[0].text;
+        EXPECT_NE(text.find(c.reason), std::string::npos) << text;
+        EXPECT_TRUE(std::all_of(text.begin(), text.end(), [](char ch) {
+            return static_cast<unsigned char>(ch) >= 0x20;
+        })) << text;
+    }
+}
+
+// Entries past the end are counted, not kept or logged one by one; entries on one frame are folded.
+TEST(BreakPointLists, HugeListsAreFoldedAndSummed) {
+    const auto dir = scratchDir("lists-huge");
+    DocumentHarness h;
+    h.load(fixture("ten-seconds.mp3"));
+    std::string labels;
+    for (int i = 0; i < 20000; ++i) {
+        labels += "5\t5\tsame frame\n";
+    }
+    for (int i = 0; i < 200000; ++i) {
+        labels += "99\t99\tlate\n";
+    }
+    labels += "1\t1\tearly\n";
+    writeText(dir / "labels.txt", labels);
+    h.doc.m_breakPoints = {100};
+    ASSERT_TRUE(importBreakPoints(h.doc, dir / "labels.txt", ListFormat::LabelFile, false));
+    const FrameTimeline timeline = documentTimeline(h.doc);
+    EXPECT_EQ(h.doc.m_breakPoints,
+              (BreakPointList{100, timeline.nearestFrame(1.0), timeline.nearestFrame(5.0)}));
+    const auto errors = h.link.logLines(LogLevel::Error);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_NE(errors[0].find("200000 times of "), std::string::npos) << errors[0];
+    EXPECT_NE(errors[0].find("01:39.000 of line 20001, 01:39.000 of line 20002"), std::string::npos);
+    EXPECT_NE(errors[0].find(" and 199995 more"), std::string::npos) << errors[0];
+    const auto normal = h.link.logLines(LogLevel::Normal);
+    EXPECT_NE(normal.back().find("(20001 of 220001)"), std::string::npos) << normal.back();
+    // Importing the same list again adds no break point the list holds already.
+    ASSERT_TRUE(importBreakPoints(h.doc, dir / "labels.txt", ListFormat::LabelFile, false));
+    EXPECT_EQ(h.doc.m_breakPoints.size(), 3u);
+}
+
+// A sheet whose tracks all have their own PERFORMER keeps the disc's PERFORMER and TITLE.
+TEST(BreakPointLists, CueRoundTripKeepsTheDiscNames) {
+    const auto dir = scratchDir("lists-disc");
+    writeText(dir / "disc.cue", "PERFORMER \"Various Artists\"\nTITLE \"Compilation\"\nFILE \"x.mp3\" MP3\n"
+                                "TRACK 01 AUDIO\n  TITLE \"A\"\n  PERFORMER \"Alpha\"\n  INDEX 01 00:00:00\n"
+                                "TRACK 02 AUDIO\n  TITLE \"B\"\n  PERFORMER \"Beta\"\n  INDEX 01 00:04:00\n");
+    DocumentHarness h;
+    h.load(fixture("ten-seconds.mp3"));
+    h.doc.m_mainTag.artist = "Tag Artist";
+    h.doc.m_mainTag.album = "Tag Album";
+    ASSERT_TRUE(importBreakPoints(h.doc, dir / "disc.cue", ListFormat::CueSheet, true));
+    const std::string text = listText(h.doc, ListFormat::CueSheet);
+    EXPECT_TRUE(text.starts_with("PERFORMER \"Various Artists\"\nTITLE \"Compilation\"\n")) << text;
+    EXPECT_NE(text.find("TITLE \"A\"\n    PERFORMER \"Alpha\"\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("TITLE \"B\"\n    PERFORMER \"Beta\"\n"), std::string::npos) << text;
+    // The disc's names are no block: the editor's rows and the pieces see only the two tracks.
+    EXPECT_EQ(findBlockTag(h.doc.m_blockTags, 0)->artist, "Alpha");
+    EXPECT_EQ(findBlockTag(h.doc.m_blockTags, 1)->album, "Compilation");
+    // Undo takes them back with the import.
+    ASSERT_TRUE(h.doc.undoEdit());
+    EXPECT_EQ(listText(h.doc, ListFormat::CueSheet).substr(0, 23), "PERFORMER \"Tag Artist\"\n");
+}
+
 TEST(BreakPointLists, AddingKeepsTheListAndNamesTheNewBlocks) {
     DocumentHarness h;
     h.load(fixture("ten-seconds.mp3"));
@@ -175,11 +272,12 @@ TEST(BreakPointLists, AddingKeepsTheListAndNamesTheNewBlocks) {
     EXPECT_EQ(h.doc.m_breakPoints, (BreakPointList{200, 100, 300}));
     // Block 1 starts at 100; a record for a block the import does not name stays.
     ASSERT_EQ(h.doc.m_blockTags.size(), 3u);
-    EXPECT_EQ(h.doc.m_blockTags[0].block, 5);
-    EXPECT_EQ(h.doc.m_blockTags[1].block, 1);
-    EXPECT_EQ(h.doc.m_blockTags[1].tag.title, "Hundred");
-    EXPECT_EQ(h.doc.m_blockTags[2].block, 3);
-    EXPECT_EQ(h.doc.m_blockTags[2].tag.title, "");
+    EXPECT_EQ(h.doc.m_blockTags[0].block, 1);
+    EXPECT_EQ(h.doc.m_blockTags[0].tag.title, "Hundred");
+    EXPECT_EQ(h.doc.m_blockTags[1].block, 3);
+    EXPECT_EQ(h.doc.m_blockTags[1].tag.title, "");
+    EXPECT_EQ(h.doc.m_blockTags[2].block, 5);
+    EXPECT_EQ(h.doc.m_blockTags[2].tag.title, "Untouched");
 }
 
 TEST(BreakPointLists, RefusedWhileASaveReadsTheList) {
@@ -196,6 +294,50 @@ TEST(BreakPointLists, RefusedWhileASaveReadsTheList) {
     EXPECT_EQ(
         h.link.logLines(LogLevel::Error),
         (std::vector<std::string>{"You can not change break points while separated blocks are saving ..."}));
+}
+
+// The window's import and export run on the list thread: the document is busy until UM_LIST_DONE
+// is handled, and the result is what the direct calls give.
+TEST(BreakPointLists, ImportAndExportRunOnTheListThread) {
+    const auto dir = scratchDir("lists-thread");
+    DocumentHarness h;
+    h.load(fixture("ten-seconds.mp3"));
+    h.doc.replaceBreakPoints({250, 40});
+    h.doc.setBlockTag(1, named("Two", "Guest"));
+    const std::string expected = listText(h.doc, ListFormat::CueSheet);
+
+    ASSERT_TRUE(startExportBreakPoints(h.doc, dir / "list.cue", ListFormat::CueSheet));
+    EXPECT_TRUE(h.doc.isBusy());
+    EXPECT_FALSE(h.doc.canEditBreakPoints());
+    // A second job waits for the first, with a line that says why.
+    EXPECT_FALSE(startImportBreakPoints(h.doc, dir / "list.cue", ListFormat::CueSheet, true));
+    ASSERT_TRUE(h.link.dispatchUntil(UM_LIST_DONE));
+    EXPECT_FALSE(h.doc.isBusy());
+    std::ifstream in(dir / "list.cue", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), expected);
+    EXPECT_EQ(
+        h.link.logLines(LogLevel::Error),
+        (std::vector<std::string>{"Break points can not be imported or exported while another job runs"}));
+
+    DocumentHarness target;
+    target.load(fixture("ten-seconds.mp3"));
+    target.doc.m_breakPoints = {7};
+    ASSERT_TRUE(startImportBreakPoints(target.doc, dir / "list.cue", ListFormat::CueSheet, true));
+    EXPECT_EQ(target.doc.m_breakPoints, (BreakPointList{7}));
+    ASSERT_TRUE(target.link.dispatchUntil(UM_LIST_DONE));
+    EXPECT_EQ(target.doc.m_breakPoints, (BreakPointList{40, 250}));
+    EXPECT_EQ(findBlockTag(target.doc.m_blockTags, 1)->title, "Two");
+    EXPECT_FALSE(target.doc.isBusy());
+    EXPECT_TRUE(target.doc.undoEdit());
+    EXPECT_EQ(target.doc.m_breakPoints, (BreakPointList{7}));
+
+    // A file that cannot be read gets its box when the thread has ended, and changes nothing.
+    writeText(dir / "bad.cue", "FILE \"x.mp3\" MP3\nnonsense\n");
+    ASSERT_TRUE(startImportBreakPoints(target.doc, dir / "bad.cue", ListFormat::CueSheet, true));
+    ASSERT_TRUE(target.link.dispatchUntil(UM_LIST_DONE));
+    EXPECT_EQ(target.doc.m_breakPoints, (BreakPointList{7}));
+    ASSERT_EQ(target.prompts.boxes.size(), 1u);
+    EXPECT_NE(target.prompts.boxes[0].text.find("line 2: unknown command 'nonsense'"), std::string::npos);
 }
 
 TEST(BreakPointLists, ExportNeverReplacesTheLoadedFile) {

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <optional>
 
 namespace {
 
@@ -51,6 +52,86 @@ TEST(TextDecoding, ReadsUtf8WithAndWithoutBomUtf16AndLatin1) {
     EXPECT_FALSE(isValidUtf8("a\x80"));
     EXPECT_FALSE(isValidUtf8("\xE2\x82"));
     EXPECT_TRUE(isValidUtf8("\xF0\x9F\x8E\xB5"));
+}
+
+// "ANSI" text as Windows writes it: the bytes 0x80..0x9F are the code page's punctuation, not C1
+// control characters. Expected code points by hand from the code page's table.
+TEST(TextDecoding, EightBitTextIsWindows1252) {
+    const struct {
+        const char* bytes;
+        const char* utf8;
+    } cases[] = {
+        {"\x92", "\xE2\x80\x99"}, // right single quotation mark
+        {"\x93x\x94", "\xE2\x80\x9Cx\xE2\x80\x9D"},
+        {"\x96", "\xE2\x80\x93"}, // en dash
+        {"\x97", "\xE2\x80\x94"}, // em dash
+        {"\x85", "\xE2\x80\xA6"}, // ellipsis
+        {"\x80", "\xE2\x82\xAC"}, // euro sign
+        {"\x8A\x9A\x9F", "\xC5\xA0\xC5\xA1\xC5\xB8"},
+        {"\x99", "\xE2\x84\xA2"},
+        {"\xE9\xA0\xFF", "\xC3\xA9\xC2\xA0\xC3\xBF"},                         // Latin-1 above 0x9F
+        {"\x81\x8D\x8F\x90\x9D", "\xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D"}, // undefined: kept
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(decodeText(c.bytes), c.utf8) << c.bytes;
+    }
+}
+
+// A BOM names the encoding; bytes that are invalid in it become text of that encoding's kind or
+// U+FFFD, never raw bytes in the UTF-8 result.
+TEST(TextDecoding, InvalidBytesAfterABomAreNotCopiedRaw) {
+    const std::string replacement = "\xEF\xBF\xBD";
+    const struct {
+        const char* name;
+        std::string bytes;
+        std::string utf8;
+    } cases[] = {
+        {"UTF-8 BOM, 8-bit text",
+         "\xEF\xBB\xBF"
+         "Caf\xE9 \x93x\x94",
+         "Caf\xC3\xA9 \xE2\x80\x9Cx\xE2\x80\x9D"},
+        {"UTF-8 BOM, cut sequence",
+         "\xEF\xBB\xBF"
+         "a\xC3",
+         "a\xC3\x83"},
+        {"UTF-16LE BOM, lone high surrogate",
+         std::string("\xFF\xFE\x00\xD8"
+                     "a\0",
+                     6),
+         replacement + "a"},
+        {"UTF-16LE BOM, lone low surrogate", std::string("\xFF\xFE\x00\xDC", 4), replacement},
+        {"UTF-16BE BOM, odd byte left", std::string("\xFE\xFF\0a\xC3", 5), "a" + replacement},
+        {"UTF-32LE BOM",
+         std::string("\xFF\xFE\0\0"
+                     "a\0\0\0\xE9\0\0\0",
+                     12),
+         "a\xC3\xA9"},
+        {"UTF-32BE BOM", std::string("\0\0\xFE\xFF\0\x01\xF3\xB5", 8), "\xF0\x9F\x8E\xB5"},
+        {"UTF-32LE BOM, past U+10FFFF", std::string("\xFF\xFE\0\0\0\0\x11\0", 8), replacement},
+    };
+    for (const auto& c : cases) {
+        const std::string text = decodeText(c.bytes);
+        EXPECT_EQ(text, c.utf8) << c.name;
+        EXPECT_TRUE(isValidUtf8(text)) << c.name;
+    }
+}
+
+TEST(TextDecoding, PrintableExcerptLeavesOutWhatCannotBeShown) {
+    const struct {
+        std::string text;
+        std::size_t characters;
+        std::string shown;
+    } cases[] = {
+        {std::string("\0\0\0ab\0c", 7), 40, "abc"},
+        {"tab\there\x7F", 40, "tabhere"},
+        {"\xC2\x81\xEF\xBF\xBDok", 40, "ok"},
+        {"\xC3\xA9t\xC3\xA9 \xE2\x80\x93 x", 3, "\xC3\xA9t\xC3\xA9"}, // counts characters, not bytes
+        {"a\xC3", 40, "a"},
+        {"\x80\x80z", 40, "z"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(printableExcerpt(c.text, c.characters), c.shown);
+    }
 }
 
 TEST(TextDecoding, SplitsLinesAtEveryKindOfEnding) {
@@ -204,6 +285,124 @@ TEST(CueSheet, ALineThatCannotBeReadFailsTheSheetWithItsNumber) {
         ASSERT_FALSE(parsed) << c.sheet;
         EXPECT_EQ(parsed.error().line, c.line) << c.sheet << parsed.describe();
     }
+}
+
+// The pregap's INDEX 00 never starts a track, wherever it stands; only INDEX 01 does.
+TEST(CueSheet, OnlyIndexOneStartsATrack) {
+    const struct {
+        const char* indexes;
+        std::optional<double> start;
+    } cases[] = {
+        {"INDEX 00 00:10:00\nINDEX 01 00:12:00\n", 12.0},
+        {"INDEX 01 00:12:00\nINDEX 00 00:10:00\n", 12.0},
+        {"INDEX 00 00:10:00\nINDEX 01 00:12:00\nINDEX 02 00:15:00\n", 12.0},
+        {"INDEX 02 00:15:00\nINDEX 01 00:12:00\n", 12.0},
+        {"INDEX 00 00:10:00\n", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        const std::string sheet = std::string("FILE \"a.mp3\" MP3\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"
+                                              "TRACK 02 AUDIO\n") +
+                                  c.indexes;
+        const Parsed<TimedList> parsed = parseCueSheet(sheet);
+        ASSERT_EQ(bool(parsed), c.start.has_value()) << c.indexes;
+        if (parsed) {
+            ASSERT_EQ(parsed.value().entries.size(), 2u);
+            EXPECT_NEAR(parsed.value().entries[1].seconds, *c.start, 1e-9) << c.indexes;
+        } else {
+            EXPECT_EQ(parsed.error().line, 4) << parsed.describe();
+        }
+    }
+}
+
+// What the writer makes of quotes, long times, many tracks and the disc's names, by hand.
+TEST(CueSheet, WriterFormsThatReadersAccept) {
+    TimedList list;
+    list.album = "The \"Best\" Of";
+    list.artist = "Various";
+    list.entries = {entry(0.0, "Say \"Hi\"", "Various", 0), entry(99 * 60 + 59.99, "Late", "Guest", 0),
+                    entry(6000.0, "", "", 0), entry(1000.0 * 3600, "Far", "Various", 0)};
+    EXPECT_EQ(writeCueSheet(list, "a \"b\".mp3"), "PERFORMER \"Various\"\n"
+                                                  "TITLE \"The \\\"Best\\\" Of\"\n"
+                                                  "FILE \"a \\\"b\\\".mp3\" MP3\n"
+                                                  "  TRACK 01 AUDIO\n"
+                                                  "    TITLE \"Say \\\"Hi\\\"\"\n"
+                                                  "    INDEX 01 00:00:00\n"
+                                                  "  TRACK 02 AUDIO\n"
+                                                  "    TITLE \"Late\"\n"
+                                                  "    PERFORMER \"Guest\"\n"
+                                                  "    INDEX 01 99:59:74\n"
+                                                  "  TRACK 03 AUDIO\n"
+                                                  "    INDEX 01 100:00:00\n"
+                                                  "  TRACK 04 AUDIO\n"
+                                                  "    TITLE \"Far\"\n"
+                                                  "    INDEX 01 60000:00:00\n");
+    const Parsed<TimedList> back = parseCueSheet(writeCueSheet(list, "x.mp3"));
+    ASSERT_TRUE(back) << back.describe();
+    EXPECT_EQ(back.value().album, list.album);
+    EXPECT_EQ(back.value().entries[0].title, "Say \"Hi\"");
+    EXPECT_EQ(back.value().entries[0].performer, "Various");
+    EXPECT_EQ(back.value().entries[1].performer, "Guest");
+
+    // Track numbers past 99 get a third digit and read back.
+    TimedList many;
+    for (int i = 0; i < 120; ++i) {
+        many.entries.push_back(entry(i * 10.0, "", "", 0));
+    }
+    const std::string text = writeCueSheet(many, "x.mp3");
+    EXPECT_NE(
+        text.find("\n  TRACK 99 AUDIO\n    INDEX 01 16:20:00\n  TRACK 100 AUDIO\n    INDEX 01 16:30:00\n"),
+        std::string::npos);
+    const Parsed<TimedList> manyBack = parseCueSheet(text);
+    ASSERT_TRUE(manyBack) << manyBack.describe();
+    EXPECT_EQ(manyBack.value().entries.size(), 120u);
+    // A backslash that does not stand before a quote is the text's own.
+    const Parsed<TimedList> slashes = parseCueSheet("FILE \"C:\\music\\a.mp3\" MP3\nTRACK 01 AUDIO\n"
+                                                    "TITLE \"AC\\DC \\\\\"\nINDEX 01 00:00:00\n");
+    ASSERT_TRUE(slashes) << slashes.describe();
+    EXPECT_EQ(slashes.value().entries[0].title, "AC\\DC \\\\");
+}
+
+// Every time a parser reads, its writer writes in a form the parser reads again: long times, the
+// latest time a list may give, and times past it, which no parser takes.
+TEST(ListFormats, LongTimesReadBackInEveryFormat) {
+    const double times[] = {0.0,
+                            3599.9996,
+                            3600.0,
+                            999 * 3600 + 3599.5,
+                            1000.0 * 3600,
+                            92200 * 60 + 5.0,
+                            99999 * 3600 + 1.25,
+                            kMaxListSeconds};
+    for (const double seconds : times) {
+        SCOPED_TRACE(std::to_string(seconds));
+        TimedList list;
+        list.entries = {entry(seconds, "T", "", 0)};
+        const Parsed<TimedList> cue = parseCueSheet(writeCueSheet(list, "x.mp3"));
+        ASSERT_TRUE(cue) << cue.describe();
+        EXPECT_NEAR(cue.value().entries[0].seconds, seconds, 0.5 / 75 + 1e-6);
+        const Parsed<TimedList> labels = parseLabelFile(writeLabelFile(list, seconds));
+        ASSERT_TRUE(labels) << labels.describe();
+        EXPECT_NEAR(labels.value().entries[0].seconds, seconds, 1e-6);
+        const Parsed<TimedList> tracks = parseTracklist(writeTracklist(list));
+        ASSERT_TRUE(tracks) << tracks.describe();
+        EXPECT_NEAR(tracks.value().entries[0].seconds, seconds, 0.0005 + 1e-6);
+    }
+    EXPECT_EQ(trackTime(92200 * 60 + 5.0), "1536:40:05.000");
+    EXPECT_EQ(parseTrackTime("92200:05"), 92200 * 60 + 5.0);
+    EXPECT_EQ(parseTrackTime("1536:40:05.000"), 92200 * 60 + 5.0);
+    EXPECT_EQ(parseTrackTime("100000:00:00"), kMaxListSeconds);
+    EXPECT_EQ(parseTrackTime("100000:00:01"), std::nullopt);
+    EXPECT_EQ(parseTrackTime("1000000:00:00"), std::nullopt);
+    // Times no list can give are written clamped, never as an overflowed number.
+    EXPECT_EQ(trackTime(1e300), "100000:00:00.000");
+    EXPECT_EQ(trackTime(std::nan("")), "00:00.000");
+    EXPECT_EQ(trackTime(-5.0), "00:00.000");
+    EXPECT_EQ(cueTime(1e300), "6000000:00:00");
+    EXPECT_FALSE(parseCueSheet("FILE \"a\" MP3\nTRACK 01 AUDIO\nINDEX 01 6000000:00:01\n"));
+    EXPECT_FALSE(parseCueSheet("FILE \"a\" MP3\nTRACK 01 AUDIO\nINDEX 01 99999999999:00:00\n"));
+    EXPECT_FALSE(parseLabelFile("360000000.000001\t0\tx\n"));
+    EXPECT_FALSE(parseLabelFile(std::string(400, '9') + "\t0\tx\n"));
+    EXPECT_TRUE(parseLabelFile("360000000.000000\t360000000\tx\n"));
 }
 
 // Export, import, same entries: each format keeps the times to its own resolution.

@@ -37,8 +37,8 @@ std::string_view takeWord(std::string_view& rest) {
     return word;
 }
 
-// A quoted value runs to the last quote of the line, so quotes inside a title survive; an unquoted
-// value is the rest of the line.
+// A quoted value runs to the last quote of the line, so quotes inside a title survive; \" stands for
+// a quote as the writer escapes it. An unquoted value is the rest of the line.
 std::optional<std::string> quotedValue(std::string_view rest) {
     rest = trimmed(rest);
     if (rest.empty() || rest.front() != '"') {
@@ -48,7 +48,28 @@ std::optional<std::string> quotedValue(std::string_view rest) {
     if (close == 0) {
         return std::nullopt;
     }
-    return std::string(rest.substr(1, close - 1));
+    const std::string_view inner = rest.substr(1, close - 1);
+    std::string value;
+    value.reserve(inner.size());
+    for (std::size_t at = 0; at < inner.size(); ++at) {
+        if (inner[at] == '\\' && at + 1 < inner.size() && inner[at + 1] == '"') {
+            ++at;
+        }
+        value += inner[at];
+    }
+    return value;
+}
+
+// A value in quotes that every reader takes whole: inner quotes escaped, on one line.
+std::string quoted(std::string_view text) {
+    std::string out = "\"";
+    for (const char c : singleLine(text)) {
+        if (c == '"') {
+            out += '\\';
+        }
+        out += c;
+    }
+    return out + '"';
 }
 
 std::optional<int> number(std::string_view text) {
@@ -74,7 +95,11 @@ std::optional<double> parseCueTime(std::string_view text) {
         second - first - 1 != 2 || text.size() - second - 1 != 2) {
         return std::nullopt;
     }
-    return *minutes * 60.0 + *seconds + static_cast<double>(*frames) / kCueFramesPerSecond;
+    const double total = *minutes * 60.0 + *seconds + static_cast<double>(*frames) / kCueFramesPerSecond;
+    if (total > kMaxListSeconds) {
+        return std::nullopt;
+    }
+    return total;
 }
 
 struct Track {
@@ -87,17 +112,32 @@ struct Track {
 } // namespace
 
 std::string cueTime(double seconds) {
-    const auto frames = static_cast<long long>(std::llround(std::max(seconds, 0.0) * kCueFramesPerSecond));
+    const auto frames = static_cast<long long>(std::llround(writableSeconds(seconds) * kCueFramesPerSecond));
     char text[32];
     std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld", frames / (60 * kCueFramesPerSecond),
                   frames / kCueFramesPerSecond % 60, frames % kCueFramesPerSecond);
     return text;
 }
 
-Parsed<TimedList> parseCueSheet(std::string_view bytes) {
+Parsed<TimedList> parseCueSheet(std::string_view bytes, const EntrySink& sink) {
     const std::string text = decodeText(bytes);
     TimedList list;
-    std::vector<Track> tracks;
+    // Only the track being read is kept; a finished one goes to the sink.
+    std::optional<Track> track;
+    bool anyTrack = false;
+    const auto finishTrack = [&]() -> std::optional<FormatError> {
+        if (!track) {
+            return std::nullopt;
+        }
+        if (!track->start) {
+            return FormatError{track->line, "TRACK without INDEX 01"};
+        }
+        // A track without its own performer is the disc's.
+        sink(TimedEntry{*track->start, std::move(track->title),
+                        track->performer.empty() ? list.artist : std::move(track->performer), track->line});
+        track.reset();
+        return std::nullopt;
+    };
     bool haveFile = false;
     int lineNumber = 0;
     for (const std::string_view line : splitLines(text)) {
@@ -119,18 +159,23 @@ Parsed<TimedList> parseCueSheet(std::string_view bytes) {
             if (!trackNumber || takeWord(rest).empty()) {
                 return fail("TRACK needs a number and a type");
             }
-            tracks.push_back(Track{lineNumber, std::nullopt, {}, {}});
+            if (auto error = finishTrack()) {
+                return *error;
+            }
+            track = Track{lineNumber, std::nullopt, {}, {}};
+            anyTrack = true;
         } else if (command == "INDEX") {
             const auto index = number(takeWord(rest));
             const auto start = parseCueTime(trimmed(rest));
             if (!index || !start) {
-                return fail("INDEX needs a number and a time in mm:ss:ff");
+                return fail("INDEX needs a number and a time in mm:ss:ff up to 100000 hours");
             }
-            if (tracks.empty()) {
+            if (!track) {
                 return fail("INDEX before the first TRACK");
             }
+            // INDEX 00 starts the pregap; the track itself starts at INDEX 01.
             if (*index == 1) {
-                tracks.back().start = *start;
+                track->start = *start;
             }
         } else if (command == "TITLE" || command == "PERFORMER") {
             const auto value = quotedValue(rest);
@@ -138,49 +183,52 @@ Parsed<TimedList> parseCueSheet(std::string_view bytes) {
                 return fail(command + " has an opening quote without a closing one");
             }
             const bool title = command == "TITLE";
-            if (tracks.empty()) {
+            if (!anyTrack) {
                 (title ? list.album : list.artist) = *value;
             } else {
-                (title ? tracks.back().title : tracks.back().performer) = *value;
+                (title ? track->title : track->performer) = *value;
             }
         } else if (std::find(kIgnoredCommands.begin(), kIgnoredCommands.end(), command) ==
                    kIgnoredCommands.end()) {
-            return fail("unknown command '" + std::string(line.substr(0, 40)) + "'");
+            // The line may be binary: quote only what can be read of it.
+            const std::string shown = printableExcerpt(line, 40);
+            return fail(shown.empty() ? "unknown command" : "unknown command '" + shown + "'");
         }
     }
-    if (tracks.empty()) {
+    if (!anyTrack) {
         return FormatError{0, "the sheet holds no TRACK"};
     }
-    for (const Track& track : tracks) {
-        if (!track.start) {
-            return FormatError{track.line, "TRACK without INDEX 01"};
-        }
-        // A track without its own performer is the disc's.
-        list.entries.push_back(TimedEntry{
-            *track.start, track.title, track.performer.empty() ? list.artist : track.performer, track.line});
+    if (auto error = finishTrack()) {
+        return *error;
     }
     return list;
+}
+
+Parsed<TimedList> parseCueSheet(std::string_view bytes) {
+    return collectEntries([bytes](const EntrySink& sink) { return parseCueSheet(bytes, sink); });
 }
 
 std::string writeCueSheet(const TimedList& list, const std::string& audioFileName) {
     std::string out;
     if (!list.artist.empty()) {
-        out += "PERFORMER \"" + singleLine(list.artist) + "\"\n";
+        out += "PERFORMER " + quoted(list.artist) + "\n";
     }
     if (!list.album.empty()) {
-        out += "TITLE \"" + singleLine(list.album) + "\"\n";
+        out += "TITLE " + quoted(list.album) + "\n";
     }
-    out += "FILE \"" + singleLine(audioFileName) + "\" MP3\n";
+    out += "FILE " + quoted(audioFileName) + " MP3\n";
     int number = 0;
     for (const TimedEntry& entry : list.entries) {
+        // Past 99 the number simply gets a third digit, as sheets of long recordings do.
         char head[32];
         std::snprintf(head, sizeof head, "  TRACK %02d AUDIO\n", ++number);
         out += head;
         if (!entry.title.empty()) {
-            out += "    TITLE \"" + singleLine(entry.title) + "\"\n";
+            out += "    TITLE " + quoted(entry.title) + "\n";
         }
-        if (!entry.performer.empty()) {
-            out += "    PERFORMER \"" + singleLine(entry.performer) + "\"\n";
+        // A track without a PERFORMER is the disc's, so the disc's name need not be repeated.
+        if (!entry.performer.empty() && entry.performer != list.artist) {
+            out += "    PERFORMER " + quoted(entry.performer) + "\n";
         }
         out += "    INDEX 01 " + cueTime(entry.seconds) + "\n";
     }

@@ -32,7 +32,7 @@ std::optional<double> parseSeconds(std::string_view text) {
             return std::nullopt;
         }
     }
-    if (!digits || !std::isfinite(whole)) {
+    if (!digits || !(whole + fraction <= kMaxListSeconds)) {
         return std::nullopt;
     }
     return whole + fraction;
@@ -40,13 +40,17 @@ std::optional<double> parseSeconds(std::string_view text) {
 
 std::string secondsText(double seconds) {
     char text[48];
-    std::snprintf(text, sizeof text, "%.6f", std::max(seconds, 0.0));
+    std::snprintf(text, sizeof text, "%.6f", writableSeconds(seconds));
     return text;
 }
 
 } // namespace
 
 Parsed<TimedList> parseLabelFile(std::string_view bytes) {
+    return collectEntries([bytes](const EntrySink& sink) { return parseLabelFile(bytes, sink); });
+}
+
+Parsed<TimedList> parseLabelFile(std::string_view bytes, const EntrySink& sink) {
     const std::string text = decodeText(bytes);
     TimedList list;
     int lineNumber = 0;
@@ -66,11 +70,12 @@ Parsed<TimedList> parseLabelFile(std::string_view bytes) {
                                                              ? std::string_view::npos
                                                              : secondTab - firstTab - 1));
         if (!start || !end) {
-            return FormatError{lineNumber, "a label line is start<TAB>end<TAB>name with times in seconds"};
+            return FormatError{lineNumber, "a label line is start<TAB>end<TAB>name with times in seconds "
+                                           "up to 100000 hours"};
         }
         const std::string_view name =
             secondTab == std::string_view::npos ? std::string_view() : line.substr(secondTab + 1);
-        list.entries.push_back(TimedEntry{*start, std::string(name), {}, lineNumber});
+        sink(TimedEntry{*start, std::string(name), {}, lineNumber});
     }
     return list;
 }

@@ -1,5 +1,6 @@
 #include "document/formats/TextDecoding.h"
 
+#include <array>
 #include <cstdint>
 
 namespace {
@@ -42,6 +43,45 @@ std::string fromUtf16(std::string_view bytes, bool bigEndian) {
             }
         }
         appendUtf8(out, code >= 0xD800 && code < 0xE000 ? kReplacement : code);
+    }
+    // A byte left over is half a character, not text.
+    if (bytes.size() % 2 != 0) {
+        appendUtf8(out, kReplacement);
+    }
+    return out;
+}
+
+// Windows-1252 at 0x80..0x9F; the five bytes the code page leaves undefined keep their C1 code, as
+// Windows itself and web browsers read them.
+constexpr std::array<std::uint16_t, 32> kWindows1252High = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+std::string fromWindows1252(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 8);
+    for (const char byte : bytes) {
+        const auto code = static_cast<std::uint8_t>(byte);
+        appendUtf8(out, code >= 0x80 && code < 0xA0 ? kWindows1252High[code - 0x80] : code);
+    }
+    return out;
+}
+
+std::string fromUtf32(std::string_view bytes, bool bigEndian) {
+    std::string out;
+    out.reserve(bytes.size() / 2);
+    constexpr std::uint32_t kReplacement = 0xFFFD;
+    for (std::size_t at = 0; at + 3 < bytes.size(); at += 4) {
+        std::uint32_t code = 0;
+        for (std::size_t i = 0; i < 4; ++i) {
+            const auto byte = static_cast<std::uint8_t>(bytes[at + (bigEndian ? i : 3 - i)]);
+            code = code << 8 | byte;
+        }
+        appendUtf8(out, code > 0x10FFFF || (code >= 0xD800 && code < 0xE000) ? kReplacement : code);
+    }
+    if (bytes.size() % 4 != 0) {
+        appendUtf8(out, kReplacement);
     }
     return out;
 }
@@ -96,6 +136,10 @@ std::string decodeText(std::string_view bytes) {
         if (isValidUtf8(bytes)) {
             return std::string(bytes);
         }
+    } else if (bytes.starts_with(std::string_view("\xFF\xFE\0\0", 4))) {
+        return fromUtf32(bytes.substr(4), false);
+    } else if (bytes.starts_with(std::string_view("\0\0\xFE\xFF", 4))) {
+        return fromUtf32(bytes.substr(4), true);
     } else if (bytes.starts_with("\xFF\xFE")) {
         return fromUtf16(bytes.substr(2), false);
     } else if (bytes.starts_with("\xFE\xFF")) {
@@ -103,10 +147,31 @@ std::string decodeText(std::string_view bytes) {
     } else if (isValidUtf8(bytes)) {
         return std::string(bytes);
     }
+    return fromWindows1252(bytes);
+}
+
+std::string printableExcerpt(std::string_view utf8, std::size_t maxCharacters) {
     std::string out;
-    out.reserve(bytes.size() + bytes.size() / 8);
-    for (const char byte : bytes) {
-        appendUtf8(out, static_cast<std::uint8_t>(byte));
+    std::size_t characters = 0;
+    std::size_t at = 0;
+    while (at < utf8.size() && characters < maxCharacters) {
+        const auto lead = static_cast<std::uint8_t>(utf8[at]);
+        const std::size_t length = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        const std::string_view character = utf8.substr(at, length);
+        at += length;
+        if (!isValidUtf8(character)) {
+            continue;
+        }
+        std::uint32_t code = lead;
+        if (length == 2) {
+            code = (lead & 0x1Fu) << 6 | (static_cast<std::uint8_t>(character[1]) & 0x3Fu);
+        }
+        // Control characters, C1 codes and the replacement character say nothing a reader can use.
+        if (code < 0x20 || code == 0x7F || (code >= 0x80 && code < 0xA0) || character == "\xEF\xBF\xBD") {
+            continue;
+        }
+        out += character;
+        ++characters;
     }
     return out;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -23,6 +24,17 @@ struct TimedList {
     std::vector<TimedEntry> entries;
     bool operator==(const TimedList&) const = default;
 };
+
+// The latest time a list may give: 100,000 hours, beyond any MP3 (2^31 frames of the longest kind
+// last under 86,000 hours) and small enough that every writer's form of it reads back.
+constexpr double kMaxListSeconds = 360'000'000.0;
+
+// A time as the writers write it: within 0 .. kMaxListSeconds (0 for what is no number).
+double writableSeconds(double seconds);
+
+// Takes the entries of a list one by one as they are read, so that a reader of a huge list can
+// count, fold or drop them instead of keeping them all.
+using EntrySink = std::function<void(TimedEntry&&)>;
 
 // Why a text could not be read; `line` is 1-based, 0 when the text as a whole is at fault.
 struct FormatError {
@@ -50,3 +62,13 @@ private:
     std::optional<T> m_value;
     FormatError m_error;
 };
+
+// Runs `parse` (a parser taking an EntrySink) and keeps every entry in the list it returns.
+template <class Parse> Parsed<TimedList> collectEntries(const Parse& parse) {
+    std::vector<TimedEntry> entries;
+    Parsed<TimedList> list = parse([&entries](TimedEntry&& entry) { entries.push_back(std::move(entry)); });
+    if (list) {
+        list.value().entries = std::move(entries);
+    }
+    return list;
+}

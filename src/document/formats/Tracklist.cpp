@@ -106,7 +106,8 @@ std::optional<double> parseTrackTime(std::string_view text) {
         minutes = digitsValue(text.substr(0, first), 1, 5);
         seconds = digitsValue(text.substr(first + 1), 2, 2);
     } else {
-        hours = digitsValue(text.substr(0, first), 1, 3);
+        // As many hour digits as the writer may write for the latest time a list may give.
+        hours = digitsValue(text.substr(0, first), 1, 6);
         minutes = digitsValue(text.substr(first + 1, second - first - 1), 2, 2);
         seconds = digitsValue(text.substr(second + 1), 2, 2);
         if (minutes && *minutes >= 60) {
@@ -119,11 +120,15 @@ std::optional<double> parseTrackTime(std::string_view text) {
     }
     const double part =
         fraction.empty() ? 0.0 : *thousandths / std::pow(10.0, static_cast<double>(fraction.size()));
-    return static_cast<double>((*hours * 60 + *minutes) * 60 + *seconds) + part;
+    const double total = static_cast<double>((*hours * 60 + *minutes) * 60 + *seconds) + part;
+    if (total > kMaxListSeconds) {
+        return std::nullopt;
+    }
+    return total;
 }
 
 std::string trackTime(double seconds) {
-    const auto millis = static_cast<long long>(std::llround(std::max(seconds, 0.0) * 1000.0));
+    const auto millis = static_cast<long long>(std::llround(writableSeconds(seconds) * 1000.0));
     const long long totalSeconds = millis / 1000;
     char text[48];
     if (totalSeconds >= 3600) {
@@ -137,6 +142,10 @@ std::string trackTime(double seconds) {
 }
 
 Parsed<TimedList> parseTracklist(std::string_view bytes) {
+    return collectEntries([bytes](const EntrySink& sink) { return parseTracklist(bytes, sink); });
+}
+
+Parsed<TimedList> parseTracklist(std::string_view bytes, const EntrySink& sink) {
     const std::string text = decodeText(bytes);
     TimedList list;
     int lineNumber = 0;
@@ -161,9 +170,10 @@ Parsed<TimedList> parseTracklist(std::string_view bytes) {
             entry.seconds = *end;
             setNames(entry, stripJoiners(line.substr(0, lastSpace), false));
         } else {
-            return FormatError{lineNumber, "no time ([h:]mm:ss[.fff]) at the start or the end of the line"};
+            return FormatError{lineNumber, "no time ([h:]mm:ss[.fff], up to 100000 hours) at the start or "
+                                           "the end of the line"};
         }
-        list.entries.push_back(std::move(entry));
+        sink(std::move(entry));
     }
     return list;
 }
