@@ -2,12 +2,9 @@
 #include "cli/JsonWriter.h"
 #include "cli/NumberText.h"
 
-#include "engine/Decoder.h"
-#include "engine/FrameReader.h"
-#include "engine/Loudness.h"
+#include "engine/LoudnessScan.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -104,47 +101,14 @@ int runLoudness(const CommandArgs& args) {
     if (!std::filesystem::is_regular_file(options.path, error)) {
         return fail("cannot open '" + options.path + "': no such file");
     }
-    mp3::FrameReader reader(options.path);
-    if (!reader.isOpen()) {
-        return fail("cannot open '" + options.path + "'");
-    }
-    // The format of frame 0 is the stream's, as everywhere else.
-    const int channels = reader.header().channels();
-    const int sampleRate = reader.atEnd() ? 0 : reader.header().sampleRate();
-    mp3::LoudnessMeter whole(channels, sampleRate);
+    const mp3::LoudnessReport report =
+        mp3::measureLoudness(options.path, {.breakPoints = options.breakPoints});
+    const int frame = report.frames;
+    const Measured file{0, frame, report.file};
     std::vector<Measured> blocks;
-    std::optional<mp3::LoudnessMeter> block;
-    std::size_t nextBreak = 0;
-    mp3::DecoderState decoder;
-    std::array<std::uint8_t, mp3::kMaxPcmBytes> pcm{};
-    int frame = 0;
-    const auto closeBlock = [&] {
-        if (block) {
-            blocks.back().endFrame = frame;
-            blocks.back().figures = block->figures();
-        }
-    };
-    for (; !reader.atEnd(); reader.readNext(), ++frame) {
-        const bool startsBlock =
-            frame == 0 || (nextBreak < options.breakPoints.size() && options.breakPoints[nextBreak] == frame);
-        if (!options.breakPoints.empty() && startsBlock) {
-            closeBlock();
-            while (nextBreak < options.breakPoints.size() && options.breakPoints[nextBreak] <= frame) {
-                ++nextBreak;
-            }
-            block.emplace(channels, sampleRate);
-            blocks.push_back({frame, frame, {}});
-        }
-        const mp3::DecodeResult decoded =
-            decoder.decode(reader.frameData(), static_cast<std::size_t>(reader.frameLength()), pcm.data());
-        whole.add(pcm.data(), decoded.bytes);
-        if (block) {
-            block->add(pcm.data(), decoded.bytes);
-        }
+    for (const mp3::BlockLoudness& block : report.blocks) {
+        blocks.push_back({block.firstFrame, block.endFrame, block.figures});
     }
-    reader.close();
-    closeBlock();
-    const Measured file{0, frame, whole.figures()};
 
     if (options.json) {
         JsonWriter out;

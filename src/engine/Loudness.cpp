@@ -86,6 +86,30 @@ LoudnessFigures LoudnessMeter::figures() const {
     return figures;
 }
 
+LoudnessFigures LoudnessMeter::combined(const std::vector<const LoudnessMeter*>& meters) {
+    std::vector<ebur128_state*> states;
+    LoudnessFigures figures;
+    const double minusInfinity = -std::numeric_limits<double>::infinity();
+    figures.samplePeakDbfs = figures.truePeakDbtp = minusInfinity;
+    for (const LoudnessMeter* meter : meters) {
+        if (meter != nullptr && meter->m_state) {
+            states.push_back(meter->m_state->meter);
+            const LoudnessFigures part = meter->figures();
+            figures.samplePeakDbfs = std::max(figures.samplePeakDbfs, part.samplePeakDbfs);
+            figures.truePeakDbtp = std::max(figures.truePeakDbtp, part.truePeakDbtp);
+        }
+    }
+    if (states.empty() || ebur128_loudness_global_multiple(states.data(), states.size(),
+                                                           &figures.integratedLufs) != EBUR128_SUCCESS) {
+        figures.integratedLufs = minusInfinity;
+    }
+    if (states.empty() ||
+        ebur128_loudness_range_multiple(states.data(), states.size(), &figures.rangeLu) != EBUR128_SUCCESS) {
+        figures.rangeLu = 0;
+    }
+    return figures;
+}
+
 double toDb(double linear) {
     return linear > 0 ? 20.0 * std::log10(linear) : -std::numeric_limits<double>::infinity();
 }

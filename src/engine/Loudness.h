@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 namespace mp3 {
 
@@ -29,6 +30,9 @@ public:
     // `bytes` of interleaved signed 16-bit little-endian samples, all channels.
     void add(const std::uint8_t* pcm, std::size_t bytes);
     LoudnessFigures figures() const;
+    // The figures of everything the meters were fed, as one stream (meters of consecutive parts
+    // of a file measured side by side). Invalid meters are passed over.
+    static LoudnessFigures combined(const std::vector<const LoudnessMeter*>& meters);
 
 private:
     struct State;
