@@ -122,6 +122,7 @@ void loadDocument(SplitDocument& doc, const SourceFrames& frames, bool needLevel
         mp3::LevelScan scan = mp3::scanLevels(frames.path());
         doc.m_frameLevels = std::move(scan.levels);
         doc.m_frameRmsDb = std::move(scan.rmsDb);
+        doc.m_framePeaks = std::move(scan.peaks);
         doc.m_frameOffsets = std::move(scan.offsets);
         doc.m_frameLengths = std::move(scan.lengths);
         doc.takeFrameDuration();

@@ -118,6 +118,17 @@ const Command kCommands[] = {
      "frames, one chapter (CHAP) per block between the break points SOURCE gives (see breakpoints\n"
      "--help) and a table of contents (CTOC). FILE itself is never written. When the silence\n"
      "finder finds no silence, OUT.mp3 is not written and the status is 3.\n"},
+    {"loudness", runLoudness,
+     "loudness FILE [--blocks F1,F2,...] [--json]\n"
+     "                                 EBU R128 loudness and peaks of the file and of each block",
+     "Usage: kerfline-cli loudness FILE [--blocks F1,F2,...] [--json]\n\n"
+     "Decodes FILE and prints its integrated loudness (LUFS), loudness range (LU), sample peak\n"
+     "(dBFS) and true peak (dBTP), as EBU R128 measures them.\n\n"
+     "  --blocks F1,F2,...  also measure each block between these break points (frame numbers)\n"
+     "  --json              print one JSON object: file, frames, first_frame, end_frame,\n"
+     "                      integrated_lufs, loudness_range_lu, sample_peak_dbfs, true_peak_dbtp\n"
+     "                      and blocks, a list of objects with the same figures; a figure of\n"
+     "                      silence (minus infinity) is null\n"},
 };
 
 const char* const kExitStatuses =

@@ -122,6 +122,7 @@ void SplitDocument::runLoadingThread() {
     setScrollPosition(0);
     m_frameLevels.clear();
     m_frameRmsDb.clear();
+    m_framePeaks.clear();
     m_secondsPerFrame = 0.0;
     m_frameOffsets.clear();
     m_frameLengths.clear();
@@ -144,6 +145,7 @@ void SplitDocument::runLoadingThread() {
             }
             m_frameLevels = std::move(scan.levels);
             m_frameRmsDb = std::move(scan.rmsDb);
+            m_framePeaks = std::move(scan.peaks);
             m_frameOffsets = std::move(scan.offsets);
             m_frameLengths = std::move(scan.lengths);
             takeFrameDuration();
@@ -151,6 +153,7 @@ void SplitDocument::runLoadingThread() {
             // Whatever was scanned is dropped: a document with part of the file would save part of it.
             m_frameLevels = {};
             m_frameRmsDb = {};
+            m_framePeaks = {};
             m_secondsPerFrame = 0.0;
             m_frameOffsets = {};
             m_frameLengths = {};

@@ -126,6 +126,9 @@ public:
     // --- Silences, on the RMS levels of the loading scan
     // One value per frame in dBFS; empty when no file is loaded.
     const std::vector<float>& frameRmsDb() const { return m_frameRmsDb; }
+    // The largest sample magnitude of every frame (0 to 32768), from the same scan: whether a gain
+    // would clip is known without decoding again. Empty when no file is loaded.
+    const std::vector<std::uint16_t>& framePeaks() const { return m_framePeaks; }
     // The duration of frame 0 in seconds; 0 when no file is loaded.
     double secondsPerFrame() const { return m_secondsPerFrame; }
     // What the finder gives for the loaded file, without changing anything.
@@ -174,6 +177,7 @@ public:
     std::vector<int> m_frameLevels;
     // RMS level of every frame in dBFS, from the same scan; the silence finder works on it.
     std::vector<float> m_frameRmsDb;
+    std::vector<std::uint16_t> m_framePeaks;
     double m_secondsPerFrame = 0.0;
     // Frames the loading thread has handled so far: the one figure of a running load the GUI reads.
     std::atomic<int> m_framesLoaded{0};

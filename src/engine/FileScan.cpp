@@ -30,6 +30,8 @@ void measureFrame(LevelScan& scan, const std::uint8_t* pcm, std::size_t bytes) {
     // so it leaves a gap that the whole scan fills once the parts are joined.
     const float repeated = scan.rmsDb.empty() ? std::numeric_limits<float>::quiet_NaN() : scan.rmsDb.back();
     scan.rmsDb.push_back(bytes > 0 ? frameRmsDb(pcm, bytes) : repeated);
+    // A frame without PCM plays nothing, so it has nothing to clip.
+    scan.peaks.push_back(framePeak(pcm, bytes));
 }
 
 namespace {
@@ -38,6 +40,7 @@ namespace {
 void appendMeasures(LevelScan& scan, const LevelScan& part, std::size_t at) {
     scan.levels.push_back(part.levels[at]);
     scan.rmsDb.push_back(part.rmsDb[at]);
+    scan.peaks.push_back(part.peaks[at]);
 }
 
 void fillRepeatedRms(std::vector<float>& rmsDb) {
@@ -87,6 +90,7 @@ LevelScan scanLevels(const Decoding& decoding, const std::filesystem::path& path
         const std::size_t frames = plan.offsets.size();
         scan.levels.reserve(frames);
         scan.rmsDb.reserve(frames);
+        scan.peaks.reserve(frames);
         scan.offsets.reserve(frames);
         scan.lengths.reserve(frames);
         placeParts(plan, from, parallel);

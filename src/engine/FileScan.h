@@ -23,8 +23,9 @@ using FrameLengths = std::vector<std::uint16_t>;
 // per frame.
 struct LevelScan {
     std::vector<int> levels;
-    std::vector<int> rawLevels; // before smoothing
-    std::vector<float> rmsDb;   // RMS level in dBFS, for finding silences
+    std::vector<int> rawLevels;       // before smoothing
+    std::vector<float> rmsDb;         // RMS level in dBFS, for finding silences
+    std::vector<std::uint16_t> peaks; // largest sample magnitude (0 to 32768), for gains that would clip
     FrameOffsets offsets;
     FrameLengths lengths;
     std::int64_t totalBytes = 0;

@@ -59,6 +59,27 @@ int LayerThreeSideInfo::part23Length(int granule, int channel) const {
     return bits(channelInfo(granule, channel), 12);
 }
 
+int LayerThreeSideInfo::globalGainBit(int granule, int channel) const {
+    // After part2_3_length and big_values.
+    return channelInfo(granule, channel) + 12 + 9;
+}
+
+int LayerThreeSideInfo::globalGain(int granule, int channel) const {
+    return bits(globalGainBit(granule, channel), 8);
+}
+
+void LayerThreeSideInfo::setGlobalGain(std::uint8_t* side, int bit, int gain) {
+    // Eight bits straddle two bytes unless they start on a byte boundary.
+    const int shift = bit % 8;
+    const unsigned field = static_cast<unsigned>(gain & 0xFF) << (8 - shift);
+    const unsigned mask = 0xFFu << (8 - shift);
+    const int first = bit / 8;
+    side[first] = static_cast<std::uint8_t>((side[first] & ~(mask >> 8)) | (field >> 8));
+    if (shift != 0) {
+        side[first + 1] = static_cast<std::uint8_t>((side[first + 1] & ~mask) | (field & 0xFF));
+    }
+}
+
 bool LayerThreeSideInfo::blockTypeRefused(int granule, int channel) const {
     // part2_3_length, big_values, global_gain and scalefac_compress come first.
     const int windowSwitching = channelInfo(granule, channel) + 12 + 9 + 8 + (m_lsf ? 9 : 4);

@@ -25,6 +25,15 @@ public:
     int mainDataBytes() const { return m_mainDataBytes; }
     // Bits of scale factors and Huffman code of one granule of one channel.
     int part23Length(int granule, int channel) const;
+    // The 8-bit gain that scales the whole granule of the channel by 2^((gain - 210) / 4).
+    int globalGain(int granule, int channel) const;
+    // Where the side information starts in the frame, and its size.
+    std::size_t sideOffset() const { return m_sideOffset; }
+    int sideBytes() const { return m_sideBytes; }
+    // The first bit of a global_gain field, counted from the start of the side information.
+    int globalGainBit(int granule, int channel) const;
+    // Writes an 8-bit global_gain at `bit` of the side information `side`.
+    static void setGlobalGain(std::uint8_t* side, int bit, int gain);
     // True when some channel of the granule codes any bits.
     bool granuleCodesAudio(int granule) const;
     // Window switching with block type 0, which a decoder refuses.

@@ -90,4 +90,23 @@ float frameRmsDb(const std::uint8_t* pcm, std::size_t bytes) {
     return static_cast<float>(std::max(db, static_cast<double>(kSilenceFloorDb)));
 }
 
+std::uint16_t framePeak(const std::uint8_t* pcm, std::size_t bytes) {
+    const std::size_t samples = bytes / 2;
+    // Magnitudes side by side, like the RMS sums: this too runs on every frame of every load.
+    std::array<std::int32_t, 8> peaks{};
+    std::size_t i = 0;
+    for (; i + peaks.size() <= samples; i += peaks.size()) {
+        for (std::size_t k = 0; k < peaks.size(); ++k) {
+            const std::int32_t sample = sampleAt(pcm, i + k);
+            peaks[k] = std::max(peaks[k], sample < 0 ? -sample : sample);
+        }
+    }
+    std::int32_t peak = *std::max_element(peaks.begin(), peaks.end());
+    for (; i < samples; ++i) {
+        const std::int32_t sample = sampleAt(pcm, i);
+        peak = std::max(peak, sample < 0 ? -sample : sample);
+    }
+    return static_cast<std::uint16_t>(peak);
+}
+
 } // namespace mp3

@@ -30,4 +30,8 @@ constexpr float kSilenceFloorDb = -120.0f;
 // full scale (32768), no lower than kSilenceFloorDb. The silence finder measures on it.
 float frameRmsDb(const std::uint8_t* pcm, std::size_t bytes);
 
+// The largest magnitude of interleaved signed 16-bit PCM, all channels together: 0 to 32768. A gain
+// that would clip is judged against it.
+std::uint16_t framePeak(const std::uint8_t* pcm, std::size_t bytes);
+
 } // namespace mp3

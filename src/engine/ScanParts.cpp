@@ -166,6 +166,7 @@ void ScanPartDecode::run(const std::filesystem::path& path, const ScanPlan& plan
         const auto frames = static_cast<std::size_t>(m_part.end - m_part.first);
         m_measured->levels.reserve(frames);
         m_measured->rmsDb.reserve(frames);
+        m_measured->peaks.reserve(frames);
         decodeFrames(path, plan, verifiedFrames);
     } catch (const std::exception&) {
         // Not enough memory, or the file went away: the scan decodes this part in file order.

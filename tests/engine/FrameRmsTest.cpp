@@ -55,6 +55,31 @@ TEST(FrameRms, DecibelsBelowFullScale) {
     EXPECT_EQ(mp3::frameRmsDb(&one, 0), mp3::kSilenceFloorDb);
 }
 
+TEST(FramePeak, LargestMagnitudeOfAnyChannel) {
+    struct Case {
+        const char* name;
+        std::vector<int> samples;
+        int peak;
+    };
+    std::vector<int> lateNegative(1152 * 2, 100);
+    lateNegative[2303] = -20000; // the last sample, past the last group of eight
+    std::vector<int> middle(1000, -5);
+    middle[517] = 12345;
+    const Case cases[] = {
+        {"the most negative sample is the largest", {0, -32768, 32767, 0}, 32768},
+        {"the second channel counts", {10, -300, 20, 200}, 300},
+        {"past the groups of eight", lateNegative, 20000},
+        {"inside them", middle, 12345},
+        {"digital silence", std::vector<int>(2304, 0), 0},
+    };
+    for (const Case& c : cases) {
+        const std::vector<std::uint8_t> pcm = pcmOf(c.samples);
+        EXPECT_EQ(mp3::framePeak(pcm.data(), pcm.size()), c.peak) << c.name;
+    }
+    const std::uint8_t one = 0;
+    EXPECT_EQ(mp3::framePeak(&one, 0), 0);
+}
+
 // The scan measures every frame on the PCM it decodes (and keeps): in order or with the second half
 // on the helper thread, the values are the same.
 TEST(FrameRms, TheScanMeasuresEachFramesPcm) {
@@ -63,12 +88,14 @@ TEST(FrameRms, TheScanMeasuresEachFramesPcm) {
     cache.clear();
     const mp3::LevelScan scan = mp3::scanLevels(path);
     ASSERT_EQ(scan.rmsDb.size(), scan.levels.size());
+    ASSERT_EQ(scan.peaks.size(), scan.levels.size());
     std::array<std::uint8_t, mp3::kMaxPcmBytes> pcm{};
     float loudest = mp3::kSilenceFloorDb;
     for (std::size_t frame = 0; frame < scan.rmsDb.size(); ++frame) {
         const std::size_t bytes = cache.get(path.string(), static_cast<int>(frame), pcm.data());
         ASSERT_GT(bytes, 0u) << frame;
         ASSERT_EQ(scan.rmsDb[frame], mp3::frameRmsDb(pcm.data(), bytes)) << frame;
+        ASSERT_EQ(scan.peaks[frame], mp3::framePeak(pcm.data(), bytes)) << frame;
         loudest = std::max(loudest, scan.rmsDb[frame]);
     }
     EXPECT_GT(loudest, -20.0f);
@@ -76,6 +103,7 @@ TEST(FrameRms, TheScanMeasuresEachFramesPcm) {
     const mp3::LevelScan parallel =
         mp3::scanLevels(mp3::processDecoding(), path, nullptr, {.minimumFrames = 0});
     EXPECT_EQ(parallel.rmsDb, scan.rmsDb);
+    EXPECT_EQ(parallel.peaks, scan.peaks);
     cache.clear();
 }
 

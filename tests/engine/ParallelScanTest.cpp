@@ -59,6 +59,7 @@ void expectSameScan(const Loaded& parallel, const Loaded& inOrder, const std::st
     EXPECT_EQ(parallel.scan.rawLevels, inOrder.scan.rawLevels) << what;
     EXPECT_EQ(parallel.scan.levels, inOrder.scan.levels) << what;
     EXPECT_EQ(parallel.scan.rmsDb, inOrder.scan.rmsDb) << what;
+    EXPECT_EQ(parallel.scan.peaks, inOrder.scan.peaks) << what;
     EXPECT_EQ(parallel.scan.offsets, inOrder.scan.offsets) << what;
     EXPECT_EQ(parallel.scan.lengths, inOrder.scan.lengths) << what;
     EXPECT_EQ(parallel.scan.totalBytes, inOrder.scan.totalBytes) << what;

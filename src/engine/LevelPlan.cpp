@@ -1,0 +1,86 @@
+#include "engine/LevelPlan.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace mp3 {
+
+namespace {
+
+constexpr int kSamplesPerGranule = 576;
+// Decibels are compared with a little slack, so a target exactly n steps away is reached.
+constexpr double kSlackDb = 1e-9;
+
+GainPlan withSteps(int steps) {
+    GainPlan plan;
+    plan.steps = steps;
+    plan.gainDb = steps * kDbPerGainStep;
+    return plan;
+}
+
+} // namespace
+
+int stepsBeforeClipping(double peakDbfs) {
+    return static_cast<int>(std::floor((0.0 - peakDbfs) / kDbPerGainStep + kSlackDb));
+}
+
+GainPlan planPeakNormalise(double peakDbfs, double targetDbfs) {
+    if (!std::isfinite(peakDbfs)) {
+        GainPlan plan;
+        plan.silent = true;
+        return plan;
+    }
+    return withSteps(static_cast<int>(std::floor((targetDbfs - peakDbfs) / kDbPerGainStep + kSlackDb)));
+}
+
+GainPlan planLoudnessNormalise(double loudnessLufs, double peakDbfs, double targetLufs, bool allowClipping) {
+    if (!std::isfinite(loudnessLufs) || !std::isfinite(peakDbfs)) {
+        GainPlan plan;
+        plan.silent = true;
+        return plan;
+    }
+    const auto wanted = static_cast<int>(std::lround((targetLufs - loudnessLufs) / kDbPerGainStep));
+    const int ceiling = stepsBeforeClipping(peakDbfs);
+    if (wanted <= ceiling) {
+        return withSteps(wanted);
+    }
+    if (allowClipping) {
+        GainPlan plan = withSteps(wanted);
+        plan.overFullScaleDb = peakDbfs + plan.gainDb;
+        return plan;
+    }
+    GainPlan plan = withSteps(ceiling);
+    plan.shortOfTargetDb = targetLufs - (loudnessLufs + plan.gainDb);
+    return plan;
+}
+
+int fadeGranules(double seconds, int sampleRate) {
+    if (seconds <= 0 || sampleRate <= 0) {
+        return 0;
+    }
+    return std::max(1, static_cast<int>(std::lround(seconds * sampleRate / kSamplesPerGranule)));
+}
+
+std::vector<RampStep> fadeOutRamp(int granules, double floorDb) {
+    std::vector<RampStep> ramp;
+    if (granules <= 0) {
+        return ramp;
+    }
+    const auto floorSteps = static_cast<double>(std::lround(floorDb / kDbPerGainStep));
+    ramp.reserve(static_cast<std::size_t>(granules));
+    // The floor is reached on the granule before the silent one.
+    const int falling = granules - 1;
+    for (int i = 0; i < falling; ++i) {
+        ramp.push_back({static_cast<int>(std::lround(floorSteps * (i + 1) / falling)), false});
+    }
+    ramp.push_back({0, true});
+    return ramp;
+}
+
+std::vector<RampStep> fadeInRamp(int granules, double floorDb) {
+    std::vector<RampStep> ramp = fadeOutRamp(granules, floorDb);
+    std::reverse(ramp.begin(), ramp.end());
+    return ramp;
+}
+
+} // namespace mp3
