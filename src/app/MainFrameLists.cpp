@@ -67,13 +67,3 @@ void CMainFrame::onExportBreakPoints() {
         exportBreakPoints(*m_view, chosen->path, formatOfFilter(chosen->filter));
     }
 }
-
-void CMainFrame::onSaveCopyWithChapters() {
-    const std::filesystem::path stem = m_view->m_filePath.stem();
-    const std::string proposed =
-        stem.empty() ? std::string() : (toQString(stem) + QStringLiteral("-chapters.mp3")).toStdString();
-    if (const auto path = m_prompts.chooseSaveFile("MP3 files(*.mp3)|*.mp3||", "mp3", proposed,
-                                                   ShellPrompts::Overwrite::Ask)) {
-        saveCopyWithChapters(*m_view, *path);
-    }
-}
