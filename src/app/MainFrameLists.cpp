@@ -7,7 +7,7 @@
 #include "document/ChapterCopy.h"
 #include "settings/PathText.h"
 
-// The File menu's commands for break point lists of other programs and the copy with chapters.
+// The File menu's commands for break point lists of other programs.
 
 namespace {
 
