@@ -177,10 +177,10 @@ void CMainFrame::createMenus() {
                QStringLiteral("Import break points from a CUE sheet, a label file, a tracklist or chapters"),
                &CMainFrame::onImportBreakPoints);
     addCommand(
-        file, ID_EXPORT_BREAKPOINTS, QStringLiteral("E&xport Break Points ..."),
+        file, ID_EXPORT_BREAKPOINTS, QStringLiteral("Expor&t Break Points ..."),
         QStringLiteral("Export break points to a CUE sheet, a label file, a tracklist or a break point file"),
         &CMainFrame::onExportBreakPoints);
-    addCommand(file, ID_SAVE_CHAPTERS, QStringLiteral("Save Copy with &Chapters ..."),
+    addCommand(file, ID_SAVE_CHAPTERS, QStringLiteral("Save Copy with C&hapters ..."),
                QStringLiteral("Save a copy of the mp3 file with one chapter per block"),
                &CMainFrame::onSaveCopyWithChapters);
     file->addSeparator();
@@ -189,7 +189,7 @@ void CMainFrame::createMenus() {
     addCommand(file, ID_STOP, QStringLiteral("Stop\tSpace Bar"), QStringLiteral("Stop playing"),
                &CMainFrame::onStop);
     file->addSeparator();
-    addCommand(file, ID_ID3_EDITOR, QStringLiteral("&ID3 Tag Editor ..."), QStringLiteral("ID3 Tag editor"),
+    addCommand(file, ID_ID3_EDITOR, QStringLiteral("ID3 Ta&g Editor ..."), QStringLiteral("ID3 Tag editor"),
                &CMainFrame::onId3Editor);
     addCommand(file, ID_PREFERENCES, QStringLiteral("&Preferences"), QStringLiteral("Show preferences"),
                &CMainFrame::onPreferences);

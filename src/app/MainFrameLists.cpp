@@ -7,7 +7,7 @@
 #include "document/ChapterCopy.h"
 #include "settings/PathText.h"
 
-// The File menu's commands for break point lists of other programs and the copy with chapters.
+// The File menu's commands for break point lists of other programs.
 
 namespace {
 
@@ -66,15 +66,5 @@ void CMainFrame::onExportBreakPoints() {
         stem.empty() ? std::string() : (toQString(stem) + QStringLiteral(".cue")).toStdString();
     if (const auto chosen = m_prompts.chooseSaveFileOfKind(kExportFilter, "cue", proposed)) {
         startExportBreakPoints(*m_view, chosen->path, formatOfFilter(chosen->filter));
-    }
-}
-
-void CMainFrame::onSaveCopyWithChapters() {
-    const std::filesystem::path stem = m_view->m_filePath.stem();
-    const std::string proposed =
-        stem.empty() ? std::string() : (toQString(stem) + QStringLiteral("-chapters.mp3")).toStdString();
-    if (const auto path = m_prompts.chooseSaveFile("MP3 files(*.mp3)|*.mp3||", "mp3", proposed,
-                                                   ShellPrompts::Overwrite::Ask)) {
-        saveCopyWithChapters(*m_view, *path);
     }
 }

@@ -45,8 +45,9 @@ int writeOverlapFrames(SplitDocument& doc, OverlapDirection direction, int frame
     if (!preferences.Overlap) {
         return 0;
     }
-    doc.log(LogLevel::Normal, direction == OVERLAP_DIR_BEFORE ? "Save overlap frames: OVERLAP_DIR_BEFORE ..."
-                                                              : "Save overlap frames: OVERLAP_DIR_AFTER ...");
+    // The user reads this line: words, not the direction's name in the code.
+    doc.log(LogLevel::Normal, direction == OVERLAP_DIR_BEFORE ? "Save overlap frames before the block ..."
+                                                              : "Save overlap frames after the block ...");
     const FrameRange range = overlapRange(frames, direction, frame, overlapLimitMs(preferences));
     copyFrames(frames, std::max(range.from, inPieceBelow), range.to, piece);
     const int written = std::max(0, std::min(range.to, frames.count()) - range.from);

@@ -1,6 +1,7 @@
 #include "output/SaveBlocks.h"
 
 #include "document/BlockTags.h"
+#include "document/BreakPointLists.h"
 #include "document/SplitDocument.h"
 #include "document/WorkerSlot.h"
 #include "output/FrameCopy.h"
@@ -21,18 +22,14 @@
 
 namespace {
 
-// A row from `first` that counts frames until the frame numbered `endBreakPoint` or the end of the
-// stream.
-BlockRow makeRow(const SourceFrames& frames, int rowNumber, int first, std::optional<int> endBreakPoint) {
-    int frame = advancedPosition(frames, first);
+// The row of the frames [from, to).
+BlockRow makeRow(const SourceFrames& frames, int rowNumber, int from, int to) {
     std::uint64_t bytes = 0;
-    const int start = frame;
-    while (frame < frames.count() && frame != endBreakPoint) {
+    for (int frame = advancedPosition(frames, from); frame < advancedPosition(frames, to); ++frame) {
         bytes += static_cast<std::uint64_t>(frames.length(frame));
-        ++frame;
     }
     BlockRow row;
-    row.block = {first, first + (frame - start)};
+    row.block = {from, to};
     row.bytes = bytes;
     row.number = "# " + std::to_string(rowNumber);
     row.range = std::to_string(row.block.from) + " F - " + std::to_string(row.block.to) + " F";
@@ -51,15 +48,15 @@ std::string rangeText(const Block& block) {
 std::vector<BlockRow> buildBlockRows(SplitDocument& doc) {
     doc.sortBreakPoints();
     const SourceFrames frames(doc.m_filePath, &doc.m_frameOffsets, &doc.m_frameLengths);
+    // The blocks Save All cuts: a break point's frame starts its block, and a duplicate starts none.
+    const std::vector<int> starts = blockStartFrames(doc);
+    const int frameCount = doc.frameCount();
     std::vector<BlockRow> rows;
-    rows.reserve(doc.m_breakPoints.size() + 1);
-    int first = 0;
-    for (const BreakPoint breakPoint : doc.m_breakPoints) {
-        rows.push_back(makeRow(frames, static_cast<int>(rows.size()) + 1, first, breakPoint));
-        // The largest value a typed break point can have is followed by nothing: its row is empty.
-        first = breakPoint < std::numeric_limits<BreakPoint>::max() ? breakPoint + 1 : breakPoint;
+    rows.reserve(starts.size());
+    for (std::size_t i = 0; i < starts.size() && frameCount > 0; ++i) {
+        const int end = i + 1 < starts.size() ? starts[i + 1] : frameCount;
+        rows.push_back(makeRow(frames, static_cast<int>(rows.size()) + 1, starts[i], end));
     }
-    rows.push_back(makeRow(frames, static_cast<int>(rows.size()) + 1, first, std::nullopt));
     return rows;
 }
 

@@ -28,8 +28,9 @@ struct BlockRow {
     std::string timeLength;  // "%d Seconds"
 };
 
-// Sorts the break point list in place and builds one row per break point plus a final one; the frame of
-// each break point belongs to no row. Rows start unticked (ticking is the dialog's).
+// Sorts the break point list in place and builds one row per block as Save All cuts them: from frame 0
+// and from every distinct break point inside the file to the next one, the last to F. Rows start
+// unticked (ticking is the dialog's).
 std::vector<BlockRow> buildBlockRows(SplitDocument& doc);
 
 // A ticked row to save: its 1-based row number names the piece.

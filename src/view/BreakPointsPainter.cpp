@@ -10,14 +10,6 @@
 
 namespace {
 
-struct ButtonPlace {
-    char16_t letter;
-    int kind;
-    int offset; // left edge relative to the mark's column
-};
-
-constexpr ButtonPlace kButtons[] = {{u'S', 0, 5}, {u'R', 2, 21}, {u'P', 1, 37}};
-constexpr int kButtonSize = 13;
 // Right end of the buttons relative to the mark's column, and how far a mark's lines reach left of it.
 constexpr int kButtonsEnd = 50;
 constexpr int kLinesReach = 3;
@@ -187,7 +179,17 @@ void BreakPointsPainter::paint() {
         drawLineRows(*image, marks, linesTop, bottom, v, background.rgb(), marker.rgb());
     }
 
+    std::vector<DrawnMark> drawnMarks;
+    drawnMarks.reserve(marks.size());
     for (const VisibleMark& m : marks) {
+        drawnMarks.push_back({m.value, m.x, m.head});
+    }
+    // Buttons overlap when marks lie close: only the one on top reaches the pointer, so only it is lit.
+    const MarkHit lit = topmostMarkHit(drawnMarks, v, bottom, pointer);
+    const QPoint away(-1'000'000, -1'000'000);
+
+    for (std::size_t index = 0; index < marks.size(); ++index) {
+        const VisibleMark& m = marks[index];
         const int x = m.x;
         const QColor state = QColor::fromRgb(m.state);
         if (linesTop > v) {
@@ -199,10 +201,12 @@ void BreakPointsPainter::paint() {
             dc->setBackground(background);
             dc->setBackgroundMode(Qt::OpaqueMode);
             gdi::textAt(*dc, {x + kTextOffset, v + 23}, markText(m.value), state);
-            for (const ButtonPlace& place : kButtons) {
-                const QRect rect(x + place.offset, v + 7, kButtonSize, kButtonSize);
-                auto button = std::make_unique<ButtonPainter>(*dc, rect, params, *m_frame, place.letter,
-                                                              place.kind, pointer, m.value);
+            for (const MarkButtonPlace& place : kMarkButtons) {
+                const bool isLit = lit.kind == MarkHit::Kind::Button &&
+                                   lit.markIndex == static_cast<int>(index) && lit.letter == place.letter;
+                auto button = std::make_unique<ButtonPainter>(*dc, markButtonRect(x, v, place), params,
+                                                              *m_frame, place.letter, place.kind,
+                                                              isLit ? pointer : away, m.value);
                 button->paint();
                 buttons.push_back(std::move(button));
             }
@@ -215,4 +219,7 @@ void BreakPointsPainter::paint() {
         }
     }
     dc->setFont(previousFont);
+    if (drawn != nullptr) {
+        *drawn = std::move(drawnMarks);
+    }
 }

@@ -12,6 +12,7 @@
 #include "view/PreviewMarksPainter.h"
 #include "view/WavePainter.h"
 
+#include <QApplication>
 #include <QCursor>
 #include <QGuiApplication>
 #include <QHelpEvent>
@@ -160,6 +161,11 @@ int CChildView::hitBreakPoint() const {
     if (shownFrameCount() == 0) {
         return -1;
     }
+    // A mark drawn on top of the pointer is the one it reaches.
+    const MarkHit drawn = topmostHit(pointerInClient());
+    if (drawn.kind == MarkHit::Kind::Mark && !isLoading()) {
+        return drawn.breakPoint;
+    }
     if (m_framesPerColumn == 1) {
         return SplitDocument::hitBreakPoint(pointerFrame());
     }
@@ -174,13 +180,19 @@ int CChildView::hitBreakPoint() const {
     return -1;
 }
 
-std::optional<CChildView::ButtonHit> CChildView::hitButton(QPoint clientPoint) const {
-    for (const auto& button : m_buttons) {
-        if (button->contains(clientPoint)) {
-            return ButtonHit{button->letter, button->breakPoint, button->area};
-        }
+MarkHit CChildView::topmostHit(QPoint clientPoint) const {
+    if (m_buttons.empty() && m_drawnMarks.empty()) {
+        return {};
     }
-    return std::nullopt;
+    return topmostMarkHit(m_drawnMarks, m_marksTop, m_marksBottom, clientPoint);
+}
+
+std::optional<CChildView::ButtonHit> CChildView::hitButton(QPoint clientPoint) const {
+    const MarkHit hit = topmostHit(clientPoint);
+    if (hit.kind != MarkHit::Kind::Button) {
+        return std::nullopt;
+    }
+    return ButtonHit{hit.letter, hit.breakPoint, hit.area};
 }
 
 QString CChildView::buttonTooltip(char16_t letter) {
@@ -257,8 +269,11 @@ void CChildView::render(QImage& image, QPoint pointer) {
     }
 
     m_buttons.clear();
+    m_drawnMarks.clear();
+    m_marksTop = r.top() + HEADER_HEIGHT - 1;
+    m_marksBottom = r.top() + r.height();
     BreakPointsPainter(dc, r, params, frame, breakPoints, m_selectedBreakPoint, m_hoverBreakPoint,
-                       frameScale(), r.width(), m_buttons, pointer)
+                       frameScale(), r.width(), m_buttons, pointer, &m_drawnMarks)
         .paint();
     PreviewMarksPainter(dc, r, params, frame, m_previewBreakPoints, frameScale(), r.width()).paint();
 
@@ -364,6 +379,10 @@ void CChildView::mousePressEvent(QMouseEvent* event) {
     if (hit != -1) {
         m_dragIt = beginDrag();
         m_dragging = m_dragIt.has_value();
+        // The mark stays put until the pointer has moved a drag's distance, then follows the movement.
+        m_grabPoint = event->position().toPoint();
+        m_grabValue = hit;
+        m_dragMoved = false;
     }
     m_mouseDown = true;
     update();
@@ -373,7 +392,12 @@ void CChildView::mouseMoveEvent(QMouseEvent* event) {
     m_hoverBreakPoint = hitBreakPoint();
     if (m_mouseDown) {
         if (m_dragIt) {
-            trackDrag(*m_dragIt, pointerFrame());
+            const QPoint moved = event->position().toPoint() - m_grabPoint;
+            m_dragMoved = m_dragMoved || moved.manhattanLength() >= QApplication::startDragDistance();
+            if (m_dragMoved) {
+                const long long frame = m_grabValue + static_cast<long long>(moved.x()) * m_framesPerColumn;
+                trackDrag(*m_dragIt, static_cast<int>(std::clamp<long long>(frame, 0, shownFrameCount())));
+            }
         } else if (mayMoveCursor()) {
             m_player.moveCursorTo(pointerFrame());
         }

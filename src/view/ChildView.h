@@ -5,6 +5,7 @@
 #include "playback/Player.h"
 #include "view/ButtonPainter.h"
 #include "view/FrameScale.h"
+#include "view/MarkHits.h"
 #include "view/QtWindowLink.h"
 
 #include <QImage>
@@ -107,8 +108,10 @@ public:
         int breakPoint;
         QRect area;
     };
-    // The first button of the last paint that contains the point.
+    // The button of the last paint drawn on top at the point; none when a later mark's lines cover it.
     std::optional<ButtonHit> hitButton(QPoint clientPoint) const;
+    // What the last paint drew on top at the point among the marks and their buttons.
+    MarkHit topmostHit(QPoint clientPoint) const;
     // The tooltip text of a button letter; empty for any other letter.
     static QString buttonTooltip(char16_t letter);
 
@@ -136,6 +139,14 @@ public:
     bool m_cacheFocus = false;
     QRect m_cacheRect{0, 0, 0, 0};
     std::vector<std::unique_ptr<ButtonPainter>> m_buttons;
+    // The marks of the last paint in drawing order, and the rows their lines cover.
+    std::vector<DrawnMark> m_drawnMarks;
+    int m_marksTop = 0;
+    int m_marksBottom = 0;
+    // Where the dragged mark was grabbed, its value then, and whether the pointer has left the spot.
+    QPoint m_grabPoint;
+    int m_grabValue = 0;
+    bool m_dragMoved = false;
 
 signals:
     // After every paint: what the view shows, its cursor or its pointer may have changed.

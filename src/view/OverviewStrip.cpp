@@ -44,7 +44,9 @@ int COverviewStrip::columnOf(long long frame) const {
     if (f == 0) {
         return 0;
     }
-    return static_cast<int>(frame * width() / f);
+    // The last column whose first frame is not past `frame`, so that columnOf(frameAt(x)) is x.
+    const long long w = std::max(1, width());
+    return static_cast<int>(((std::max(frame, 0LL) + 1) * w - 1) / f);
 }
 
 void COverviewStrip::paintEvent(QPaintEvent*) {

@@ -60,9 +60,9 @@ TEST_F(BreakPointListCommands, MenuItemsFollowTheListRule) {
     } items[] = {
         {ID_IMPORT_BREAKPOINTS, "&Import Break Points ...",
          "Import break points from a CUE sheet, a label file, a tracklist or chapters"},
-        {ID_EXPORT_BREAKPOINTS, "E&xport Break Points ...",
+        {ID_EXPORT_BREAKPOINTS, "Expor&t Break Points ...",
          "Export break points to a CUE sheet, a label file, a tracklist or a break point file"},
-        {ID_SAVE_CHAPTERS, "Save Copy with &Chapters ...",
+        {ID_SAVE_CHAPTERS, "Save Copy with C&hapters ...",
          "Save a copy of the mp3 file with one chapter per block"},
     };
     frame->updateCommands();
@@ -141,6 +141,7 @@ TEST_F(BreakPointListCommands, ExportAndChapterCopyWriteTheChosenFiles) {
     frame->command(ID_SAVE_CHAPTERS)->trigger();
     EXPECT_EQ(prompts.fileRequests.back().proposedName, "ten-seconds-chapters.mp3");
     EXPECT_EQ(prompts.fileRequests.back().filter, "MP3 files(*.mp3)|*.mp3||");
+    ASSERT_TRUE(processEventsUntil([&] { return !view.isBusy(); }));
     EXPECT_TRUE(std::filesystem::exists(dir / "book.mp3"));
 
     // The copy's chapters come back through the import's fourth filter.
@@ -150,6 +151,53 @@ TEST_F(BreakPointListCommands, ExportAndChapterCopyWriteTheChosenFiles) {
     frame->command(ID_IMPORT_BREAKPOINTS)->trigger();
     EXPECT_EQ(view.m_breakPoints, (BreakPointList{100, 200}));
     EXPECT_TRUE(prompts.questions.empty()) << "an empty list needs no question";
+}
+
+// The copy is written by a saving thread: the window goes on, the busy rules hold until it is done.
+// The loaded file's own name is refused before any question; another file is replaced only on "Yes".
+TEST_F(BreakPointListCommands, ChapterCopyRunsAsASavingThread) {
+    const auto dir = scratchDir("app-chapter-thread");
+    const auto source = dir / "show.mp3";
+    std::filesystem::copy_file(fixture("ten-seconds.mp3"), source);
+    load(source);
+    CChildView& view = frame->view();
+    view.m_breakPoints = {100, 200};
+    const auto sourceBytes = std::filesystem::file_size(source);
+
+    prompts.fileAnswers = {source};
+    frame->command(ID_SAVE_CHAPTERS)->trigger();
+    EXPECT_EQ(prompts.fileRequests.back().overwrite, ShellPrompts::Overwrite::DontAsk);
+    EXPECT_TRUE(prompts.questions.empty());
+    ASSERT_EQ(prompts.boxes.size(), 1u);
+    EXPECT_EQ(prompts.boxes[0].text, "The copy with chapters can not replace the mp3 file it is made from, "
+                                     "please choose another name!");
+    EXPECT_FALSE(view.isBusy());
+    EXPECT_EQ(std::filesystem::file_size(source), sourceBytes);
+
+    prompts.fileAnswers = {dir / "book.mp3"};
+    frame->command(ID_SAVE_CHAPTERS)->trigger();
+    // Still running, or done and waiting for the GUI thread to hear of it: either way a saving thread.
+    EXPECT_TRUE(view.m_blockThread.isSet());
+    EXPECT_TRUE(view.isBusy());
+    ASSERT_TRUE(processEventsUntil([&] { return !view.isBusy(); }));
+    EXPECT_GT(std::filesystem::file_size(dir / "book.mp3"), sourceBytes);
+    EXPECT_EQ(prompts.boxes.size(), 1u);
+
+    // An existing file: "No" keeps it, "Yes" replaces it.
+    testing_support::writeBytes(dir / "old.mp3", std::vector<std::uint8_t>(10, 0));
+    prompts.fileAnswers = {dir / "old.mp3"};
+    prompts.questionAnswers = {Answer::No};
+    frame->command(ID_SAVE_CHAPTERS)->trigger();
+    ASSERT_TRUE(processEventsUntil([&] { return !view.isBusy(); }));
+    EXPECT_EQ(std::filesystem::file_size(dir / "old.mp3"), 10u);
+    ASSERT_EQ(prompts.questions.size(), 1u);
+    EXPECT_EQ(prompts.questions[0].text,
+              (dir / "old.mp3").string() + " already exists.\nDo you want to replace it?");
+    prompts.fileAnswers = {dir / "old.mp3"};
+    prompts.questionAnswers = {Answer::Yes};
+    frame->command(ID_SAVE_CHAPTERS)->trigger();
+    ASSERT_TRUE(processEventsUntil([&] { return !view.isBusy(); }));
+    EXPECT_EQ(std::filesystem::file_size(dir / "old.mp3"), std::filesystem::file_size(dir / "book.mp3"));
 }
 
 } // namespace

@@ -198,7 +198,8 @@ TEST_F(FrameTagCommandTest, SaveBlocksDialogListsRowsAndChecksTheFolder) {
     ASSERT_EQ(list.topLevelItemCount(), 3);
     EXPECT_EQ(list.columnCount(), 4) << "no name column without a name template";
     EXPECT_EQ(list.topLevelItem(0)->text(0), QStringLiteral("# 1"));
-    EXPECT_EQ(list.topLevelItem(1)->text(1), QStringLiteral("101 F - 300 F"));
+    EXPECT_EQ(list.topLevelItem(1)->text(1), QStringLiteral("100 F - 300 F"));
+    EXPECT_EQ(list.topLevelItem(2)->text(1), QStringLiteral("300 F - 385 F"));
     EXPECT_EQ(list.topLevelItem(0)->checkState(0), Qt::Unchecked);
     QTest::mouseClick(control<QPushButton>(dialog, 1002), Qt::LeftButton);
     EXPECT_EQ(list.topLevelItem(2)->checkState(0), Qt::Checked);

@@ -27,9 +27,9 @@ TEST_F(ViewCommands, ZoomItemsWithTheirTextsAndKeysActOnTheView) {
         std::vector<const char*> keys;
     } items[] = {
         {ID_ZOOM_IN, "Zoom &In\tCtrl++", {"Ctrl++", "Ctrl+="}},
-        {ID_ZOOM_OUT, "Zoom &Out\tCtrl+-", {"Ctrl+-"}},
+        {ID_ZOOM_OUT, "Zoom O&ut\tCtrl+-", {"Ctrl+-"}},
         {ID_ZOOM_WHOLE_FILE, "Zoom to &Whole File\tCtrl+0", {"Ctrl+0"}},
-        {ID_ZOOM_ONE_FRAME, "&One Frame per Column\tCtrl+1", {"Ctrl+1"}},
+        {ID_ZOOM_ONE_FRAME, "One &Frame per Column\tCtrl+1", {"Ctrl+1"}},
     };
     frame.updateCommands();
     for (const auto& item : items) {

@@ -37,3 +37,7 @@ xvfb-run -a -s "-screen 0 1280x800x24" python3 "$here/smoke_driver.py" run "$pro
 
 # Opening from a file manager: the file given on the command line is loaded once the window shows.
 xvfb-run -a -s "-screen 0 1280x800x24" python3 "$here/smoke_driver.py" open-argument "$program" "$log" "$mp3"
+
+# Find Silences twice on a file with pauses: the second run adds no break point the list holds.
+silences=$(realpath "$here/../fixtures/silences.mp3")
+xvfb-run -a -s "-screen 0 1280x800x24" python3 "$here/smoke_driver.py" silences "$program" "$log" "$silences"

@@ -6,6 +6,7 @@ import ctypes
 import functools
 import ctypes.util
 import os
+import re
 import struct
 import subprocess
 import sys
@@ -213,13 +214,10 @@ def log_text(path, start=0):
 
 
 def exit_through_menu(keys, proc):
-    """File menu, "E&xit"; True when the program then ended. "E&xport Break Points ..." above it
-    shares the mnemonic, so the first x only highlights that item, the second Exit, and Return
-    chooses it."""
+    """Alt+F, X: True when the program then ended. X must be Exit's letter alone in the File menu;
+    a letter two items share only highlights the first of them."""
     keys.press("Alt_L", "f")
     keys.press("x")
-    keys.press("x")
-    keys.press("Return")
     try:
         proc.wait(timeout=10)
         return True
@@ -254,6 +252,68 @@ def run_open_argument(program, log_file, mp3):
         print(content)
         return 1
     print("smoke: kerfline FILE loaded the file")
+    return 0
+
+
+def find_silences_ok(keys, window, text):
+    """File menu, "Find &Silences ...", OK with the settings it opens with; the log's text since."""
+    since = len(text())
+    found = []
+    title = "^Find silences \\.\\.\\.$"
+    for _ in range(3):  # a busy machine may not have given the window the focus yet
+        keys.focus(window)
+        keys.press("Alt_L", "f")
+        keys.press("s")
+        if wait_for(lambda: found.extend(xdotool("search", "--onlyvisible", "--name", title)) or found, 10):
+            break
+        keys.press("Escape")
+    if not found:
+        return None
+    keys.focus(int(found[0]))
+    time.sleep(1.5)  # the preview
+    keys.press("Return")
+    wait_for(lambda: not xdotool("search", "--onlyvisible", "--name", title), 10)
+    time.sleep(0.5)
+    return text()[since:]
+
+
+def run_silences(program, log_file, mp3):
+    """Find Silences run twice with the same settings adds nothing the second time."""
+    proc = subprocess.Popen([program, mp3], stderr=subprocess.PIPE, text=True)
+    line = wait_shown(proc)
+    if not line:
+        print("smoke: kerfline FILE never showed its window")
+        return 1
+    window = int(line.split()[2], 16)
+
+    def text():
+        return log_text(log_file)
+
+    wait_for(lambda: "MP3 file has been loaded successfully!" in text(), 20)
+    time.sleep(1)
+    keys = Keyboard()
+    failures = []
+    first = find_silences_ok(keys, window, text)
+    second = find_silences_ok(keys, window, text)
+    # The first run's text starts before the load ended: only what the finder logged counts.
+    print("smoke: Find Silences, first run:", first and first.strip().replace("\r\n", " | "))
+    print("smoke: Find Silences, second run:", second and second.strip().replace("\r\n", " | "))
+    if first is None or second is None:
+        failures.append("the Find Silences dialog did not open")
+    else:
+        added = first.count("Break point has been added at ")
+        again = second.count("Break point has been added at ")
+        if added == 0:
+            failures.append("the first Find Silences added no break point")
+        if again != 0:
+            failures.append(f"the second Find Silences added {again} break points again")
+    keys.focus(window)
+    if not exit_through_menu(keys, proc):
+        failures.append("the window did not close")
+    if failures:
+        print("smoke:", failures)
+        return 1
+    print("smoke: Find Silences twice added nothing the second time")
     return 0
 
 
@@ -363,6 +423,88 @@ def check_find_silences(keys, window):
     return [] if closed else ["the Find Silences dialog did not close on Escape"]
 
 
+def view_origin(keys, window):
+    """The view's top left corner in the window: the LOADING light's strip starts at (5, 5) of the
+    view in its red, lit or not."""
+    width, height = 40, 200
+    data = keys.pixels(window, 0, 0, width, height)
+    red = bytes([0, 0, 150])
+    for y in range(height):
+        for x in range(width):
+            at = (y * width + x) * 4
+            if data[at:at + 3] == red:
+                return x - 5, y - 5
+    return None
+
+
+def mouse(window, origin, x, y, *actions):
+    xdotool("mousemove", "--window", str(window), str(origin[0] + x), str(origin[1] + y), *actions)
+    time.sleep(0.3)
+
+
+def added_at(text, since):
+    found = re.findall(r"Break point has been added at (\d+) F", text()[since:])
+    return int(found[-1]) if found else None
+
+
+def check_marks(keys, window, text):
+    """Two marks 15 columns apart: a click on the right mark's R, drawn over the left mark's P,
+    removes the right mark. Zoomed out, a press 4 px beside a mark and a 1-px move leave it where
+    it was, and a drag moves it by the pointer's movement."""
+    origin = view_origin(keys, window)
+    if origin is None:
+        return ["the view's LOADING light was not found"]
+    keys.focus(window)
+    keys.press("Control_L", "1")  # one frame per column
+    time.sleep(1.5)
+    failures = []
+    since = len(text())
+    mouse(window, origin, 300, 250, "click", "--repeat", "2", "--delay", "80", "1")
+    wait_for(lambda: added_at(text, since) is not None, 15)
+    left = added_at(text, since)
+    since = len(text())
+    mouse(window, origin, 315, 250, "click", "--repeat", "2", "--delay", "80", "1")
+    wait_for(lambda: added_at(text, since) is not None, 15)
+    right = added_at(text, since)
+    if left is None or right is None or right - left != 15:
+        return [f"double clicks 15 px apart placed {left} and {right}"]
+    since = len(text())
+    mouse(window, origin, 315 + 21 + 4, 69 + 7 + 6, "click", "1")  # the right 'R' over the left 'P'
+    removed = f"Break point at frame {right} F has been deleted!"
+    if not wait_for(lambda: removed in text()[since:], 5):
+        failures.append(f"the right mark's R did not remove {right}: " + text()[since:].strip())
+
+    keys.press("Control_L", "0")
+    time.sleep(0.8)
+    since = len(text())
+    mouse(window, origin, 500, 250, "click", "--repeat", "2", "--delay", "80", "1")
+    wait_for(lambda: added_at(text, since) is not None, 15)
+    mark = added_at(text, since)
+    if mark is None:
+        return failures + ["no mark was added at whole-file zoom"]
+    since = len(text())
+    mouse(window, origin, 504, 250, "mousedown", "1")
+    mouse(window, origin, 505, 250)
+    mouse(window, origin, 505, 250, "mouseup", "1")
+    wait_for(lambda: "Break point has been moved to " in text()[since:], 5)
+    moved = re.findall(r"Break point has been moved to (\d+) F", text()[since:])
+    if moved != [str(mark)]:
+        failures.append(f"a press 4 px beside {mark} and a 1-px move moved it: {moved}")
+    since = len(text())
+    mouse(window, origin, 504, 250, "mousedown", "1")
+    for x in (510, 520, 530, 544):
+        mouse(window, origin, x, 250)
+    mouse(window, origin, 544, 250, "mouseup", "1")
+    wait_for(lambda: "Break point has been moved to " in text()[since:], 5)
+    moved = re.findall(r"Break point has been moved to (\d+) F", text()[since:])
+    if len(moved) != 1 or not int(moved[0]) > mark:
+        failures.append(f"a 40-px drag of {mark} logged {moved}")
+    else:
+        print(f"smoke: zoomed out, a 40-px drag moved {mark} to {moved[0]}")
+    keys.press("Control_L", "1")
+    return failures
+
+
 def run(program, log_file, mp3, prefs, pipe):
     started = time.time()
     proc = subprocess.Popen([program], stderr=subprocess.PIPE, text=True)
@@ -419,6 +561,7 @@ def run(program, log_file, mp3, prefs, pipe):
     failures += check_find_silences(keys, window)
     if not failures and not check_whole_file_fits(keys, window):
         failures.append("whole file in the view after Ctrl+0")
+    failures += check_marks(keys, window, text)
     content = text()
     if failures:
         print("smoke:", failures)
@@ -439,6 +582,8 @@ if __name__ == "__main__":
     if sys.argv[1] == "write-preferences":
         write_preferences(sys.argv[2], sys.argv[3])
         sys.exit(0)
+    if sys.argv[1] == "silences":
+        sys.exit(run_silences(*sys.argv[2:5]))
     if sys.argv[1] == "open-argument":
         sys.exit(run_open_argument(*sys.argv[2:5]))
     sys.exit(run(*sys.argv[2:7]))

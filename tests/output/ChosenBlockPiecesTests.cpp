@@ -77,9 +77,11 @@ TEST(ChosenBlockPieces, FollowThePieceOptionsLikeSaveAll) {
     std::filesystem::create_directories(dir / "all");
     ASSERT_EQ(runSaveAll(*test->doc).failed, 0);
 
-    // Row 1 is Save All's block 0; rows 2 and 3 leave out the break point frames.
+    // Every row is Save All's block of its number, byte for byte.
     ASSERT_EQ(runDialogJob(*test, dir / "rows", {1, 2, 3}), 0);
-    EXPECT_EQ(readBytes(dir / "rows" / "01 Cover.mp3"), readBytes(dir / "all" / "01 Cover.mp3"));
+    for (const char* name : {"01 Cover.mp3", "02 Part two.mp3", "03 Cover.mp3"}) {
+        EXPECT_EQ(readBytes(dir / "rows" / name), readBytes(dir / "all" / name)) << name;
+    }
     struct Expected {
         const char* name;
         const char* track;
@@ -95,7 +97,7 @@ TEST(ChosenBlockPieces, FollowThePieceOptionsLikeSaveAll) {
         EXPECT_EQ(TagLib::MPEG::File(path.c_str()).tag()->title(), row.title);
         EXPECT_EQ(toolComplaints(path), "");
     }
-    // Row 2 alone plays the source's samples of its frames 21 to 44.
+    // Row 2 alone plays the samples of its frames 20 to 44 (frame 0 is the Info frame).
     const std::string whole =
         runCommand("mpg123 -q -s '" + fixture("id3v2-cover.mp3").string() + "' 2>/dev/null");
     const std::string alone =
@@ -108,7 +110,7 @@ TEST(ChosenBlockPieces, FollowThePieceOptionsLikeSaveAll) {
     ASSERT_TRUE(sourceTag && sourceTag->lame);
     const std::size_t lead = static_cast<std::size_t>(sourceTag->lame->encoderDelay() + mp3::kDecoderDelay);
     constexpr std::size_t kBytesPerSample = 4;
-    EXPECT_TRUE(alone == whole.substr((20 * 1152 - lead) * kBytesPerSample, 24 * 1152 * kBytesPerSample));
+    EXPECT_TRUE(alone == whole.substr((19 * 1152 - lead) * kBytesPerSample, 25 * 1152 * kBytesPerSample));
 
     // The 'S' button's block from 20 is Save All's block 1, from 45 its block 2.
     saveFromButton(*test, 20, dir / "button-20.mp3");
@@ -125,7 +127,7 @@ TEST(ChosenBlockPieces, WithoutTheOptionsHoldOnlyTheirFrames) {
     ASSERT_EQ(runDialogJob(*test, dir, {2}), 0);
     saveFromButton(*test, 20, dir / "button.mp3");
     const auto source = fixture("id3v2-cover.mp3");
-    EXPECT_EQ(readBytes(dir / "id3v2-cover-2.mp3"), frameBytes(source, 21, 45));
+    EXPECT_EQ(readBytes(dir / "id3v2-cover-2.mp3"), frameBytes(source, 20, 45));
     EXPECT_EQ(readBytes(dir / "button.mp3"), frameBytes(source, 20, 45));
     EXPECT_EQ(test->prompts.proposedNames, std::vector<std::string>{""});
 }

@@ -297,11 +297,11 @@ TEST(PieceWriter, OverlapFramesAddUpTheirDurations) {
         EXPECT_TRUE(piece.close());
         EXPECT_EQ(readBytes(dir / "piece.mp3"), frameBytes(source, c.firstWritten, c.firstWritten + c.count))
             << c.name;
-        const std::string direction =
-            c.direction == OVERLAP_DIR_BEFORE ? "OVERLAP_DIR_BEFORE" : "OVERLAP_DIR_AFTER";
-        EXPECT_EQ(test.lines(), (std::vector<std::string>{"Save overlap frames: " + direction + " ...",
-                                                          "Overlap frames has been saved, total frame " +
-                                                              std::to_string(c.count) + " F"}))
+        const std::string direction = c.direction == OVERLAP_DIR_BEFORE ? "before" : "after";
+        EXPECT_EQ(test.lines(),
+                  (std::vector<std::string>{"Save overlap frames " + direction + " the block ...",
+                                            "Overlap frames has been saved, total frame " +
+                                                std::to_string(c.count) + " F"}))
             << c.name;
     }
 

@@ -120,12 +120,12 @@ TEST(SaveAll, OverlapAddsNeighbouringFramesWithoutCountingThem) {
     append(second, frameBytes(source, 100, 1000));
     EXPECT_EQ(readBytes(dir / "talk-1.mp3"), second);
     EXPECT_EQ(test.lines(), (std::vector<std::string>{
-                                "Save overlap frames: OVERLAP_DIR_BEFORE ...",
+                                "Save overlap frames before the block ...",
                                 "Overlap frames has been saved, total frame 0 F",
-                                "Save overlap frames: OVERLAP_DIR_AFTER ...",
+                                "Save overlap frames after the block ...",
                                 "Overlap frames has been saved, total frame 77 F",
                                 savedLine(0, 100, 41700, dir / "talk-0.mp3", 41700 + 77 * 417),
-                                "Save overlap frames: OVERLAP_DIR_BEFORE ...",
+                                "Save overlap frames before the block ...",
                                 "Overlap frames has been saved, total frame 77 F",
                                 savedLine(100, 999, 375300, dir / "talk-1.mp3", 375300 + 77 * 417),
                                 "Separated blocks have been saved successfully!",

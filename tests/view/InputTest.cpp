@@ -217,14 +217,87 @@ TEST_F(Input, TooltipsNameTheButtonsAction) {
         EXPECT_TRUE(QToolTip::isVisible()) << c.text.toStdString();
         EXPECT_EQ(QToolTip::text(), c.text);
     }
-    // Two stacked buttons of equal break points: the first one answers.
+    // Two stacked buttons of equal break points: the one drawn last, on top, answers.
     const auto hit = view().hitButton(QPoint(125, 80));
     ASSERT_TRUE(hit);
-    EXPECT_EQ(hit->area, view().buttons()[1]->area);
+    EXPECT_EQ(hit->area, view().buttons()[4]->area);
     // Away from the buttons the request is left unhandled.
     QHelpEvent away(QEvent::ToolTip, QPoint(300, row), view().mapToGlobal(QPoint(300, row)));
     QApplication::sendEvent(&view(), &away);
     EXPECT_FALSE(away.isAccepted());
+}
+
+// Marks 15 frames apart: the right mark's buttons and lines are drawn over the left mark's buttons.
+// Whatever is drawn on top at a point is what the pointer reaches there: its highlight, its tooltip
+// and its click.
+TEST_F(Input, ButtonsAnswerInDrawingOrder) {
+    view().replaceBreakPoints({100, 115});
+    const QImage away = harness.render();
+    const QImage over = harness.render(QPoint(125, 80)); // right 'S' (120..132) over left 'R' (121..133)
+    // Only the top button is lit: the column of the left 'R' that stays visible keeps its colour.
+    EXPECT_EQ(over.pixel(133, 80), away.pixel(133, 80));
+    EXPECT_NE(over.pixel(121, 77), away.pixel(121, 77));
+    struct Case {
+        QPoint point;
+        char16_t letter; // 0: no button
+        int breakPoint;
+        QString tooltip;
+    };
+    const Case cases[] = {
+        {{125, 80}, u'S', 115, "Save the block from current break point to next"},
+        {{133, 80}, u'R', 100, "Remove the break point"},
+        {{140, 80}, u'R', 115, "Remove the break point"}, // over the left 'P' (137..149)
+        {{114, 80}, 0, -1, ""},                           // the right mark's lines over the left 'S'
+        {{108, 80}, u'S', 100, "Save the block from current break point to next"},
+    };
+    for (const Case& c : cases) {
+        const auto hit = view().hitButton(c.point);
+        EXPECT_EQ(hit ? hit->letter : 0, c.letter) << c.point.x();
+        EXPECT_EQ(hit ? hit->breakPoint : -1, c.breakPoint) << c.point.x();
+        QHelpEvent event(QEvent::ToolTip, c.point, view().mapToGlobal(c.point));
+        QApplication::sendEvent(&view(), &event);
+        if (c.letter == 0) {
+            EXPECT_FALSE(event.isAccepted()) << c.point.x();
+        } else {
+            EXPECT_EQ(QToolTip::text(), c.tooltip) << c.point.x();
+        }
+    }
+    // A click on the right mark's 'R' where it covers the left 'P' removes the right mark.
+    harness.click(QPoint(140, 80));
+    EXPECT_EQ(view().m_breakPoints, BreakPointList{100});
+    // A press on the right mark's lines grabs that mark, not the left 'S' beneath.
+    view().replaceBreakPoints({100, 115});
+    harness.render();
+    harness.press(QPoint(114, 80));
+    EXPECT_EQ(view().m_selectedBreakPoint, 115);
+    harness.release(QPoint(114, 80));
+}
+
+// Zoomed out to 259 frames per column, as on a 3-hour file: a press near a mark and a small move
+// leave it where it was, and a drag moves it by the pointer's movement, not to the pointer's column.
+TEST_F(Input, ADragMovesTheMarkByThePointersMovement) {
+    harness.setLevels(std::vector<int>(400'000, 0));
+    view().zoomTo(259, 0);
+    ASSERT_EQ(view().m_framesPerColumn, 259);
+    view().replaceBreakPoints({25'900}); // column 100
+    const int distance = QApplication::startDragDistance();
+    ASSERT_GE(distance, 2);
+    harness.frame.clearRecords();
+    harness.press(QPoint(104, row));
+    EXPECT_EQ(view().m_selectedBreakPoint, 25'900);
+    harness.move(QPoint(105, row));
+    harness.move(QPoint(104 + distance - 2, row));
+    EXPECT_EQ(view().m_breakPoints, BreakPointList{25'900});
+    harness.release(QPoint(104 + distance - 2, row));
+    EXPECT_EQ(log().back(), "Break point has been moved to 25900 F");
+
+    harness.press(QPoint(104, row));
+    harness.move(QPoint(104 + distance + 10, row));
+    EXPECT_EQ(view().m_breakPoints, BreakPointList{25'900 + (distance + 10) * 259});
+    harness.move(QPoint(94, row)); // 10 columns left of where it was grabbed
+    EXPECT_EQ(view().m_breakPoints, BreakPointList{25'900 - 10 * 259});
+    harness.release(QPoint(94, row));
+    EXPECT_EQ(log().back(), "Break point has been moved to 23310 F");
 }
 
 TEST_F(Input, SpaceStartsPlaybackToTheEndOfTheFile) {

@@ -62,11 +62,16 @@ TEST_F(ZoomedInput, MarksAreHitWithinSixColumnsAndDraggedAColumnAtATime) {
     EXPECT_EQ(view().m_selectedBreakPoint, -1);
     harness.press(QPoint(26, row));
     EXPECT_EQ(view().m_selectedBreakPoint, 90);
-    harness.move(QPoint(31, row));
-    EXPECT_EQ(view().m_breakPoints, BreakPointList{123});
-    harness.move(QPoint(32, row));
+    // Grabbed 6 columns right of its line, the mark does not jump to the pointer; it moves by the
+    // pointer's movement once that passes the drag distance.
+    const int distance = QApplication::startDragDistance();
+    harness.move(QPoint(26 + distance - 1, row));
+    EXPECT_EQ(view().m_breakPoints, BreakPointList{90});
+    harness.move(QPoint(26 + distance + 1, row));
+    EXPECT_EQ(view().m_breakPoints, BreakPointList{90 + (distance + 1) * 3});
+    harness.move(QPoint(38, row));
     EXPECT_EQ(view().m_breakPoints, BreakPointList{126});
-    harness.release(QPoint(32, row));
+    harness.release(QPoint(38, row));
     EXPECT_EQ(harness.frame.logLines().back(), "Break point has been moved to 126 F");
     // An arrow key still moves the selected break point by one frame.
     harness.keyRelease(Qt::Key_Right);
@@ -165,6 +170,32 @@ TEST_F(LongFile, OverviewClickAndDragScrollTheView) {
     QTest::mousePress(&overview, Qt::LeftButton, Qt::NoModifier, QPoint(999, 20));
     EXPECT_EQ(view().scrollFrame(), 100'000u - 6'400u);
     EXPECT_EQ(overview.columnOf(50'000), 500);
+}
+
+// A 12-hour file (607,621 frames) in a strip 997 columns wide: the frames per column are no whole
+// number, so a column's first frame is x * F / w, rounded down, not x * (F / w).
+TEST(OverviewStrip, ColumnsOfALongFileSpreadEveryFrame) {
+    ViewHarness harness(800, 300);
+    constexpr long long kFrames = 607'621;
+    harness.setLevels(std::vector<int>(kFrames, 1000));
+    COverviewStrip overview(*harness.view);
+    overview.resize(997, 48);
+    const struct {
+        int x;
+        long long frame;
+    } cases[] = {{0, 0}, {1, 609}, {498, 303'505}, {996, 607'011}, {997, kFrames}, {5000, kFrames}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(overview.frameAt(c.x), c.frame) << c.x;
+        if (c.x > 0 && c.x < 997) {
+            // A column's first frame is drawn in that column, and the frame before it in the one before.
+            EXPECT_EQ(overview.columnOf(c.frame), c.x) << c.x;
+            EXPECT_EQ(overview.columnOf(c.frame - 1), c.x - 1) << c.x;
+        }
+    }
+    EXPECT_EQ(overview.columnOf(kFrames - 1), 996);
+    // A click on the last column centres its first frame.
+    QTest::mousePress(&overview, Qt::LeftButton, Qt::NoModifier, QPoint(996, 20));
+    EXPECT_EQ(harness.view->scrollFrame(), 607'011u - 400u);
 }
 
 // The time pane for a file opening with an Info frame (44.1 kHz, 1152 samples per frame) and for
