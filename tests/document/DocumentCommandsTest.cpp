@@ -28,7 +28,7 @@ TEST(DocumentCommands, BreakpointsPrintsWhatEachMethodAppends) {
     };
     const Case cases[] = {
         {"--length 10", "384\n"},
-        {"--count 3", "128\n256\n384\n"},
+        {"--count 3", "128\n257\n"}, // three blocks of 128, 129 and 128 frames
         {"--count 0", ""},
         {"--silence 1000", ""},
     };
