@@ -86,20 +86,28 @@ void SplitDocument::openFile(const std::filesystem::path& path) {
         return;
     }
     stopPlayback();
+    log(LogLevel::Normal, "Loading MP3 file - " + pathText(path) + " ...");
+    addToRecentFiles(path);
+    ID3Info mainTag = readMainTag(path);
+    // The document changes only once the thread runs: without one, the file loaded before stays.
+    // Of what follows, the thread reads only the path; it empties the cache itself.
+    const std::filesystem::path loadedPath = m_filePath;
+    m_filePath = path;
+    m_framesLoaded.store(0, std::memory_order_relaxed);
+    if (!m_loadThread.start([this] { runLoadingThread(); })) {
+        m_filePath = loadedPath;
+        log(LogLevel::Error, kNoWorkerThreadText);
+        return;
+    }
     if (m_cursor.isOpen()) {
         m_cursor.close();
     }
-    log(LogLevel::Normal, "Loading MP3 file - " + pathText(path) + " ...");
-    addToRecentFiles(path);
-    m_mainTag = readMainTag(path);
+    m_mainTag = std::move(mainTag);
     replaceBlockTags({});
-    m_decoding.cache.clear();
-    m_filePath = path;
-    m_framesLoaded.store(0, std::memory_order_relaxed);
-    m_loadThread.start([this] { runLoadingThread(); });
 }
 
 void SplitDocument::runLoadingThread() {
+    m_decoding.cache.clear();
     m_frame.send(UM_PROGRESS_SHOW, 1, 0);
     // Size and time as the load finds them, for the savers' check that the file stays as loaded. A
     // file gone since the open routine saw it is reported as unreadable, not as one without frames.
