@@ -9,6 +9,7 @@
 #include "engine/PcmCache.h"
 #include "engine/PlatformFile.h"
 #include "engine/ProcessDecoding.h"
+#include "engine/StreamCheck.h"
 
 #include <cerrno>
 #include <fstream>
@@ -134,6 +135,13 @@ void SplitDocument::runLoadingThread() {
 
     bool loaded = m_sourceStatus.has_value();
     if (loaded) {
+        if (const mp3::StreamProblem problem = mp3::checkStream(m_filePath);
+            problem != mp3::StreamProblem::None) {
+            log(LogLevel::Error, mp3::streamProblemText(problem, pathText(m_filePath)));
+            loaded = false;
+        }
+    }
+    if (loaded) {
         try {
             LoadObserver observer(*this, fileSize);
             // Nothing else decodes during a load (playing and converting wait for the loading slot),
@@ -145,6 +153,13 @@ void SplitDocument::runLoadingThread() {
                 log(LogLevel::Error,
                     "The mp3 file has more than " + std::to_string(m_maxIndexedFrames) +
                         " frames, more than the program can index in memory; it has not been loaded!");
+                loaded = false;
+            } else if (scan.framesWithPcm == 0) {
+                log(LogLevel::Error,
+                    mp3::streamProblemText(mp3::StreamProblem::NothingDecodes, pathText(m_filePath)));
+                m_decoding.cache.clear();
+                scan = {};
+                loaded = false;
             }
             m_frameLevels = std::move(scan.levels);
             m_frameRmsDb = std::move(scan.rmsDb);
