@@ -125,9 +125,12 @@ void CSaveBlockDialog::save() {
         }
     }
     setIdle(false);
-    startSpecifiedBlocksSave(
-        m_saveThread, specifiedBlocksJob(m_document, folder, std::move(rows), m_list->topLevelItemCount()),
-        m_frame, m_dialogLink);
+    if (!startSpecifiedBlocksSave(
+            m_saveThread,
+            specifiedBlocksJob(m_document, folder, std::move(rows), m_list->topLevelItemCount()), m_frame,
+            m_dialogLink)) {
+        setIdle(true);
+    }
 }
 
 std::intptr_t CSaveBlockDialog::handleMessage(unsigned message, std::uintptr_t, std::intptr_t) {

@@ -54,12 +54,15 @@ std::vector<int> silenceBreakPoints(const std::vector<int>& levels, int minimumF
 
 std::vector<int> countBreakPoints(int frameCount, int blockCount) {
     std::vector<int> placed;
-    if (blockCount <= 0) {
+    if (blockCount <= 0 || frameCount <= 0) {
         return placed;
     }
-    const unsigned step = static_cast<unsigned>(frameCount) / static_cast<unsigned>(blockCount);
-    for (unsigned k = 1; k <= static_cast<unsigned>(blockCount); ++k) {
-        placed.push_back(static_cast<int>(k * step));
+    // k * F / N to the nearest frame, halves up: the remainder spreads over the blocks instead of
+    // leaving a runt after the last break point.
+    const std::int64_t frames = frameCount;
+    const std::int64_t blocks = blockCount;
+    for (std::int64_t k = 1; k < blocks; ++k) {
+        placed.push_back(static_cast<int>((2 * k * frames + blocks) / (2 * blocks)));
     }
     return placed;
 }

@@ -11,7 +11,8 @@
 // frame ends; trailing silence gives none.
 std::vector<int> silenceBreakPoints(const std::vector<int>& levels, int minimumFrames);
 
-// k * (F / N) for k = 1..N (unsigned division); nothing for N <= 0.
+// The N - 1 break points that cut F frames into N blocks of F / N frames, the remainder spread over
+// them: k * F / N rounded to the nearest frame, halves up, for k = 1..N-1. Nothing for N <= 0.
 std::vector<int> countBreakPoints(int frameCount, int blockCount);
 
 // The frame whose whole-millisecond duration carries the running total past N seconds starts the

@@ -9,6 +9,7 @@
 #include "engine/PcmCache.h"
 #include "engine/PlatformFile.h"
 #include "engine/ProcessDecoding.h"
+#include "engine/StreamCheck.h"
 
 #include <cerrno>
 #include <fstream>
@@ -86,24 +87,32 @@ void SplitDocument::openFile(const std::filesystem::path& path) {
         return;
     }
     stopPlayback();
-    if (m_cursor.isOpen()) {
-        m_cursor.close();
-    }
     log(LogLevel::Normal, "Loading MP3 file - " + pathText(path) + " ...");
     addToRecentFiles(path);
     std::string tagProblem;
-    m_mainTag = readMainTag(path, &tagProblem);
+    ID3Info mainTag = readMainTag(path, &tagProblem);
     if (!tagProblem.empty()) {
         log(LogLevel::Error, tagProblem);
     }
-    replaceBlockTags({});
-    m_decoding.cache.clear();
+    // The document changes only once the thread runs: without one, the file loaded before stays.
+    // Of what follows, the thread reads only the path; it empties the cache itself.
+    const std::filesystem::path loadedPath = m_filePath;
     m_filePath = path;
     m_framesLoaded.store(0, std::memory_order_relaxed);
-    m_loadThread.start([this] { runLoadingThread(); });
+    if (!m_loadThread.start([this] { runLoadingThread(); })) {
+        m_filePath = loadedPath;
+        log(LogLevel::Error, kNoWorkerThreadText);
+        return;
+    }
+    if (m_cursor.isOpen()) {
+        m_cursor.close();
+    }
+    m_mainTag = std::move(mainTag);
+    replaceBlockTags({});
 }
 
 void SplitDocument::runLoadingThread() {
+    m_decoding.cache.clear();
     m_frame.send(UM_PROGRESS_SHOW, 1, 0);
     // Size and time as the load finds them, for the savers' check that the file stays as loaded. A
     // file gone since the open routine saw it is reported as unreadable, not as one without frames.
@@ -131,6 +140,13 @@ void SplitDocument::runLoadingThread() {
 
     bool loaded = m_sourceStatus.has_value();
     if (loaded) {
+        if (const mp3::StreamProblem problem = mp3::checkStream(m_filePath);
+            problem != mp3::StreamProblem::None) {
+            log(LogLevel::Error, mp3::streamProblemText(problem, pathText(m_filePath)));
+            loaded = false;
+        }
+    }
+    if (loaded) {
         try {
             LoadObserver observer(*this, fileSize);
             // Nothing else decodes during a load (playing and converting wait for the loading slot),
@@ -142,6 +158,13 @@ void SplitDocument::runLoadingThread() {
                 log(LogLevel::Error,
                     "The mp3 file has more than " + std::to_string(m_maxIndexedFrames) +
                         " frames, more than the program can index in memory; it has not been loaded!");
+                loaded = false;
+            } else if (scan.framesWithPcm == 0) {
+                log(LogLevel::Error,
+                    mp3::streamProblemText(mp3::StreamProblem::NothingDecodes, pathText(m_filePath)));
+                m_decoding.cache.clear();
+                scan = {};
+                loaded = false;
             }
             m_frameLevels = std::move(scan.levels);
             m_frameRmsDb = std::move(scan.rmsDb);

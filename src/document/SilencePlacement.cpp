@@ -1,6 +1,10 @@
 #include "document/FrameTime.h"
 #include "document/SplitDocument.h"
 
+#include <string>
+#include <unordered_set>
+#include <vector>
+
 void SplitDocument::takeFrameDuration() {
     m_secondsPerFrame = 0.0;
     if (m_frameOffsets.empty() || m_frameLengths.empty()) {
@@ -34,16 +38,35 @@ SilenceResult SplitDocument::placeSilenceBreakPoints(const SilenceSettings& sett
         log(LogLevel::Error, "No silence found with these settings");
         return result;
     }
-    {
+    // A second run with the same settings finds the same silences: only frames the list does not
+    // hold yet are added, or every export would list them twice.
+    std::unordered_set<int> held;
+    if (!deleteOriginal) {
+        held.insert(m_breakPoints.begin(), m_breakPoints.end());
+    }
+    std::vector<int> fresh;
+    for (const int frame : result.breakPoints) {
+        if (held.insert(frame).second) {
+            fresh.push_back(frame);
+        }
+    }
+    if (!fresh.empty()) {
         const EditStep step(*this, "find silences");
         if (deleteOriginal) {
             replaceBreakPoints({});
         }
-        for (const int frame : result.breakPoints) {
+        for (const int frame : fresh) {
             appendPlacedBreakPoint(frame);
         }
     }
     log(LogLevel::Normal, silenceReportLine(report));
+    if (fresh.size() < result.breakPoints.size()) {
+        const std::size_t already = result.breakPoints.size() - fresh.size();
+        log(LogLevel::Normal, already == 1
+                                  ? "1 silence is already a break point and has not been added again"
+                                  : std::to_string(already) +
+                                        " silences are already break points and have not been added again");
+    }
     if (report.fewerThanAsked) {
         log(LogLevel::Warning, fewerTracksLine(report, settings.tracks));
     }

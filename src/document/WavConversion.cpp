@@ -22,9 +22,13 @@ void SplitDocument::startWavConversion(const std::filesystem::path& wavPath) {
             MessageIcon::Error);
         return;
     }
+    const std::filesystem::path previousPath = m_wavPath;
     m_wavPath = wavPath;
     m_wavSucceeded = false;
-    m_wavThread.start([this] { runWavThread(); });
+    if (!m_wavThread.start([this] { runWavThread(); })) {
+        m_wavPath = previousPath;
+        log(LogLevel::Error, kNoWorkerThreadText);
+    }
 }
 
 namespace {

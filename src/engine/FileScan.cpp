@@ -4,6 +4,7 @@
 #include "engine/FramePcm.h"
 #include "engine/LevelSummary.h"
 #include "engine/PcmCache.h"
+#include "engine/StreamCheck.h"
 
 #include <algorithm>
 #include <array>
@@ -26,6 +27,7 @@ std::string streamInfoLine(const FrameHeader& header) {
 
 void measureFrame(LevelScan& scan, const std::uint8_t* pcm, std::size_t bytes) {
     scan.levels.push_back(frameLevel(pcm));
+    scan.framesWithPcm += bytes > 0 ? 1 : 0;
     // A frame without PCM repeats the last RMS level; a part cannot know the frame before its first,
     // so it leaves a gap that the whole scan fills once the parts are joined.
     const float repeated = scan.rmsDb.empty() ? std::numeric_limits<float>::quiet_NaN() : scan.rmsDb.back();
@@ -43,6 +45,18 @@ void appendMeasures(LevelScan& scan, const LevelScan& part, std::size_t at) {
     scan.peaks.push_back(part.peaks[at]);
 }
 
+// Counts the frames first when the file is large enough to hold more than `maxFrames`: a file
+// refused for its length is refused before hours of decoding, not after.
+bool mayHoldMoreFrames(const std::filesystem::path& path, int maxFrames) {
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    if (error ||
+        size / static_cast<std::uintmax_t>(kSmallestFrameBytes) <= static_cast<std::uintmax_t>(maxFrames)) {
+        return false;
+    }
+    return countFrames(path, maxFrames) > maxFrames;
+}
+
 void fillRepeatedRms(std::vector<float>& rmsDb) {
     float last = kSilenceFloorDb;
     for (float& value : rmsDb) {
@@ -58,6 +72,10 @@ void fillRepeatedRms(std::vector<float>& rmsDb) {
 LevelScan scanLevels(const Decoding& decoding, const std::filesystem::path& path, LevelScanObserver* observer,
                      const ParallelDecode& parallel, int maxFrames) {
     LevelScan scan;
+    if (mayHoldMoreFrames(path, maxFrames)) {
+        scan.tooManyFrames = true;
+        return scan;
+    }
     decoding.decoder.reset();
     PcmCache& cache = decoding.cache;
     const std::string key = path.string();

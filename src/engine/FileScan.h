@@ -29,7 +29,10 @@ struct LevelScan {
     FrameOffsets offsets;
     FrameLengths lengths;
     std::int64_t totalBytes = 0;
-    // The file has more frames than the scan may index; everything above is empty.
+    // Frames that gave PCM: none means the file is no MPEG audio stream.
+    std::int64_t framesWithPcm = 0;
+    // The file has more frames than the scan may index; everything above is empty, and nothing was
+    // decoded when the file's size could tell.
     bool tooManyFrames = false;
     // Parts decoded on cores of their own whose frames were kept (1: the file was decoded in order),
     // and whether a part was refused because it disagreed with its predecessor.
@@ -55,7 +58,8 @@ public:
 
 // Scans every frame once, decoding each frame once (so the cache ends up holding the file while it
 // fits the budget), and returns the smoothed levels with the frame offsets. The observer sees the
-// frames in file order. A file of more than `maxFrames` frames is refused (LevelScan::tooManyFrames).
+// frames in file order. A file of more than `maxFrames` frames is refused (LevelScan::tooManyFrames):
+// when its size allows that many, its frames are counted before any is decoded.
 //
 // A long Layer III file is split into parts, each decoded on a thread with a decoder state of its
 // own (see ScanPart). A part is kept only when the frames past its predecessor's end that both

@@ -2,15 +2,17 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 
 namespace mp3 {
 
 // Decoded PCM kept by default: about twelve minutes of stereo 44.1 kHz audio.
 constexpr std::size_t kDefaultPcmBudget = std::size_t{128} << 20;
 
-// Frames a loading scan indexes at most: levels, offsets and lengths cost about 18 bytes a frame, so
-// this keeps the index of a file within 72 MB (some 29 hours of 44.1 kHz audio).
-constexpr int kMaxIndexedFrames = 4'000'000;
+// Frames a loading scan indexes at most: frame numbers are 32-bit, and F itself (one past the last
+// frame) must be one. The index costs about 22 bytes a frame, a fraction of the frame's own bytes,
+// so memory bounds no file that fits the disk; running out of it ends a load with its own line.
+constexpr int kMaxIndexedFrames = std::numeric_limits<int>::max();
 
 // How much decoded PCM the cache may hold. A file whose PCM fits is kept whole; beyond that the cache
 // keeps a window of recently used frames (the player keeps the frames it is about to play apart).

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <system_error>
 
 namespace mp3 {
 
@@ -127,7 +128,11 @@ void PcmCache::appendLocked(FileFrames& file, int frame, const std::uint8_t* dat
         const bool full = size == kChunkSize;
         file.chunks.push_back(full && file.nextChunk.valid() ? file.nextChunk.get() : newChunk(size));
         if (full) {
-            file.nextChunk = std::async(std::launch::async, newTouchedChunk);
+            try {
+                file.nextChunk = std::async(std::launch::async, newTouchedChunk);
+            } catch (const std::system_error&) {
+                // No helper thread to be had: the next chunk is made when it is needed.
+            }
         }
         file.chunkSize = size;
         file.chunkUsed = 0;

@@ -76,8 +76,12 @@ void saveAll(SplitDocument& doc) {
         }
         folder = *chosen;
     }
+    const std::filesystem::path previousFolder = doc.m_outputFolder;
     doc.m_outputFolder = folder;
-    doc.m_saveAllThread.start([&doc] { runSaveAll(doc); });
+    if (!doc.m_saveAllThread.start([&doc] { runSaveAll(doc); })) {
+        doc.m_outputFolder = previousFolder;
+        doc.log(LogLevel::Error, kNoWorkerThreadText);
+    }
 }
 
 SaveAllResult runSaveAll(SplitDocument& doc, const SaveAllOptions& options) {

@@ -250,9 +250,14 @@ int runSpecifiedBlocksSave(const SpecifiedBlocksJob& job, WindowLink& frame, Win
     return failed;
 }
 
-void startSpecifiedBlocksSave(WorkerSlot& slot, SpecifiedBlocksJob job, WindowLink& frame,
+bool startSpecifiedBlocksSave(WorkerSlot& slot, SpecifiedBlocksJob job, WindowLink& frame,
                               WindowLink& dialog) {
-    slot.start([job = std::move(job), &frame, &dialog] { runSpecifiedBlocksSave(job, frame, dialog); });
+    if (!slot.start(
+            [job = std::move(job), &frame, &dialog] { runSpecifiedBlocksSave(job, frame, dialog); })) {
+        sendLog(frame, LogLevel::Error, kNoWorkerThreadText);
+        return false;
+    }
+    return true;
 }
 
 void saveBlockFromBreakPoint(SplitDocument& doc, int value) {
@@ -265,10 +270,18 @@ void saveBlockFromBreakPoint(SplitDocument& doc, int value) {
         return;
     }
     // Sorted here rather than on the thread: the view keeps reading the list while the thread runs.
+    const BreakPointList unsorted = doc.m_breakPoints;
+    const std::filesystem::path previousPath = doc.m_blockPath;
+    const int previousFrom = doc.m_blockFrom;
     doc.sortBreakPoints();
     doc.m_blockPath = *chosen;
     doc.m_blockFrom = value;
-    doc.m_blockThread.start([&doc] { runBlockSave(doc); });
+    if (!doc.m_blockThread.start([&doc] { runBlockSave(doc); })) {
+        doc.m_breakPoints = unsorted;
+        doc.m_blockPath = previousPath;
+        doc.m_blockFrom = previousFrom;
+        doc.log(LogLevel::Error, kNoWorkerThreadText);
+    }
 }
 
 namespace {

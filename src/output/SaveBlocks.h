@@ -77,8 +77,8 @@ bool outputFolderExists(const std::filesystem::path& folder);
 // all before anything is written.
 int runSpecifiedBlocksSave(const SpecifiedBlocksJob& job, WindowLink& frame, WindowLink& dialog);
 // Starts that thread in `slot` (the dialog's m_saveThread); the dialog clears the slot when
-// UM_SAVE_ALL_DONE arrives.
-void startSpecifiedBlocksSave(WorkerSlot& slot, SpecifiedBlocksJob job, WindowLink& frame,
+// UM_SAVE_ALL_DONE arrives. False, said at level 2, when no thread could be started: no message follows.
+bool startSpecifiedBlocksSave(WorkerSlot& slot, SpecifiedBlocksJob job, WindowLink& frame,
                               WindowLink& dialog);
 
 // The 'S' button of break point `value`: asks for the file (proposing the name template's file name

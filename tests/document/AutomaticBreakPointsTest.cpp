@@ -35,12 +35,44 @@ TEST(AutomaticBreakPoints, SilenceOnLevelTables) {
     }
 }
 
-TEST(AutomaticBreakPoints, EqualCount) {
-    EXPECT_EQ(countBreakPoints(1000, 3), (Frames{333, 666, 999}));
-    EXPECT_EQ(countBreakPoints(900, 3), (Frames{300, 600, 900}));
-    EXPECT_EQ(countBreakPoints(2, 3), (Frames{0, 0, 0}));
-    EXPECT_EQ(countBreakPoints(900, 0), Frames{});
-    EXPECT_EQ(countBreakPoints(900, -4), Frames{});
+// N blocks exactly: break point k at k * F / N to the nearest frame, halves up. Worked by hand.
+TEST(AutomaticBreakPoints, EqualCountGivesExactlyNBlocks) {
+    struct Case {
+        int frames;
+        int blocks;
+        Frames expected;
+    };
+    const Case cases[] = {
+        {1000, 3, {333, 667}},         // 333.3, 666.7: blocks of 333, 334, 333
+        {900, 3, {300, 600}},          // a multiple of N: no break point at F
+        {385, 4, {96, 193, 289}},      // 96.25, 192.5 (half up), 288.75: no runt at the end
+        {10, 4, {3, 5, 8}},            // 2.5 and 7.5 go up
+        {7, 2, {4}},                   // 3.5
+        {5, 5, {1, 2, 3, 4}},          // one frame per block
+        {900, 1, {}},                  // one block is the whole file
+        {2147483647, 2, {1073741824}}, // no overflow near the largest frame count
+        {900, 0, {}},
+        {900, -4, {}},
+        {0, 3, {}},
+    };
+    for (const Case& c : cases) {
+        const Frames placed = countBreakPoints(c.frames, c.blocks);
+        EXPECT_EQ(placed, c.expected) << c.frames << " frames in " << c.blocks << " blocks";
+        if (c.blocks < 1 || c.frames < c.blocks) {
+            continue;
+        }
+        // Boundaries 0, the break points, F: N blocks whose sizes differ by at most one frame.
+        Frames bounds = {0};
+        bounds.insert(bounds.end(), placed.begin(), placed.end());
+        bounds.push_back(c.frames);
+        ASSERT_EQ(bounds.size(), static_cast<std::size_t>(c.blocks) + 1);
+        const int floorSize = c.frames / c.blocks;
+        for (std::size_t i = 1; i < bounds.size(); ++i) {
+            const int size = bounds[i] - bounds[i - 1];
+            EXPECT_TRUE(size == floorSize || size == floorSize + 1)
+                << c.frames << "/" << c.blocks << " " << i;
+        }
+    }
 }
 
 TEST(AutomaticBreakPoints, EqualLengthCountsWholeMilliseconds) {
@@ -70,13 +102,12 @@ TEST(AutomaticBreakPoints, DocumentAppendsAndLogsEachBreakPoint) {
     h.doc.placeAutomaticBreakPoints(AutoMethod::EveryLength, 10, false);
     EXPECT_EQ(h.doc.m_breakPoints, (BreakPointList{7, 384, 384}));
     h.doc.placeAutomaticBreakPoints(AutoMethod::EqualCount, 5, true);
-    EXPECT_EQ(h.doc.m_breakPoints, (BreakPointList{77, 154, 231, 308, 385}));
+    EXPECT_EQ(h.doc.m_breakPoints, (BreakPointList{77, 154, 231, 308}));
     EXPECT_EQ(h.link.logLines(),
               (std::vector<std::string>{
                   "Break point has been added at 384 F", "Break point has been added at 384 F",
                   "Break point has been added at 77 F", "Break point has been added at 154 F",
-                  "Break point has been added at 231 F", "Break point has been added at 308 F",
-                  "Break point has been added at 385 F"}));
+                  "Break point has been added at 231 F", "Break point has been added at 308 F"}));
     EXPECT_GE(h.doc.invalidations, 3);
 
     DocumentHarness empty;
@@ -101,7 +132,7 @@ TEST(AutomaticBreakPoints, MoreBlocksThanFramesIsRefused) {
     EXPECT_TRUE(h.link.logLines(LogLevel::Normal).empty());
 
     h.doc.placeAutomaticBreakPoints(AutoMethod::EqualCount, 4, false); // one block per frame still works
-    EXPECT_EQ(h.doc.m_breakPoints, (BreakPointList{2, 1, 2, 3, 4}));
+    EXPECT_EQ(h.doc.m_breakPoints, (BreakPointList{2, 1, 2, 3}));
 }
 
 TEST(AutomaticBreakPoints, SilenceInARealFile) {

@@ -120,7 +120,7 @@ TEST(BreakPointFile, RoundTripDropsFOnReading) {
     const auto dir = scratchDir("bps-roundtrip");
     DocumentHarness h;
     h.pretendLoaded(900);
-    h.doc.placeAutomaticBreakPoints(AutoMethod::EqualCount, 3, false); // 300, 600, 900
+    h.doc.replaceBreakPoints({300, 600, 900});
     h.doc.saveBreakPointFile(dir / "count.bps");
     EXPECT_EQ(readBytes(dir / "count.bps").size(), 12u);
     h.doc.replaceBreakPoints({});

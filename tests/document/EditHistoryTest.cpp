@@ -4,7 +4,8 @@
 
 namespace {
 
-EditSnapshot state(BreakPointList breakPoints, int selected = -1, std::vector<BlockTag> tags = {}) {
+EditSnapshot state(BreakPointList breakPoints, int selected = -1,
+                   decltype(EditSnapshot::blockTags) tags = {}) {
     return EditSnapshot{std::move(breakPoints), std::move(tags), selected};
 }
 
@@ -104,6 +105,53 @@ TEST(EditHistory, ForgetsTheOldestStepsAtTheMemoryBound) {
     tiny.record(state(big), "huge again");
     EXPECT_EQ(tiny.undoSteps(), 1u);
     EXPECT_EQ(tiny.undoDescription(), "huge again");
+}
+
+// A run of nudges on one element, closed, then another: Undo takes back the second run and must end
+// it, so the next nudge is a step of its own and not folded into the first run.
+TEST(EditHistory, UndoEndsTheRunSoTheNextNudgeIsANewStep) {
+    EditHistory history;
+    history.record(state({100}, 100), "nudge 100", "move 0");
+    history.record(state({101}, 101), "nudge 101", "move 0");
+    history.closeRun();
+    history.record(state({102}, 102), "nudge 102", "move 0");
+    EditSnapshot current = *history.undo(state({103}, 103));
+    EXPECT_EQ(current, state({102}, 102));
+
+    history.record(current, "nudge 102 again", "move 0");
+    EXPECT_EQ(history.undoSteps(), 2u);
+    EXPECT_EQ(history.undoDescription(), "nudge 102 again");
+    EXPECT_EQ(*history.undo(state({103}, 103)), state({102}, 102));
+    EXPECT_EQ(*history.undo(state({102}, 102)), state({100}, 100));
+}
+
+// Block tags are part of every snapshot and count towards the bound like break points do: steps
+// that each hold a 4 KB title are forgotten as steps holding 4 KB of break points are.
+TEST(EditHistory, TheMemoryBoundCountsBlockTagTexts) {
+    const std::size_t bound = 64 * 1024;
+    const std::string longText(4096, 'x');
+    for (const auto part : {&ID3Info::album, &ID3Info::artist, &ID3Info::title, &ID3Info::comment}) {
+        EditHistory history(bound);
+        for (int i = 0; i < 200; ++i) {
+            ID3Info tag;
+            tag.*part = longText;
+            history.record(state({i}, -1, {{i, tag}}), "tag " + std::to_string(i));
+            ASSERT_GE(history.memoryUsed(), 4096u);
+            ASSERT_LE(history.memoryUsed(), bound);
+        }
+        EXPECT_GT(history.undoSteps(), 5u);
+        EXPECT_LT(history.undoSteps(), 20u);
+    }
+    // Many small tags count too: 500 records a snapshot.
+    EditHistory history(bound);
+    for (int i = 0; i < 200; ++i) {
+        decltype(EditSnapshot::blockTags) tags;
+        for (int block = 0; block < 500; ++block) {
+            tags.insert(tags.end(), {block, ID3Info{}});
+        }
+        history.record(state({}, -1, std::move(tags)), "tags " + std::to_string(i));
+    }
+    EXPECT_LT(history.undoSteps(), 20u);
 }
 
 } // namespace

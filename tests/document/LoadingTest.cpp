@@ -1,6 +1,7 @@
 #include "DocumentHarness.h"
 
 #include "document/MainTag.h"
+#include "engine/Decoder.h"
 #include "engine/FileScan.h"
 #include "engine/PcmCache.h"
 #include "engine/ProcessDecoding.h"
@@ -10,6 +11,7 @@
 #include <taglib/fileref.h>
 #include <taglib/tag.h>
 
+#include <algorithm>
 #include <numeric>
 
 #include <sys/stat.h>
@@ -241,15 +243,20 @@ namespace {
 
 // More frames than the load may index: a level-2 line says so and the document holds no frame,
 // rather than the index outgrowing memory.
+// The frames are counted before any is decoded, and the load ends as a failed one.
 TEST(Loading, AFileOfMoreFramesThanTheIndexMayHoldIsRefusedWithALevel2Line) {
     DocumentHarness h;
     h.doc.m_maxIndexedFrames = 50;
+    const std::uint64_t decodedBefore = mp3::decoderCallCount();
     h.load(fixture("ten-seconds.mp3"));
+    EXPECT_EQ(mp3::decoderCallCount(), decodedBefore);
     EXPECT_EQ(h.doc.frameCount(), 0);
     const auto errors = h.link.logLines(LogLevel::Error);
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0], "The mp3 file has more than 50 frames, more than the program can index in memory; "
                          "it has not been loaded!");
+    const auto lines = h.link.logLines(LogLevel::Normal);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "MP3 file has been loaded successfully!"), 0);
 }
 
 } // namespace

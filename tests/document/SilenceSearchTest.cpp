@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -131,6 +132,41 @@ TEST(SilenceSearch, PlacingAddsOneStepOrSaysNothingWasFound) {
     HeldThread saving(h.doc.m_saveAllThread);
     h.doc.placeSilenceBreakPoints({}, false);
     EXPECT_EQ(h.doc.m_breakPoints, BreakPointList{7});
+}
+
+// Running the finder again adds nothing it added before, nor frames the list already holds; the
+// list's own duplicates (from other methods) stay as they are.
+TEST(SilenceSearch, PlacingAgainAddsOnlyBreakPointsTheListDoesNotHold) {
+    DocumentHarness h;
+    h.load(fixture("silences.mp3"));
+    const SilenceResult found = h.doc.findSilences({});
+    ASSERT_GE(found.breakPoints.size(), 2u);
+    const int first = found.breakPoints[0];
+    h.doc.replaceBreakPoints({5, 5, first});
+
+    h.doc.placeSilenceBreakPoints({}, false);
+    BreakPointList expected = {5, 5, first};
+    expected.insert(expected.end(), found.breakPoints.begin() + 1, found.breakPoints.end());
+    EXPECT_EQ(h.doc.m_breakPoints, expected);
+    EXPECT_EQ(h.link.logLines(LogLevel::Normal).back(),
+              "1 silence is already a break point and has not been added again");
+
+    const std::size_t steps = h.doc.m_history.undoSteps();
+    h.link.clearRecords();
+    h.doc.placeSilenceBreakPoints({}, false);
+    EXPECT_EQ(h.doc.m_breakPoints, expected);
+    EXPECT_EQ(h.doc.m_history.undoSteps(), steps); // nothing changed, nothing to undo
+    const auto lines = h.link.logLines(LogLevel::Normal);
+    EXPECT_EQ(
+        std::count_if(lines.begin(), lines.end(),
+                      [](const std::string& line) { return line.starts_with("Break point has been added"); }),
+        0);
+    EXPECT_EQ(lines.back(), std::to_string(found.breakPoints.size()) +
+                                " silences are already break points and have not been added again");
+
+    // Starting from an empty list keeps one of each.
+    h.doc.placeSilenceBreakPoints({}, true);
+    EXPECT_EQ(h.doc.m_breakPoints, BreakPointList(found.breakPoints.begin(), found.breakPoints.end()));
 }
 
 } // namespace

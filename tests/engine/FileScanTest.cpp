@@ -5,6 +5,8 @@
 #include "engine/FramePcm.h"
 #include "engine/FrameReader.h"
 #include "engine/PcmCache.h"
+#include "engine/StreamCheck.h"
+#include "support/OwnDecoding.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +16,7 @@
 #include <cctype>
 #include <cstdint>
 #include <cstdlib>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -168,5 +171,50 @@ INSTANTIATE_TEST_SUITE_P(LameFiles, AgreesWithMpg123,
                                  name.begin(), name.end(), [](char c) { return !std::isalnum(c); }, '_');
                              return name;
                          });
+
+} // namespace
+
+namespace {
+
+// A day of 48 kHz audio is 3.6 M frames: the frame limit lets it load, and a limit is applied from
+// the frame count, before anything is decoded. The file repeats one silent 96-byte frame (MPEG-1
+// Layer III, 32 kbit/s, mono); a whole load of it decodes for many seconds, so only the count runs.
+TEST(FileScan, ADayAt48KHzFitsTheFrameLimitWhichIsCheckedBeforeDecoding) {
+    const auto dir = testing_support::scratchDir("day-at-48k");
+    const auto path = dir / "day.mp3";
+    int status = -1;
+    testing_support::runCommand("cd '" + dir.string() +
+                                    "' && sox -n -r 48000 -c 1 quiet.wav trim 0 1 && "
+                                    "lame --quiet --cbr -b 32 -m m --resample 48 quiet.wav quiet.mp3",
+                                &status);
+    ASSERT_EQ(status, 0);
+    const auto encoded = testing_support::readBytes(dir / "quiet.mp3");
+    const std::vector<std::uint8_t> header = {0xFF, 0xFB, 0x14, 0xC4};
+    const auto last = std::find_end(encoded.begin(), encoded.end(), header.begin(), header.end());
+    ASSERT_NE(last, encoded.end());
+    const std::vector<std::uint8_t> frame(last, last + 96);
+    constexpr int kDay = 3'600'000;
+    {
+        std::vector<std::uint8_t> chunk;
+        for (int i = 0; i < 100'000; ++i) {
+            chunk.insert(chunk.end(), frame.begin(), frame.end());
+        }
+        std::ofstream out(path, std::ios::binary);
+        for (int i = 0; i < kDay / 100'000; ++i) {
+            out.write(reinterpret_cast<const char*>(chunk.data()),
+                      static_cast<std::streamsize>(chunk.size()));
+        }
+    }
+    EXPECT_EQ(mp3::countFrames(path, mp3::kMaxIndexedFrames), kDay);
+    EXPECT_GE(mp3::kMaxIndexedFrames, kDay);
+
+    testing_support::OwnDecoding own(0);
+    const std::uint64_t decodedBefore = mp3::decoderCallCount();
+    const mp3::LevelScan refused = mp3::scanLevels(own.decoding(), path, nullptr, {}, kDay - 1);
+    EXPECT_TRUE(refused.tooManyFrames);
+    EXPECT_TRUE(refused.levels.empty());
+    EXPECT_EQ(mp3::decoderCallCount(), decodedBefore);
+    std::filesystem::remove(path);
+}
 
 } // namespace

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -218,6 +219,42 @@ TEST(ParallelScanCache, FramesAlreadyCachedAreNotDecodedAgain) {
     const mp3::LevelScan second = mp3::scanLevels(own.decoding(), path, nullptr, split(2));
     EXPECT_EQ(mp3::decoderCallCount(), before);
     EXPECT_EQ(second.levels, first.levels);
+}
+
+// A later part is compared with the frames its predecessor decodes past the split: the PCM left in
+// the buffer before its first frame, and 64 frames from there (damaged streams the fuzzer found
+// disagree only dozens of frames in). A difference in the buffer, or in the 64th frame, refuses it.
+TEST(ParallelScanCompare, APartMustAgreeInTheCarriedPcmAndOver64Frames) {
+    constexpr std::size_t kWindow = 64;
+    const auto path = fixture("ten-seconds.mp3");
+    const mp3::ScanPlan plan = mp3::planScan(path, split(2), mp3::kMaxIndexedFrames);
+    ASSERT_EQ(plan.parts.size(), 2u);
+    const auto first = static_cast<std::size_t>(plan.parts[1].first);
+    ASSERT_GE(static_cast<std::size_t>(plan.parts[1].end) - first, kWindow);
+
+    // What the first part leaves: one buffer that every frame's PCM overwrites from its start.
+    const auto inOrder = testing_support::decodeInOrder(path);
+    std::array<std::uint8_t, mp3::kMaxPcmBytes> carry{};
+    for (std::size_t frame = 0; frame < first; ++frame) {
+        std::copy(inOrder[frame].begin(), inOrder[frame].end(), carry.begin());
+    }
+    const std::vector<mp3::FramePcmBytes> overlap(inOrder.begin() + static_cast<std::ptrdiff_t>(first),
+                                                  inOrder.begin() +
+                                                      static_cast<std::ptrdiff_t>(first + kWindow));
+
+    std::vector<std::unique_ptr<mp3::ScanPartDecode>> later;
+    later.push_back(
+        std::make_unique<mp3::ScanPartDecode>(path, plan, 1, false, mp3::ParallelDecode{}.verifiedFrames));
+    EXPECT_TRUE(mp3::partsAgree(later, true, carry, overlap));
+
+    std::vector<mp3::FramePcmBytes> lastDiffers = overlap;
+    ASSERT_FALSE(lastDiffers.back().empty());
+    lastDiffers.back()[lastDiffers.back().size() / 2] ^= 1;
+    EXPECT_FALSE(mp3::partsAgree(later, true, carry, lastDiffers));
+
+    std::array<std::uint8_t, mp3::kMaxPcmBytes> carryDiffers = carry;
+    carryDiffers[inOrder[first - 1].size() / 2] ^= 1;
+    EXPECT_FALSE(mp3::partsAgree(later, true, carryDiffers, overlap));
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <string>
 #include <vector>
 
@@ -190,6 +191,58 @@ TEST(XingFrame, SilentFramesCarryReservoirBytesAtTheirEnd) {
     const mp3::FrameHeader lowRate = header(0xFB, 0x10, 0xC4); // 32 kbit/s mono, 104 bytes
     EXPECT_GE(mp3::makeSilentFrame(lowRate, {}, mp3::xingFrameNeeds(lowRate)).size(),
               mp3::xingFrameNeeds(lowRate));
+}
+
+// Entry i of the seek table is the offset of the frame at i % of the stream, in 256ths of the
+// whole. Worked by hand; any entry taken one frame or one place off shows.
+TEST(XingFrame, SeekTableAgreesWithAHandComputedTable) {
+    using Toc = std::array<std::uint8_t, mp3::kTocSize>;
+    const auto runs = [](std::initializer_list<std::pair<int, int>> values) {
+        Toc toc{};
+        std::size_t at = 0;
+        for (const auto& [count, value] : values) {
+            for (int i = 0; i < count; ++i) {
+                toc.at(at++) = static_cast<std::uint8_t>(value);
+            }
+        }
+        EXPECT_EQ(at, mp3::kTocSize);
+        return toc;
+    };
+    // Four frames: entries 0-24 are frame 0 (400 * 256 / 2500 = 40.96), 25-49 frame 1 (92.16),
+    // 50-74 frame 2 (174.08), 75-99 frame 3 (204.8).
+    const Toc four = runs({{25, 40}, {25, 92}, {25, 174}, {25, 204}});
+    EXPECT_EQ(mp3::makeToc({400, 900, 1700, 2000}, 2500), four);
+    // Three frames over 2560 bytes (a tenth of a byte offset per step): i * 3 / 100 is frame 0 up to
+    // entry 33, frame 1 up to 66, frame 2 from 67.
+    EXPECT_EQ(mp3::makeToc({300, 1000, 1900}, 2560), runs({{34, 30}, {33, 100}, {33, 190}}));
+    // Without frames, a straight line: i * 2.56 rounded down.
+    const Toc line = mp3::makeToc({}, 0);
+    EXPECT_EQ(line[0], 0);
+    EXPECT_EQ(line[1], 2);
+    EXPECT_EQ(line[50], 128);
+    EXPECT_EQ(line[99], 253);
+
+    // Written into a frame, the table lies at its fixed place: MPEG-1 stereo has 32 bytes of side
+    // information, so "Xing" is at 36, the flags at 40, the counts at 44 and 48, the TOC at 52 to 151
+    // and the quality at 152.
+    std::vector<std::uint8_t> frame(417, 0);
+    frame[0] = 0xFF;
+    frame[1] = 0xFB;
+    frame[2] = 0x90;
+    frame[3] = 0x64;
+    mp3::XingFrame tag;
+    tag.vbr = true;
+    tag.frames = 0x01020304;
+    tag.bytes = 0x05060708;
+    tag.toc = four;
+    tag.quality = 0x0A0B0C0D;
+    ASSERT_TRUE(mp3::writeXingFrame(tag, frame.data(), frame.size()));
+    EXPECT_EQ(std::string(frame.begin() + 36, frame.begin() + 40), "Xing");
+    EXPECT_EQ(std::vector<std::uint8_t>(frame.begin() + 40, frame.begin() + 56),
+              (std::vector<std::uint8_t>{0, 0, 0, 15, 1, 2, 3, 4, 5, 6, 7, 8, 40, 40, 40, 40}));
+    EXPECT_TRUE(std::equal(four.begin(), four.end(), frame.begin() + 52));
+    EXPECT_EQ(std::vector<std::uint8_t>(frame.begin() + 151, frame.begin() + 156),
+              (std::vector<std::uint8_t>{204, 10, 11, 12, 13}));
 }
 
 } // namespace

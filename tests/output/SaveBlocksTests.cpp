@@ -1,6 +1,7 @@
 #include "OutputTestSupport.h"
 
 #include "document/WorkerSlot.h"
+#include "output/SaveAll.h"
 #include "output/SaveBlocks.h"
 #include "output/SourceFrames.h"
 #include "support/TestFiles.h"
@@ -240,6 +241,44 @@ TEST(SaveBlocks, TheSaveButtonWaitsForOtherSaves) {
     test.doc->m_wavThread.clear();
     EXPECT_TRUE(test.prompts.saveFilters.empty());
     EXPECT_FALSE(std::filesystem::exists(dir / "piece.mp3"));
+}
+
+} // namespace
+
+namespace {
+
+// When the system gives no thread, the savers say so at level 2, and the list keeps its order.
+TEST(SaveBlocks, SavesWithoutAThreadSaySoAndChangeNothing) {
+    const auto dir = scratchDir("saves-without-thread");
+    const auto source = writeNumberedFrames(dir / "talk.mp3", 400);
+    TestDocument test(source);
+    test.doc->replaceBreakPoints({300, 100});
+
+    test.prompts.saveAnswer = dir / "single.mp3";
+    WorkerSlot::refuseStartsForTesting(1);
+    saveBlockFromBreakPoint(*test.doc, 100);
+    EXPECT_FALSE(test.doc->m_blockThread.isSet());
+    EXPECT_EQ(test.doc->m_breakPoints, (BreakPointList{300, 100}));
+
+    test.prompts.folderAnswer = dir / "all";
+    std::filesystem::create_directories(dir / "all");
+    WorkerSlot::refuseStartsForTesting(1);
+    saveAll(*test.doc);
+    EXPECT_FALSE(test.doc->m_saveAllThread.isSet());
+    EXPECT_TRUE(test.doc->m_outputFolder.empty());
+
+    WorkerSlot dialogSlot;
+    MessageQueueLink dialog;
+    WorkerSlot::refuseStartsForTesting(1);
+    EXPECT_FALSE(startSpecifiedBlocksSave(
+        dialogSlot, specifiedBlocksJob(*test.doc, dir / "chosen", {{1, Block{0, 100}}}, 3), test.frame,
+        dialog));
+    EXPECT_FALSE(dialogSlot.isSet());
+
+    EXPECT_EQ(test.lines(LogLevel::Error), std::vector<std::string>(3, "could not start a worker thread"));
+    EXPECT_TRUE(std::filesystem::is_empty(dir / "all"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "single.mp3"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "chosen"));
 }
 
 } // namespace
