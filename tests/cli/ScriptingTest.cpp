@@ -94,8 +94,7 @@ TEST(CliJson, BreakpointsGiveFramesAndStartTimes) {
         "{\"file\":\"" + path.string() +
             R"(","method":"count","value":3,"frames":385,"duration_ms":10031,"break_points":[)"
             R"({"frame":128,"time_ms":3318},{"frame":257,"time_ms":6687}]})"
-            "
-");
+            "\n");
     // The plain form lists the same frames.
     EXPECT_EQ(cli("breakpoints " + quoted(path) + " --count 3").out, "128\n257\n");
     const Streams none = cli("breakpoints " + quoted(path) + " --json --length 60");

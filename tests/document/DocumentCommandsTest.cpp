@@ -28,9 +28,7 @@ TEST(DocumentCommands, BreakpointsPrintsWhatEachMethodAppends) {
     };
     const Case cases[] = {
         {"--length 10", "384\n"},
-        {"--count 3", "128
-257
-"}, // three blocks of 128, 129 and 128 frames
+        {"--count 3", "128\n257\n"}, // three blocks of 128, 129 and 128 frames
         {"--silence 1000", ""},
     };
     for (const Case& c : cases) {
