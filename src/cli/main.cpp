@@ -109,6 +109,22 @@ const Command kCommands[] = {
      "frames, one chapter (CHAP) per block between the break points SOURCE gives (see breakpoints\n"
      "--help) and a table of contents (CTOC). FILE itself is never written. When the silence\n"
      "finder finds no silence, OUT.mp3 is not written and the status is 3.\n"},
+    {"edit", runEdit,
+     "edit FILE -o OUT (--remove A-B ... | --keep A-B ...) [--no-tags] [--chapters] [--no-clobber]\n"
+     "                                 one file of the kept stretches, joined without re-encoding",
+     "Usage: kerfline-cli edit FILE -o OUT (--remove A-B ... | --keep A-B ...)\n"
+     "                         [--no-tags] [--chapters] [--no-clobber]\n\n"
+     "Writes OUT: the frames of FILE without the removed stretches, in order, copied byte for byte\n"
+     "except the first frame after each cut, which is rebuilt to need no bytes from before it, and\n"
+     "a new Xing/Info frame. FILE itself is never written.\n\n"
+     "  --remove A-B   leave out the frames from A up to (not including) B; repeatable\n"
+     "  --keep A-B     keep only these frames; repeatable\n"
+     "                 A and B are frame numbers (45962 or 45962f) or times on the decoded\n"
+     "                 timeline (62.5s, 1:02.5, 0:01:02.500), a time meaning the frame whose start\n"
+     "                 is nearest; \"A-\" runs to the end of FILE\n"
+     "  --no-tags      copy none of FILE's ID3 tags\n"
+     "  --chapters     one ID3v2 chapter per kept stretch (written anyway when FILE has chapters)\n"
+     "  --no-clobber   refuse to replace an existing OUT\n"},
 };
 
 const char* const kExitStatuses =

@@ -93,6 +93,7 @@ void SplitDocument::openFile(const std::filesystem::path& path) {
     addToRecentFiles(path);
     m_mainTag = readMainTag(path);
     replaceBlockTags({});
+    replaceBlockEdits({});
     m_decoding.cache.clear();
     m_filePath = path;
     m_framesLoaded.store(0, std::memory_order_relaxed);

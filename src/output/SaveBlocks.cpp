@@ -60,6 +60,15 @@ std::vector<BlockRow> buildBlockRows(SplitDocument& doc) {
         first = breakPoint < std::numeric_limits<BreakPoint>::max() ? breakPoint + 1 : breakPoint;
     }
     rows.push_back(makeRow(frames, static_cast<int>(rows.size()) + 1, first, std::nullopt));
+    if (!doc.m_blockEdits.empty()) {
+        const std::vector<EditedRange> kept = doc.editedStream();
+        for (BlockRow& row : rows) {
+            row.removed = row.block.to > row.block.from &&
+                          std::none_of(kept.begin(), kept.end(), [&row](const EditedRange& range) {
+                              return range.from < row.block.to && row.block.from < range.to;
+                          });
+        }
+    }
     return rows;
 }
 
