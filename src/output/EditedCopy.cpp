@@ -42,6 +42,35 @@ std::optional<mp3::FrameHeader> layerThreeHeader(const std::vector<std::uint8_t>
     return header;
 }
 
+// The CRC-16 a protected frame carries after its header: over header bytes 2 and 3 and the side
+// information, polynomial 0x8005, starting from 0xFFFF.
+void refreshFrameCrc(std::vector<std::uint8_t>& frame, const mp3::FrameHeader& header) {
+    if (header.protection != 0) {
+        return;
+    }
+    const std::size_t sideEnd = mp3::dataAreaOffset(header);
+    if (sideEnd > frame.size()) {
+        return;
+    }
+    std::uint16_t crc = 0xFFFF;
+    const auto feed = [&crc](std::uint8_t byte) {
+        for (int bit = 7; bit >= 0; --bit) {
+            const bool top = ((crc >> 15) & 1u) != ((byte >> bit) & 1u);
+            crc = static_cast<std::uint16_t>(crc << 1);
+            if (top) {
+                crc ^= 0x8005;
+            }
+        }
+    };
+    feed(frame[2]);
+    feed(frame[3]);
+    for (std::size_t at = 6; at < sideEnd; ++at) {
+        feed(frame[at]);
+    }
+    frame[4] = static_cast<std::uint8_t>(crc >> 8);
+    frame[5] = static_cast<std::uint8_t>(crc & 0xFF);
+}
+
 class EditedCopyWriter {
 public:
     EditedCopyWriter(const EditedCopyJob& job, WindowLink& frame)
@@ -96,6 +125,7 @@ public:
             mp3::XingFrame tagWithCrc = *m_xingTag;
             tagWithCrc.lame->setMusicCrc(musicCrc);
             mp3::writeXingFrame(tagWithCrc, finished.data(), finished.size());
+            refreshFrameCrc(finished, *layerThreeHeader(finished));
             if (!copy.writeAt(static_cast<std::int64_t>(tag.size()), finished.data(), finished.size())) {
                 copy.fail("the header frame could not be written");
             }
@@ -257,6 +287,15 @@ private:
         }
         m_firstKept = runs.front().first == m_firstAudio;
         m_lastKept = runs.back().second == count;
+        // A source without a header frame decodes untrimmed, but decoders trim the decoder delay
+        // from any stream with one: a silent frame leads, and the delay field trims exactly it.
+        if (m_model && !m_sourceTag) {
+            std::vector<std::uint8_t> lead = mp3::makeSilentFrame(*m_model, {});
+            if (!lead.empty()) {
+                addBuilt(std::move(lead), -1);
+                m_leadFrame = true;
+            }
+        }
         int previousEnd = m_firstAudio;
         for (auto [from, to] : runs) {
             if (from != previousEnd && m_model && reservoirOf(from) != 0) {
@@ -312,10 +351,15 @@ private:
                                                 : (m_tailFrame ? m_samplesPerFrame : 0));
             }
         } else {
-            // A source without one: no LAME tag either, so decoders trim nothing, as from the source.
             frame = mp3::makeSilentFrame(*m_model, {}, mp3::xingFrameNeeds(*m_model));
             if (frame.empty()) {
                 return {};
+            }
+            if (m_leadFrame) {
+                // Keeps [samplesPerFrame, end) of the decoded stream: the source's frames, untrimmed.
+                tag.lame = mp3::LameTag::fresh("LAME");
+                tag.lame->setEncoderDelay(m_samplesPerFrame - mp3::kDecoderDelay);
+                tag.lame->setPadding(mp3::kDecoderDelay);
             }
             const std::int32_t length = m_model->frameLength() - static_cast<std::int32_t>(m_model->padding);
             for (const CopyStep& step : m_steps) {
@@ -339,6 +383,11 @@ private:
             tag.lame->setMusicLength(total32);
         }
         mp3::writeXingFrame(tag, frame.data(), frame.size());
+        // lame writes the tag of a protected stream over the end of the side information, which
+        // its CRC covers.
+        if (const std::optional<mp3::FrameHeader> header = layerThreeHeader(frame)) {
+            refreshFrameCrc(frame, *header);
+        }
         m_xingTag = tag;
         return frame;
     }
@@ -383,10 +432,15 @@ private:
         if (m_sampleRate <= 0) {
             return marks;
         }
-        const std::int64_t delay =
-            m_xingTag && m_xingTag->lame ? m_xingTag->lame->encoderDelay() : 0;
+        // Where frame j's own samples begin on the decoded timeline: j * spf - delay, with the
+        // decoder's own delay included where the copy leads with a silent frame.
+        const std::int64_t delay = m_leadFrame ? m_samplesPerFrame
+                                   : m_xingTag && m_xingTag->lame ? m_xingTag->lame->encoderDelay()
+                                                                  : 0;
         const std::int64_t padding = m_xingTag && m_xingTag->lame ? m_xingTag->lame->padding() : 0;
-        const std::int64_t samples = static_cast<std::int64_t>(m_result.frames) * m_samplesPerFrame - delay - padding;
+        const std::int64_t tagDelay = m_xingTag && m_xingTag->lame ? m_xingTag->lame->encoderDelay() : 0;
+        const std::int64_t samples =
+            static_cast<std::int64_t>(m_result.frames) * m_samplesPerFrame - tagDelay - padding;
         const auto secondsAt = [&](int copyFrame) {
             const std::int64_t sample =
                 std::clamp<std::int64_t>(static_cast<std::int64_t>(copyFrame) * m_samplesPerFrame - delay, 0, samples);
@@ -452,6 +506,7 @@ private:
     bool m_firstKept = false;
     bool m_lastKept = false;
     bool m_tailFrame = false;
+    bool m_leadFrame = false;
     bool m_otherBitrate = false;
     EditedCopyResult m_result;
 };

@@ -5,7 +5,7 @@
 namespace {
 
 EditSnapshot state(BreakPointList breakPoints, int selected = -1, std::vector<BlockTag> tags = {}) {
-    return EditSnapshot{std::move(breakPoints), std::move(tags), selected};
+    return EditSnapshot{std::move(breakPoints), std::move(tags), selected, {}};
 }
 
 TEST(EditHistory, UndoAndRedoWalkTheStepsBothWays) {
