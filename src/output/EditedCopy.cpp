@@ -357,7 +357,9 @@ private:
             }
             if (m_leadFrame) {
                 // Keeps [samplesPerFrame, end) of the decoded stream: the source's frames, untrimmed.
-                tag.lame = mp3::LameTag::fresh("LAME");
+                // Readers take the delay and padding only from a tag that names a LAME version
+                // (mutagen: 3.90 or later), the format whose fields these are.
+                tag.lame = mp3::LameTag::fresh("LAME3.100");
                 tag.lame->setEncoderDelay(m_samplesPerFrame - mp3::kDecoderDelay);
                 tag.lame->setPadding(mp3::kDecoderDelay);
             }
