@@ -6,7 +6,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libgl-dev libmpg123-dev libtag1-dev portaudio19-dev
   libgtest-dev libgmock-dev
-  lame sox mpg123 mp3val ffmpeg
+  lame sox mpg123 mp3val ffmpeg python3-mutagen
   xvfb xauth libxtst6 x11-utils python3 time xdotool bsdutils jackd2
   librsvg2-bin desktop-file-utils appstream man-db dpkg-dev lintian bash-completion
   util-linux coreutils

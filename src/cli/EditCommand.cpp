@@ -39,7 +39,8 @@ std::optional<Position> parsePosition(const std::string& text) {
     }
     if (unit == 's') {
         const auto seconds = parseNumber(text.substr(0, text.size() - 1));
-        return seconds && *seconds >= 0 ? std::optional<Position>(Position{std::nullopt, *seconds}) : std::nullopt;
+        return seconds && *seconds >= 0 ? std::optional<Position>(Position{std::nullopt, *seconds})
+                                        : std::nullopt;
     }
     if (text.find(':') != std::string::npos) {
         // [h:]mm:ss[.fff]
@@ -48,10 +49,12 @@ std::optional<Position> parsePosition(const std::string& text) {
         int fields = 0;
         while (true) {
             const std::size_t colon = text.find(':', start);
-            const std::string field = text.substr(start, colon == std::string::npos ? std::string::npos : colon - start);
+            const std::string field =
+                text.substr(start, colon == std::string::npos ? std::string::npos : colon - start);
             const std::optional<double> value =
-                colon == std::string::npos ? parseNumber(field)
-                                           : (parseInt(field) ? std::optional<double>(*parseInt(field)) : std::nullopt);
+                colon == std::string::npos
+                    ? parseNumber(field)
+                    : (parseInt(field) ? std::optional<double>(*parseInt(field)) : std::nullopt);
             if (!value || *value < 0 || ++fields > 3) {
                 return std::nullopt;
             }
@@ -133,9 +136,11 @@ bool parseOptions(const CommandArgs& args, EditOptions& options, std::string& pr
             return false;
         }
     }
-    if (options.source.empty() || options.output.empty() || (options.remove.empty() == options.keep.empty())) {
-        problem = options.remove.empty() || options.keep.empty() ? kUsage
-                                                                 : "give either --remove or --keep ranges, not both";
+    if (options.source.empty() || options.output.empty() ||
+        (options.remove.empty() == options.keep.empty())) {
+        problem = options.remove.empty() || options.keep.empty()
+                      ? kUsage
+                      : "give either --remove or --keep ranges, not both";
         return false;
     }
     return true;
@@ -212,7 +217,8 @@ int runEdit(const CommandArgs& args) {
         const int to = range.to ? frameOf(*range.to, timeline) : count;
         if (from >= to || from >= count) {
             return usageError("the range " + std::to_string(from) + " F - " + std::to_string(to) +
-                              " F holds no frame of the " + std::to_string(count) + " in '" + options.source + "'");
+                              " F holds no frame of the " + std::to_string(count) + " in '" + options.source +
+                              "'");
         }
         ranges.emplace_back(from, std::min(to, count));
         doc.appendBreakPoint(from);

@@ -24,8 +24,8 @@ BlockEdit blockEditAt(const BlockEdits& edits, int first) {
     return found == edits.end() ? BlockEdit{} : found->second;
 }
 
-BlockEdits carryBlockEdits(const BlockEdits& edits, const std::vector<int>& before, const std::vector<int>& after,
-                           std::optional<std::pair<int, int>> moved) {
+BlockEdits carryBlockEdits(const BlockEdits& edits, const std::vector<int>& before,
+                           const std::vector<int>& after, std::optional<std::pair<int, int>> moved) {
     if (edits.empty()) {
         return {};
     }

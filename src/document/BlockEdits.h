@@ -40,5 +40,6 @@ BlockEdit blockEditAt(const BlockEdits& edits, int first);
 // - A break point that goes merges two blocks: the merged block takes the earlier block's edit, but
 //   is removed only when every block it is made of was removed. Deleting a break point therefore
 //   never removes frames the user kept.
-BlockEdits carryBlockEdits(const BlockEdits& edits, const std::vector<int>& before, const std::vector<int>& after,
+BlockEdits carryBlockEdits(const BlockEdits& edits, const std::vector<int>& before,
+                           const std::vector<int>& after,
                            std::optional<std::pair<int, int>> moved = std::nullopt);

@@ -91,7 +91,8 @@ public:
         }
         const std::vector<std::uint8_t> xing = headerFrame();
         const std::string tag = id3v2Tag(static_cast<std::uint32_t>(xing.size()));
-        const std::vector<std::uint8_t> id3v1 = m_job.options.copyTags ? sourceId3v1() : std::vector<std::uint8_t>{};
+        const std::vector<std::uint8_t> id3v1 =
+            m_job.options.copyTags ? sourceId3v1() : std::vector<std::uint8_t>{};
         const std::uint64_t total = tag.size() + xing.size() + m_audioBytes + id3v1.size();
         const std::filesystem::path folder =
             m_job.output.has_parent_path() ? m_job.output.parent_path() : std::filesystem::path(".");
@@ -330,7 +331,8 @@ private:
                 ++step;
             }
             if (step < m_steps.size()) {
-                m_blockStarts.emplace_back(range.block, m_steps[step].copyIndex + (from - m_steps[step].from));
+                m_blockStarts.emplace_back(range.block,
+                                           m_steps[step].copyIndex + (from - m_steps[step].from));
             }
         }
     }
@@ -376,7 +378,8 @@ private:
         std::vector<std::uint32_t> offsets;
         offsets.reserve(m_audioOffsets.size());
         for (const std::uint64_t offset : m_audioOffsets) {
-            offsets.push_back(static_cast<std::uint32_t>(std::min<std::uint64_t>(offset + frame.size(), UINT32_MAX)));
+            offsets.push_back(
+                static_cast<std::uint32_t>(std::min<std::uint64_t>(offset + frame.size(), UINT32_MAX)));
         }
         tag.frames = static_cast<std::uint32_t>(m_result.frames);
         tag.bytes = total32;
@@ -436,7 +439,7 @@ private:
         }
         // Where frame j's own samples begin on the decoded timeline: j * spf - delay, with the
         // decoder's own delay included where the copy leads with a silent frame.
-        const std::int64_t delay = m_leadFrame ? m_samplesPerFrame
+        const std::int64_t delay = m_leadFrame                    ? m_samplesPerFrame
                                    : m_xingTag && m_xingTag->lame ? m_xingTag->lame->encoderDelay()
                                                                   : 0;
         const std::int64_t padding = m_xingTag && m_xingTag->lame ? m_xingTag->lame->padding() : 0;
@@ -444,8 +447,8 @@ private:
         const std::int64_t samples =
             static_cast<std::int64_t>(m_result.frames) * m_samplesPerFrame - tagDelay - padding;
         const auto secondsAt = [&](int copyFrame) {
-            const std::int64_t sample =
-                std::clamp<std::int64_t>(static_cast<std::int64_t>(copyFrame) * m_samplesPerFrame - delay, 0, samples);
+            const std::int64_t sample = std::clamp<std::int64_t>(
+                static_cast<std::int64_t>(copyFrame) * m_samplesPerFrame - delay, 0, samples);
             return static_cast<double>(sample) / m_sampleRate;
         };
         const auto byteAt = [&](int copyFrame) -> std::uint32_t {

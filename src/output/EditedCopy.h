@@ -16,7 +16,7 @@ class SplitDocument;
 class WindowLink;
 
 struct EditedCopyOptions {
-    bool copyTags = true; // the source's ID3v2 (without its length) and ID3v1 tags
+    bool copyTags = true;  // the source's ID3v2 (without its length) and ID3v1 tags
     bool chapters = false; // one chapter per kept block even when the source has no chapters
     AtomicFile::Existing existing = AtomicFile::Existing::Replace;
 };

@@ -149,7 +149,8 @@ class SaveAllRun {
 public:
     SaveAllRun(SplitDocument& doc, SourceFrames& frames, const SaveAllOptions& options)
         : m_doc(doc), m_frames(frames), m_options(options),
-          m_blocks(blocksOf(doc.m_breakPoints, frames.count(), doc.m_blockEdits)), m_pieceOptions(doc.pieceOptions()),
+          m_blocks(blocksOf(doc.m_breakPoints, frames.count(), doc.m_blockEdits)),
+          m_pieceOptions(doc.pieceOptions()),
           m_maker(doc.m_filePath, frames, m_pieceOptions, PieceMaker::BlockTagAlone::Write) {}
 
     SaveAllResult run() {

@@ -39,21 +39,37 @@ TEST(BlockEdits, BreakPointEditsCarryTheEditsByTheWrittenRule) {
     const Case cases[] = {
         {"nothing changes", [](SplitDocument&) {}, {{0, 100}, {200, 300}, {300, 1000}}, 300},
         {"a break point inside the removed block: both halves stay removed",
-         [](SplitDocument& doc) { doc.appendBreakPoint(150); }, {{0, 100}, {200, 300}, {300, 1000}}, 300},
+         [](SplitDocument& doc) { doc.appendBreakPoint(150); },
+         {{0, 100}, {200, 300}, {300, 1000}},
+         300},
         {"its start dragged earlier: the block grows and stays removed",
-         [](SplitDocument& doc) { doc.moveBreakPoint(0, 50); }, {{0, 50}, {200, 300}, {300, 1000}}, 300},
+         [](SplitDocument& doc) { doc.moveBreakPoint(0, 50); },
+         {{0, 50}, {200, 300}, {300, 1000}},
+         300},
         {"its end dragged later: the removed block grows over the next one's start",
-         [](SplitDocument& doc) { doc.moveBreakPoint(1, 250); }, {{0, 100}, {250, 300}, {300, 1000}}, 300},
+         [](SplitDocument& doc) { doc.moveBreakPoint(1, 250); },
+         {{0, 100}, {250, 300}, {300, 1000}},
+         300},
         {"its start deleted: merged into the kept block before, so kept",
-         [](SplitDocument& doc) { doc.removeBreakPointAt(0); }, {{0, 200}, {200, 300}, {300, 1000}}, 300},
+         [](SplitDocument& doc) { doc.removeBreakPointAt(0); },
+         {{0, 200}, {200, 300}, {300, 1000}},
+         300},
         {"its end deleted: merged with the kept block after, so kept",
-         [](SplitDocument& doc) { doc.removeBreakPointAt(1); }, {{0, 100}, {100, 300}, {300, 1000}}, 300},
+         [](SplitDocument& doc) { doc.removeBreakPointAt(1); },
+         {{0, 100}, {100, 300}, {300, 1000}},
+         300},
         {"the start of the block with a gain dragged: the gain goes along",
-         [](SplitDocument& doc) { doc.moveBreakPoint(2, 320); }, {{0, 100}, {200, 320}, {320, 1000}}, 320},
+         [](SplitDocument& doc) { doc.moveBreakPoint(2, 320); },
+         {{0, 100}, {200, 320}, {320, 1000}},
+         320},
         {"its end dropped onto the next break point: merged with a kept block, so kept",
-         [](SplitDocument& doc) { doc.moveBreakPoint(1, 300); }, {{0, 100}, {100, 300}, {300, 1000}}, 300},
+         [](SplitDocument& doc) { doc.moveBreakPoint(1, 300); },
+         {{0, 100}, {100, 300}, {300, 1000}},
+         300},
         {"all break points replaced: each new block takes the edit of the old one it starts in",
-         [](SplitDocument& doc) { doc.replaceBreakPoints({500}); }, {{0, 500}, {500, 1000}}, 500},
+         [](SplitDocument& doc) { doc.replaceBreakPoints({500}); },
+         {{0, 500}, {500, 1000}},
+         500},
         {"an equal copy of the start stays behind when one is dragged: the block only gains a start",
          [](SplitDocument& doc) {
              doc.appendBreakPoint(100);
@@ -82,8 +98,7 @@ TEST(BlockEdits, BreakPointEditsCarryTheEditsByTheWrittenRule) {
 
 TEST(BlockEdits, CarryingDropsDefaultsAndKeysThatStartNoBlock) {
     // Merging two removed blocks keeps the merged one removed; keys that are no start go.
-    const BlockEdits carried =
-        carryBlockEdits(removedAt({100, 200, 777}), {0, 100, 200, 300}, {0, 100, 300});
+    const BlockEdits carried = carryBlockEdits(removedAt({100, 200, 777}), {0, 100, 200, 300}, {0, 100, 300});
     EXPECT_EQ(carried, removedAt({100}));
     // Splitting the first block inherits from it; a removed block 0 splits into removed halves.
     EXPECT_EQ(carryBlockEdits(removedAt({0}), {0, 100}, {0, 50, 100}), removedAt({0, 50}));
@@ -143,8 +158,8 @@ TEST(BlockEdits, OpeningAFileForgetsTheEdits) {
 
 TEST(EditedStream, NextKeptFrameSkipsRemovedBlocks) {
     const std::vector<EditedRange> stream = editedStream({0, 10, 20, 30}, 40, removedAt({10, 30}));
-    const std::vector<std::pair<int, int>> table = {{0, 0}, {9, 9}, {10, 20}, {19, 20}, {20, 20},
-                                                    {29, 29}, {30, 40}, {39, 40}};
+    const std::vector<std::pair<int, int>> table = {{0, 0},   {9, 9},   {10, 20}, {19, 20},
+                                                    {20, 20}, {29, 29}, {30, 40}, {39, 40}};
     for (const auto& [frame, next] : table) {
         EXPECT_EQ(keptFrameFrom(stream, frame, 40), next) << frame;
     }

@@ -42,15 +42,16 @@ struct SourceLayout {
     int channels = 2;
     int samplesPerFrame = 1152;
     int sampleRate = 44100;
-    int firstAudio = 0;   // 1 behind a Xing/Info frame
-    bool trims = false;   // a LAME tag: decoders trim its delay and padding
+    int firstAudio = 0; // 1 behind a Xing/Info frame
+    bool trims = false; // a LAME tag: decoders trim its delay and padding
     int delay = 0;
 };
 
 SourceLayout layoutOf(const std::filesystem::path& path) {
     mp3::FrameReader reader(path);
     SourceLayout layout;
-    const auto tag = mp3::XingFrame::parse(reader.frameData(), static_cast<std::size_t>(reader.frameLength()));
+    const auto tag =
+        mp3::XingFrame::parse(reader.frameData(), static_cast<std::size_t>(reader.frameLength()));
     if (tag) {
         reader.readNext();
         layout.firstAudio = 1;
@@ -79,8 +80,8 @@ Expected expectedEdit(const std::vector<std::int16_t>& source, const SourceLayou
     for (const auto& [from, to] : kept) {
         const auto at = [&](int frame) {
             return std::clamp<std::int64_t>(
-                static_cast<std::int64_t>(frame - layout.firstAudio) * layout.samplesPerFrame - layout.delay, 0,
-                length);
+                static_cast<std::int64_t>(frame - layout.firstAudio) * layout.samplesPerFrame - layout.delay,
+                0, length);
         };
         const std::int64_t lo = at(std::max(from, layout.firstAudio));
         const std::int64_t hi = at(to);
@@ -88,7 +89,8 @@ Expected expectedEdit(const std::vector<std::int16_t>& source, const SourceLayou
             continue;
         }
         if (lo != previousEnd) {
-            expected.junctions.push_back(static_cast<std::int64_t>(expected.samples.size()) / layout.channels);
+            expected.junctions.push_back(static_cast<std::int64_t>(expected.samples.size()) /
+                                         layout.channels);
         }
         expected.samples.insert(expected.samples.end(), source.begin() + lo * layout.channels,
                                 source.begin() + hi * layout.channels);
@@ -189,8 +191,8 @@ void checkEditedCopy(const EditCase& c) {
         const Expected expected = expectedEdit(decode(decoder, c.source), layout, kept);
         expectJoinedLikeTheSource(decode(decoder, copy), expected, layout);
     }
-    const double seconds = static_cast<double>(decode(Decoder::Mpg123, copy).size()) / layout.channels /
-                           layout.sampleRate;
+    const double seconds =
+        static_cast<double>(decode(Decoder::Mpg123, copy).size()) / layout.channels / layout.sampleRate;
     const double frame = static_cast<double>(layout.samplesPerFrame) / layout.sampleRate;
     EXPECT_NEAR(ffprobeSeconds(copy), seconds, frame);
     EXPECT_NEAR(mutagenSeconds(copy), seconds, frame);
@@ -211,7 +213,10 @@ TEST(EditedCopy, DecodesToTheSourceWithoutTheRemovedFrames) {
         {"CRC-protected", fixture("crc.mp3"), {11, 21}, {1}},
         {"no Info frame", fixture("no-info.mp3"), {10, 20}, {1}},
         {"no Info frame, first and last removed", fixture("no-info.mp3"), {20, 70}, {0, 2}},
-        {"MPEG-2 mono without Info frame, one frame removed", fixture("mpeg2-mono.mp3"), {10, 20, 30, 31}, {1, 3}},
+        {"MPEG-2 mono without Info frame, one frame removed",
+         fixture("mpeg2-mono.mp3"),
+         {10, 20, 30, 31},
+         {1, 3}},
     };
     for (const EditCase& c : cases) {
         checkEditedCopy(c);
@@ -250,7 +255,8 @@ TEST(EditedCopy, HeaderFrameDescribesTheCopy) {
         const auto copy = dir / "edited.mp3";
         ASSERT_TRUE(saveEditedCopy(*test.doc, copy).saved);
         mp3::FrameReader reader(copy);
-        const auto tag = mp3::XingFrame::parse(reader.frameData(), static_cast<std::size_t>(reader.frameLength()));
+        const auto tag =
+            mp3::XingFrame::parse(reader.frameData(), static_cast<std::size_t>(reader.frameLength()));
         reader.close();
         const auto sourceTag = layoutOf(source);
         ASSERT_TRUE(tag && tag->lame && tag->frames && tag->bytes && tag->toc);
@@ -264,13 +270,15 @@ TEST(EditedCopy, HeaderFrameDescribesTheCopy) {
         for (const int percent : {0, 10, 50, 99}) {
             const std::size_t frame = 1 + static_cast<std::size_t>(percent) * (frames.size() - 1) / 100;
             EXPECT_EQ((*tag->toc)[static_cast<std::size_t>(percent)],
-                      static_cast<std::uint8_t>(frames[frame].offset * 256 / static_cast<std::int64_t>(*tag->bytes)))
+                      static_cast<std::uint8_t>(frames[frame].offset * 256 /
+                                                static_cast<std::int64_t>(*tag->bytes)))
                 << percent;
         }
         // The music CRC covers every audio byte after the header frame.
         const std::vector<std::uint8_t> bytes = readBytes(copy);
         EXPECT_EQ(tag->lame->musicCrc(),
-                  mp3::crc16(bytes.data() + frames[1].offset, bytes.size() - static_cast<std::size_t>(frames[1].offset)));
+                  mp3::crc16(bytes.data() + frames[1].offset,
+                             bytes.size() - static_cast<std::size_t>(frames[1].offset)));
     }
 }
 
@@ -281,7 +289,8 @@ TEST(EditedCopy, AJunctionNoBitrateHoldsGetsASilentFrameCarryingItsBytes) {
     const auto wav = dir / "noise.wav";
     const auto mp3 = dir / "noise.mp3";
     int status = 0;
-    runCommand("sox -R -n -r 44100 -c 2 -b 16 '" + wav.string() + "' synth 3 whitenoise vol 0.7 2>&1", &status);
+    runCommand("sox -R -n -r 44100 -c 2 -b 16 '" + wav.string() + "' synth 3 whitenoise vol 0.7 2>&1",
+               &status);
     ASSERT_EQ(status, 0);
     runCommand("lame --quiet -b 320 '" + wav.string() + "' '" + mp3.string() + "'", &status);
     ASSERT_EQ(status, 0);
@@ -298,7 +307,8 @@ TEST(EditedCopy, AJunctionNoBitrateHoldsGetsASilentFrameCarryingItsBytes) {
     const SourceLayout layout = layoutOf(mp3);
     const std::size_t source = decode(Decoder::Mpg123, mp3).size();
     EXPECT_EQ(decode(Decoder::Mpg123, copy).size(),
-              source - static_cast<std::size_t>((20 - result.fillers) * layout.samplesPerFrame * layout.channels));
+              source -
+                  static_cast<std::size_t>((20 - result.fillers) * layout.samplesPerFrame * layout.channels));
 }
 
 TEST(EditedCopy, TagsAndChaptersOfTheKeptBlocks) {
@@ -330,19 +340,18 @@ TEST(EditedCopy, TagsAndChaptersOfTheKeptBlocks) {
         ASSERT_TRUE(saveEditedCopy(*test.doc, dir / "chapters.mp3", chapters).saved);
     }
     // Two chapters, on the copy's timeline: the second starts where the kept frames 40.. begin.
-    const std::string chapters =
-        "import sys, mutagen.id3; t = mutagen.id3.ID3(sys.argv[1]); "
-        "print([(c.start_time, c.end_time, c.sub_frames[\"TIT2\"].text[0] if \"TIT2\" in c.sub_frames else \"\") "
-        "for c in t.getall(\"CHAP\")], len(t.getall(\"CTOC\")))";
+    const std::string chapters = "import sys, mutagen.id3; t = mutagen.id3.ID3(sys.argv[1]); "
+                                 "print([(c.start_time, c.end_time, c.sub_frames[\"TIT2\"].text[0] if "
+                                 "\"TIT2\" in c.sub_frames else \"\") "
+                                 "for c in t.getall(\"CHAP\")], len(t.getall(\"CTOC\")))";
     // Frame 20 (after the Info frame) starts at 19 * 1152 - 576 samples of the source's decode; the
     // last chapter ends with the copy's decoded samples.
     const int second = static_cast<int>((19 * 1152 - 576) * 1000.0 / 44100 + 0.5);
-    const int end = static_cast<int>(static_cast<double>(decode(Decoder::Mpg123, dir / "chapters.mp3").size()) /
-                                         2 * 1000.0 / 44100 +
-                                     0.5);
-    EXPECT_EQ(python(chapters, dir / "chapters.mp3"),
-              "[(0, " + std::to_string(second) + ", ''), (" + std::to_string(second) + ", " +
-                  std::to_string(end) + ", 'Third')] 1\n");
+    const int end = static_cast<int>(
+        static_cast<double>(decode(Decoder::Mpg123, dir / "chapters.mp3").size()) / 2 * 1000.0 / 44100 + 0.5);
+    EXPECT_EQ(python(chapters, dir / "chapters.mp3"), "[(0, " + std::to_string(second) + ", ''), (" +
+                                                          std::to_string(second) + ", " +
+                                                          std::to_string(end) + ", 'Third')] 1\n");
 }
 
 TEST(EditedCopy, NeverWritesTheSourceAndNothingIsLeftWhenItFails) {
