@@ -169,6 +169,7 @@ public:
         }
         if (m_blocks.empty()) {
             m_doc.log(LogLevel::Error, "Every block has been removed, nothing has been saved");
+            m_result.failed = 1;
             return m_result;
         }
         if (!m_pieceOptions.nameTemplate.empty()) {
