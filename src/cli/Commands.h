@@ -20,6 +20,7 @@ int runWav(const CommandArgs& args);
 int runSplit(const CommandArgs& args);
 int runChapters(const CommandArgs& args);
 int runLoudness(const CommandArgs& args);
+int runEdit(const CommandArgs& args);
 
 // Prints "kerfline-cli: <message>" on stderr and returns kExitFileError.
 int fail(const std::string& message);

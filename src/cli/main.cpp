@@ -129,6 +129,22 @@ const Command kCommands[] = {
      "                      integrated_lufs, loudness_range_lu, sample_peak_dbfs, true_peak_dbtp\n"
      "                      and blocks, a list of objects with the same figures; a figure of\n"
      "                      silence (minus infinity) is null\n"},
+    {"edit", runEdit,
+     "edit FILE -o OUT (--remove A-B ... | --keep A-B ...) [--no-tags] [--chapters] [--no-clobber]\n"
+     "                                 one file of the kept stretches, joined without re-encoding",
+     "Usage: kerfline-cli edit FILE -o OUT (--remove A-B ... | --keep A-B ...)\n"
+     "                         [--no-tags] [--chapters] [--no-clobber]\n\n"
+     "Writes OUT: the frames of FILE without the removed stretches, in order, copied byte for byte\n"
+     "except the first frame after each cut, which is rebuilt to need no bytes from before it, and\n"
+     "a new Xing/Info frame. FILE itself is never written.\n\n"
+     "  --remove A-B   leave out the frames from A up to (not including) B; repeatable\n"
+     "  --keep A-B     keep only these frames; repeatable\n"
+     "                 A and B are frame numbers (45962 or 45962f) or times on the decoded\n"
+     "                 timeline (62.5s, 1:02.5, 0:01:02.500), a time meaning the frame whose start\n"
+     "                 is nearest; \"A-\" runs to the end of FILE\n"
+     "  --no-tags      copy none of FILE's ID3 tags\n"
+     "  --chapters     one ID3v2 chapter per kept stretch (written anyway when FILE has chapters)\n"
+     "  --no-clobber   refuse to replace an existing OUT\n"},
 };
 
 const char* const kExitStatuses =

@@ -7,13 +7,17 @@
 
 void SplitDocument::appendBreakPoint(BreakPoint value) {
     rememberEdit("add break point at " + std::to_string(value) + " F");
+    const std::vector<int> before = startsBeforeEdit();
     m_breakPoints.push_back(value);
+    carryEdits(before);
 }
 
 void SplitDocument::removeBreakPointAt(std::size_t index) {
     if (index < m_breakPoints.size()) {
         rememberEdit("delete break point at " + std::to_string(m_breakPoints[index]) + " F");
+        const std::vector<int> before = startsBeforeEdit();
         m_breakPoints.erase(m_breakPoints.begin() + static_cast<std::ptrdiff_t>(index));
+        carryEdits(before);
     }
 }
 
@@ -22,13 +26,18 @@ void SplitDocument::moveBreakPoint(std::size_t index, BreakPoint value) {
         // The moves of one drag or of a run of nudges on one element are one step.
         rememberEdit("move break point from " + std::to_string(m_breakPoints[index]) + " F",
                      "move " + std::to_string(index));
+        const std::vector<int> before = startsBeforeEdit();
+        const BreakPoint from = m_breakPoints[index];
         m_breakPoints[index] = value;
+        carryEdits(before, std::pair{from, value});
     }
 }
 
 void SplitDocument::replaceBreakPoints(BreakPointList breakPoints) {
     rememberEdit("replace the break points");
+    const std::vector<int> before = startsBeforeEdit();
     m_breakPoints = std::move(breakPoints);
+    carryEdits(before);
 }
 
 void SplitDocument::sortBreakPoints() {

@@ -10,6 +10,8 @@ std::size_t EditHistory::bytesOf(const Step& step) {
         bytes +=
             sizeof(BlockTag) + tag.album.size() + tag.artist.size() + tag.title.size() + tag.comment.size();
     }
+    // A map node: the key, the edit and the tree's links.
+    bytes += step.state.blockEdits.size() * (sizeof(BlockEdits::value_type) + 4 * sizeof(void*));
     return bytes;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "document/BlockEdits.h"
 #include "document/DocumentTypes.h"
 
 #include <cstddef>
@@ -8,11 +9,13 @@
 #include <string>
 #include <vector>
 
-// What an edit of the break points can change: the list, the block tags and the selection.
+// What an edit of the break points can change: the list, the block tags, the block edits and the
+// selection.
 struct EditSnapshot {
     BreakPointList breakPoints;
     std::vector<BlockTag> blockTags;
     int selectedBreakPoint = -1;
+    BlockEdits blockEdits;
     bool operator==(const EditSnapshot&) const = default;
 };
 

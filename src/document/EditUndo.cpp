@@ -35,12 +35,13 @@ void SplitDocument::rememberEdit(const std::string& description, const std::stri
 }
 
 EditSnapshot SplitDocument::editSnapshot() const {
-    return EditSnapshot{m_breakPoints, m_blockTags, m_selectedBreakPoint};
+    return EditSnapshot{m_breakPoints, m_blockTags, m_selectedBreakPoint, m_blockEdits};
 }
 
 void SplitDocument::restoreSnapshot(EditSnapshot snapshot) {
     m_breakPoints = std::move(snapshot.breakPoints);
     m_blockTags = std::move(snapshot.blockTags);
+    m_blockEdits = std::move(snapshot.blockEdits);
     m_selectedBreakPoint = snapshot.selectedBreakPoint;
     invalidateView();
 }

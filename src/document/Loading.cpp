@@ -109,6 +109,7 @@ void SplitDocument::openFile(const std::filesystem::path& path) {
     }
     m_mainTag = std::move(mainTag);
     replaceBlockTags({});
+    replaceBlockEdits({});
 }
 
 void SplitDocument::runLoadingThread() {

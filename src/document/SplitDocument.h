@@ -1,7 +1,9 @@
 #pragma once
 
+#include "document/BlockEdits.h"
 #include "document/DocumentTypes.h"
 #include "document/EditHistory.h"
+#include "document/EditedStream.h"
 #include "document/SilenceFinder.h"
 #include "document/UserPrompts.h"
 #include "document/WindowLink.h"
@@ -93,6 +95,25 @@ public:
     void setBlockTag(int block, const ID3Info& tag);
     void clearBlockTag(int block);
     void replaceBlockTags(std::vector<BlockTag> tags);
+
+    // --- Block edits: blocks removed from the edited stream (and their gain and fades). Blocks are
+    // numbered as Save All counts them (blockStarts()); see docs/architecture.md.
+    std::vector<int> blockStarts() const { return blockStartsOf(m_breakPoints, frameCount()); }
+    // The number of the block holding `frame`, -1 outside 0..F-1.
+    int blockAt(int frame) const;
+    BlockEdit blockEdit(int block) const;
+    bool isBlockRemoved(int block) const { return blockEdit(block).removed; }
+    // The kept blocks in order: what the player plays and Save Edited Copy writes.
+    std::vector<EditedRange> editedStream() const;
+    // The gestures (GUI thread): refused with a level-2 line while a thread uses the list, logged,
+    // one undo step each. False when refused or when there was nothing to change.
+    bool removeBlock(int block);
+    bool restoreBlock(int block);
+    bool keepOnlyBlock(int block);
+    bool restoreAllBlocks();
+    // The one path that changes the edits; break point edits carry them along (carryBlockEdits).
+    void setBlockEdit(int block, const BlockEdit& edit);
+    void replaceBlockEdits(BlockEdits edits);
 
     // --- Undo and redo of the edits above (GUI thread). Refused with a level-2 line while a thread
     // uses the list, and quietly during a drag; true when a step was taken back or done again.
@@ -207,6 +228,9 @@ public:
     // Sorted by block, one record per block (see BlockTags.h); changed only through setBlockTag,
     // clearBlockTag and replaceBlockTags.
     std::vector<BlockTag> m_blockTags;
+    // Changed only through setBlockEdit, replaceBlockEdits and the gestures above; keyed by the
+    // first frame of the block, emptied when a file is opened.
+    BlockEdits m_blockEdits;
     // The states before the edits, for undo; emptied when a file has been loaded.
     EditHistory m_history;
     Preferences m_preferences;
@@ -227,6 +251,10 @@ private:
     void rememberEdit(const std::string& description, const std::string& runKey = {});
     EditSnapshot editSnapshot() const;
     void restoreSnapshot(EditSnapshot snapshot);
+    // The block starts before a break point edit, when there are edits to carry (else empty).
+    std::vector<int> startsBeforeEdit() const;
+    // Moves the edits onto the blocks after a break point edit (see carryBlockEdits).
+    void carryEdits(const std::vector<int>& before, std::optional<std::pair<int, int>> moved = std::nullopt);
 
     int m_editStepDepth = 0;
     std::string m_editStepName;

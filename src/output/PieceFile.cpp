@@ -114,6 +114,13 @@ std::size_t PieceFile::copyFrom(const SourceBytes& source, std::int64_t offset, 
     return done;
 }
 
+bool PieceFile::writeAt(std::int64_t offset, const std::uint8_t* data, std::size_t count) {
+    if (!isOpen() || failed() || !flush()) {
+        return false;
+    }
+    return m_file.writeAt(offset, data, count);
+}
+
 bool PieceFile::flush() {
     const bool written = m_used == 0 || m_file.write(m_buffer.get(), m_used);
     m_used = 0;

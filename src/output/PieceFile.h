@@ -43,6 +43,9 @@ public:
     // source ends early, which fails the piece). The system copies them file to file where it can,
     // otherwise they are read straight into the write buffer.
     std::size_t copyFrom(const SourceBytes& source, std::int64_t offset, std::size_t count);
+    // Overwrites bytes written before at `offset` (a header frame completed last); false when the
+    // piece has failed.
+    bool writeAt(std::int64_t offset, const std::uint8_t* data, std::size_t count);
     // Marks the piece failed for a reason found outside it (the source changed); close() then
     // removes it.
     void fail(const std::string& reason);

@@ -102,14 +102,19 @@ struct PieceBlock {
     int first = 0;
     int end = 0;
     bool last = false;
+    int block = 0; // its number among all blocks, removed ones included: the block tags' key
 };
 
-std::vector<PieceBlock> blocksOf(const BreakPointList& breakPoints, int count) {
+// The blocks to save: removed blocks get no piece, and the pieces are numbered without them.
+std::vector<PieceBlock> blocksOf(const BreakPointList& breakPoints, int count, const BlockEdits& edits) {
     const std::vector<int> starts = blockStarts(breakPoints, count);
     std::vector<PieceBlock> blocks;
     for (std::size_t block = 0; block <= starts.size() && count > 0; ++block) {
         const bool last = block == starts.size();
-        blocks.push_back({block == 0 ? 0 : starts[block - 1], last ? count : starts[block], last});
+        const int first = block == 0 ? 0 : starts[block - 1];
+        if (!blockEditAt(edits, first).removed) {
+            blocks.push_back({first, last ? count : starts[block], last, static_cast<int>(block)});
+        }
     }
     return blocks;
 }
@@ -128,7 +133,10 @@ std::uint64_t bytesToWrite(const SourceFrames& frames, const std::vector<PieceBl
                    ? before[static_cast<std::size_t>(range.to)] - before[static_cast<std::size_t>(range.from)]
                    : 0;
     };
-    std::uint64_t total = before.back();
+    std::uint64_t total = 0;
+    for (const PieceBlock& block : blocks) {
+        total += bytesOf({block.first, block.end});
+    }
     if (!preferences.Overlap) {
         return total;
     }
@@ -146,7 +154,8 @@ class SaveAllRun {
 public:
     SaveAllRun(SplitDocument& doc, SourceFrames& frames, const SaveAllOptions& options)
         : m_doc(doc), m_frames(frames), m_options(options),
-          m_blocks(blocksOf(doc.m_breakPoints, frames.count())), m_pieceOptions(doc.pieceOptions()),
+          m_blocks(blocksOf(doc.m_breakPoints, frames.count(), doc.m_blockEdits)),
+          m_pieceOptions(doc.pieceOptions()),
           m_maker(doc.m_filePath, frames, m_pieceOptions, PieceMaker::BlockTagAlone::Write) {}
 
     SaveAllResult run() {
@@ -161,6 +170,11 @@ public:
         if (m_frames.count() == 0) {
             m_doc.log(LogLevel::Error,
                       "No MP3 frame found in " + pathText(m_doc.m_filePath) + ", nothing has been saved");
+            return m_result;
+        }
+        if (m_blocks.empty()) {
+            m_doc.log(LogLevel::Error, "Every block has been removed, nothing has been saved");
+            m_result.failed = 1;
             return m_result;
         }
         if (!m_pieceOptions.nameTemplate.empty()) {
@@ -219,7 +233,8 @@ private:
     }
 
     PieceIdentity identity(int number) const {
-        return {number, blockCount(), findBlockTag(m_doc.m_blockTags, number)};
+        const int block = m_blocks[static_cast<std::size_t>(number)].block;
+        return {number, blockCount(), findBlockTag(m_doc.m_blockTags, block)};
     }
 
     void savePiece(int number, ProgressReporter& progress) {

@@ -57,6 +57,15 @@ std::vector<BlockRow> buildBlockRows(SplitDocument& doc) {
         const int end = i + 1 < starts.size() ? starts[i + 1] : frameCount;
         rows.push_back(makeRow(frames, static_cast<int>(rows.size()) + 1, starts[i], end));
     }
+    if (!doc.m_blockEdits.empty()) {
+        const std::vector<EditedRange> kept = doc.editedStream();
+        for (BlockRow& row : rows) {
+            row.removed = row.block.to > row.block.from &&
+                          std::none_of(kept.begin(), kept.end(), [&row](const EditedRange& range) {
+                              return range.from < row.block.to && row.block.from < range.to;
+                          });
+        }
+    }
     return rows;
 }
 

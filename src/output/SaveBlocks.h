@@ -26,6 +26,8 @@ struct BlockRow {
     std::string range;       // "%d F - %d F"
     std::string size;        // "%d Bytes" up to 1024 bytes, otherwise "%d KB"
     std::string timeLength;  // "%d Seconds"
+    // Every frame of the row lies in removed blocks: the dialog shows it greyed and unticked.
+    bool removed = false;
 };
 
 // Sorts the break point list in place and builds one row per block as Save All cuts them: from frame 0

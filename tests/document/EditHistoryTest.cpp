@@ -6,7 +6,7 @@ namespace {
 
 EditSnapshot state(BreakPointList breakPoints, int selected = -1,
                    decltype(EditSnapshot::blockTags) tags = {}) {
-    return EditSnapshot{std::move(breakPoints), std::move(tags), selected};
+    return EditSnapshot{std::move(breakPoints), std::move(tags), selected, {}};
 }
 
 TEST(EditHistory, UndoAndRedoWalkTheStepsBothWays) {

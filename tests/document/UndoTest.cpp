@@ -10,7 +10,7 @@ namespace {
 using testing_support::scratchDir;
 
 EditSnapshot stateOf(const SplitDocument& doc) {
-    return EditSnapshot{doc.m_breakPoints, doc.m_blockTags, doc.m_selectedBreakPoint};
+    return EditSnapshot{doc.m_breakPoints, doc.m_blockTags, doc.m_selectedBreakPoint, doc.m_blockEdits};
 }
 
 ID3Info titled(const std::string& title) {

@@ -1,0 +1,549 @@
+#include "output/EditedCopy.h"
+
+#include "document/ChapterCopy.h"
+#include "document/SplitDocument.h"
+#include "document/WindowLink.h"
+#include "engine/XingFrame.h"
+#include "output/EditedCopyTag.h"
+#include "output/PieceFile.h"
+#include "output/SelfContainedFrame.h"
+#include "output/SourceBytes.h"
+#include "output/SourceCheck.h"
+#include "output/SourceFrames.h"
+#include "output/SpaceCheck.h"
+#include "settings/PathText.h"
+
+#include <algorithm>
+#include <array>
+#include <new>
+#include <thread>
+
+namespace {
+
+constexpr std::size_t kCrcChunk = 1 << 20;
+
+// One step of the copy: a frame built here, or the source frames [from, to) as they are.
+struct CopyStep {
+    std::vector<std::uint8_t> built;
+    int from = 0; // a built frame: the source frame it stands for, -1 for none
+    int to = 0;
+    int copyIndex = 0; // its first frame's number among the copy's audio frames
+};
+
+std::optional<mp3::FrameHeader> layerThreeHeader(const std::vector<std::uint8_t>& frame) {
+    if (frame.size() < 4) {
+        return std::nullopt;
+    }
+    mp3::FrameHeader header;
+    header.raw = {frame[0], frame[1], frame[2], frame[3]};
+    if (!header.parse() || !header.describesFrame() || header.layer != 1) {
+        return std::nullopt;
+    }
+    return header;
+}
+
+// The CRC-16 a protected frame carries after its header: over header bytes 2 and 3 and the side
+// information, polynomial 0x8005, starting from 0xFFFF.
+void refreshFrameCrc(std::vector<std::uint8_t>& frame, const mp3::FrameHeader& header) {
+    if (header.protection != 0) {
+        return;
+    }
+    const std::size_t sideEnd = mp3::dataAreaOffset(header);
+    if (sideEnd > frame.size()) {
+        return;
+    }
+    std::uint16_t crc = 0xFFFF;
+    const auto feed = [&crc](std::uint8_t byte) {
+        for (int bit = 7; bit >= 0; --bit) {
+            const bool top = ((crc >> 15) & 1u) != ((byte >> bit) & 1u);
+            crc = static_cast<std::uint16_t>(crc << 1);
+            if (top) {
+                crc ^= 0x8005;
+            }
+        }
+    };
+    feed(frame[2]);
+    feed(frame[3]);
+    for (std::size_t at = 6; at < sideEnd; ++at) {
+        feed(frame[at]);
+    }
+    frame[4] = static_cast<std::uint8_t>(crc >> 8);
+    frame[5] = static_cast<std::uint8_t>(crc & 0xFF);
+}
+
+class EditedCopyWriter {
+public:
+    EditedCopyWriter(const EditedCopyJob& job, WindowLink& frame)
+        : m_job(job), m_log(frame), m_frames(job.source, &job.frameOffsets, &job.frameLengths) {}
+
+    EditedCopyResult run() {
+        const std::string name = pathText(m_job.output);
+        if (!m_frames.file().isOpen() || m_frames.count() == 0) {
+            return failed("the source " + pathText(m_job.source) + " has no frames to copy");
+        }
+        if (!sourceUnchanged(m_frames, m_job.sourceStatus)) {
+            return failed(kSourceChanged);
+        }
+        readSourceHeader();
+        plan();
+        if (m_steps.empty()) {
+            return failed("every block has been removed");
+        }
+        const std::vector<std::uint8_t> xing = headerFrame();
+        const std::string tag = id3v2Tag(static_cast<std::uint32_t>(xing.size()));
+        const std::vector<std::uint8_t> id3v1 =
+            m_job.options.copyTags ? sourceId3v1() : std::vector<std::uint8_t>{};
+        const std::uint64_t total = tag.size() + xing.size() + m_audioBytes + id3v1.size();
+        const std::filesystem::path folder =
+            m_job.output.has_parent_path() ? m_job.output.parent_path() : std::filesystem::path(".");
+        if (const auto problem = spaceProblem(folder, total)) {
+            return failed(*problem);
+        }
+
+        PieceFile copy = createPieceFile(m_job.output, m_job.source, m_job.options.existing);
+        copy.write(reinterpret_cast<const std::uint8_t*>(tag.data()), tag.size());
+        copy.write(xing.data(), xing.size());
+        // The music CRC of the LAME tag covers every audio byte: it is summed on a second thread
+        // while the bytes are copied, and the header frame is completed afterwards.
+        std::uint16_t musicCrc = 0;
+        std::thread crcThread;
+        if (m_xingTag && m_xingTag->lame) {
+            crcThread = std::thread([this, &musicCrc] { musicCrc = audioCrc(); });
+        }
+        for (const CopyStep& step : m_steps) {
+            if (!step.built.empty()) {
+                copy.write(step.built.data(), step.built.size());
+            } else {
+                const std::int64_t from = m_frames.offset(step.from);
+                const std::int64_t to = m_frames.offset(step.to - 1) + m_frames.length(step.to - 1);
+                copy.copyFrom(m_frames.file(), from, static_cast<std::size_t>(to - from));
+            }
+        }
+        copy.write(id3v1.data(), id3v1.size());
+        if (crcThread.joinable()) {
+            crcThread.join();
+            std::vector<std::uint8_t> finished = xing;
+            mp3::XingFrame tagWithCrc = *m_xingTag;
+            tagWithCrc.lame->setMusicCrc(musicCrc);
+            mp3::writeXingFrame(tagWithCrc, finished.data(), finished.size());
+            refreshFrameCrc(finished, *layerThreeHeader(finished));
+            if (!copy.writeAt(static_cast<std::int64_t>(tag.size()), finished.data(), finished.size())) {
+                copy.fail("the header frame could not be written");
+            }
+        }
+        if (copy.sourceEnded() || (copy.isOpen() && !sourceUnchanged(m_frames, m_job.sourceStatus))) {
+            copy.fail(kSourceChanged);
+        }
+        if (!copy.close()) {
+            return failed(copy.sourceEnded() ? kSourceChanged : copy.error());
+        }
+        m_result.saved = true;
+        m_result.bytes = total;
+        sendLog(m_log, LogLevel::Normal,
+                "The edited copy has been saved to " + name + ", " + std::to_string(m_result.frames) +
+                    " frames, total size " + std::to_string(total) + " Bytes");
+        return m_result;
+    }
+
+private:
+    EditedCopyResult failed(const std::string& why) {
+        sendLog(m_log, LogLevel::Error,
+                "The edited copy could not be saved to " + pathText(m_job.output) + ": " + why);
+        m_result.saved = false;
+        return m_result;
+    }
+
+    std::vector<std::uint8_t> readFrame(int frame) const {
+        std::vector<std::uint8_t> bytes(static_cast<std::size_t>(m_frames.length(frame)));
+        bytes.resize(m_frames.file().readAt(m_frames.offset(frame), bytes.data(), bytes.size()));
+        return bytes;
+    }
+
+    void readSourceHeader() {
+        std::vector<std::uint8_t> first = readFrame(0);
+        m_sourceTag = mp3::XingFrame::parse(first.data(), first.size());
+        if (m_sourceTag) {
+            m_sourceTagFrame = std::move(first);
+            m_firstAudio = 1;
+        }
+        if (m_firstAudio < m_frames.count()) {
+            m_model = layerThreeHeader(readFrame(m_firstAudio));
+        }
+        if (m_model) {
+            m_samplesPerFrame = mp3::samplesPerFrame(*m_model);
+            m_sampleRate = m_model->sampleRate();
+        }
+    }
+
+    // The last `count` bytes of the data areas of the audio frames before `frame` (zeros where the
+    // stream holds fewer): the bit reservoir a frame's main_data_begin points into.
+    std::vector<std::uint8_t> reservoirBefore(int frame, std::size_t count) const {
+        std::vector<std::uint8_t> bytes(count, 0);
+        std::size_t missing = count;
+        for (int k = frame - 1; k >= m_firstAudio && missing > 0; --k) {
+            const std::vector<std::uint8_t> data = readFrame(k);
+            const std::optional<mp3::FrameHeader> header = layerThreeHeader(data);
+            if (!header) {
+                break;
+            }
+            const std::size_t dataStart = mp3::dataAreaOffset(*header);
+            if (dataStart >= data.size()) {
+                continue;
+            }
+            const std::size_t take = std::min(missing, data.size() - dataStart);
+            std::copy(data.end() - static_cast<std::ptrdiff_t>(take), data.end(),
+                      bytes.begin() + static_cast<std::ptrdiff_t>(missing - take));
+            missing -= take;
+        }
+        return bytes;
+    }
+
+    int reservoirOf(int frame) const {
+        const std::vector<std::uint8_t> bytes = readFrame(frame);
+        return mp3::mainDataBegin(bytes.data(), bytes.size());
+    }
+
+    // Source frame `frame` rebuilt to need nothing before it, carrying what frame + 1 takes from
+    // ahead of it when `withNext`; empty when no bitrate holds it.
+    std::vector<std::uint8_t> selfContained(int frame, bool withNext) const {
+        const std::vector<std::uint8_t> bytes = readFrame(frame);
+        const int reservoir = mp3::mainDataBegin(bytes.data(), bytes.size());
+        if (reservoir < 0) {
+            return {};
+        }
+        std::vector<std::uint8_t> after;
+        if (withNext) {
+            const int nextReservoir = reservoirOf(frame + 1);
+            if (nextReservoir < 0) {
+                return {};
+            }
+            after = reservoirBefore(frame + 1, static_cast<std::size_t>(nextReservoir));
+        }
+        return selfContainedFrame(bytes, reservoirBefore(frame, static_cast<std::size_t>(reservoir)), after);
+    }
+
+    // `sourceFrame`: the source frame the built one stands for or carries the bytes of; -1 for none.
+    void addBuilt(std::vector<std::uint8_t> frame, int sourceFrame) {
+        if (m_model && (frame[2] >> 4) != m_model->bitrateIndex) {
+            m_otherBitrate = true;
+        }
+        m_audioOffsets.push_back(m_audioBytes);
+        m_audioBytes += frame.size();
+        m_steps.push_back({std::move(frame), sourceFrame, sourceFrame + 1, m_result.frames});
+        ++m_result.frames;
+    }
+
+    void addCopy(int from, int to) {
+        for (int frame = from; frame < to; ++frame) {
+            m_audioOffsets.push_back(m_audioBytes);
+            m_audioBytes += static_cast<std::uint64_t>(m_frames.length(frame));
+        }
+        m_steps.push_back({{}, from, to, m_result.frames});
+        m_result.frames += to - from;
+    }
+
+    // The first frame of a run that follows a junction, when its main data begins before it.
+    void addJunctionFrame(int frame, bool withNext) {
+        std::vector<std::uint8_t> rebuilt = selfContained(frame, withNext);
+        if (!rebuilt.empty()) {
+            ++m_result.rebuilt;
+            addBuilt(std::move(rebuilt), frame);
+            return;
+        }
+        const int reservoir = reservoirOf(frame);
+        const std::vector<std::uint8_t> source = readFrame(frame);
+        const std::optional<mp3::FrameHeader> header = layerThreeHeader(source);
+        std::vector<std::uint8_t> filler =
+            reservoir > 0 && header
+                ? mp3::makeSilentFrame(*header, reservoirBefore(frame, static_cast<std::size_t>(reservoir)))
+                : std::vector<std::uint8_t>{};
+        if (!filler.empty()) {
+            ++m_result.fillers;
+            sendLog(m_log, LogLevel::Warning,
+                    "No bitrate can hold frame " + std::to_string(frame) +
+                        " F after a junction on its own: a silent frame before it carries its bytes");
+            addBuilt(std::move(filler), frame);
+        }
+        addCopy(frame, frame + 1);
+    }
+
+    void plan() {
+        const int count = m_frames.count();
+        // The kept frames in runs without a junction inside.
+        std::vector<std::pair<int, int>> runs;
+        for (const EditedRange& range : m_job.stream) {
+            const int from = std::max(range.from, m_firstAudio);
+            const int to = std::min(range.to, count);
+            if (from >= to) {
+                continue;
+            }
+            if (!runs.empty() && runs.back().second == from) {
+                runs.back().second = to;
+            } else {
+                runs.emplace_back(from, to);
+            }
+        }
+        if (runs.empty()) {
+            return;
+        }
+        m_firstKept = runs.front().first == m_firstAudio;
+        m_lastKept = runs.back().second == count;
+        // A source without a header frame decodes untrimmed, but decoders trim the decoder delay
+        // from any stream with one: a silent frame leads, and the delay field trims exactly it.
+        if (m_model && !m_sourceTag) {
+            std::vector<std::uint8_t> lead = mp3::makeSilentFrame(*m_model, {});
+            if (!lead.empty()) {
+                addBuilt(std::move(lead), -1);
+                m_leadFrame = true;
+            }
+        }
+        int previousEnd = m_firstAudio;
+        for (auto [from, to] : runs) {
+            if (from != previousEnd && m_model && reservoirOf(from) != 0) {
+                addJunctionFrame(from, from + 1 < to);
+                ++from;
+            }
+            if (from < to) {
+                addCopy(from, to);
+            }
+            previousEnd = to;
+        }
+        // A removed last block: a gapless decoder keeps 529 samples more than the frames before it
+        // give out, so the copy ends with the first removed frame, which the padding trims away.
+        if (m_model && m_sourceTag && m_sourceTag->lame && !m_lastKept) {
+            std::vector<std::uint8_t> tail = selfContained(previousEnd, false);
+            if (tail.empty()) {
+                tail = mp3::makeSilentFrame(*m_model, {});
+            }
+            if (!tail.empty()) {
+                addBuilt(std::move(tail), -1);
+                m_tailFrame = true;
+            }
+        }
+        // Where each kept block starts in the copy (a filler frame carrying its bytes included).
+        std::size_t step = 0;
+        for (const EditedRange& range : m_job.stream) {
+            const int from = std::max(range.from, m_firstAudio);
+            if (from >= std::min(range.to, count)) {
+                continue;
+            }
+            while (step < m_steps.size() && !(m_steps[step].from <= from && from < m_steps[step].to)) {
+                ++step;
+            }
+            if (step < m_steps.size()) {
+                m_blockStarts.emplace_back(range.block,
+                                           m_steps[step].copyIndex + (from - m_steps[step].from));
+            }
+        }
+    }
+
+    // The copy's Xing/Info frame, its music CRC still open.
+    std::vector<std::uint8_t> headerFrame() {
+        if (!m_model) {
+            return {};
+        }
+        std::vector<std::uint8_t> frame;
+        mp3::XingFrame tag;
+        if (m_sourceTag) {
+            tag = *m_sourceTag;
+            frame = m_sourceTagFrame;
+            if (tag.lame) {
+                tag.lame->setEncoderDelay(m_firstKept ? m_sourceTag->lame->encoderDelay() : 0);
+                tag.lame->setPadding(m_lastKept ? m_sourceTag->lame->padding()
+                                                : (m_tailFrame ? m_samplesPerFrame : 0));
+            }
+        } else {
+            frame = mp3::makeSilentFrame(*m_model, {}, mp3::xingFrameNeeds(*m_model));
+            if (frame.empty()) {
+                return {};
+            }
+            if (m_leadFrame) {
+                // Keeps [samplesPerFrame, end) of the decoded stream: the source's frames, untrimmed.
+                // Readers take the delay and padding only from a tag that names a LAME version
+                // (mutagen: 3.90 or later), the format whose fields these are.
+                tag.lame = mp3::LameTag::fresh("LAME3.100");
+                tag.lame->setEncoderDelay(m_samplesPerFrame - mp3::kDecoderDelay);
+                tag.lame->setPadding(mp3::kDecoderDelay);
+            }
+            const std::int32_t length = m_model->frameLength() - static_cast<std::int32_t>(m_model->padding);
+            for (const CopyStep& step : m_steps) {
+                for (int k = step.from; step.built.empty() && k < step.to && !tag.vbr; ++k) {
+                    tag.vbr = m_frames.length(k) != length && m_frames.length(k) != length + 1;
+                }
+            }
+        }
+        tag.vbr = tag.vbr || m_otherBitrate;
+        const std::uint64_t total = frame.size() + m_audioBytes;
+        const auto total32 = static_cast<std::uint32_t>(std::min<std::uint64_t>(total, UINT32_MAX));
+        std::vector<std::uint32_t> offsets;
+        offsets.reserve(m_audioOffsets.size());
+        for (const std::uint64_t offset : m_audioOffsets) {
+            offsets.push_back(
+                static_cast<std::uint32_t>(std::min<std::uint64_t>(offset + frame.size(), UINT32_MAX)));
+        }
+        tag.frames = static_cast<std::uint32_t>(m_result.frames);
+        tag.bytes = total32;
+        tag.toc = mp3::makeToc(offsets, total32);
+        if (tag.lame) {
+            tag.lame->setMusicLength(total32);
+        }
+        mp3::writeXingFrame(tag, frame.data(), frame.size());
+        // lame writes the tag of a protected stream over the end of the side information, which
+        // its CRC covers.
+        if (const std::optional<mp3::FrameHeader> header = layerThreeHeader(frame)) {
+            refreshFrameCrc(frame, *header);
+        }
+        m_xingTag = tag;
+        return frame;
+    }
+
+    std::uint16_t audioCrc() const {
+        std::uint16_t crc = 0;
+        std::vector<std::uint8_t> chunk(kCrcChunk);
+        for (const CopyStep& step : m_steps) {
+            if (!step.built.empty()) {
+                crc = mp3::crc16(step.built.data(), step.built.size(), crc);
+                continue;
+            }
+            std::int64_t at = m_frames.offset(step.from);
+            const std::int64_t end = m_frames.offset(step.to - 1) + m_frames.length(step.to - 1);
+            while (at < end) {
+                const auto want = static_cast<std::size_t>(std::min<std::int64_t>(end - at, kCrcChunk));
+                const std::size_t got = m_frames.file().readAt(at, chunk.data(), want);
+                if (got == 0) {
+                    return crc;
+                }
+                crc = mp3::crc16(chunk.data(), got, crc);
+                at += static_cast<std::int64_t>(got);
+            }
+        }
+        return crc;
+    }
+
+    std::string id3v2Tag(std::uint32_t xingBytes) const {
+        const std::string sourceTag = readLeadingTag(m_job.source);
+        const bool chapters = m_job.options.chapters || tagHasChapters(sourceTag);
+        const std::string kept = m_job.options.copyTags ? sourceTag : std::string();
+        if (!chapters) {
+            return editedCopyTag(kept, nullptr);
+        }
+        const std::vector<ChapterMark> marks = chapterMarks(xingBytes);
+        return editedCopyTag(kept, &marks);
+    }
+
+    // One chapter per kept block, on the copy's decoded timeline.
+    std::vector<ChapterMark> chapterMarks(std::uint32_t xingBytes) const {
+        std::vector<ChapterMark> marks;
+        if (m_sampleRate <= 0) {
+            return marks;
+        }
+        // Where frame j's own samples begin on the decoded timeline: j * spf - delay, with the
+        // decoder's own delay included where the copy leads with a silent frame.
+        const std::int64_t delay = m_leadFrame                    ? m_samplesPerFrame
+                                   : m_xingTag && m_xingTag->lame ? m_xingTag->lame->encoderDelay()
+                                                                  : 0;
+        const std::int64_t padding = m_xingTag && m_xingTag->lame ? m_xingTag->lame->padding() : 0;
+        const std::int64_t tagDelay = m_xingTag && m_xingTag->lame ? m_xingTag->lame->encoderDelay() : 0;
+        const std::int64_t samples =
+            static_cast<std::int64_t>(m_result.frames) * m_samplesPerFrame - tagDelay - padding;
+        const auto secondsAt = [&](int copyFrame) {
+            const std::int64_t sample = std::clamp<std::int64_t>(
+                static_cast<std::int64_t>(copyFrame) * m_samplesPerFrame - delay, 0, samples);
+            return static_cast<double>(sample) / m_sampleRate;
+        };
+        const auto byteAt = [&](int copyFrame) -> std::uint32_t {
+            const std::uint64_t offset = copyFrame < static_cast<int>(m_audioOffsets.size())
+                                             ? m_audioOffsets[static_cast<std::size_t>(copyFrame)]
+                                             : m_audioBytes;
+            return static_cast<std::uint32_t>(std::min<std::uint64_t>(offset + xingBytes, 0xFFFFFFFEu));
+        };
+        const int audioEnd = m_result.frames - (m_tailFrame ? 1 : 0);
+        for (std::size_t i = 0; i < m_blockStarts.size(); ++i) {
+            const auto [block, start] = m_blockStarts[i];
+            const int end = i + 1 < m_blockStarts.size() ? m_blockStarts[i + 1].second : audioEnd;
+            ChapterMark mark;
+            mark.startSeconds = secondsAt(start);
+            mark.endSeconds = secondsAt(end);
+            mark.startOffset = byteAt(start);
+            mark.endOffset = byteAt(end);
+            for (const BlockTag& record : m_job.blockTags) {
+                if (record.block == block) {
+                    mark.title = record.tag.title;
+                    mark.performer = record.tag.artist;
+                    break;
+                }
+            }
+            marks.push_back(std::move(mark));
+        }
+        return marks;
+    }
+
+    // The source's ID3v1 tag: the 128 bytes after its last frame, when they hold one.
+    std::vector<std::uint8_t> sourceId3v1() const {
+        const std::int64_t size = m_frames.file().size();
+        const int last = m_frames.count() - 1;
+        const std::int64_t audioEnd = m_frames.offset(last) + m_frames.length(last);
+        if (size < audioEnd + 128) {
+            return {};
+        }
+        std::vector<std::uint8_t> tag(128);
+        if (m_frames.file().readAt(size - 128, tag.data(), tag.size()) != tag.size() || tag[0] != 'T' ||
+            tag[1] != 'A' || tag[2] != 'G') {
+            return {};
+        }
+        return tag;
+    }
+
+    const EditedCopyJob& m_job;
+    WindowLink& m_log;
+    SourceFrames m_frames;
+    std::optional<mp3::XingFrame> m_sourceTag;
+    std::vector<std::uint8_t> m_sourceTagFrame;
+    std::optional<mp3::XingFrame> m_xingTag; // the copy's, as written
+    std::optional<mp3::FrameHeader> m_model; // the first audio frame's header, when Layer III
+    int m_firstAudio = 0;
+    int m_samplesPerFrame = 1152;
+    int m_sampleRate = 0;
+    std::vector<CopyStep> m_steps;
+    std::vector<std::uint64_t> m_audioOffsets; // of every audio frame, from the first one
+    std::uint64_t m_audioBytes = 0;
+    std::vector<std::pair<int, int>> m_blockStarts; // a kept block, its first audio frame in the copy
+    bool m_firstKept = false;
+    bool m_lastKept = false;
+    bool m_tailFrame = false;
+    bool m_leadFrame = false;
+    bool m_otherBitrate = false;
+    EditedCopyResult m_result;
+};
+
+} // namespace
+
+EditedCopyJob editedCopyJob(const SplitDocument& doc, const std::filesystem::path& output,
+                            const EditedCopyOptions& options) {
+    EditedCopyJob job;
+    job.source = doc.m_filePath;
+    job.output = output;
+    job.stream = doc.editedStream();
+    job.sourceStatus = doc.m_sourceStatus;
+    job.frameOffsets = doc.m_frameOffsets;
+    job.frameLengths = doc.m_frameLengths;
+    job.blockTags = doc.m_blockTags;
+    job.options = options;
+    return job;
+}
+
+EditedCopyResult runEditedCopy(const EditedCopyJob& job, WindowLink& frame) {
+    try {
+        EditedCopyWriter writer(job, frame);
+        return writer.run();
+    } catch (const std::bad_alloc&) {
+        sendLog(frame, LogLevel::Error,
+                "The edited copy could not be saved to " + pathText(job.output) + ": not enough memory");
+        return {};
+    }
+}
+
+EditedCopyResult saveEditedCopy(SplitDocument& doc, const std::filesystem::path& output,
+                                const EditedCopyOptions& options) {
+    return runEditedCopy(editedCopyJob(doc, output, options), doc.m_frame);
+}

@@ -1,0 +1,63 @@
+#include "support/TestFiles.h"
+
+#include <gtest/gtest.h>
+
+using namespace testing_support;
+
+namespace {
+
+std::string edit(const std::string& arguments, int* status) {
+    return runCommand(std::string(KERFLINE_BINARY_DIR) + "/kerfline-cli edit " + arguments + " 2>&1", status);
+}
+
+// Frames, times in every form and the complement as --keep ranges give the same copy.
+TEST(EditCommand, FramesTimesAndKeptRangesNameTheSameFrames) {
+    const auto dir = scratchDir("cli-edit");
+    const std::string source = fixture("cbr128.mp3").string();
+    // Frame k starts at (k - 1) * 1152 / 44100 s behind the Info frame: 20 at 0.496 s, 40 at 1.019 s.
+    const std::string ways[] = {"--remove 20-40", "--remove 20f-40f", "--remove 0.5s-0:01.02",
+                                "--remove 0:00:00.500-1.02s", "--keep 0-20 --keep 40-"};
+    std::vector<std::uint8_t> first;
+    for (const std::string& way : ways) {
+        SCOPED_TRACE(way);
+        int status = -1;
+        const auto out = dir / "out.mp3";
+        const std::string log = edit(source + " -o " + out.string() + " " + way, &status);
+        EXPECT_EQ(status, 0) << log;
+        EXPECT_NE(log.find("The edited copy has been saved to"), std::string::npos) << log;
+        if (first.empty()) {
+            first = readBytes(out);
+        } else {
+            EXPECT_EQ(readBytes(out), first);
+        }
+    }
+}
+
+TEST(EditCommand, ExitStatusesOfTheOtherCommands) {
+    const auto dir = scratchDir("cli-edit-status");
+    const std::string source = fixture("cbr128.mp3").string();
+    const std::string out = (dir / "out.mp3").string();
+    struct Case {
+        std::string arguments;
+        int status;
+    };
+    const Case cases[] = {
+        {source + " -o " + out, 2},                              // no range
+        {source + " -o " + out + " --remove 20", 2},             // no dash
+        {source + " -o " + out + " --remove 40-20", 2},          // empty range
+        {source + " -o " + out + " --remove 1x-20", 2},          // not a position
+        {source + " -o " + out + " --remove 1-2 --keep 3-4", 2}, // both kinds
+        {source + " -o " + out + " --remove 500-600", 2},        // past the end
+        {(dir / "missing.mp3").string() + " -o " + out + " --remove 1-2", 1},
+        {source + " -o " + source + " --remove 1-2", 1}, // the source itself
+        {source + " -o " + out + " --remove 0-", 1},     // nothing kept
+        {source + " -o " + out + " --remove 0-10 --no-tags --chapters", 0},
+    };
+    for (const Case& c : cases) {
+        int status = -1;
+        const std::string log = edit(c.arguments, &status);
+        EXPECT_EQ(status, c.status) << c.arguments << "\n" << log;
+    }
+}
+
+} // namespace
