@@ -5,15 +5,23 @@
 
 #include "document/ChapterCopy.h"
 
+#include "cli/JsonWriter.h"
+#include "cli/PiecePlan.h"
+#include "cli/PieceTagOptions.h"
+#include "cli/Playlist.h"
 #include "cli/TerminalProgress.h"
+#include "document/BlockTags.h"
 #include "document/MainTag.h"
 #include "document/SplitDocument.h"
 #include "engine/FileScan.h"
 #include "output/SaveAll.h"
 #include "output/SourceBytes.h"
 #include "output/SourceFrames.h"
+#include "settings/PathText.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
@@ -37,7 +45,9 @@ public:
         }
         if (message == UM_OUTPUT_LOG) {
             const char* line = reinterpret_cast<const char*>(lParam);
-            std::printf("%s\n", line);
+            if (!quiet) {
+                std::printf("%s\n", line);
+            }
             if (wParam == static_cast<std::uintptr_t>(LogLevel::Error)) {
                 printError(line);
                 errors.emplace_back(line);
@@ -48,6 +58,7 @@ public:
     void post(unsigned, std::uintptr_t, std::intptr_t) override {}
 
     std::vector<std::string> errors; // level-2 lines printed
+    bool quiet = false;              // log lines only on stderr, and only level 2
     TerminalProgress progress;
 };
 
@@ -62,9 +73,14 @@ struct SplitOptions {
     std::string source;
     std::string folder;
     BreakPointSource breakPoints;
-    std::optional<int> overlapSecs;
+    std::optional<double> overlapSeconds;
     bool timing = false;
     bool noClobber = false;
+    bool dryRun = false;
+    bool json = false;
+    std::optional<std::string> playlist;
+    PieceTagFields tags;
+    std::optional<std::string> tagPattern;
     PieceOptions pieces;
 };
 
@@ -72,12 +88,17 @@ bool parseSplitOptions(const CommandArgs& args, SplitOptions& options, std::stri
     const std::optional<ParsedOptions> parsed =
         parseOptions(args,
                      withBreakPointOptions({{"--output", OptionValue::Text, "-o"},
-                                            {"--overlap", OptionValue::SecondsFrom0},
+                                            {"--overlap", OptionValue::Seconds},
                                             {"--timing"},
                                             {"--no-clobber"},
                                             {"--gapless"},
                                             {"--copy-tags"},
-                                            {"--name", OptionValue::Text}}),
+                                            {"--name", OptionValue::Text},
+                                            {"--dry-run", OptionValue::None, "-n"},
+                                            {"--json"},
+                                            {"--m3u", OptionValue::Text},
+                                            {"--tag", OptionValue::Text, nullptr, true},
+                                            {"--tag-from-name", OptionValue::Text}}),
                      problem);
     if (!parsed) {
         return false;
@@ -94,14 +115,29 @@ bool parseSplitOptions(const CommandArgs& args, SplitOptions& options, std::stri
     if (!source) {
         return false;
     }
+    const std::optional<PieceTagFields> tags = parseTagOptions(parsed->texts("--tag"), problem);
+    if (!tags) {
+        return false;
+    }
+    options.tagPattern = parsed->text("--tag-from-name");
+    if (options.tagPattern && !validNamePattern(*options.tagPattern, problem)) {
+        problem = "--tag-from-name '" + *options.tagPattern + "': " + problem;
+        return false;
+    }
+    if (parsed->has("--json") && !parsed->has("--dry-run")) {
+        problem = "--json goes with --dry-run";
+        return false;
+    }
     options.source = parsed->operands.front();
     options.folder = *parsed->text("--output");
     options.breakPoints = *source;
-    if (const auto overlap = parsed->number("--overlap")) {
-        options.overlapSecs = static_cast<int>(*overlap);
-    }
+    options.overlapSeconds = parsed->number("--overlap");
     options.timing = parsed->has("--timing");
     options.noClobber = parsed->has("--no-clobber");
+    options.dryRun = parsed->has("--dry-run");
+    options.json = parsed->has("--json");
+    options.playlist = parsed->text("--m3u");
+    options.tags = *tags;
     options.pieces.gapless = parsed->has("--gapless");
     options.pieces.copyTags = parsed->has("--copy-tags");
     options.pieces.nameTemplate = parsed->text("--name").value_or("");
@@ -137,6 +173,98 @@ void loadDocument(SplitDocument& doc, const SourceFrames& frames, bool needLevel
     doc.m_loaded = true;
 }
 
+// "1:02:03.500" for a time in milliseconds.
+std::string clockText(std::int64_t ms) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%lld:%02lld:%02lld.%03lld", static_cast<long long>(ms / 3600000),
+                  static_cast<long long>(ms / 60000 % 60), static_cast<long long>(ms / 1000 % 60),
+                  static_cast<long long>(ms % 1000));
+    return text;
+}
+
+std::string blockTitle(const SplitDocument& doc, int number) {
+    const std::optional<ID3Info> tag = findBlockTag(doc.m_blockTags, number);
+    return tag ? tag->title : std::string();
+}
+
+void printDryRun(const SplitOptions& options, const SplitDocument& doc,
+                 const std::vector<PlannedPiece>& pieces) {
+    if (options.json) {
+        JsonWriter json;
+        json.beginObject().key("file").value(options.source).key("folder").value(options.folder);
+        json.key("pieces").beginArray();
+        for (const PlannedPiece& piece : pieces) {
+            json.beginObject()
+                .key("file")
+                .value(pathText(piece.path))
+                .key("first_frame")
+                .value(piece.firstFrame)
+                .key("last_frame")
+                .value(piece.lastFrame)
+                .key("start_ms")
+                .value(piece.startMs)
+                .key("duration_ms")
+                .value(piece.durationMs)
+                .key("bytes")
+                .value(static_cast<std::int64_t>(piece.bytes))
+                .key("title")
+                .value(blockTitle(doc, piece.number))
+                .endObject();
+        }
+        json.endArray().endObject();
+        std::printf("%s\n", json.text().c_str());
+        return;
+    }
+    for (const PlannedPiece& piece : pieces) {
+        std::printf("%s: frames %d-%d, start %s, duration %s, %llu bytes\n", pathText(piece.path).c_str(),
+                    piece.firstFrame, piece.lastFrame, clockText(piece.startMs).c_str(),
+                    clockText(piece.durationMs).c_str(), static_cast<unsigned long long>(piece.bytes));
+    }
+}
+
+// The number of blocks Save All makes of the document's break points.
+int blockCount(const SplitDocument& doc) {
+    std::vector<int> starts;
+    for (const BreakPoint value : doc.m_breakPoints) {
+        if (value >= 1 && value < doc.frameCount()) {
+            starts.push_back(value);
+        }
+    }
+    std::sort(starts.begin(), starts.end());
+    return static_cast<int>(std::unique(starts.begin(), starts.end()) - starts.begin()) + 1;
+}
+
+// The tags of --tag-from-name and --tag over the list's; false with `problem` set when the source's
+// name does not match the pattern.
+bool setPieceTags(const SplitOptions& options, SplitDocument& doc, PieceTagFields& fields,
+                  std::string& problem) {
+    if (options.tagPattern) {
+        const std::optional<PieceTagFields> fromName = fieldsFromName(*options.tagPattern, options.source);
+        if (!fromName) {
+            problem = "the name of '" + options.source + "' does not match --tag-from-name '" +
+                      *options.tagPattern + "'";
+            return false;
+        }
+        fields = *fromName;
+    }
+    fields.overlay(options.tags);
+    if (fields.any()) {
+        applyToBlockTags(doc, fields, blockCount(doc));
+    }
+    return true;
+}
+
+// When a list names every block, the pieces carry the titles in their names too.
+std::string defaultTemplate(const SplitDocument& doc) {
+    const int blocks = blockCount(doc);
+    for (int number = 0; number < blocks; ++number) {
+        if (blockTitle(doc, number).empty()) {
+            return {};
+        }
+    }
+    return "{name}-{n} {title}";
+}
+
 } // namespace
 
 int runSplit(const CommandArgs& args) {
@@ -149,27 +277,29 @@ int runSplit(const CommandArgs& args) {
     if (!std::filesystem::is_regular_file(options.source, error)) {
         return fail("cannot open '" + options.source + "': no such file");
     }
-    std::filesystem::create_directories(options.folder, error);
-    if (!std::filesystem::is_directory(options.folder, error)) {
-        return fail("cannot use '" + options.folder + "' as the output folder");
+    if (!options.dryRun) {
+        std::filesystem::create_directories(options.folder, error);
+        if (!std::filesystem::is_directory(options.folder, error)) {
+            return fail("cannot use '" + options.folder + "' as the output folder");
+        }
     }
 
     StdoutFrame frame;
     IgnoringView view;
     CliPrompts prompts;
     SplitDocument doc(frame, view, prompts);
-    {
-        const SourceFrames frames(options.source);
-        if (!frames.file().isOpen()) {
-            return fail("cannot read '" + options.source + "'");
-        }
-        loadDocument(doc, frames, options.breakPoints.needsLevels());
+    const SourceFrames frames(options.source);
+    if (!frames.file().isOpen()) {
+        return fail("cannot read '" + options.source + "'");
     }
+    loadDocument(doc, frames, options.breakPoints.needsLevels());
     if (doc.frameCount() == 0) {
         return fail("no MP3 frame found in '" + options.source + "'");
     }
     // The list's names become the pieces' tags through the block tags. Whatever is refused here
-    // writes nothing: one piece of the whole file is no answer either.
+    // writes nothing: one piece of the whole file is no answer either. A dry run prints only the
+    // pieces.
+    frame.quiet = options.dryRun;
     const Placed placed = placeBreakPoints(
         options.breakPoints, doc, [&frame] { return frame.errors; }, problem);
     std::fflush(stdout);
@@ -183,15 +313,33 @@ int runSplit(const CommandArgs& args) {
     case Placed::Failed:
         return fail(problem);
     }
-    if (options.overlapSecs) {
+    if (options.overlapSeconds) {
         Preferences preferences = doc.preferences();
-        preferences.Overlap = true;
-        preferences.OverlapSecs = *options.overlapSecs;
+        const auto ms = static_cast<std::int64_t>(std::llround(*options.overlapSeconds * 1000.0));
+        preferences.Overlap = ms > 0;
+        preferences.OverlapSecs = static_cast<std::int32_t>(ms / 1000);
+        preferences.OverlapExtraMs = static_cast<std::int32_t>(ms % 1000);
         doc.setPreferences(preferences);
     }
-
+    const bool listTitles = options.breakPoints.list || options.breakPoints.chapters;
+    if (options.pieces.nameTemplate.empty() && listTitles) {
+        options.pieces.nameTemplate = defaultTemplate(doc);
+    }
+    PieceTagFields tags;
+    if (!setPieceTags(options, doc, tags, problem)) {
+        return fail(problem);
+    }
     doc.setPieceOptions(options.pieces);
     doc.m_outputFolder = options.folder;
+    const std::vector<PlannedPiece> plan = planPieces(doc, frames, problem);
+    if (plan.empty() && !problem.empty()) {
+        return fail(problem);
+    }
+    if (options.dryRun) {
+        printDryRun(options, doc, plan);
+        return kExitSuccess;
+    }
+
     // Save All as the window program runs it: over the document's frame offsets.
     const auto started = std::chrono::steady_clock::now();
     SaveAllOptions saveOptions;
@@ -208,5 +356,22 @@ int runSplit(const CommandArgs& args) {
         // Every block was left out for holding no audio frame; the log has said which.
         return fail("no block holds an audio frame, no piece has been written");
     }
-    return result.failed == 0 ? kExitSuccess : kExitFileError;
+    int status = result.failed == 0 ? kExitSuccess : kExitFileError;
+    std::vector<PlaylistEntry> written;
+    for (const PlannedPiece& piece : plan) {
+        if (!std::filesystem::is_regular_file(piece.path, error)) {
+            continue;
+        }
+        if (!writeGenreAndTrack(piece.path, tags, piece.number, static_cast<int>(plan.size()))) {
+            status = fail("the genre and track could not be written into '" + pathText(piece.path) + "'");
+        }
+        written.push_back({piece.path, piece.durationMs, blockTitle(doc, piece.number)});
+    }
+    if (options.playlist) {
+        const std::filesystem::path playlist = std::filesystem::path(options.folder) / *options.playlist;
+        if (!writePlaylist(playlist, written, problem)) {
+            status = fail(problem);
+        }
+    }
+    return status;
 }
