@@ -128,8 +128,14 @@ int runBreakpoints(const CommandArgs& args) {
     SplitDocument& document = cli.document;
     const std::size_t before = document.m_breakPoints.size();
     SilenceReport report;
+    std::vector<std::string> plainCuts;
     const Placed placed = placeBreakPoints(
-        options.source, document, [&cli] { return cli.link.logLines(LogLevel::Error); }, problem, &report);
+        options.source, document, [&cli] { return cli.link.logLines(LogLevel::Error); }, problem, &report,
+        &plainCuts);
+    // Notes, not failures: the plain cut stands.
+    for (const std::string& line : plainCuts) {
+        std::fprintf(stderr, "kerfline-cli: %s\n", line.c_str());
+    }
     switch (placed) {
     case Placed::Done:
         break;

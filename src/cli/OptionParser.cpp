@@ -165,6 +165,7 @@ const std::vector<OptionDefinition>& breakPointOptionDefinitions() {
         {"--min-piece", OptionValue::Duration},
         {"--cut", OptionValue::CutPlace},
         {"--tracks", OptionValue::Count},
+        {"--near-silence", OptionValue::Seconds},
     };
     return definitions;
 }

@@ -5,16 +5,21 @@
 
 #include "document/ChapterCopy.h"
 
+#include "cli/ClockText.h"
 #include "cli/JsonWriter.h"
 #include "cli/PiecePlan.h"
 #include "cli/PieceTagOptions.h"
 #include "cli/Playlist.h"
+#include "cli/SilenceCuts.h"
 #include "cli/TerminalProgress.h"
 #include "document/BlockTags.h"
+#include "document/BreakPointLists.h"
 #include "document/MainTag.h"
 #include "document/SplitDocument.h"
 #include "engine/FileScan.h"
+#include "output/PieceTag.h"
 #include "output/SaveAll.h"
+#include "output/SaveBlocks.h"
 #include "output/SourceBytes.h"
 #include "output/SourceFrames.h"
 #include "settings/PathText.h"
@@ -78,6 +83,7 @@ struct SplitOptions {
     bool noClobber = false;
     bool dryRun = false;
     bool json = false;
+    bool trimSilence = false;
     std::optional<std::string> playlist;
     PieceTagFields tags;
     std::optional<std::string> tagPattern;
@@ -98,7 +104,8 @@ bool parseSplitOptions(const CommandArgs& args, SplitOptions& options, std::stri
                                             {"--json"},
                                             {"--m3u", OptionValue::Text},
                                             {"--tag", OptionValue::Text, nullptr, true},
-                                            {"--tag-from-name", OptionValue::Text}}),
+                                            {"--tag-from-name", OptionValue::Text},
+                                            {"--trim-silence"}}),
                      problem);
     if (!parsed) {
         return false;
@@ -111,7 +118,10 @@ bool parseSplitOptions(const CommandArgs& args, SplitOptions& options, std::stri
         problem = kUsage;
         return false;
     }
-    const std::optional<BreakPointSource> source = breakPointSource(*parsed, problem);
+    // Trimming alone makes one trimmed piece of the file, so it needs no break points; it reads the
+    // silence finder's threshold, so that option alone then names no source.
+    const bool trim = parsed->has("--trim-silence");
+    const std::optional<BreakPointSource> source = breakPointSource(*parsed, problem, trim, trim);
     if (!source) {
         return false;
     }
@@ -124,6 +134,11 @@ bool parseSplitOptions(const CommandArgs& args, SplitOptions& options, std::stri
         problem = "--tag-from-name '" + *options.tagPattern + "': " + problem;
         return false;
     }
+    if (trim && (parsed->has("--overlap") || parsed->has("--no-clobber"))) {
+        problem = std::string("--trim-silence does not go with ") +
+                  (parsed->has("--overlap") ? "--overlap" : "--no-clobber");
+        return false;
+    }
     if (parsed->has("--json") && !parsed->has("--dry-run")) {
         problem = "--json goes with --dry-run";
         return false;
@@ -132,6 +147,7 @@ bool parseSplitOptions(const CommandArgs& args, SplitOptions& options, std::stri
     options.folder = *parsed->text("--output");
     options.breakPoints = *source;
     options.overlapSeconds = parsed->number("--overlap");
+    options.trimSilence = trim;
     options.timing = parsed->has("--timing");
     options.noClobber = parsed->has("--no-clobber");
     options.dryRun = parsed->has("--dry-run");
@@ -171,15 +187,6 @@ void loadDocument(SplitDocument& doc, const SourceFrames& frames, bool needLevel
         doc.m_frameLevels.assign(doc.m_frameOffsets.size(), 0);
     }
     doc.m_loaded = true;
-}
-
-// "1:02:03.500" for a time in milliseconds.
-std::string clockText(std::int64_t ms) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%lld:%02lld:%02lld.%03lld", static_cast<long long>(ms / 3600000),
-                  static_cast<long long>(ms / 60000 % 60), static_cast<long long>(ms / 1000 % 60),
-                  static_cast<long long>(ms % 1000));
-    return text;
 }
 
 std::string blockTitle(const SplitDocument& doc, int number) {
@@ -265,6 +272,61 @@ std::string defaultTemplate(const SplitDocument& doc) {
     return "{name}-{n} {title}";
 }
 
+// The pieces without the silence at their ends; a piece silent throughout is left out with a line.
+std::vector<PlannedPiece> trimmedPlan(const std::vector<PlannedPiece>& plan, SplitDocument& doc,
+                                      double thresholdDb) {
+    const FrameTimeline timeline = documentTimeline(doc);
+    std::vector<PlannedPiece> trimmed;
+    for (PlannedPiece piece : plan) {
+        const FrameSpanRange range =
+            trimmedRange(doc.frameRmsDb(), piece.firstFrame, piece.lastFrame + 1, thresholdDb);
+        if (range.to <= std::max(range.from, timeline.leadingFrames)) {
+            doc.log(LogLevel::Warning, "Separated block " + std::to_string(piece.firstFrame) + " F - " +
+                                           std::to_string(piece.lastFrame + 1) +
+                                           " F is silent throughout: it has not been saved");
+            continue;
+        }
+        piece.firstFrame = range.from;
+        piece.lastFrame = range.to - 1;
+        piece.startMs = timeline.startMs(range.from);
+        const std::int64_t samples = timeline.samplesBefore(range.to) - timeline.samplesBefore(range.from);
+        piece.durationMs = (samples * 1000 + timeline.sampleRate / 2) / timeline.sampleRate;
+        piece.bytes = 0;
+        for (int frame = range.from; frame < range.to; ++frame) {
+            piece.bytes += doc.m_frameLengths[static_cast<std::size_t>(frame)];
+        }
+        trimmed.push_back(std::move(piece));
+    }
+    return trimmed;
+}
+
+// Writes the trimmed pieces as chosen blocks under the names Save All gives them; the block tags go
+// in as Save All puts them in. Returns the number of pieces that failed.
+int saveTrimmed(const std::vector<PlannedPiece>& plan, SplitDocument& doc, StdoutFrame& frame,
+                IgnoringView& view) {
+    std::vector<CheckedRow> rows;
+    for (const PlannedPiece& piece : plan) {
+        rows.push_back({piece.number + 1, Block{piece.firstFrame, piece.lastFrame + 1}});
+    }
+    SpecifiedBlocksJob job = specifiedBlocksJob(doc, doc.m_outputFolder, std::move(rows), blockCount(doc));
+    if (job.options.nameTemplate.empty()) {
+        job.options.nameTemplate = "{name}-{n}";
+    }
+    int failed = runSpecifiedBlocksSave(job, frame, view);
+    if (!job.options.copyTags) {
+        for (const PlannedPiece& piece : plan) {
+            const std::optional<ID3Info> tag = findBlockTag(doc.m_blockTags, piece.number);
+            std::error_code error;
+            if (tag && std::filesystem::is_regular_file(piece.path, error) &&
+                !applyBlockTag(piece.path, *tag)) {
+                doc.log(LogLevel::Error, "The tag could not be written into " + pathText(piece.path));
+                ++failed;
+            }
+        }
+    }
+    return failed;
+}
+
 } // namespace
 
 int runSplit(const CommandArgs& args) {
@@ -292,7 +354,7 @@ int runSplit(const CommandArgs& args) {
     if (!frames.file().isOpen()) {
         return fail("cannot read '" + options.source + "'");
     }
-    loadDocument(doc, frames, options.breakPoints.needsLevels());
+    loadDocument(doc, frames, options.breakPoints.needsLevels() || options.trimSilence);
     if (doc.frameCount() == 0) {
         return fail("no MP3 frame found in '" + options.source + "'");
     }
@@ -300,8 +362,13 @@ int runSplit(const CommandArgs& args) {
     // writes nothing: one piece of the whole file is no answer either. A dry run prints only the
     // pieces.
     frame.quiet = options.dryRun;
+    std::vector<std::string> plainCuts;
     const Placed placed = placeBreakPoints(
-        options.breakPoints, doc, [&frame] { return frame.errors; }, problem);
+        options.breakPoints, doc, [&frame] { return frame.errors; }, problem, nullptr, &plainCuts);
+    // Notes, not failures: the plain cut stands.
+    for (const std::string& line : plainCuts) {
+        std::fprintf(stderr, "kerfline-cli: %s\n", line.c_str());
+    }
     std::fflush(stdout);
     switch (placed) {
     case Placed::Done:
@@ -331,9 +398,15 @@ int runSplit(const CommandArgs& args) {
     }
     doc.setPieceOptions(options.pieces);
     doc.m_outputFolder = options.folder;
-    const std::vector<PlannedPiece> plan = planPieces(doc, frames, problem);
+    std::vector<PlannedPiece> plan = planPieces(doc, frames, problem);
     if (plan.empty() && !problem.empty()) {
         return fail(problem);
+    }
+    if (options.trimSilence) {
+        plan = trimmedPlan(plan, doc, options.breakPoints.silenceSettings.thresholdDb);
+        if (plan.empty()) {
+            return fail("'" + options.source + "' is silent throughout, no piece has been written");
+        }
     }
     if (options.dryRun) {
         printDryRun(options, doc, plan);
@@ -346,7 +419,13 @@ int runSplit(const CommandArgs& args) {
     if (options.noClobber) {
         saveOptions.existing = AtomicFile::Existing::Keep;
     }
-    const SaveAllResult result = runSaveAll(doc, saveOptions);
+    SaveAllResult result;
+    if (options.trimSilence) {
+        result.pieces = static_cast<int>(plan.size());
+        result.failed = saveTrimmed(plan, doc, frame, view);
+    } else {
+        result = runSaveAll(doc, saveOptions);
+    }
     const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - started;
     std::fflush(stdout);
     if (options.timing) {
