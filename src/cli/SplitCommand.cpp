@@ -11,6 +11,7 @@
 #include "cli/PieceTagOptions.h"
 #include "cli/Playlist.h"
 #include "cli/SilenceCuts.h"
+#include "cli/StandardInput.h"
 #include "cli/TerminalProgress.h"
 #include "document/BlockTags.h"
 #include "document/BreakPointLists.h"
@@ -25,12 +26,16 @@
 #include "settings/PathText.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -75,7 +80,10 @@ public:
 };
 
 struct SplitOptions {
-    std::string source;
+    std::vector<std::string> sources;
+    unsigned jobs = 1;
+    std::string source; // the file being split
+    bool many = false;  // one of several files: each writes below a folder of its own, quietly
     std::string folder;
     BreakPointSource breakPoints;
     std::optional<double> overlapSeconds;
@@ -105,13 +113,10 @@ bool parseSplitOptions(const CommandArgs& args, SplitOptions& options, std::stri
                                             {"--m3u", OptionValue::Text},
                                             {"--tag", OptionValue::Text, nullptr, true},
                                             {"--tag-from-name", OptionValue::Text},
-                                            {"--trim-silence"}}),
+                                            {"--trim-silence"},
+                                            {"--jobs", OptionValue::Jobs, "-j"}}),
                      problem);
     if (!parsed) {
-        return false;
-    }
-    if (parsed->operands.size() > 1) {
-        problem = "more than one input file";
         return false;
     }
     if (parsed->operands.empty() || !parsed->has("--output")) {
@@ -143,7 +148,11 @@ bool parseSplitOptions(const CommandArgs& args, SplitOptions& options, std::stri
         problem = "--json goes with --dry-run";
         return false;
     }
-    options.source = parsed->operands.front();
+    options.sources = parsed->operands;
+    options.jobs = std::max(1u, std::thread::hardware_concurrency());
+    if (const auto jobs = parsed->number("--jobs")) {
+        options.jobs = static_cast<unsigned>(*jobs);
+    }
     options.folder = *parsed->text("--output");
     options.breakPoints = *source;
     options.overlapSeconds = parsed->number("--overlap");
@@ -194,8 +203,8 @@ std::string blockTitle(const SplitDocument& doc, int number) {
     return tag ? tag->title : std::string();
 }
 
-void printDryRun(const SplitOptions& options, const SplitDocument& doc,
-                 const std::vector<PlannedPiece>& pieces) {
+std::string dryRunText(const SplitOptions& options, const SplitDocument& doc,
+                       const std::vector<PlannedPiece>& pieces) {
     if (options.json) {
         JsonWriter json;
         json.beginObject().key("file").value(options.source).key("folder").value(options.folder);
@@ -219,14 +228,17 @@ void printDryRun(const SplitOptions& options, const SplitDocument& doc,
                 .endObject();
         }
         json.endArray().endObject();
-        std::printf("%s\n", json.text().c_str());
-        return;
+        return json.text() + "\n";
     }
+    std::string text;
     for (const PlannedPiece& piece : pieces) {
-        std::printf("%s: frames %d-%d, start %s, duration %s, %llu bytes\n", pathText(piece.path).c_str(),
-                    piece.firstFrame, piece.lastFrame, clockText(piece.startMs).c_str(),
-                    clockText(piece.durationMs).c_str(), static_cast<unsigned long long>(piece.bytes));
+        char line[128];
+        std::snprintf(line, sizeof line, ": frames %d-%d, start %s, duration %s, %llu bytes\n",
+                      piece.firstFrame, piece.lastFrame, clockText(piece.startMs).c_str(),
+                      clockText(piece.durationMs).c_str(), static_cast<unsigned long long>(piece.bytes));
+        text += pathText(piece.path) + line;
     }
+    return text;
 }
 
 // The number of blocks Save All makes of the document's break points.
@@ -327,15 +339,27 @@ int saveTrimmed(const std::vector<PlannedPiece>& plan, SplitDocument& doc, Stdou
     return failed;
 }
 
-} // namespace
-
-int runSplit(const CommandArgs& args) {
-    SplitOptions options;
+// Splits options.source. A dry run's pieces go to `dryRun`; `pieces` gets the number written.
+int splitFile(SplitOptions options, std::string& dryRun, int& pieces) {
     std::string problem;
-    if (!parseSplitOptions(args, options, problem)) {
-        return usageError(problem);
-    }
     std::error_code error;
+    // A pipe is read once into the output folder (made first), then split like a file named stdin.
+    std::unique_ptr<StandardInputCopy> input;
+    if (isStandardInput(options.source)) {
+        std::filesystem::path holder = std::filesystem::temp_directory_path();
+        if (!options.dryRun) {
+            std::filesystem::create_directories(options.folder, error);
+            holder = options.folder;
+        }
+        if (!(input = StandardInputCopy::make(holder, problem))) {
+            return fail(problem);
+        }
+        options.source = input->path().string();
+    }
+    if (options.many && options.pieces.nameTemplate.empty()) {
+        options.folder =
+            (std::filesystem::path(options.folder) / std::filesystem::path(options.source).stem()).string();
+    }
     if (!std::filesystem::is_regular_file(options.source, error)) {
         return fail("cannot open '" + options.source + "': no such file");
     }
@@ -361,7 +385,7 @@ int runSplit(const CommandArgs& args) {
     // The list's names become the pieces' tags through the block tags. Whatever is refused here
     // writes nothing: one piece of the whole file is no answer either. A dry run prints only the
     // pieces.
-    frame.quiet = options.dryRun;
+    frame.quiet = options.dryRun || options.many;
     std::vector<std::string> plainCuts;
     const Placed placed = placeBreakPoints(
         options.breakPoints, doc, [&frame] { return frame.errors; }, problem, nullptr, &plainCuts);
@@ -409,7 +433,7 @@ int runSplit(const CommandArgs& args) {
         }
     }
     if (options.dryRun) {
-        printDryRun(options, doc, plan);
+        dryRun = dryRunText(options, doc, plan);
         return kExitSuccess;
     }
 
@@ -435,6 +459,7 @@ int runSplit(const CommandArgs& args) {
         // Every block was left out for holding no audio frame; the log has said which.
         return fail("no block holds an audio frame, no piece has been written");
     }
+    pieces = result.pieces - result.failed;
     int status = result.failed == 0 ? kExitSuccess : kExitFileError;
     std::vector<PlaylistEntry> written;
     for (const PlannedPiece& piece : plan) {
@@ -452,5 +477,70 @@ int runSplit(const CommandArgs& args) {
             status = fail(problem);
         }
     }
+    return status;
+}
+
+// Several files, `jobs` at a time: one summary line per file as it ends, dry runs in the files' order.
+int splitFiles(const SplitOptions& options) {
+    const std::size_t count = options.sources.size();
+    std::vector<std::string> dryRuns(count);
+    std::vector<int> statuses(count, kExitSuccess);
+    std::atomic<std::size_t> next{0};
+    std::mutex printing;
+    const auto work = [&] {
+        for (std::size_t file = next++; file < count; file = next++) {
+            SplitOptions one = options;
+            one.source = options.sources[file];
+            one.many = true;
+            int pieces = 0;
+            statuses[file] = splitFile(one, dryRuns[file], pieces);
+            if (!options.dryRun) {
+                const std::lock_guard<std::mutex> lock(printing);
+                if (statuses[file] == kExitSuccess) {
+                    std::printf("%s: %d pieces written\n", one.source.c_str(), pieces);
+                } else {
+                    std::printf("%s: failed (status %d), %d pieces written\n", one.source.c_str(),
+                                statuses[file], pieces);
+                }
+                std::fflush(stdout);
+            }
+        }
+    };
+    {
+        std::vector<std::jthread> workers;
+        for (unsigned job = 0; job < std::min<std::size_t>(options.jobs, count); ++job) {
+            workers.emplace_back(work);
+        }
+    }
+    for (const std::string& text : dryRuns) {
+        std::fputs(text.c_str(), stdout);
+    }
+    // The worst status of any file: a bad value beats a failed file beats a file without silence.
+    int status = kExitSuccess;
+    for (const int one : statuses) {
+        if (one == kExitBadUsage || (one == kExitFileError && status != kExitBadUsage) ||
+            (one == kExitNoSilence && status == kExitSuccess)) {
+            status = one;
+        }
+    }
+    return status;
+}
+
+} // namespace
+
+int runSplit(const CommandArgs& args) {
+    SplitOptions options;
+    std::string problem;
+    if (!parseSplitOptions(args, options, problem)) {
+        return usageError(problem);
+    }
+    if (options.sources.size() > 1) {
+        return splitFiles(options);
+    }
+    options.source = options.sources.front();
+    std::string dryRun;
+    int pieces = 0;
+    const int status = splitFile(options, dryRun, pieces);
+    std::fputs(dryRun.c_str(), stdout);
     return status;
 }
