@@ -170,21 +170,21 @@ void printUsage(std::FILE* out) {
     for (const Command& command : kCommands) {
         std::fprintf(out, "  kerfline-cli %s\n", command.synopsis);
     }
-    std::fprintf(
-        out,
-        "  kerfline-cli --version\n  kerfline-cli [COMMAND] --help\n\n"
-        "SOURCE is one of --at POSITIONS (frames such as 1200 or 1200f, or times such as\n"
-        "62.5s, 1:02.5 and 1:02:03.5, separated by commas), --silence N, the silence\n"
-        "finder's options (--silence-db DB, --min-silence SECONDS, --cut start|middle|end,\n"
-        "--min-piece SECONDS, --tracks N), --count N, --length SECONDS [--near-silence\n"
-        "SECONDS], --breakpoints FILE.bps, --cue FILE, --labels FILE, --tracklist FILE and\n"
-        "--chapters (the file's own). FILE may be - for an MP3 stream on standard input.\n\n"
-        "Examples:\n"
-        "  kerfline-cli split show.mp3 -o out --silence-db -45 --min-silence 1.5\n"
-        "  kerfline-cli split book.mp3 -o out --length 600 --near-silence 30 --m3u book.m3u\n"
-        "  kerfline-cli split mix.mp3 -o out --cue mix.cue --tag-from-name \"{artist} - {album}\"\n\n"
-        "%s",
-        kExitStatuses);
+    std::fprintf(out,
+                 "  kerfline-cli --version\n  kerfline-cli [COMMAND] --help\n\n"
+                 "SOURCE is one of --at POSITIONS (frames such as 1200 or 1200f, or times such as\n"
+                 "62.5s, 1:02.5 and 1:02:03.5, separated by commas), --silence N, the silence\n"
+                 "finder's options (--silence-db DB, --min-silence SECONDS, --cut start|middle|end,\n"
+                 "--min-piece SECONDS, --tracks N), --count N, --length SECONDS [--near-silence\n"
+                 "SECONDS], --breakpoints FILE.bps, --cue FILE, --labels FILE, --tracklist FILE and\n"
+                 "--chapters (the file's own). FILE may be - for an MP3 stream on standard input.\n\n"
+                 "Examples:\n"
+                 "  kerfline-cli split show.mp3 -o out --silence-db -45 --min-silence 1.5\n"
+                 "  kerfline-cli split book.mp3 -o out --length 600 --near-silence 30 --m3u book.m3u\n"
+                 "  kerfline-cli split \"DJ - Mix.mp3\" -o out --cue mix.cue --tag-from-name \"{artist} - "
+                 "{album}\"\n\n"
+                 "%s",
+                 kExitStatuses);
 }
 
 bool asksForHelp(const CommandArgs& args) {

@@ -108,8 +108,8 @@ TEST(CliHelp, TheOverviewHasOneLinePerCommandAndExamplesThatRun) {
     }
     for (const std::string command : {"info", "levels", "breakpoints", "wav", "split", "chapters"}) {
         // The command's line says what it does on the same line.
-        EXPECT_TRUE(std::regex_search(overview,
-                                      std::regex("\n  kerfline-cli " + command + " [^\n]*  [a-z][^\n]*\n")))
+        EXPECT_TRUE(
+            std::regex_search(overview, std::regex("\n  kerfline-cli " + command + " [^\n]*  [a-z][^\n]*\n")))
             << command;
     }
     ASSERT_EQ(examples.size(), 3u) << overview;
