@@ -116,7 +116,6 @@ TEST(CliHelp, TheOverviewHasOneLinePerCommandAndExamplesThatRun) {
     // Each example is a command line the tool takes: a dry run of it reaches the missing file, not a
     // usage error.
     for (const std::string& example : examples) {
-        const std::string command = example.substr(0, example.find(' '));
         int exampleStatus = -1;
         const std::string told = cli(example + " --dry-run", &exampleStatus);
         EXPECT_EQ(exampleStatus, 1) << example << ": " << told;
