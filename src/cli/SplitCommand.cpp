@@ -17,7 +17,11 @@
 #include "document/BreakPointLists.h"
 #include "document/MainTag.h"
 #include "document/SplitDocument.h"
+#include "engine/Decoder.h"
+#include "engine/Decoding.h"
 #include "engine/FileScan.h"
+#include "engine/PcmCache.h"
+#include "engine/ProcessDecoding.h"
 #include "output/PieceTag.h"
 #include "output/SaveAll.h"
 #include "output/SaveBlocks.h"
@@ -50,7 +54,7 @@ const std::string kUsage = std::string("usage: kerfline-cli split FILE -o DIR ("
 class StdoutFrame final : public WindowLink {
 public:
     std::intptr_t send(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override {
-        if (progress.follow(message, wParam, lParam)) {
+        if (!quiet && progress.follow(message, wParam, lParam)) {
             return 0;
         }
         if (message == UM_OUTPUT_LOG) {
@@ -180,7 +184,13 @@ void loadDocument(SplitDocument& doc, const SourceFrames& frames, bool needLevel
         doc.log(LogLevel::Error, tagProblem);
     }
     if (needLevels) {
-        mp3::LevelScan scan = mp3::scanLevels(frames.path());
+        // A decoder of its own: several files are scanned at once, and the process's shared decoder
+        // carries one file's state from frame to frame.
+        std::mutex decoderLock;
+        mp3::PcmCache cache(0);
+        mp3::SharedDecoder decoder(decoderLock);
+        mp3::LevelScan scan = mp3::scanLevels(mp3::Decoding{cache, decoder}, frames.path(), nullptr,
+                                              mp3::processParallelDecode());
         doc.m_frameLevels = std::move(scan.levels);
         doc.m_frameRmsDb = std::move(scan.rmsDb);
         doc.m_frameOffsets = std::move(scan.offsets);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -94,6 +95,28 @@ TEST(ManyFiles, SplitsEveryFileIntoAFolderOfItsOwnAndTellsEachFailure) {
 
     for (const std::string bad : {"--jobs 0", "--jobs x", "--jobs 257", "-j"}) {
         EXPECT_EQ(cli("split " + files + " -o " + quoted(dir / "bad") + " --at 100 " + bad).status, 2) << bad;
+    }
+}
+
+TEST(ManyFiles, FilesScannedAtOnceFindTheSameSilencesAsAlone) {
+    const auto dir = scratchDir("cli-many-silences");
+    std::string files;
+    for (const char* name : {"a", "b", "c", "d"}) {
+        std::filesystem::copy_file(fixture("silences.mp3"), dir / (name + std::string(".mp3")));
+        files += quoted(dir / (name + std::string(".mp3"))) + " ";
+    }
+    // The pieces' frames, without the file names.
+    const auto frames = [](const std::string& json) {
+        return std::regex_replace(json, std::regex(R"("file":"[^"]*",|"folder":"[^"]*",)"), "");
+    };
+    const CliRun alone = cli("split " + quoted(dir / "a.mp3") + " -o " + quoted(dir / "out") +
+                             " --length 2 --near-silence 1.5 --trim-silence -n --json");
+    ASSERT_EQ(alone.status, 0) << alone.err;
+    for (int round = 0; round < 3; ++round) {
+        const CliRun together = cli("split " + files + "-o " + quoted(dir / "out") +
+                                    " --length 2 --near-silence 1.5 --trim-silence -n --json --jobs 4");
+        ASSERT_EQ(together.status, 0) << together.err;
+        EXPECT_EQ(frames(together.out), frames(alone.out + alone.out + alone.out + alone.out)) << round;
     }
 }
 
