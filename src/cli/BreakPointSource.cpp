@@ -1,18 +1,22 @@
 #include "cli/BreakPointSource.h"
 
+#include "cli/ClockText.h"
+#include "cli/SilenceCuts.h"
 #include "document/BreakPointLists.h"
 #include "document/ChapterCopy.h"
 #include "document/SplitDocument.h"
 #include "settings/PathText.h"
 
+#include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
 namespace {
 
-bool anySilenceOption(const ParsedOptions& options) {
+bool anySilenceOption(const ParsedOptions& options, bool countThreshold) {
     for (const char* name : {"--silence-db", "--min-silence", "--cut", "--min-piece", "--tracks"}) {
-        if (options.has(name)) {
+        if (options.has(name) && (countThreshold || std::string(name) != "--silence-db")) {
             return true;
         }
     }
@@ -32,6 +36,12 @@ SilenceSettings silenceSettings(const ParsedOptions& options) {
     const std::string cut = options.text("--cut").value_or("middle");
     settings.cut = cut == "start" ? SilenceCut::Start : cut == "end" ? SilenceCut::End : SilenceCut::Middle;
     return settings;
+}
+
+std::string secondsText(double seconds) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", seconds);
+    return text;
 }
 
 std::string joined(const std::vector<std::string>& values) {
@@ -79,8 +89,15 @@ const char* BreakPointSource::name() const {
     return "chapters";
 }
 
-std::optional<BreakPointSource> breakPointSource(const ParsedOptions& options, std::string& problem) {
+std::optional<BreakPointSource> breakPointSource(const ParsedOptions& options, std::string& problem,
+                                                 bool optional, bool thresholdAlone) {
     BreakPointSource source;
+    source.silenceSettings = silenceSettings(options);
+    source.nearSilenceSeconds = options.number("--near-silence");
+    if (source.nearSilenceSeconds && !options.has("--length")) {
+        problem = "--near-silence goes with --length SECONDS";
+        return std::nullopt;
+    }
     int given = 0;
     if (const auto at = options.text("--at")) {
         source.positions = parsePositions(*at);
@@ -109,9 +126,12 @@ std::optional<BreakPointSource> breakPointSource(const ParsedOptions& options, s
         source.chapters = true;
         ++given;
     }
-    if (anySilenceOption(options)) {
-        source.silences = silenceSettings(options);
+    if (anySilenceOption(options, !thresholdAlone) && !source.nearSilenceSeconds) {
+        source.silences = source.silenceSettings;
         ++given;
+    }
+    if (given == 0 && optional) {
+        return source;
     }
     if (given == 0) {
         problem = std::string("give the break points: ") + kSourceOptions;
@@ -126,7 +146,7 @@ std::optional<BreakPointSource> breakPointSource(const ParsedOptions& options, s
 }
 
 Placed placeBreakPoints(const BreakPointSource& source, SplitDocument& doc, const ErrorLines& errors,
-                        std::string& problem, SilenceReport* report) {
+                        std::string& problem, SilenceReport* report, std::vector<std::string>* plainCuts) {
     const std::size_t errorsBefore = errors().size();
     // The step's own level-2 line says best what went wrong.
     const auto refused = [&](Placed how, const std::string& otherwise) {
@@ -145,6 +165,18 @@ Placed placeBreakPoints(const BreakPointSource& source, SplitDocument& doc, cons
         }
         for (const int frame : frames) {
             doc.appendBreakPoint(frame);
+        }
+    } else if (source.method == AutoMethod::EveryLength && source.nearSilenceSeconds) {
+        const FrameTimeline timeline = documentTimeline(doc);
+        const NearSilenceCuts cuts = cutsNearSilence(doc.frameRmsDb(), timeline, source.methodValue,
+                                                     *source.nearSilenceSeconds, source.silenceSettings);
+        for (const int frame : cuts.breakPoints) {
+            doc.appendBreakPoint(frame);
+        }
+        for (std::size_t i = 0; plainCuts && i < cuts.plainCuts.size(); ++i) {
+            plainCuts->push_back("no silence within " + secondsText(*source.nearSilenceSeconds) + " s of " +
+                                 clockText(std::llround(cuts.plainTargets[i] * 1000.0)) + ": cut at frame " +
+                                 std::to_string(cuts.plainCuts[i]));
         }
     } else if (source.method) {
         doc.placeAutomaticBreakPoints(*source.method, source.methodValue, false);

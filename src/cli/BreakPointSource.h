@@ -25,15 +25,24 @@ struct BreakPointSource {
     bool chapters = false;
     // Set by any of the silence finder's options; the others keep their defaults.
     std::optional<SilenceSettings> silences;
+    // With --length: each cut moves to the longest silence within this many seconds of it.
+    std::optional<double> nearSilenceSeconds;
+    // The silence finder's options as given, for the near-silence cuts and trimming.
+    SilenceSettings silenceSettings;
 
     // Whether the silence finder or --silence needs the frames' levels.
-    bool needsLevels() const { return silences.has_value() || method == AutoMethod::Silence; }
+    bool needsLevels() const {
+        return silences.has_value() || method == AutoMethod::Silence || nearSilenceSeconds.has_value();
+    }
     // What placed the break points, as --json names it.
     const char* name() const;
 };
 
-// The source the checked options name; empty with `problem` set when they name none or more than one.
-std::optional<BreakPointSource> breakPointSource(const ParsedOptions& options, std::string& problem);
+// The source the checked options name; empty with `problem` set when they name none (unless `optional`)
+// or more than one. With --near-silence the silence finder's options only set its settings; with
+// `thresholdAlone`, --silence-db does (a threshold for trimming) and the others still name the finder.
+std::optional<BreakPointSource> breakPointSource(const ParsedOptions& options, std::string& problem,
+                                                 bool optional = false, bool thresholdAlone = false);
 
 // The level-2 lines the command's log has printed so far.
 using ErrorLines = std::function<std::vector<std::string>()>;
@@ -48,8 +57,10 @@ enum class Placed {
 
 // Puts the source's break points into the loaded document. Anything but Done leaves `problem` saying
 // why, as it has been printed or is to be printed. The silence finder's report is kept in `report`.
+// With --near-silence, the cuts made without a silence are told in `plainCuts`, one line each.
 Placed placeBreakPoints(const BreakPointSource& source, SplitDocument& doc, const ErrorLines& errors,
-                        std::string& problem, SilenceReport* report = nullptr);
+                        std::string& problem, SilenceReport* report = nullptr,
+                        std::vector<std::string>* plainCuts = nullptr);
 
 const char* silenceCutName(SilenceCut cut);
 

@@ -2,6 +2,7 @@
 #include "cli/DocumentCommands.h"
 #include "cli/ErrorOutput.h"
 #include "cli/JsonWriter.h"
+#include "cli/StandardInput.h"
 #include "document/BreakPointLists.h"
 
 #include <algorithm>
@@ -121,15 +122,26 @@ int runBreakpoints(const CommandArgs& args) {
         return usageError(problem);
     }
     const std::size_t told = printedErrorCount();
+    std::unique_ptr<StandardInputCopy> input;
+    if (isStandardInput(options.file) &&
+        !(input = StandardInputCopy::make(std::filesystem::temp_directory_path(), problem))) {
+        return fail(problem);
+    }
     CliDocument cli(false);
-    if (!cli.load(options.file, problem)) {
+    if (!cli.load(input ? input->path() : std::filesystem::path(options.file), problem)) {
         return failUnlessTold(told, problem);
     }
     SplitDocument& document = cli.document;
     const std::size_t before = document.m_breakPoints.size();
     SilenceReport report;
+    std::vector<std::string> plainCuts;
     const Placed placed = placeBreakPoints(
-        options.source, document, [&cli] { return cli.link.logLines(LogLevel::Error); }, problem, &report);
+        options.source, document, [&cli] { return cli.link.logLines(LogLevel::Error); }, problem, &report,
+        &plainCuts);
+    // Notes, not failures: the plain cut stands.
+    for (const std::string& line : plainCuts) {
+        std::fprintf(stderr, "kerfline-cli: %s\n", line.c_str());
+    }
     switch (placed) {
     case Placed::Done:
         break;

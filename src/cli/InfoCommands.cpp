@@ -1,6 +1,7 @@
 #include "cli/Commands.h"
 #include "cli/JsonWriter.h"
 #include "cli/OptionParser.h"
+#include "cli/StandardInput.h"
 #include "cli/TerminalProgress.h"
 
 #include "document/formats/FrameTimeline.h"
@@ -49,7 +50,13 @@ int runInfo(const CommandArgs& args) {
         return usageError(parsed ? "usage: kerfline-cli info [--json] FILE" : problem);
     }
     const bool json = parsed->has("--json");
-    const std::string& path = parsed->operands.front();
+    const std::string& operand = parsed->operands.front();
+    std::unique_ptr<StandardInputCopy> input;
+    if (isStandardInput(operand) &&
+        !(input = StandardInputCopy::make(std::filesystem::temp_directory_path(), problem))) {
+        return fail(problem);
+    }
+    const std::string path = input ? input->path().string() : operand;
     if (!checkReadable(path, problem)) {
         return fail(problem);
     }
@@ -77,7 +84,7 @@ int runInfo(const CommandArgs& args) {
     }
     // Without a frame there is no stream to describe: null rather than the reader's placeholder.
     JsonWriter out;
-    out.beginObject().key("file").value(path);
+    out.beginObject().key("file").value(operand);
     for (const auto& [name, number] :
          {std::pair{"sample_rate_hz", first.sampleRate()}, std::pair{"channels", first.channels()},
           std::pair{"bitrate_bps", first.bitrate()}}) {
@@ -96,7 +103,13 @@ int runLevels(const CommandArgs& args) {
         return usageError(parsed ? "usage: kerfline-cli levels [--raw] FILE" : problem);
     }
     const bool raw = parsed->has("--raw");
-    const std::string& path = parsed->operands.front();
+    const std::string& operand = parsed->operands.front();
+    std::unique_ptr<StandardInputCopy> input;
+    if (isStandardInput(operand) &&
+        !(input = StandardInputCopy::make(std::filesystem::temp_directory_path(), problem))) {
+        return fail(problem);
+    }
+    const std::string path = input ? input->path().string() : operand;
     if (!checkReadable(path, problem)) {
         return fail(problem);
     }

@@ -37,6 +37,15 @@ bool accepts(OptionValue kind, const std::string& text, std::optional<double>& n
         return text == "cue" || text == "labels" || text == "tracklist" || text == "bps";
     case OptionValue::Positions:
         return parsePositions(text).has_value();
+    case OptionValue::Seconds:
+        number = parseNumber(text);
+        return number && *number >= 0.0 && *number <= kMostSeconds &&
+               std::abs(*number * 1000.0 - std::round(*number * 1000.0)) < 1e-6;
+    case OptionValue::Jobs: {
+        const std::optional<int> whole = parseInt(text);
+        number = whole;
+        return whole && *whole >= 1 && *whole <= 256;
+    }
     }
     return false;
 }
@@ -64,6 +73,10 @@ std::string expected(OptionValue kind) {
     case OptionValue::Positions:
         return "break points separated by commas: frames (1200 or 1200f) or times (62.5s, 1:02.5, "
                "1:02:03.5)";
+    case OptionValue::Seconds:
+        return "a number of seconds from 0 to 86400, such as 1.5 (at most three decimals)";
+    case OptionValue::Jobs:
+        return "a whole number from 1 to 256";
     }
     return {};
 }
@@ -80,6 +93,16 @@ std::optional<std::string> ParsedOptions::text(const std::string& name) const {
         return std::nullopt;
     }
     return m_values[static_cast<std::size_t>(found - m_names.begin())];
+}
+
+std::vector<std::string> ParsedOptions::texts(const std::string& name) const {
+    std::vector<std::string> values;
+    for (std::size_t i = 0; i < m_names.size(); ++i) {
+        if (m_names[i] == name) {
+            values.push_back(m_values[i]);
+        }
+    }
+    return values;
 }
 
 std::optional<double> ParsedOptions::number(const std::string& name) const {
@@ -106,7 +129,7 @@ std::optional<ParsedOptions> parseOptions(const CommandArgs& args,
             return std::nullopt;
         }
         const std::string name = definition->name;
-        if (parsed.has(name)) {
+        if (parsed.has(name) && !definition->repeatable) {
             problem = arg + " is given more than once";
             return std::nullopt;
         }
@@ -142,6 +165,7 @@ const std::vector<OptionDefinition>& breakPointOptionDefinitions() {
         {"--min-piece", OptionValue::Duration},
         {"--cut", OptionValue::CutPlace},
         {"--tracks", OptionValue::Count},
+        {"--near-silence", OptionValue::Seconds},
     };
     return definitions;
 }

@@ -21,12 +21,15 @@ enum class OptionValue {
     CutPlace,     // start, middle or end
     ListFormat,   // cue, labels, tracklist or bps
     Positions,    // break point positions separated by commas (see BreakPointPositions.h)
+    Seconds,      // a number of seconds from 0 to 86400, to the millisecond
+    Jobs,         // a whole number from 1 to 256
 };
 
 struct OptionDefinition {
     const char* name;
     OptionValue value = OptionValue::None;
     const char* alias = nullptr; // a short form such as "-o"
+    bool repeatable = false;     // may be given more than once, each value kept
 };
 
 // The options of a command line as given, after checking.
@@ -36,6 +39,8 @@ public:
     bool has(const std::string& name) const;
     // The value given with `name`, as typed.
     std::optional<std::string> text(const std::string& name) const;
+    // Every value given with a repeatable option, in the order typed.
+    std::vector<std::string> texts(const std::string& name) const;
     // The value of a numeric option, already checked.
     std::optional<double> number(const std::string& name) const;
     // The options given, by their names, in the order typed.

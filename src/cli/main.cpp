@@ -20,7 +20,7 @@ struct Command {
 };
 
 const Command kCommands[] = {
-    {"info", runInfo, "info [--json] FILE             stream information, frame count and duration",
+    {"info", runInfo, "info [--json] FILE                     stream information, frame count and duration",
      "Usage: kerfline-cli info [--json] FILE\n\n"
      "Prints the stream information of the first frame, the number of MPEG audio frames and the\n"
      "duration of FILE. A file without any frame is no error: it has 0 frames.\n\n"
@@ -32,13 +32,12 @@ const Command kCommands[] = {
      "            frames          the number of frames\n"
      "            duration_ms     where the audio ends, in milliseconds: the audio frames (an Info\n"
      "                            frame holds none) x samples per frame / sample rate\n"},
-    {"levels", runLevels, "levels [--raw] FILE            the smoothed (or raw) level of every frame",
+    {"levels", runLevels, "levels [--raw] FILE                    the smoothed (or raw) level of every frame",
      "Usage: kerfline-cli levels [--raw] FILE\n\n"
      "Prints one line per frame: the level the waveform shows for it, smoothed as the window\n"
      "program draws it, or with --raw before smoothing.\n"},
     {"breakpoints", runBreakpoints,
-     "breakpoints [--json] FILE SOURCE [--export cue|labels|tracklist|bps -o OUT]\n"
-     "                                 the frame numbers of the break points; --export writes them",
+     "breakpoints FILE SOURCE [OPTIONS]      the frame numbers of the break points",
      "Usage: kerfline-cli breakpoints [--json] FILE SOURCE [--export cue|labels|tracklist|bps -o OUT]\n\n"
      "Prints the break points SOURCE gives for FILE, one frame number per line.\n\n"
      "  --at POSITIONS       at these positions, separated by commas: frame numbers (1200 or\n"
@@ -89,30 +88,70 @@ const Command kCommands[] = {
      "                                       asked for more pieces than there are silences)\n\n"
      "A value the method refuses for this file (say more blocks than frames) is bad usage, and so\n"
      "is a number that is not a whole number above 0 for --count, --length, --silence and --tracks.\n"},
-    {"wav", runWav, "wav FILE OUT.wav               convert the whole file to 16-bit PCM WAV",
+    {"wav", runWav, "wav FILE OUT.wav                       convert the whole file to 16-bit PCM WAV",
      "Usage: kerfline-cli wav FILE OUT.wav\n\n"
      "Decodes every frame of FILE and writes OUT.wav, a 16-bit PCM WAV file. An existing OUT.wav\n"
      "is replaced. The program's log lines go to stdout.\n"},
-    {"split", runSplit,
-     "split FILE -o DIR SOURCE [--overlap SECONDS] [--no-clobber] [--timing]\n"
-     "                                 write the blocks between break points as pieces",
-     "Usage: kerfline-cli split FILE -o DIR SOURCE\n"
-     "                          [--overlap SECONDS] [--no-clobber] [--timing]\n\n"
+    {"split", runSplit, "split FILE... -o DIR SOURCE [OPTIONS]  write the blocks as pieces",
+     "Usage: kerfline-cli split FILE... -o DIR SOURCE [--near-silence SECONDS] [--trim-silence]\n"
+     "                          [--overlap SECONDS] [--gapless] [--copy-tags] [--name TEMPLATE]\n"
+     "                          [--tag KEY=VALUE]... [--tag-from-name PATTERN] [--m3u NAME.m3u]\n"
+     "                          [--no-clobber] [--dry-run [--json]] [--jobs N] [--timing]\n\n"
      "Writes every block between break points of FILE into DIR as a piece of its own, named\n"
      "NAME-0.mp3, NAME-1.mp3 and so on (NAME and the extension are FILE's). The frames are copied\n"
-     "byte for byte, never re-encoded.\n\n"
+     "byte for byte, never re-encoded. FILE may be - for an MP3 stream on standard input (read\n"
+     "once into DIR, the pieces named stdin-0.mp3 and so on).\n\n"
      "  -o DIR                the folder for the pieces (made when missing)\n"
      "  SOURCE                break points as for breakpoints (see breakpoints --help): --at\n"
-     "                        POSITIONS, the silence finder's options or any other source; the\n"
+     "                        POSITIONS, --silence N, the silence finder's options (--silence-db DB,\n"
+     "                        --min-silence SECONDS, --cut start|middle|end, --min-piece SECONDS,\n"
+     "                        --tracks N), --count N, --length SECONDS, --breakpoints FILE.bps,\n"
+     "                        --cue FILE, --labels FILE, --tracklist FILE or --chapters. The\n"
      "                        titles of a cue sheet, label file, tracklist or chapters go into the\n"
-     "                        pieces' tags\n"
-     "  --overlap SECONDS     each piece also takes SECONDS of its neighbours\n"
+     "                        pieces' tags (TIT2), and into their names when every piece has one:\n"
+     "                        the default template is then \"{name}-{n} {title}\"\n"
+     "  --near-silence SECONDS\n"
+     "                        with --length: each cut moves to the longest silence within SECONDS\n"
+     "                        of it, the next length counted from there (the silence finder's\n"
+     "                        --silence-db, --min-silence and --cut apply); each cut without a\n"
+     "                        silence near is told on stderr and made at the plain length\n"
+     "  --trim-silence        leave out the silent frames (at or below --silence-db, -40 dB) at\n"
+     "                        the start and end of every piece; without SOURCE, of the whole file\n"
+     "                        (one piece); not with --overlap or --no-clobber\n"
+     "  --overlap SECONDS     each piece also takes SECONDS (such as 1.5) of its neighbours\n"
+     "  --gapless             every piece gets its own header frame and plays joined like FILE\n"
+     "  --copy-tags           FILE's own tags go into every piece, with the track number n/N\n"
+     "  --name TEMPLATE       name the pieces by TEMPLATE (the extension is added):\n"
+     "                          {name}   FILE's name without its extension\n"
+     "                          {n}      the piece's number from 0; {n1} from 1\n"
+     "                          {N}      the number of pieces\n"
+     "                          {title} {artist} {album}   from the piece's tag\n"
+     "                        a number takes zero padding as {n1:02}; a '/' makes subfolders of DIR\n"
+     "  --tag KEY=VALUE       set a tag in every piece; KEY is title, artist, album, year, genre,\n"
+     "                        comment or track; {n}, {n1} and {N} in VALUE are numbered as in\n"
+     "                        --name (--tag track={n1}/{N}). May be given again for other keys;\n"
+     "                        it wins over a list's and the file name's fields\n"
+     "  --tag-from-name PATTERN\n"
+     "                        take tags from FILE's name without its extension, such as\n"
+     "                        \"{artist} - {album}\" (the same keys as --tag); a name that does not\n"
+     "                        match fails the file\n"
+     "  --m3u NAME.m3u        also write a playlist of the pieces (paths relative to it; a\n"
+     "                        relative NAME is put in DIR)\n"
      "  --no-clobber          refuse a piece whose name is already taken instead of replacing it\n"
+     "  -n, --dry-run         write nothing; print each piece instead: its file, first and last\n"
+     "                        frame, start time, duration and the bytes of its frames\n"
+     "  --json                with --dry-run: one JSON object a file, with file, folder and\n"
+     "                        pieces (file, first_frame, last_frame, start_ms, duration_ms, bytes,\n"
+     "                        title)\n"
+     "  -j, --jobs N          with several files, split N at a time (default: the number of\n"
+     "                        cores). Each file's pieces go below DIR/NAME/ unless --name says\n"
+     "                        where; one line per file tells how it went, and the status is not 0\n"
+     "                        when any file failed\n"
      "  --timing              print the time the saving took on stderr\n\n"
-     "The program's log lines, one per piece, go to stdout. When the silence finder finds no\n"
-     "silence, no piece is written and the status is 3.\n"},
+     "The program's log lines, one per piece, go to stdout (with one file). When the silence finder\n"
+     "finds no silence, no piece is written and the status is 3.\n"},
     {"chapters", runChapters,
-     "chapters FILE OUT.mp3 SOURCE   a copy of FILE, same frames, with one ID3v2 chapter per block",
+     "chapters FILE OUT.mp3 SOURCE           a copy with one ID3v2 chapter per block",
      "Usage: kerfline-cli chapters FILE OUT.mp3 SOURCE\n\n"
      "Writes OUT.mp3: the frames of FILE byte for byte, and an ID3v2 tag with FILE's other tag\n"
      "frames, one chapter (CHAP) per block between the break points SOURCE gives (see breakpoints\n"
@@ -163,9 +202,14 @@ void printUsage(std::FILE* out) {
                  "SOURCE is one of --at POSITIONS (frames such as 1200 or 1200f, or times such as\n"
                  "62.5s, 1:02.5 and 1:02:03.5, separated by commas), --silence N, the silence\n"
                  "finder's options (--silence-db DB, --min-silence SECONDS, --cut start|middle|end,\n"
-                 "--min-piece SECONDS, --tracks N), --count N, --length SECONDS, --breakpoints\n"
-                 "FILE.bps, --cue FILE, --labels FILE, --tracklist FILE and --chapters (the file's\n"
-                 "own). Every command that takes break points takes any one of them.\n\n"
+                 "--min-piece SECONDS, --tracks N), --count N, --length SECONDS [--near-silence\n"
+                 "SECONDS], --breakpoints FILE.bps, --cue FILE, --labels FILE, --tracklist FILE and\n"
+                 "--chapters (the file's own). FILE may be - for an MP3 stream on standard input.\n\n"
+                 "Examples:\n"
+                 "  kerfline-cli split show.mp3 -o out --silence-db -45 --min-silence 1.5\n"
+                 "  kerfline-cli split book.mp3 -o out --length 600 --near-silence 30 --m3u book.m3u\n"
+                 "  kerfline-cli split \"DJ - Mix.mp3\" -o out --cue mix.cue --tag-from-name \"{artist} - "
+                 "{album}\"\n\n"
                  "%s",
                  kExitStatuses);
 }

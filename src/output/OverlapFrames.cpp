@@ -9,7 +9,8 @@
 
 std::uint64_t overlapLimitMs(const Preferences& preferences) {
     // Whole seconds; a negative count from an edited file is no overlap rather than a huge one.
-    return static_cast<std::uint64_t>(std::max(preferences.OverlapSecs, 0)) * 1000;
+    return static_cast<std::uint64_t>(std::max(preferences.OverlapSecs, 0)) * 1000 +
+           static_cast<std::uint64_t>(std::clamp(preferences.OverlapExtraMs, 0, 999));
 }
 
 FrameRange overlapRange(const SourceFrames& frames, OverlapDirection direction, int frame,

@@ -16,6 +16,9 @@ struct Preferences {
     // Stored and carried through the dialog byte for byte; the painters build their own.
     std::array<std::uint8_t, kDrawParametersSize> DrawParameters{};
     bool Overlap = false;
+    // Milliseconds of overlap beyond OverlapSecs, for fractions of a second given on the command line;
+    // not stored.
+    std::int32_t OverlapExtraMs = 0;
 
     bool operator==(const Preferences&) const = default;
 };

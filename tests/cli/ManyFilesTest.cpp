@@ -1,0 +1,167 @@
+// split over several files at once (--jobs) and every reading command over standard input ("-").
+#include "support/FrameFiles.h"
+#include "support/TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+using namespace testing_support;
+
+namespace {
+
+struct CliRun {
+    std::string out;
+    std::string err;
+    int status = -1;
+};
+
+std::string quoted(const std::filesystem::path& path) {
+    return "'" + path.string() + "'";
+}
+
+// `feed` is a shell command whose output is piped into the tool; none: standard input is empty.
+CliRun cli(const std::string& arguments, const std::string& feed = "") {
+    static const auto dir = scratchDir("cli-many-" + std::to_string(getpid()));
+    const auto errFile = dir / "err";
+    CliRun run;
+    run.out = runCommand((feed.empty() ? "" : feed + " | ") + "timeout 120 " +
+                             std::string(KERFLINE_BINARY_DIR) + "/kerfline-cli " + arguments + " 2>" +
+                             quoted(errFile) + (feed.empty() ? " </dev/null" : ""),
+                         &run.status);
+    const auto err = readBytes(errFile);
+    run.err.assign(err.begin(), err.end());
+    return run;
+}
+
+std::vector<std::string> sortedLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+TEST(ManyFiles, SplitsEveryFileIntoAFolderOfItsOwnAndTellsEachFailure) {
+    const auto dir = scratchDir("cli-many-files");
+    const auto a = writeNumberedFrames(dir / "a.mp3", 300);
+    const auto b = writeNumberedFrames(dir / "b.mp3", 500);
+    const auto c = writeNumberedFrames(dir / "c.mp3", 250);
+    const std::string files = quoted(a) + " " + quoted(b) + " " + quoted(c);
+    int run = 0;
+    for (const std::string jobs : {"", "--jobs 1", "--jobs 2", "-j 3"}) {
+        const auto out = dir / ("out" + std::to_string(run++));
+        const CliRun split = cli("split " + files + " -o " + quoted(out) + " --at 200 " + jobs);
+        ASSERT_EQ(split.status, 0) << jobs << split.err;
+        EXPECT_EQ(sortedLines(split.out), (std::vector<std::string>{a.string() + ": 2 pieces written",
+                                                                    b.string() + ": 2 pieces written",
+                                                                    c.string() + ": 2 pieces written"}))
+            << jobs;
+        for (const auto& [source, frames] : {std::pair{a, 300}, std::pair{b, 500}, std::pair{c, 250}}) {
+            const std::string name = source.stem().string();
+            EXPECT_EQ(readBytes(out / name / (name + "-0.mp3")), frameBytes(source, 0, 200)) << jobs;
+            EXPECT_EQ(readBytes(out / name / (name + "-1.mp3")), frameBytes(source, 200, frames)) << jobs;
+        }
+    }
+
+    // A template says where the pieces go; a file that fails stops neither the others nor the status.
+    const auto out = dir / "templated";
+    const CliRun split = cli("split " + quoted(a) + " " + quoted(dir / "missing.mp3") + " " + quoted(c) +
+                             " -o " + quoted(out) + " --at 100 --name '{name}/{n1}' --jobs 2");
+    EXPECT_EQ(split.status, 1);
+    EXPECT_EQ(
+        sortedLines(split.out),
+        (std::vector<std::string>{a.string() + ": 2 pieces written", c.string() + ": 2 pieces written",
+                                  (dir / "missing.mp3").string() + ": failed (status 1), 0 pieces written"}));
+    EXPECT_NE(split.err.find("missing.mp3"), std::string::npos) << split.err;
+    EXPECT_EQ(readBytes(out / "a" / "2.mp3"), frameBytes(a, 100, 300));
+    EXPECT_EQ(readBytes(out / "c" / "1.mp3"), frameBytes(c, 0, 100));
+
+    // Dry runs come out in the files' order, one JSON object a line.
+    const CliRun dry = cli("split " + files + " -o " + quoted(dir / "dry") + " --at 200 -n --json --jobs 3");
+    ASSERT_EQ(dry.status, 0) << dry.err;
+    const std::vector<std::string> objects = sortedLines(dry.out);
+    ASSERT_EQ(objects.size(), 3u) << dry.out;
+    EXPECT_EQ(dry.out.find("{\"file\":" + std::string("\"") + a.string()), 0u) << dry.out;
+    EXPECT_FALSE(std::filesystem::exists(dir / "dry"));
+
+    for (const std::string bad : {"--jobs 0", "--jobs x", "--jobs 257", "-j"}) {
+        EXPECT_EQ(cli("split " + files + " -o " + quoted(dir / "bad") + " --at 100 " + bad).status, 2) << bad;
+    }
+}
+
+TEST(ManyFiles, FilesScannedAtOnceFindTheSameSilencesAsAlone) {
+    const auto dir = scratchDir("cli-many-silences");
+    std::string files;
+    for (const char* name : {"a", "b", "c", "d"}) {
+        std::filesystem::copy_file(fixture("silences.mp3"), dir / (name + std::string(".mp3")));
+        files += quoted(dir / (name + std::string(".mp3"))) + " ";
+    }
+    // The pieces' frames, without the file names.
+    const auto frames = [](const std::string& json) {
+        return std::regex_replace(json, std::regex(R"("file":"[^"]*",|"folder":"[^"]*",)"), "");
+    };
+    const CliRun alone = cli("split " + quoted(dir / "a.mp3") + " -o " + quoted(dir / "out") +
+                             " --length 2 --near-silence 1.5 --trim-silence -n --json");
+    ASSERT_EQ(alone.status, 0) << alone.err;
+    for (int round = 0; round < 3; ++round) {
+        const CliRun together = cli("split " + files + "-o " + quoted(dir / "out") +
+                                    " --length 2 --near-silence 1.5 --trim-silence -n --json --jobs 4");
+        ASSERT_EQ(together.status, 0) << together.err;
+        EXPECT_EQ(frames(together.out), frames(alone.out + alone.out + alone.out + alone.out)) << round;
+    }
+}
+
+TEST(StandardInput, ReadsAnMp3StreamFromAPipe) {
+    const auto dir = scratchDir("cli-stdin");
+    const auto source = writeNumberedFrames(dir / "book.mp3", 300);
+    // Through a real pipe, which cannot seek.
+    const std::string pipe = "cat " + quoted(source);
+    struct Case {
+        std::string arguments;
+        std::string fromFile; // the same command on the file itself
+    };
+    const Case cases[] = {
+        {"info -", "info " + quoted(source)},
+        {"levels -", "levels " + quoted(source)},
+        {"breakpoints - --count 3", "breakpoints " + quoted(source) + " --count 3"},
+        {"breakpoints - --at 2s,100", "breakpoints " + quoted(source) + " --at 2s,100"},
+    };
+    for (const Case& test : cases) {
+        const CliRun piped = cli(test.arguments, pipe);
+        const CliRun direct = cli(test.fromFile);
+        ASSERT_EQ(direct.status, 0) << test.fromFile << direct.err;
+        EXPECT_EQ(piped.status, 0) << test.arguments << piped.err;
+        EXPECT_EQ(piped.out, direct.out) << test.arguments;
+    }
+    EXPECT_EQ(cli("info --json -", pipe).out,
+              "{\"file\":\"-\",\"sample_rate_hz\":44100,\"channels\":2,\"bitrate_bps\":128000,\"frames\":300,"
+              "\"duration_ms\":7837}\n");
+
+    const auto out = dir / "out";
+    const CliRun split = cli("split - -o " + quoted(out) + " --at 100", pipe);
+    EXPECT_EQ(split.status, 0) << split.err;
+    EXPECT_EQ(readBytes(out / "stdin-0.mp3"), frameBytes(source, 0, 100));
+    EXPECT_EQ(readBytes(out / "stdin-1.mp3"), frameBytes(source, 100, 300));
+    // The copy is gone.
+    EXPECT_TRUE(hiddenNames(out).empty());
+
+    writeBytes(dir / "text.txt", {'h', 'e', 'l', 'l', 'o', '\n'});
+    for (const std::string& command : std::vector<std::string>{
+             "info -", "levels -", "breakpoints - --count 2", "split - -o " + quoted(out) + " --at 1"}) {
+        const CliRun refused = cli(command, "cat " + quoted(dir / "text.txt"));
+        EXPECT_EQ(refused.status, 1) << command;
+        EXPECT_NE(refused.err.find("standard input holds no MPEG audio frame"), std::string::npos)
+            << refused.err;
+    }
+}
+
+} // namespace
