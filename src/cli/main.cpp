@@ -169,7 +169,7 @@ const Command kCommands[] = {
      "                      and blocks, a list of objects with the same figures; a figure of\n"
      "                      silence (minus infinity) is null\n"},
     {"edit", runEdit,
-     "edit FILE -o OUT (--remove A-B ... | --keep A-B ...) [--no-tags] [--chapters] [--no-clobber]\n"
+     "edit FILE -o OUT (--remove A-B ... | --keep A-B ...) [OPTIONS]\n"
      "                                 one file of the kept stretches, joined without re-encoding",
      "Usage: kerfline-cli edit FILE -o OUT (--remove A-B ... | --keep A-B ...)\n"
      "                         [--no-tags] [--chapters] [--no-clobber]\n\n"

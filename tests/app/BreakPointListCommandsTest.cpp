@@ -91,6 +91,7 @@ TEST_F(BreakPointListCommands, ImportAsksReplaceOrAddAndTakesTheChosenFormat) {
     prompts.filterAnswers = {1};
     prompts.questionAnswers = {Answer::No};
     frame->command(ID_IMPORT_BREAKPOINTS)->trigger();
+    ASSERT_TRUE(processEventsUntil([&] { return !view.isBusy(); }));
     ASSERT_EQ(prompts.fileRequests.size(), 1u);
     EXPECT_EQ(
         prompts.fileRequests[0].filter,
@@ -105,11 +106,13 @@ TEST_F(BreakPointListCommands, ImportAsksReplaceOrAddAndTakesTheChosenFormat) {
     prompts.filterAnswers = {1};
     prompts.questionAnswers = {Answer::Yes};
     frame->command(ID_IMPORT_BREAKPOINTS)->trigger();
+    ASSERT_TRUE(processEventsUntil([&] { return !view.isBusy(); }));
     EXPECT_EQ(view.m_breakPoints.size(), 2u);
     const BreakPointList replaced = view.m_breakPoints;
     prompts.fileAnswers = {dir / "labels.txt"};
     prompts.filterAnswers = {1};
     frame->command(ID_IMPORT_BREAKPOINTS)->trigger();
+    ASSERT_TRUE(processEventsUntil([&] { return !view.isBusy(); }));
     EXPECT_EQ(view.m_breakPoints, replaced);
 
     // The same file as a tracklist cannot be read: a box, nothing changes.
@@ -117,6 +120,7 @@ TEST_F(BreakPointListCommands, ImportAsksReplaceOrAddAndTakesTheChosenFormat) {
     prompts.filterAnswers = {2};
     prompts.questionAnswers = {Answer::Yes};
     frame->command(ID_IMPORT_BREAKPOINTS)->trigger();
+    ASSERT_TRUE(processEventsUntil([&] { return !view.isBusy(); }));
     EXPECT_EQ(view.m_breakPoints, replaced);
     ASSERT_EQ(prompts.boxes.size(), 1u);
     EXPECT_NE(prompts.boxes[0].text.find("line 1: "), std::string::npos) << prompts.boxes[0].text;
@@ -131,6 +135,7 @@ TEST_F(BreakPointListCommands, ExportAndChapterCopyWriteTheChosenFiles) {
     prompts.fileAnswers = {dir / "list.txt"};
     prompts.filterAnswers = {2};
     frame->command(ID_EXPORT_BREAKPOINTS)->trigger();
+    ASSERT_TRUE(processEventsUntil([&] { return !view.isBusy(); }));
     ASSERT_EQ(prompts.fileRequests.size(), 1u);
     EXPECT_EQ(prompts.fileRequests[0].proposedName, "ten-seconds.cue");
     std::ifstream list(dir / "list.txt");
@@ -149,6 +154,7 @@ TEST_F(BreakPointListCommands, ExportAndChapterCopyWriteTheChosenFiles) {
     prompts.fileAnswers = {dir / "book.mp3"};
     prompts.filterAnswers = {3};
     frame->command(ID_IMPORT_BREAKPOINTS)->trigger();
+    ASSERT_TRUE(processEventsUntil([&] { return !view.isBusy(); }));
     EXPECT_EQ(view.m_breakPoints, (BreakPointList{100, 200}));
     EXPECT_TRUE(prompts.questions.empty()) << "an empty list needs no question";
 }
