@@ -4,18 +4,25 @@
 #include <iterator>
 #include <limits>
 
+std::vector<int> cutFramesOf(const BreakPointList& breakPoints, int frameCount) {
+    std::vector<int> cuts;
+    cuts.reserve(breakPoints.size());
+    for (const BreakPoint value : breakPoints) {
+        if (value >= 1 && value < frameCount) {
+            cuts.push_back(value);
+        }
+    }
+    std::sort(cuts.begin(), cuts.end());
+    cuts.erase(std::unique(cuts.begin(), cuts.end()), cuts.end());
+    return cuts;
+}
+
 std::vector<int> blockStartsOf(const BreakPointList& breakPoints, int frameCount) {
     if (frameCount < 1) {
         return {};
     }
-    std::vector<int> starts{0};
-    for (const BreakPoint value : breakPoints) {
-        if (value >= 1 && value < frameCount) {
-            starts.push_back(value);
-        }
-    }
-    std::sort(starts.begin(), starts.end());
-    starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
+    std::vector<int> starts = cutFramesOf(breakPoints, frameCount);
+    starts.insert(starts.begin(), 0);
     return starts;
 }
 

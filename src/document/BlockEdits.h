@@ -25,8 +25,10 @@ struct BlockEdit {
 // entry; a key that is not the first frame of a block means nothing and is dropped by carryBlockEdits.
 using BlockEdits = std::map<int, BlockEdit>;
 
-// The first frame of every block: 0, then the distinct break points in 1..F-1, ascending (the blocks
-// Save All cuts).
+// The frames Save All cuts at: the distinct break points in 1..F-1, ascending.
+std::vector<int> cutFramesOf(const BreakPointList& breakPoints, int frameCount);
+
+// The first frame of every block: 0, then the cut frames (the blocks Save All cuts).
 std::vector<int> blockStartsOf(const BreakPointList& breakPoints, int frameCount);
 
 // The edit of the block that starts at `first` (the default when it has none).

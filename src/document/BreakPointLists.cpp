@@ -1,5 +1,6 @@
 #include "document/BreakPointLists.h"
 
+#include "document/BlockEdits.h"
 #include "document/BlockTags.h"
 #include "document/OutputFile.h"
 #include "document/SameFile.h"
@@ -35,15 +36,9 @@ const char* formatName(ListFormat format) {
     return "list";
 }
 
-// The boundaries Save All cuts at: distinct break points in 1..F-1, ascending.
+// The frames that start a block besides frame 0.
 std::vector<int> blockStarts(const BreakPointList& breakPoints, int frameCount) {
-    std::set<int> starts;
-    for (const BreakPoint value : breakPoints) {
-        if (value >= 1 && value < frameCount) {
-            starts.insert(value);
-        }
-    }
-    return {starts.begin(), starts.end()};
+    return cutFramesOf(breakPoints, frameCount);
 }
 
 // The Save All block that frame `frame` lies in.

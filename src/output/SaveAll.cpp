@@ -1,5 +1,6 @@
 #include "output/SaveAll.h"
 
+#include "document/BlockEdits.h"
 #include "document/BlockTags.h"
 #include "document/SharedTexts.h"
 #include "document/SplitDocument.h"
@@ -24,18 +25,9 @@
 
 namespace {
 
-// The frames that start a block besides frame 0: every distinct break point inside the file.
+// The frames that start a block besides frame 0.
 std::vector<int> blockStarts(const BreakPointList& breakPoints, int frameCount) {
-    std::vector<int> starts;
-    starts.reserve(breakPoints.size());
-    for (const BreakPoint value : breakPoints) {
-        if (value >= 1 && value < frameCount) {
-            starts.push_back(value);
-        }
-    }
-    std::sort(starts.begin(), starts.end());
-    starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
-    return starts;
+    return cutFramesOf(breakPoints, frameCount);
 }
 
 std::string blockText(int first, int second) {
