@@ -1,5 +1,7 @@
 #include "output/EditedCopy.h"
 
+#include "output/ReservoirBytes.h"
+
 #include "document/ChapterCopy.h"
 #include "document/SplitDocument.h"
 #include "document/WindowLink.h"
@@ -31,15 +33,7 @@ struct CopyStep {
 };
 
 std::optional<mp3::FrameHeader> layerThreeHeader(const std::vector<std::uint8_t>& frame) {
-    if (frame.size() < 4) {
-        return std::nullopt;
-    }
-    mp3::FrameHeader header;
-    header.raw = {frame[0], frame[1], frame[2], frame[3]};
-    if (!header.parse() || !header.describesFrame() || header.layer != 1) {
-        return std::nullopt;
-    }
-    return header;
+    return layerThreeHeaderOf(frame);
 }
 
 // The CRC-16 a protected frame carries after its header: over header bytes 2 and 3 and the side
@@ -175,27 +169,8 @@ private:
         }
     }
 
-    // The last `count` bytes of the data areas of the audio frames before `frame` (zeros where the
-    // stream holds fewer): the bit reservoir a frame's main_data_begin points into.
     std::vector<std::uint8_t> reservoirBefore(int frame, std::size_t count) const {
-        std::vector<std::uint8_t> bytes(count, 0);
-        std::size_t missing = count;
-        for (int k = frame - 1; k >= m_firstAudio && missing > 0; --k) {
-            const std::vector<std::uint8_t> data = readFrame(k);
-            const std::optional<mp3::FrameHeader> header = layerThreeHeader(data);
-            if (!header) {
-                break;
-            }
-            const std::size_t dataStart = mp3::dataAreaOffset(*header);
-            if (dataStart >= data.size()) {
-                continue;
-            }
-            const std::size_t take = std::min(missing, data.size() - dataStart);
-            std::copy(data.end() - static_cast<std::ptrdiff_t>(take), data.end(),
-                      bytes.begin() + static_cast<std::ptrdiff_t>(missing - take));
-            missing -= take;
-        }
-        return bytes;
+        return reservoirBytesBefore(frame, m_firstAudio, count, [this](int k) { return readFrame(k); });
     }
 
     int reservoirOf(int frame) const {

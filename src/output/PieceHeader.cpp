@@ -1,5 +1,7 @@
 #include "output/PieceHeader.h"
 
+#include "output/ReservoirBytes.h"
+
 #include "output/FrameCopy.h"
 #include "output/PieceFile.h"
 #include "output/SelfContainedFrame.h"
@@ -19,15 +21,7 @@ constexpr int kDecodedAhead = 4;
 constexpr const char* kEncoderName = "LAME";
 
 std::optional<mp3::FrameHeader> headerOf(const std::vector<std::uint8_t>& frame) {
-    if (frame.size() < 4) {
-        return std::nullopt;
-    }
-    mp3::FrameHeader header;
-    header.raw = {frame[0], frame[1], frame[2], frame[3]};
-    if (!header.parse() || !header.describesFrame() || header.layer != 1) {
-        return std::nullopt;
-    }
-    return header;
+    return layerThreeHeaderOf(frame);
 }
 
 } // namespace
@@ -223,24 +217,7 @@ std::vector<std::uint8_t> PieceHeader::selfContained(int frame) const {
 }
 
 std::vector<std::uint8_t> PieceHeader::reservoirBefore(int frame, std::size_t count) const {
-    std::vector<std::uint8_t> bytes(count, 0);
-    std::size_t missing = count;
-    for (int k = frame - 1; k >= m_firstAudio && missing > 0; --k) {
-        const std::vector<std::uint8_t> data = readFrame(k);
-        const std::optional<mp3::FrameHeader> header = headerOf(data);
-        if (!header) {
-            break;
-        }
-        const std::size_t dataStart = mp3::dataAreaOffset(*header);
-        if (dataStart >= data.size()) {
-            continue;
-        }
-        const std::size_t take = std::min(missing, data.size() - dataStart);
-        std::copy(data.end() - static_cast<std::ptrdiff_t>(take), data.end(),
-                  bytes.begin() + static_cast<std::ptrdiff_t>(missing - take));
-        missing -= take;
-    }
-    return bytes;
+    return reservoirBytesBefore(frame, m_firstAudio, count, [this](int k) { return readFrame(k); });
 }
 
 std::vector<std::uint8_t> PieceHeader::describe(std::vector<std::uint8_t> xingFrame,
