@@ -7,6 +7,7 @@
 #include "document/formats/FrameTimeline.h"
 #include "engine/FileScan.h"
 #include "engine/FrameReader.h"
+#include "engine/StreamCheck.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -18,7 +19,8 @@
 
 namespace {
 
-// A path the reader could not open at all is an error here; a file with no frame is not.
+// A path the reader could not open, or a file that is no MPEG audio stream (the reader finds "frames"
+// in any file), is an error: an empty answer would pass for a file of no frames.
 bool checkReadable(const std::string& path, std::string& problem) {
     std::error_code error;
     if (!std::filesystem::exists(path, error)) {
@@ -36,6 +38,10 @@ bool checkReadable(const std::string& path, std::string& problem) {
     std::ifstream probe(path, std::ios::binary);
     if (!probe) {
         problem = "cannot open '" + path + "': permission denied or unreadable";
+        return false;
+    }
+    if (const mp3::StreamProblem stream = mp3::checkStream(path); stream != mp3::StreamProblem::None) {
+        problem = mp3::streamProblemText(stream, path);
         return false;
     }
     return true;
@@ -124,6 +130,9 @@ int runLevels(const CommandArgs& args) {
     progress.bar.hide();
     if (scan.tooManyFrames) {
         return fail("'" + path + "' has more frames than can be indexed in memory");
+    }
+    if (scan.framesWithPcm == 0) {
+        return fail(mp3::streamProblemText(mp3::StreamProblem::NothingDecodes, path));
     }
     std::string out;
     out.reserve(scan.levels.size() * 6);

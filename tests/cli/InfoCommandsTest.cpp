@@ -1,4 +1,5 @@
 #include "engine/FileScan.h"
+#include "engine/FrameReader.h"
 #include "engine/PcmCache.h"
 #include "engine/ProcessDecoding.h"
 #include "support/TestFiles.h"
@@ -90,15 +91,39 @@ TEST(LevelsCommand, TheSplitScanPrintsTheLevelsOfTheScanInFileOrder) {
     EXPECT_EQ(split.out, inOrder);
 }
 
-TEST(InfoCommand, FileWithoutFramesIsNoError) {
-    const auto dir = testing_support::scratchDir("cli-empty");
+// The reader finds "frames" in any file, so an empty file, text or scattered frames once gave
+// "frames: 0" or bogus frames with status 0. They are refused as the other commands refuse them.
+TEST(InfoCommand, FileThatIsNoMp3StreamIsRefused) {
+    const auto dir = testing_support::scratchDir("cli-no-stream");
     testing_support::writeBytes(dir / "empty.mp3", {});
-    const CliRun info = cli("info " + quoted(dir / "empty.mp3"));
-    EXPECT_EQ(info.status, 0);
-    EXPECT_EQ(info.out, "MP3 file basic info: 11025 Hz, 2 channel(s), -1 BPS\nframes: 0\nduration_ms: 0\n");
-    const CliRun levels = cli("levels " + quoted(dir / "empty.mp3"));
-    EXPECT_EQ(levels.status, 0);
-    EXPECT_EQ(levels.out, "");
+    const std::string text = "# Kerfline\n\nCuts MP3 files into pieces without re-encoding them.\n";
+    testing_support::writeBytes(dir / "README.md", std::vector<std::uint8_t>(text.begin(), text.end()));
+    // Real frames of a real file, never two in a row.
+    std::vector<std::uint8_t> apart;
+    mp3::FrameReader reader(fixture("cbr128.mp3"));
+    for (int i = 0; i < 40; ++i, reader.readNext()) {
+        apart.insert(apart.end(), reader.frameData(), reader.frameData() + reader.frameLength());
+        apart.insert(apart.end(), 7, 0);
+    }
+    reader.close();
+    testing_support::writeBytes(dir / "apart.mp3", apart);
+
+    const std::pair<const char*, const char*> cases[] = {
+        {"empty.mp3", " is not an MP3 file: it holds no MPEG audio frame"},
+        {"README.md", " is not an MP3 file: it holds no MPEG audio frame"},
+        {"apart.mp3", " is not an MP3 file: no three of its frame headers follow each other"},
+    };
+    for (const auto& [name, reason] : cases) {
+        const std::string line = "kerfline-cli: The file " + (dir / name).string() + reason;
+        for (const std::string command : {"info", "info --json", "levels", "levels --raw"}) {
+            SCOPED_TRACE(command + " " + name);
+            const CliRun quiet = cli(command + " " + quoted(dir / name));
+            EXPECT_EQ(quiet.status, 1);
+            EXPECT_EQ(quiet.out, "");
+            const CliRun both = cli(command + " " + quoted(dir / name), "2>&1");
+            EXPECT_NE(both.out.find(line), std::string::npos) << both.out;
+        }
+    }
 }
 
 TEST(InfoCommand, FileThatCannotBeOpenedFailsWithAMessage) {
