@@ -43,10 +43,11 @@ void CMainFrame::onSaveCopyWithChapters() {
                                  "Save Copy with Chapters") != ShellPrompts::Answer::Yes) {
         return;
     }
-    // The copy logs its own result; a nonzero wParam only frees the slot, without a block's line.
+    // The copy logs its own result and drives the progress bar; its done message frees the slot
+    // without a block's line.
     doc.m_blockThread.start([&doc, copyPath = *path] {
         saveCopyWithChapters(doc, copyPath);
-        doc.m_view.post(UM_BLOCK_SAVED, 1, 0);
+        doc.m_view.post(UM_CHAPTERS_SAVED, 0, 0);
     });
     m_view->update();
 }

@@ -1,7 +1,9 @@
 #include "document/ChapterCopy.h"
 
 #include "document/BreakPointLists.h"
+#include "document/Messages.h"
 #include "document/OutputFile.h"
+#include "document/ProgressThrottle.h"
 #include "document/SameFile.h"
 #include "document/SplitDocument.h"
 #include "settings/PathText.h"
@@ -61,8 +63,33 @@ std::string leadingTagOf(int fd) {
     return tag;
 }
 
+// The main frame's progress bar over the bytes of the copy, shown for as long as it lives.
+class CopyProgress {
+public:
+    CopyProgress(WindowLink& frame, std::int64_t range) : m_frame(frame), m_throttle(range, 500) {
+        m_frame.send(UM_PROGRESS_SHOW, 1, 0);
+        m_frame.send(UM_PROGRESS_SET, 0, static_cast<std::intptr_t>(range));
+    }
+    ~CopyProgress() { m_frame.send(UM_PROGRESS_SHOW, 0, 0); }
+    CopyProgress(const CopyProgress&) = delete;
+    CopyProgress& operator=(const CopyProgress&) = delete;
+
+    // The last position is always sent, so the bar ends full.
+    void set(std::int64_t position, bool last) {
+        if (position > 0 && (m_throttle.due(position) || (last && m_throttle.behind(position)))) {
+            m_throttle.sent(position);
+            m_frame.send(UM_PROGRESS_SET, static_cast<std::uintptr_t>(position), 0);
+        }
+    }
+
+private:
+    WindowLink& m_frame;
+    ProgressThrottle m_throttle;
+};
+
 // The source's bytes from `from` to `to`, into `out`.
-std::optional<std::string> copyRange(int source, std::int64_t from, std::int64_t to, AtomicFile& out) {
+std::optional<std::string> copyRange(int source, std::int64_t from, std::int64_t to, AtomicFile& out,
+                                     CopyProgress& progress) {
     std::vector<std::uint8_t> buffer(std::size_t{1} << 16);
     for (std::int64_t at = from; at < to;) {
         const auto wanted = static_cast<std::size_t>(std::min<std::int64_t>(to - at, std::ssize(buffer)));
@@ -74,6 +101,7 @@ std::optional<std::string> copyRange(int source, std::int64_t from, std::int64_t
             return std::nullopt; // the file's own error says why
         }
         at += static_cast<std::int64_t>(got);
+        progress.set(at - from, at >= to);
     }
     return std::nullopt;
 }
@@ -171,11 +199,12 @@ bool saveCopyWithChapters(SplitDocument& doc, const std::filesystem::path& copyP
         const std::int64_t end = doc.m_sourceStatus->size;
         const auto size =
             static_cast<std::uint64_t>(std::ssize(tag) + std::max<std::int64_t>(0, end - audioStart));
+        CopyProgress progress(doc.m_frame, std::max<std::int64_t>(1, end - audioStart));
         problem = writeOutputFile(
             copyPath, size, doc.m_filePath, [&](AtomicFile& out) -> std::optional<std::string> {
                 out.write(reinterpret_cast<const std::uint8_t*>(tag.data()), tag.size());
                 if (const std::optional<std::string> copyProblem =
-                        copyRange(source.get(), audioStart, end, out)) {
+                        copyRange(source.get(), audioStart, end, out, progress)) {
                     return copyProblem;
                 }
                 // Changed in place while it was copied: the bytes may be a mix of two files.

@@ -1,6 +1,7 @@
 #include "document/SplitDocument.h"
 
 #include "document/BreakPointLists.h"
+#include "document/ChapterCopy.h"
 
 #include <string>
 
@@ -55,6 +56,10 @@ std::intptr_t SplitDocument::handleMessage(unsigned message, std::uintptr_t wPar
         break;
     case UM_BLOCK_SAVED:
         wParam == 0 ? onBlockSaved() : m_blockThread.clear();
+        break;
+    case UM_CHAPTERS_SAVED:
+        // The copy has logged its own result; this only frees the slot it ran in.
+        m_blockThread.clear();
         break;
     case UM_WAV_DONE:
         onWavDone();

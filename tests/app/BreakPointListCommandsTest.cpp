@@ -2,6 +2,7 @@
 
 #include "app/CommandIds.h"
 #include "app/MainFrame.h"
+#include "app/OutputWnd.h"
 #include "document/formats/TimedList.h"
 #include "support/PacedSoundOutput.h"
 #include "support/TestFiles.h"
@@ -9,7 +10,9 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QListWidget>
 #include <QMenu>
+#include <QProgressBar>
 
 #include <gtest/gtest.h>
 
@@ -204,6 +207,36 @@ TEST_F(BreakPointListCommands, ChapterCopyRunsAsASavingThread) {
     frame->command(ID_SAVE_CHAPTERS)->trigger();
     ASSERT_TRUE(processEventsUntil([&] { return !view.isBusy(); }));
     EXPECT_EQ(std::filesystem::file_size(dir / "old.mp3"), std::filesystem::file_size(dir / "book.mp3"));
+}
+
+// Like the other saves, the copy drives the progress bar, over the audio bytes it copies, and ends
+// with its own line rather than a block's.
+TEST_F(BreakPointListCommands, ChapterCopyShowsItsProgress) {
+    const auto dir = scratchDir("app-chapter-progress");
+    load(fixture("ten-seconds.mp3"));
+    CChildView& view = frame->view();
+    view.m_breakPoints = {100, 200};
+    const std::int64_t audioBytes =
+        static_cast<std::int64_t>(std::filesystem::file_size(fixture("ten-seconds.mp3"))) -
+        view.m_frameOffsets.front();
+    QProgressBar& bar = frame->progressBar();
+    bool shown = false;
+    QObject::connect(&bar, &QProgressBar::valueChanged, [&] { shown = shown || bar.isVisible(); });
+    frame->show();
+    frame->outputPane().list().clear();
+
+    prompts.fileAnswers = {dir / "book.mp3"};
+    frame->command(ID_SAVE_CHAPTERS)->trigger();
+    ASSERT_TRUE(processEventsUntil([&] { return !view.isBusy(); }));
+    EXPECT_TRUE(shown);
+    EXPECT_TRUE(bar.isHidden());
+    EXPECT_EQ(bar.maximum(), audioBytes);
+    EXPECT_EQ(bar.value(), audioBytes);
+    const QListWidget& lines = frame->outputPane().list();
+    ASSERT_EQ(lines.count(), 1);
+    EXPECT_TRUE(lines.item(0)->text().endsWith(
+        QString::fromStdString(" - The copy with chapters has been saved to " + (dir / "book.mp3").string())))
+        << lines.item(0)->text().toStdString();
 }
 
 } // namespace
