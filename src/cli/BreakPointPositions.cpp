@@ -50,6 +50,8 @@ std::optional<double> clockSeconds(const std::string& text) {
     return seconds;
 }
 
+} // namespace
+
 std::optional<BreakPointPosition> parsePosition(const std::string& typed) {
     BreakPointPosition position{typed, std::nullopt, 0.0};
     if (typed.empty()) {
@@ -80,8 +82,6 @@ std::optional<BreakPointPosition> parsePosition(const std::string& typed) {
     position.frame = parseInt(typed);
     return position.frame ? std::optional(position) : std::nullopt;
 }
-
-} // namespace
 
 std::optional<std::vector<BreakPointPosition>> parsePositions(const std::string& list) {
     std::vector<BreakPointPosition> positions;

@@ -14,6 +14,9 @@ struct BreakPointPosition {
     double seconds = 0.0; // when it is a time
 };
 
+// One value as typed; empty when it is neither a frame nor a time.
+std::optional<BreakPointPosition> parsePosition(const std::string& typed);
+
 // The comma-separated values of --at; empty when one of them is neither a frame nor a time.
 std::optional<std::vector<BreakPointPosition>> parsePositions(const std::string& list);
 

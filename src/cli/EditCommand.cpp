@@ -1,3 +1,4 @@
+#include "cli/BreakPointPositions.h"
 #include "cli/CliPrompts.h"
 #include "cli/Commands.h"
 #include "cli/NumberText.h"
@@ -10,70 +11,25 @@
 #include "output/SourceBytes.h"
 #include "output/SourceFrames.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <filesystem>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
 
-constexpr const char* kUsage = "usage: kerfline-cli edit FILE -o OUT (--remove A-B ... | --keep A-B ...) "
-                               "[--no-tags] [--chapters] [--no-clobber]";
-
-// A position as typed: a frame number ("45962f" or "45962") or a time ("62.5s", "1:02.5",
-// "0:01:02.500").
-struct Position {
-    std::optional<int> frame;
-    double seconds = 0.0;
-};
-
-std::optional<Position> parsePosition(const std::string& text) {
-    if (text.empty()) {
-        return std::nullopt;
-    }
-    const char unit = text.back();
-    if (unit == 'f' || unit == 'F') {
-        const auto frame = parseInt(text.substr(0, text.size() - 1));
-        return frame && *frame >= 0 ? std::optional<Position>(Position{*frame, 0.0}) : std::nullopt;
-    }
-    if (unit == 's') {
-        const auto seconds = parseNumber(text.substr(0, text.size() - 1));
-        return seconds && *seconds >= 0 ? std::optional<Position>(Position{std::nullopt, *seconds})
-                                        : std::nullopt;
-    }
-    if (text.find(':') != std::string::npos) {
-        // [h:]mm:ss[.fff]
-        double seconds = 0.0;
-        std::size_t start = 0;
-        int fields = 0;
-        while (true) {
-            const std::size_t colon = text.find(':', start);
-            const std::string field =
-                text.substr(start, colon == std::string::npos ? std::string::npos : colon - start);
-            const std::optional<double> value =
-                colon == std::string::npos
-                    ? parseNumber(field)
-                    : (parseInt(field) ? std::optional<double>(*parseInt(field)) : std::nullopt);
-            if (!value || *value < 0 || ++fields > 3) {
-                return std::nullopt;
-            }
-            seconds = seconds * 60.0 + *value;
-            if (colon == std::string::npos) {
-                break;
-            }
-            start = colon + 1;
-        }
-        return fields >= 2 ? std::optional<Position>(Position{std::nullopt, seconds}) : std::nullopt;
-    }
-    const auto frame = parseInt(text);
-    return frame && *frame >= 0 ? std::optional<Position>(Position{*frame, 0.0}) : std::nullopt;
-}
+constexpr const char* kUsage = "usage: kerfline-cli edit FILE... -o OUT (--remove A-B ... | --keep A-B ...) "
+                               "[--no-tags] [--chapters] [--no-clobber] [--jobs N]";
 
 // "A-B": from A up to (not including) B; "A-" runs to the end of the file.
 struct RangeText {
-    Position from;
-    std::optional<Position> to;
+    BreakPointPosition from;
+    std::optional<BreakPointPosition> to;
 };
 
 std::optional<RangeText> parseRange(const std::string& text) {
@@ -82,7 +38,7 @@ std::optional<RangeText> parseRange(const std::string& text) {
         return std::nullopt;
     }
     const auto from = parsePosition(text.substr(0, dash));
-    if (!from) {
+    if (!from || (from->frame && *from->frame < 0)) {
         return std::nullopt;
     }
     const std::string end = text.substr(dash + 1);
@@ -90,12 +46,14 @@ std::optional<RangeText> parseRange(const std::string& text) {
         return RangeText{*from, std::nullopt};
     }
     const auto to = parsePosition(end);
-    return to ? std::optional<RangeText>(RangeText{*from, *to}) : std::nullopt;
+    return to && !(to->frame && *to->frame < 0) ? std::optional<RangeText>(RangeText{*from, *to})
+                                                : std::nullopt;
 }
 
 struct EditOptions {
-    std::string source;
-    std::string output;
+    std::vector<std::string> sources;
+    unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
+    std::string output; // with several sources, the folder the copies go to under their own names
     std::vector<RangeText> remove;
     std::vector<RangeText> keep;
     EditedCopyOptions copy;
@@ -120,6 +78,14 @@ bool parseOptions(const CommandArgs& args, EditOptions& options, std::string& pr
             }
             (arg == "--remove" ? options.remove : options.keep).push_back(*range);
             ++i;
+        } else if (arg == "--jobs" || arg == "-j") {
+            const auto jobs = hasValue ? parseInt(args[i + 1]) : std::nullopt;
+            if (!jobs || *jobs < 1 || *jobs > 256) {
+                problem = arg + " needs a whole number from 1 to 256";
+                return false;
+            }
+            options.jobs = static_cast<unsigned>(*jobs);
+            ++i;
         } else if (arg == "--no-tags") {
             options.copy.copyTags = false;
         } else if (arg == "--chapters") {
@@ -129,14 +95,11 @@ bool parseOptions(const CommandArgs& args, EditOptions& options, std::string& pr
         } else if (!arg.empty() && arg[0] == '-') {
             problem = "unknown option '" + arg + "'";
             return false;
-        } else if (options.source.empty()) {
-            options.source = arg;
         } else {
-            problem = "more than one input file";
-            return false;
+            options.sources.push_back(arg);
         }
     }
-    if (options.source.empty() || options.output.empty() ||
+    if (options.sources.empty() || options.output.empty() ||
         (options.remove.empty() == options.keep.empty())) {
         problem = options.remove.empty() || options.keep.empty()
                       ? kUsage
@@ -146,13 +109,17 @@ bool parseOptions(const CommandArgs& args, EditOptions& options, std::string& pr
     return true;
 }
 
-// The tool's main frame: log lines to stdout, level 2 to stderr as well.
+// The tool's main frame: log lines to stdout, level 2 to stderr as well. With several files only
+// level 2 lines: each file gets one summary line.
 class StdoutLog final : public WindowLink {
 public:
+    explicit StdoutLog(bool quiet) : m_quiet(quiet) {}
     std::intptr_t send(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override {
         if (message == UM_OUTPUT_LOG) {
             const char* line = reinterpret_cast<const char*>(lParam);
-            std::printf("%s\n", line);
+            if (!m_quiet) {
+                std::printf("%s\n", line);
+            }
             if (wParam == static_cast<std::uintptr_t>(LogLevel::Error)) {
                 std::fflush(stdout);
                 std::fprintf(stderr, "%s\n", line);
@@ -161,6 +128,9 @@ public:
         return 0;
     }
     void post(unsigned, std::uintptr_t, std::intptr_t) override {}
+
+private:
+    const bool m_quiet;
 };
 
 class NoView final : public WindowLink {
@@ -169,32 +139,26 @@ public:
     void post(unsigned, std::uintptr_t, std::intptr_t) override {}
 };
 
-int frameOf(const Position& position, const FrameTimeline& timeline) {
+int frameOf(const BreakPointPosition& position, const FrameTimeline& timeline) {
     return position.frame ? *position.frame : timeline.nearestFrame(position.seconds);
 }
 
-} // namespace
-
-int runEdit(const CommandArgs& args) {
-    EditOptions options;
-    std::string problem;
-    if (!parseOptions(args, options, problem)) {
-        return usageError(problem);
-    }
+int editFile(const EditOptions& options, const std::string& source, const std::filesystem::path& output,
+             bool quiet) {
     std::error_code error;
-    if (!std::filesystem::is_regular_file(options.source, error)) {
-        return fail("cannot open '" + options.source + "': no such file");
+    if (!std::filesystem::is_regular_file(source, error)) {
+        return fail("cannot open '" + source + "': no such file");
     }
 
-    StdoutLog log;
+    StdoutLog log(quiet);
     NoView view;
     CliPrompts prompts;
     SplitDocument doc(log, view, prompts);
     {
         // The frames are walked by their headers only: nothing is decoded.
-        const SourceFrames frames(options.source);
+        const SourceFrames frames(source);
         if (!frames.file().isOpen()) {
-            return fail("cannot read '" + options.source + "'");
+            return fail("cannot read '" + source + "'");
         }
         doc.m_filePath = frames.path();
         doc.m_sourceStatus = frames.file().openedAs();
@@ -207,7 +171,7 @@ int runEdit(const CommandArgs& args) {
     }
     const int count = doc.frameCount();
     if (count == 0) {
-        return fail("no MP3 frame found in '" + options.source + "'");
+        return fail("no MP3 frame found in '" + source + "'");
     }
     const FrameTimeline timeline = documentTimeline(doc);
     const bool keeping = !options.keep.empty();
@@ -217,8 +181,7 @@ int runEdit(const CommandArgs& args) {
         const int to = range.to ? frameOf(*range.to, timeline) : count;
         if (from >= to || from >= count) {
             return usageError("the range " + std::to_string(from) + " F - " + std::to_string(to) +
-                              " F holds no frame of the " + std::to_string(count) + " in '" + options.source +
-                              "'");
+                              " F holds no frame of the " + std::to_string(count) + " in '" + source + "'");
         }
         ranges.emplace_back(from, std::min(to, count));
         doc.appendBreakPoint(from);
@@ -238,7 +201,71 @@ int runEdit(const CommandArgs& args) {
             doc.setBlockEdit(static_cast<int>(block), edit);
         }
     }
-    const EditedCopyResult result = saveEditedCopy(doc, options.output, options.copy);
+    const EditedCopyResult result = saveEditedCopy(doc, output, options.copy);
     std::fflush(stdout);
     return result.saved ? kExitSuccess : kExitFileError;
+}
+
+// Several files, `jobs` at a time, each copy into the output folder under the source's name: one
+// summary line per file as it ends, and the worst status of them all.
+int editFiles(const EditOptions& options) {
+    const std::filesystem::path folder = options.output;
+    std::vector<std::filesystem::path> outputs;
+    for (const std::string& source : options.sources) {
+        const std::filesystem::path output = folder / std::filesystem::path(source).filename();
+        if (std::find(outputs.begin(), outputs.end(), output) != outputs.end()) {
+            return usageError("two input files are named '" + output.filename().string() +
+                              "'; their copies would share a name in '" + options.output + "'");
+        }
+        outputs.push_back(output);
+    }
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (!std::filesystem::is_directory(folder, error)) {
+        return fail("cannot create the folder '" + options.output + "'");
+    }
+    const std::size_t count = options.sources.size();
+    std::vector<int> statuses(count, kExitSuccess);
+    std::atomic<std::size_t> next{0};
+    std::mutex printing;
+    const auto work = [&] {
+        for (std::size_t file = next++; file < count; file = next++) {
+            statuses[file] = editFile(options, options.sources[file], outputs[file], true);
+            const std::lock_guard<std::mutex> lock(printing);
+            if (statuses[file] == kExitSuccess) {
+                std::printf("%s: edited copy written to %s\n", options.sources[file].c_str(),
+                            outputs[file].string().c_str());
+            } else {
+                std::printf("%s: failed (status %d)\n", options.sources[file].c_str(), statuses[file]);
+            }
+            std::fflush(stdout);
+        }
+    };
+    {
+        std::vector<std::jthread> workers;
+        for (unsigned job = 0; job < std::min<std::size_t>(options.jobs, count); ++job) {
+            workers.emplace_back(work);
+        }
+    }
+    int status = kExitSuccess;
+    for (const int one : statuses) {
+        if (one == kExitBadUsage || (one == kExitFileError && status != kExitBadUsage)) {
+            status = one;
+        }
+    }
+    return status;
+}
+
+} // namespace
+
+int runEdit(const CommandArgs& args) {
+    EditOptions options;
+    std::string problem;
+    if (!parseOptions(args, options, problem)) {
+        return usageError(problem);
+    }
+    if (options.sources.size() > 1) {
+        return editFiles(options);
+    }
+    return editFile(options, options.sources.front(), options.output, false);
 }

@@ -120,6 +120,76 @@ TEST(ManyFiles, FilesScannedAtOnceFindTheSameSilencesAsAlone) {
     }
 }
 
+// edit and loudness take several files as split does: each file's result equals its run alone, one
+// summary line per file, and a file that fails neither stops the others nor passes for a success.
+TEST(ManyFiles, EditAndLoudnessTakeSeveralFiles) {
+    const auto dir = scratchDir("cli-many-edit");
+    std::filesystem::copy_file(fixture("cbr128.mp3"), dir / "a.mp3");
+    std::filesystem::copy_file(fixture("ten-seconds.mp3"), dir / "b.mp3");
+    const auto a = dir / "a.mp3";
+    const auto b = dir / "b.mp3";
+    const auto missing = dir / "missing.mp3";
+
+    ASSERT_EQ(cli("edit " + quoted(a) + " -o " + quoted(dir / "a-alone.mp3") + " --remove 20-1s").status, 0);
+    ASSERT_EQ(cli("edit " + quoted(b) + " -o " + quoted(dir / "b-alone.mp3") + " --remove 20-1s").status, 0);
+    for (const std::string jobs : {"", "--jobs 1", "-j 2"}) {
+        const auto out = dir / ("edited" + jobs);
+        const CliRun edit =
+            cli("edit " + quoted(a) + " " + quoted(b) + " -o " + quoted(out) + " --remove 20-1s " + jobs);
+        ASSERT_EQ(edit.status, 0) << jobs << edit.err;
+        EXPECT_EQ(
+            sortedLines(edit.out),
+            (std::vector<std::string>{a.string() + ": edited copy written to " + (out / "a.mp3").string(),
+                                      b.string() + ": edited copy written to " + (out / "b.mp3").string()}));
+        EXPECT_EQ(readBytes(out / "a.mp3"), readBytes(dir / "a-alone.mp3")) << jobs;
+        EXPECT_EQ(readBytes(out / "b.mp3"), readBytes(dir / "b-alone.mp3")) << jobs;
+    }
+    const CliRun failing = cli("edit " + quoted(missing) + " " + quoted(a) + " -o " +
+                               quoted(dir / "failing") + " --remove 20-40 --jobs 2");
+    EXPECT_EQ(failing.status, 1);
+    EXPECT_EQ(sortedLines(failing.out), (std::vector<std::string>{a.string() + ": edited copy written to " +
+                                                                      (dir / "failing" / "a.mp3").string(),
+                                                                  missing.string() + ": failed (status 1)"}));
+    // Two copies of the same name would overwrite each other: refused before anything is written.
+    std::filesystem::create_directories(dir / "other");
+    std::filesystem::copy_file(a, dir / "other" / "a.mp3");
+    EXPECT_EQ(cli("edit " + quoted(a) + " " + quoted(dir / "other" / "a.mp3") + " -o " +
+                  quoted(dir / "same") + " --remove 20-40")
+                  .status,
+              2);
+    EXPECT_FALSE(std::filesystem::exists(dir / "same"));
+    for (const std::string bad : {"--jobs 0", "--jobs x", "-j"}) {
+        EXPECT_EQ(
+            cli("edit " + quoted(a) + " " + quoted(b) + " -o " + quoted(dir / "bad") + " --remove 1-2 " + bad)
+                .status,
+            2)
+            << bad;
+    }
+
+    // Figures in the order the files were given; text lines name their file.
+    const CliRun aloneA = cli("loudness " + quoted(a) + " --blocks 40 --json");
+    const CliRun aloneB = cli("loudness " + quoted(b) + " --blocks 40 --json");
+    const CliRun textA = cli("loudness " + quoted(a) + " --blocks 40");
+    ASSERT_EQ(aloneA.status, 0) << aloneA.err;
+    for (const std::string jobs : {"--jobs 1", "--jobs 2"}) {
+        const CliRun both = cli("loudness " + quoted(a) + " " + quoted(b) + " --blocks 40 --json " + jobs);
+        EXPECT_EQ(both.status, 0) << both.err;
+        EXPECT_EQ(both.out, aloneA.out + aloneB.out) << jobs;
+    }
+    const CliRun text = cli("loudness " + quoted(b) + " " + quoted(a) + " --blocks 40");
+    std::string prefixed;
+    std::istringstream lines(textA.out);
+    for (std::string line; std::getline(lines, line);) {
+        prefixed += a.string() + ": " + line + "\n";
+    }
+    ASSERT_FALSE(prefixed.empty());
+    EXPECT_NE(text.out.find(prefixed), std::string::npos) << text.out;
+    EXPECT_EQ(text.out.find(a.string()), text.out.find(prefixed)) << "b's lines come first";
+    const CliRun oneMissing = cli("loudness " + quoted(a) + " " + quoted(missing));
+    EXPECT_EQ(oneMissing.status, 1);
+    EXPECT_NE(oneMissing.out.find(a.string() + ": file frames"), std::string::npos) << oneMissing.out;
+}
+
 TEST(StandardInput, ReadsAnMp3StreamFromAPipe) {
     const auto dir = scratchDir("cli-stdin");
     const auto source = writeNumberedFrames(dir / "book.mp3", 300);
