@@ -41,3 +41,10 @@ xvfb-run -a -s "-screen 0 1280x800x24" python3 "$here/smoke_driver.py" open-argu
 # Find Silences twice on a file with pauses: the second run adds no break point the list holds.
 silences=$(realpath "$here/../fixtures/silences.mp3")
 xvfb-run -a -s "-screen 0 1280x800x24" python3 "$here/smoke_driver.py" silences "$program" "$log" "$silences"
+
+# Save Specified Blocks with every row ticked writes Save All's pieces, byte for byte, also with a
+# break point given twice.
+mkdir -p "$home/all" "$home/blocks"
+python3 "$here/smoke_driver.py" write-preferences "$prefs" "$log" "$home/all"
+xvfb-run -a -s "-screen 0 1280x800x24" python3 "$here/smoke_driver.py" save-blocks "$program" "$log" "$short" \
+  "$home/all" "$home/blocks"

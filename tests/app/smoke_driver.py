@@ -17,7 +17,7 @@ import time
 print = functools.partial(print, flush=True)
 
 
-def write_preferences(path, log_file):
+def write_preferences(path, log_file, output_folder=""):
     def record(name, kind, data):
         raw = name.encode("utf-16-le")
         return raw + bytes(512 - len(raw)) + struct.pack("<II", kind, len(data)) + data
@@ -26,9 +26,9 @@ def write_preferences(path, log_file):
         return value.encode("utf-16-le") + b"\0\0"
 
     body = b"".join([
-        record("DefaultOutputFolder", 1, text("")),
+        record("DefaultOutputFolder", 1, text(output_folder)),
         record("LogFileName", 1, text(log_file)),
-        record("UseDefaultFolder", 0, b"\0"),
+        record("UseDefaultFolder", 0, b"\1" if output_folder else b"\0"),
         record("IsSaveLog", 0, b"\1"),
         record("DrawParameters", 0, bytes(168)),
         record("OverlapSecs", 2, struct.pack("<i", 0)),
@@ -317,6 +317,115 @@ def run_silences(program, log_file, mp3):
     return 0
 
 
+def open_dialog(keys, window, title, *presses):
+    """The dialog `title` opened by the key presses (retried: a busy machine may not have given the
+    window the focus yet), focused; its window id or None."""
+    found = []
+    for _ in range(3):
+        keys.focus(window)
+        for press in presses:
+            keys.press(*press)
+        if wait_for(lambda: found.extend(xdotool("search", "--onlyvisible", "--name", f"^{title}$")) or found, 10):
+            break
+        keys.press("Escape")
+    if not found:
+        return None
+    keys.focus(int(found[0]))
+    return int(found[0])
+
+
+def folder_contents(folder):
+    """The bytes of every file in the folder, in order of their names' numbers."""
+    names = sorted(os.listdir(folder), key=lambda name: int(re.findall(r"-(\d+)\.mp3$", name)[0]))
+    contents = []
+    for name in names:
+        with open(os.path.join(folder, name), "rb") as f:
+            contents.append(f.read())
+    return names, contents
+
+
+def run_save_blocks(program, log_file, mp3, all_folder, blocks_folder):
+    """Break points 20, 50 and 50 again (Ctrl+A twice with the same value): Save Specified Blocks,
+    every row ticked, writes exactly the pieces Save All writes, byte for byte, so no frame at a
+    break point is lost, the last row runs to the end of the file and the duplicate makes no row."""
+    proc = subprocess.Popen([program, mp3], stderr=subprocess.PIPE, text=True)
+    line = wait_shown(proc)
+    if not line:
+        print("smoke: kerfline FILE never showed its window")
+        return 1
+    window = int(line.split()[2], 16)
+
+    def text():
+        return log_text(log_file)
+
+    wait_for(lambda: "MP3 file has been loaded successfully!" in text(), 20)
+    time.sleep(0.5)
+    keys = Keyboard()
+    failures = []
+    for value in ("20", "50", "50"):
+        since = len(text())
+        dialog = open_dialog(keys, window, "Add break point", ("Control_L", "a"))
+        if dialog is None:
+            failures.append("Ctrl+A opened no dialog")
+            break
+        keys.press("Control_L", "a")  # the value in the edit, selected
+        xdotool("type", "--delay", "50", value)
+        keys.press("Return")
+        if not wait_for(lambda: f"Set break point at {value} F" in text()[since:], 10):
+            failures.append(f"Ctrl+A did not set {value}")
+    keys.focus(window)
+
+    if not failures:
+        since = len(text())
+        keys.press("Alt_L", "f")
+        keys.press("e")  # Sav&e All, into the default folder of the preferences
+        if not wait_for(lambda: "Separated blocks have been saved successfully!" in text()[since:], 30):
+            failures.append("Save All did not finish")
+
+    if not failures:
+        dialog = open_dialog(keys, window, "Save blocks", ("Alt_L", "f"), ("a",))
+        if dialog is None:
+            failures.append("File, Save Specified Blocks opened no dialog")
+        else:
+            keys.press("Tab")  # from the list to the output folder
+            xdotool("type", "--delay", "30", blocks_folder)
+            keys.press("Alt_L", "a")  # Select &All
+            keys.press("Alt_L", "s")  # &Save
+            box = []
+            wait_for(lambda: box.extend(xdotool("search", "--onlyvisible", "--name", "^Information$")) or box,
+                     30)
+            if not box:
+                failures.append("no box said the blocks were saved")
+            else:
+                keys.focus(int(box[0]))
+                keys.press("Return")
+            keys.focus(dialog)
+            keys.press("Escape")
+            wait_for(lambda: not xdotool("search", "--onlyvisible", "--name", "^Save blocks$"), 5)
+
+    if not failures:
+        all_names, all_pieces = folder_contents(all_folder)
+        block_names, block_pieces = folder_contents(blocks_folder)
+        print(f"smoke: Save All wrote {all_names}, Save Specified Blocks {block_names}")
+        if len(block_pieces) != len(all_pieces):
+            failures.append(f"Save Specified Blocks wrote {len(block_pieces)} pieces, Save All {len(all_pieces)}")
+        for number, (ours, theirs) in enumerate(zip(block_pieces, all_pieces), 1):
+            if ours != theirs:
+                failures.append(f"row {number} is {len(ours)} bytes, Save All's block {len(theirs)} bytes")
+        with open(mp3, "rb") as f:
+            source = f.read()
+        if not block_pieces or not source.endswith(block_pieces[-1][-417:]):
+            failures.append("the last row does not end where the file ends")
+    keys.focus(window)
+    if not exit_through_menu(keys, proc):
+        failures.append("the window did not close")
+    if failures:
+        print("smoke:", failures)
+        return 1
+    print("smoke: Save Specified Blocks wrote Save All's blocks, byte for byte")
+    return 0
+
+
 def check_focus_look(keys, window):
     """A menu opened with Alt+letter leaves the view looking focused, as one opened by the mouse does."""
     # Right of the File menu: the view's labels and the top of its wave area.
@@ -580,8 +689,10 @@ def run(program, log_file, mp3, prefs, pipe):
 
 if __name__ == "__main__":
     if sys.argv[1] == "write-preferences":
-        write_preferences(sys.argv[2], sys.argv[3])
+        write_preferences(*sys.argv[2:5])
         sys.exit(0)
+    if sys.argv[1] == "save-blocks":
+        sys.exit(run_save_blocks(*sys.argv[2:7]))
     if sys.argv[1] == "silences":
         sys.exit(run_silences(*sys.argv[2:5]))
     if sys.argv[1] == "open-argument":
