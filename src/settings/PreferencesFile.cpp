@@ -1,5 +1,7 @@
 #include "settings/PreferencesFile.h"
 
+#include "engine/AtomicFile.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -175,8 +177,9 @@ bool savePreferences(const std::filesystem::path& path, const Preferences& prefe
     appendRecord(out, u"OverlapSecs", kInteger, overlapSecs, 4);
     appendBool(out, u"Overlap", preferences.Overlap);
 
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write(reinterpret_cast<const char*>(out.data()), static_cast<std::streamsize>(out.size()));
-    file.close();
-    return static_cast<bool>(file);
+    // Written aside and renamed over the old file: a full disk or a crash mid-write leaves the
+    // previous settings, not a truncated file that would read as the defaults.
+    AtomicFile file(path);
+    file.write(out.data(), out.size());
+    return file.commit();
 }

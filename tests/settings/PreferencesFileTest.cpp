@@ -4,6 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -118,6 +124,35 @@ TEST_F(PreferencesFileTest, SavedValuesReadBackAndTextsAddTwoBytesPerCharacter) 
     // Saving again replaces the file.
     ASSERT_TRUE(savePreferences(m_path, Preferences{}));
     EXPECT_EQ(std::filesystem::file_size(m_path), 3819u);
+}
+
+// A save that can not be finished (here a file-size limit, as a full disk would) leaves the previous
+// settings whole: a truncated file would read back as the defaults.
+TEST_F(PreferencesFileTest, FailedSaveKeepsThePreviousFile) {
+    Preferences saved;
+    saved.OverlapSecs = 9;
+    saved.LogFileName = u"/tmp/kept.log";
+    ASSERT_TRUE(savePreferences(m_path, saved));
+    const Bytes before = testing_support::readBytes(m_path);
+
+    const pid_t child = fork();
+    ASSERT_NE(child, -1);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{1000, 1000};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        _exit(savePreferences(m_path, Preferences{}) ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1) << "the save should report its failure";
+    EXPECT_EQ(testing_support::readBytes(m_path), before);
+    std::size_t files = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(m_path.parent_path())) {
+        ++files;
+    }
+    EXPECT_EQ(files, 1u) << "no temporary file is left";
 }
 
 TEST_F(PreferencesFileTest, MissingFileKeepsTheRecord) {
