@@ -169,17 +169,21 @@ public:
             m_result.failed = 1;
             return m_result;
         }
-        if (!m_pieceOptions.nameTemplate.empty()) {
+        // Default names too long for a file system (a long source name, a large piece number) would
+        // fail only at the piece that reaches the limit: they are fitted like a template's, up front.
+        const std::string pattern = m_pieceOptions.nameTemplate.empty() && defaultNamesTooLong()
+                                        ? std::string(kDefaultNamePattern)
+                                        : m_pieceOptions.nameTemplate;
+        if (!pattern.empty()) {
             std::vector<PieceNameFields> fields;
             for (int number = 0; number < blockCount(); ++number) {
                 fields.push_back(pieceNameFields(m_doc.m_filePath, identity(number), m_doc.m_mainTag));
             }
             std::string problem;
-            m_names = templatedNames(m_pieceOptions.nameTemplate, m_doc.m_outputFolder, m_doc.m_filePath,
+            m_names = templatedNames(pattern, m_doc.m_outputFolder, m_doc.m_filePath,
                                      m_doc.m_filePath.extension(), fields, problem);
             if (m_names.empty()) {
-                m_doc.log(LogLevel::Error,
-                          templateRefusal(m_pieceOptions.nameTemplate, problem) + "; nothing has been saved");
+                m_doc.log(LogLevel::Error, templateRefusal(pattern, problem) + "; nothing has been saved");
                 m_result.failed = 1;
                 return m_result;
             }
@@ -214,6 +218,16 @@ public:
 
 private:
     int blockCount() const { return static_cast<int>(m_blocks.size()); }
+
+    // The template that gives Save All's own names ("%s-%d" and the source's extension).
+    static constexpr const char* kDefaultNamePattern = "{name}-{n}";
+    static constexpr std::size_t kNameBytes = 255;
+
+    // Whether the last, longest default name is longer than a file system takes.
+    bool defaultNamesTooLong() const {
+        return pieceName(PieceNaming::SaveAll, {}, m_doc.m_filePath, blockCount() - 1).string().size() >
+               kNameBytes;
+    }
 
     // The folders' new entries go to the disk once, after all pieces are renamed into them.
     void syncFolders() {

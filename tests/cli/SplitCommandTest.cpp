@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace testing_support;
 
 namespace {
@@ -100,6 +102,36 @@ TEST(SplitCommand, FailsWhenAPieceFailsOrTheInputIsWrong) {
               std::string::npos)
         << complaint;
     EXPECT_TRUE(std::filesystem::is_empty(refused));
+}
+
+// A source name so long that "-10.mp3" makes the piece name longer than a file system takes: the
+// default names are checked before the first piece, and the name shortened, keeping the number and
+// the extension, rather than the run failing at the eleventh piece after writing ten.
+TEST(SplitCommand, DefaultNamesTooLongAreShortenedBeforeAnythingIsWritten) {
+    const auto dir = scratchDir("cli-split-long-name");
+    const std::string stem(249, 'a');
+    const auto source = writeNumberedFrames(dir / (stem + ".mp3"), 120);
+    int status = -1;
+    const std::string out = split("'" + source.string() + "' -o " + (dir / "out").string() +
+                                      " --at 10,20,30,40,50,60,70,80,90,100",
+                                  &status);
+    EXPECT_EQ(status, 0) << out;
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir / "out")) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    ASSERT_EQ(names.size(), 11u) << out;
+    for (int number = 0; number <= 10; ++number) {
+        const std::string ending = "-" + std::to_string(number) + ".mp3";
+        const auto name = std::find_if(names.begin(), names.end(), [&](const std::string& n) {
+            return n.ends_with(ending) && n.find_first_not_of('a') == n.size() - ending.size();
+        });
+        ASSERT_NE(name, names.end()) << ending;
+        EXPECT_LE(name->size(), 255u);
+        const int digits = number < 10 ? 1 : 2;
+        EXPECT_EQ(name->size(), std::min<std::size_t>(255, 249 + 5 + digits)) << *name;
+    }
 }
 
 } // namespace
