@@ -158,21 +158,24 @@ const Command kCommands[] = {
      "--help) and a table of contents (CTOC). FILE itself is never written. When the silence\n"
      "finder finds no silence, OUT.mp3 is not written and the status is 3.\n"},
     {"loudness", runLoudness,
-     "loudness FILE [--blocks F1,F2,...] [--json]\n"
+     "loudness FILE... [--blocks F1,F2,...] [--json] [--jobs N]\n"
      "                                 EBU R128 loudness and peaks of the file and of each block",
-     "Usage: kerfline-cli loudness FILE [--blocks F1,F2,...] [--json]\n\n"
+     "Usage: kerfline-cli loudness FILE... [--blocks F1,F2,...] [--json] [--jobs N]\n\n"
      "Decodes FILE and prints its integrated loudness (LUFS), loudness range (LU), sample peak\n"
      "(dBFS) and true peak (dBTP), as EBU R128 measures them.\n\n"
      "  --blocks F1,F2,...  also measure each block between these break points (frame numbers)\n"
      "  --json              print one JSON object: file, frames, first_frame, end_frame,\n"
      "                      integrated_lufs, loudness_range_lu, sample_peak_dbfs, true_peak_dbtp\n"
      "                      and blocks, a list of objects with the same figures; a figure of\n"
-     "                      silence (minus infinity) is null\n"},
+     "                      silence (minus infinity) is null; one object a line per file\n"
+     "  -j, --jobs N        with several files, measure N at a time (default: the number of\n"
+     "                      cores); the files are printed in the order given, each text line\n"
+     "                      starting with its file\n"},
     {"edit", runEdit,
-     "edit FILE -o OUT (--remove A-B ... | --keep A-B ...) [OPTIONS]\n"
+     "edit FILE... -o OUT (--remove A-B ... | --keep A-B ...) [OPTIONS]\n"
      "                                 one file of the kept stretches, joined without re-encoding",
-     "Usage: kerfline-cli edit FILE -o OUT (--remove A-B ... | --keep A-B ...)\n"
-     "                         [--no-tags] [--chapters] [--no-clobber]\n\n"
+     "Usage: kerfline-cli edit FILE... -o OUT (--remove A-B ... | --keep A-B ...)\n"
+     "                         [--no-tags] [--chapters] [--no-clobber] [--jobs N]\n\n"
      "Writes OUT: the frames of FILE without the removed stretches, in order, copied byte for byte\n"
      "except the first frame after each cut, which is rebuilt to need no bytes from before it, and\n"
      "a new Xing/Info frame. FILE itself is never written.\n\n"
@@ -183,7 +186,10 @@ const Command kCommands[] = {
      "                 is nearest; \"A-\" runs to the end of FILE\n"
      "  --no-tags      copy none of FILE's ID3 tags\n"
      "  --chapters     one ID3v2 chapter per kept stretch (written anyway when FILE has chapters)\n"
-     "  --no-clobber   refuse to replace an existing OUT\n"},
+     "  --no-clobber   refuse to replace an existing OUT\n"
+     "  -j, --jobs N   with several files, OUT is a folder that gets each file's copy under the\n"
+     "                 file's own name, N files at a time (default: the number of cores); one\n"
+     "                 line per file tells how it went\n"},
 };
 
 const char* const kExitStatuses =
