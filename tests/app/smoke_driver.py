@@ -334,6 +334,27 @@ def open_dialog(keys, window, title, *presses):
     return int(found[0])
 
 
+def white_strip_above_bottom(keys, window):
+    """The middle of the lowest white strip crossing the window's middle column: in the Save blocks
+    dialog the output folder's edit box, between the buttons below and the list above."""
+    Screen(keys)  # declares XGetWindowAttributes
+    attributes = Screen.Attributes()
+    keys.x.XGetWindowAttributes(keys.display, window, ctypes.byref(attributes))
+    width, height = attributes.width, attributes.height
+    data = keys.pixels(window, width // 2, 0, 1, height)
+    if len(data) < height * 4:
+        return None
+    line = len(data) // height
+    white = [data[y * line:y * line + 3] == b"\xff\xff\xff" for y in range(height)]
+    bottom = next((y for y in range(height - 1, -1, -1) if white[y]), None)
+    if bottom is None:
+        return None
+    top = bottom
+    while top > 0 and white[top - 1]:
+        top -= 1
+    return width // 2, (top + bottom) // 2
+
+
 def folder_contents(folder):
     """The bytes of every file in the folder, in order of their names' numbers."""
     names = sorted(os.listdir(folder), key=lambda name: int(re.findall(r"-(\d+)\.mp3$", name)[0]))
@@ -387,8 +408,14 @@ def run_save_blocks(program, log_file, mp3, all_folder, blocks_folder):
         if dialog is None:
             failures.append("File, Save Specified Blocks opened no dialog")
         else:
-            keys.press("Tab")  # from the list to the output folder
-            xdotool("type", "--delay", "30", blocks_folder)
+            edit = white_strip_above_bottom(keys, dialog)
+            if edit is None:
+                failures.append("the output folder's edit box was not found")
+            else:
+                xdotool("mousemove", "--window", str(dialog), str(edit[0]), str(edit[1]), "click", "1")
+                time.sleep(0.3)
+                keys.press("Control_L", "a")
+                xdotool("type", "--delay", "30", blocks_folder)
             keys.press("Alt_L", "a")  # Select &All
             keys.press("Alt_L", "s")  # &Save
             box = []
