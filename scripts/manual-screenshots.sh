@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Takes the manual's pictures from the real program under Xvfb: a made-up recording of four tracks
 # with pauses, the Find Silences dialog with its preview, silence detection through the Add More
-# Break Points dialog, and the window with its
-# break points. Usage: scripts/manual-screenshots.sh [BUILD] [OUTPUT_FOLDER]
+# Break Points dialog, the window with its
+# break points, and a removed block. Usage: scripts/manual-screenshots.sh [BUILD] [OUTPUT_FOLDER]
 # (`make screenshots` writes into docs/manual/images; the test suite writes into the build folder).
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd)

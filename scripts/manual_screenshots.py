@@ -141,6 +141,15 @@ def main(program, mp3, log_file, out):
     screen.click(frame[0] + 90, frame[1] + 180)
     screen.save(os.path.join(out, "main-window.png"), *frame)
 
+    # Editing: a click in the second track puts the cursor in its block, Delete removes the block,
+    # which stays on screen dimmed and hatched.
+    screen.click(frame[0] + 330, frame[1] + 180)
+    keys.press("Delete")
+    if not smoke_driver.wait_for(lambda: "has been removed" in smoke_driver.log_text(log_file), 5):
+        print("screenshots: Delete removed no block")
+    time.sleep(0.5)
+    screen.save(os.path.join(out, "editing.png"), *frame)
+
     smoke_driver.exit_through_menu(keys, proc)
     return 0
 

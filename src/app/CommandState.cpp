@@ -38,6 +38,21 @@ bool isCommandEnabled(int id, const CommandState& state) {
         return state.canUndo && state.canEditBreakPoints();
     case ID_EDIT_REDO:
         return state.canRedo && state.canEditBreakPoints();
+    // Removing the last kept block would leave nothing to play or save.
+    case ID_REMOVE_BLOCK:
+        return state.canEditBreakPoints() && state.selectedBlock >= 0 && !state.selectedBlockRemoved &&
+               state.keptBlocks > 1;
+    case ID_KEEP_ONLY_BLOCK:
+        return state.canEditBreakPoints() && state.selectedBlock >= 0 &&
+               (state.selectedBlockRemoved || state.keptBlocks > 1);
+    case ID_RESTORE_BLOCK:
+        return state.canEditBreakPoints() && state.selectedBlock >= 0 && state.selectedBlockRemoved;
+    case ID_RESTORE_ALL_BLOCKS:
+        return state.canEditBreakPoints() && state.anyRemoved;
+    case ID_PLAY_AROUND:
+        return state.breakPointSelected && state.frameCount >= 1 && !state.loading;
+    case ID_SAVE_EDITED_COPY:
+        return state.canEditBreakPoints() && state.anyBlockEdit && state.keptBlocks >= 1;
     default:
         return true;
     }

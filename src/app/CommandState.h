@@ -8,6 +8,14 @@ struct CommandState {
     bool playing = false;
     bool canUndo = false; // the document has a step to take back
     bool canRedo = false;
+    // The block the Edit commands act on (see selectedBlock), -1 for none; whether it is removed.
+    int selectedBlock = -1;
+    bool selectedBlockRemoved = false;
+    int keptBlocks = 0;
+    bool anyRemoved = false;
+    bool anyBlockEdit = false;
+    // The selected break point is one of the list.
+    bool breakPointSelected = false;
 
     bool canEditBreakPoints() const { return frameCount >= 1 && !busy; }      // rule A
     bool canUseBreakPointList() const { return frameCount >= 1 && !loading; } // rule B

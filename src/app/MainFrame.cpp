@@ -21,6 +21,7 @@
 #include "output/SaveAll.h"
 #include "playback/PortAudioOutput.h"
 #include "settings/PathText.h"
+#include "view/EditKeys.h"
 #include "view/OverviewStrip.h"
 
 #include <QAbstractEventDispatcher>
@@ -183,6 +184,7 @@ void CMainFrame::createMenus() {
     addCommand(file, ID_SAVE_CHAPTERS, QStringLiteral("Save Copy with C&hapters ..."),
                QStringLiteral("Save a copy of the mp3 file with one chapter per block"),
                &CMainFrame::onSaveCopyWithChapters);
+    addSaveEditedCopyCommand(file);
     file->addSeparator();
     addCommand(file, ID_PLAY, QStringLiteral("Play\tSpace Bar"),
                QStringLiteral("Play mp3 file from current play indicator"), &CMainFrame::onPlay);
@@ -247,6 +249,7 @@ CommandState CMainFrame::commandState() const {
     state.playing = isPlaying();
     state.canUndo = m_view->m_history.canUndo();
     state.canRedo = m_view->m_history.canRedo();
+    fillEditState(state);
     return state;
 }
 
@@ -300,6 +303,10 @@ std::intptr_t CMainFrame::handleMessage(unsigned message, std::uintptr_t wParam,
         if (commandState().canEditBreakPoints()) {
             onAddBreakPoint();
         }
+        return 0;
+    case UM_REMOVE_BLOCK:
+    case UM_PLAY_AROUND:
+        runViewKey(message);
         return 0;
     default:
         return 0;

@@ -104,6 +104,18 @@ private:
     void createEditMenu();
     void onUndo();
     void onRedo();
+    // The block edits, Play Around Break Point and Save Edited Copy, in MainFrameEdit.cpp.
+    void addSaveEditedCopyCommand(QMenu* menu);
+    void fillEditState(CommandState& state) const;
+    // The view's Delete and Shift+P: the command when its rule holds, else a line saying why not.
+    void runViewKey(unsigned message);
+    int editedBlock() const;
+    void onRemoveBlock();
+    void onKeepOnlyBlock();
+    void onRestoreBlock();
+    void onRestoreAllBlocks();
+    void onPlayAround();
+    void onSaveEditedCopy();
     // The status-bar prompts of Undo and Redo name the step they take back or do again.
     void updateEditPrompts();
     void onPlay();

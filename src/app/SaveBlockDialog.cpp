@@ -75,6 +75,11 @@ CSaveBlockDialog::CSaveBlockDialog(SplitDocument& document, WindowLink& frame, S
         item->setText(3, QString::fromStdString(row.timeLength));
         item->setData(0, kBlockRole, QVariantList{row.block.from, row.block.to});
         item->setCheckState(0, Qt::Unchecked);
+        // A removed block is no part of the result: shown greyed, and never ticked.
+        if (row.removed) {
+            item->setFlags(item->flags() & ~(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable));
+            item->setToolTip(1, QStringLiteral("Removed block"));
+        }
     }
     // With a name template, the names the rows will get, for the user to see before saving.
     const std::vector<std::string> names = templatedRowNames(m_document, m_list->topLevelItemCount());
@@ -105,7 +110,10 @@ void CSaveBlockDialog::chooseFolder() {
 
 void CSaveBlockDialog::setAllChecked(bool checked) {
     for (int i = 0; i < m_list->topLevelItemCount(); ++i) {
-        m_list->topLevelItem(i)->setCheckState(0, checked ? Qt::Checked : Qt::Unchecked);
+        QTreeWidgetItem* item = m_list->topLevelItem(i);
+        if (item->flags().testFlag(Qt::ItemIsUserCheckable)) {
+            item->setCheckState(0, checked ? Qt::Checked : Qt::Unchecked);
+        }
     }
 }
 

@@ -8,6 +8,7 @@
 #include "engine/XingFrame.h"
 #include "output/EditedCopyTag.h"
 #include "output/PieceFile.h"
+#include "output/ProgressReporter.h"
 #include "output/SelfContainedFrame.h"
 #include "output/SourceBytes.h"
 #include "output/SourceCheck.h"
@@ -104,13 +105,23 @@ public:
         if (m_xingTag && m_xingTag->lame) {
             crcThread = std::thread([this, &musicCrc] { musicCrc = audioCrc(); });
         }
-        for (const CopyStep& step : m_steps) {
-            if (!step.built.empty()) {
-                copy.write(step.built.data(), step.built.size());
-            } else {
-                const std::int64_t from = m_frames.offset(step.from);
-                const std::int64_t to = m_frames.offset(step.to - 1) + m_frames.length(step.to - 1);
-                copy.copyFrom(m_frames.file(), from, static_cast<std::size_t>(to - from));
+        {
+            ProgressReporter progress(m_log, m_result.frames);
+            for (const CopyStep& step : m_steps) {
+                if (!step.built.empty()) {
+                    copy.write(step.built.data(), step.built.size());
+                    progress.set(step.copyIndex + 1);
+                    continue;
+                }
+                // In runs of a progress step, so the bar moves through a long block.
+                for (int first = step.from; first < step.to;) {
+                    const int end = std::min(step.to, first + std::max(progress.step(), 1));
+                    const std::int64_t from = m_frames.offset(first);
+                    const std::int64_t to = m_frames.offset(end - 1) + m_frames.length(end - 1);
+                    copy.copyFrom(m_frames.file(), from, static_cast<std::size_t>(to - from));
+                    progress.set(step.copyIndex + (end - step.from));
+                    first = end;
+                }
             }
         }
         copy.write(id3v1.data(), id3v1.size());

@@ -5,6 +5,7 @@
 #include "engine/FramePcm.h"
 #include "engine/FrameReader.h"
 #include "engine/PcmCache.h"
+#include "playback/PlayRange.h"
 
 #include <algorithm>
 #include <string>
@@ -55,6 +56,19 @@ void Player::play() {
     const mp3::FrameReader& cursor = m_document.m_cursor;
     if (cursor.atEnd()) {
         return;
+    }
+    // The output is closed: nothing else moves the cursor now. A cursor on a removed block starts
+    // at the next kept frame.
+    {
+        const std::lock_guard<std::mutex> lock(m_cursorLock);
+        m_stream = currentStream();
+        m_skipping = editedFrameCount(m_stream) != m_document.frameCount();
+        const int before = cursor.frameNumber();
+        skipRemovedLocked();
+        // Nothing kept is left before the end of the file or of this run.
+        if (cursor.atEnd() || (cursor.frameNumber() != before && cursor == m_document.m_playEnd)) {
+            return;
+        }
     }
     m_document.log(LogLevel::Normal,
                    "Player now is playing mp3 from frame " + std::to_string(cursor.frameNumber()) + " F");
@@ -188,6 +202,102 @@ void Player::moveCursorLocked(int frame) {
     m_stopPosted = false;
 }
 
+std::vector<EditedRange> Player::currentStream() const {
+    if (m_document.m_loadThread.isSet() || m_document.frameCount() == 0) {
+        return {};
+    }
+    return m_document.editedStream();
+}
+
+void Player::followEdits() {
+    if (m_waveOut == nullptr || m_document.m_loadThread.isSet()) {
+        return;
+    }
+    std::vector<EditedRange> stream = currentStream();
+    const bool skipping = editedFrameCount(stream) != m_document.frameCount();
+    const std::lock_guard<std::mutex> lock(m_cursorLock);
+    if (stream != m_stream) {
+        m_stream = std::move(stream);
+        m_skipping = skipping;
+    }
+}
+
+void Player::skipRemovedLocked() {
+    mp3::FrameReader& cursor = m_document.m_cursor;
+    if (!m_skipping || cursor.atEnd()) {
+        return;
+    }
+    const int frame = cursor.frameNumber();
+    const int frameCount = m_document.frameCount();
+    int next = keptFrameFrom(m_stream, frame, frameCount);
+    if (next == frame) {
+        return;
+    }
+    // A play end inside the removed stretch is where this run ends: stand on it so the stop rule sees it.
+    const mp3::FrameReader& end = m_document.m_playEnd;
+    if (!end.atEnd() && end.path() == cursor.path() && end.frameNumber() >= frame &&
+        end.frameNumber() < next) {
+        next = end.frameNumber();
+    }
+    if (next == frame) {
+        return;
+    }
+    if (next >= frameCount) {
+        positionReader(cursor, frameCount - 1);
+        cursor.readNext();
+    } else {
+        positionReader(cursor, next);
+    }
+}
+
+void Player::playRange(int from, int to) {
+    // The loading thread owns the list and the cursor.
+    if (m_document.m_loadThread.isSet() || m_document.frameCount() == 0) {
+        return;
+    }
+    followEdits();
+    const std::unique_lock<std::mutex> audio(m_document.m_decoding.decoder.lock(), std::try_to_lock);
+    if (!audio.owns_lock()) {
+        return;
+    }
+    const bool open = m_waveOut != nullptr;
+    if (open) {
+        pauseForMove();
+    }
+    {
+        const std::lock_guard<std::mutex> lock(m_cursorLock);
+        moveCursorLocked(from);
+        if (to >= m_document.frameCount()) {
+            m_document.m_playEnd = mp3::FrameReader();
+        } else {
+            mp3::FrameReader end = m_document.m_cursor;
+            positionReader(end, to);
+            m_document.m_playEnd = std::move(end);
+        }
+        if (open) {
+            skipRemovedLocked();
+        }
+    }
+    if (open) {
+        resumeAfterMove();
+    } else {
+        play();
+    }
+}
+
+bool Player::playAround(int value, int framesEachSide) {
+    if (m_document.m_loadThread.isSet() || m_document.frameCount() == 0) {
+        return false;
+    }
+    const PlayRange range =
+        playAroundRange(m_document.editedStream(), m_document.frameCount(), value, framesEachSide);
+    if (range.from >= range.to) {
+        return false;
+    }
+    playRange(range.from, range.to);
+    return true;
+}
+
 void Player::playFromBreakPoint(int value) {
     // Sorting the list under a saving thread would change what it is writing.
     if (savingThreadRuns()) {
@@ -244,6 +354,16 @@ bool Player::fillBuffer(SoundBuffer& buffer) {
     mp3::FrameReader& cursor = m_document.m_cursor;
     const mp3::Decoding& decoding = m_document.m_decoding;
     std::size_t count = 0;
+    // A cursor moved onto a removed block while playing goes on at the next kept frame.
+    if (m_skipping) {
+        const int before = cursor.frameNumber();
+        skipRemovedLocked();
+        if (cursor.atEnd() || (cursor.frameNumber() != before && cursor == m_document.m_playEnd)) {
+            m_finished = true;
+            return false;
+        }
+        m_prefetcher.follow(cursor.frameNumber());
+    }
     const int frame = cursor.frameNumber();
     if (const auto cached = decoding.cache.find(cursor.path().string(), frame, buffer.data)) {
         count = *cached;
@@ -268,6 +388,7 @@ bool Player::fillBuffer(SoundBuffer& buffer) {
     }
     buffer.length = count;
     cursor.readNext();
+    skipRemovedLocked();
     m_prefetcher.follow(cursor.frameNumber());
     return true;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "document/EditedStream.h"
 #include "playback/PcmPrefetcher.h"
 #include "playback/SoundOutput.h"
 
@@ -18,7 +19,8 @@ class FrameReader;
 } // namespace mp3
 
 // Plays the loaded file from the document's cursor through a sound output, one frame per buffer,
-// until the cursor reaches the document's play end (or the end of the file).
+// until the cursor reaches the document's play end (or the end of the file). It plays the edited
+// result: frames of removed blocks are skipped, so crossing a removed block plays the junction.
 //
 // Threads: everything runs on the GUI thread except the buffer-done handler, which runs on the
 // output's thread. The cursor lock covers the whole of a refill and the whole of a cursor move, so
@@ -48,6 +50,15 @@ public:
     void moveCursorTo(int frame);
     // Plays from break point `value` to the next larger break point (or the end of the file).
     void playFromBreakPoint(int value);
+    // Plays source frames [from, to) of the edited result, skipping removed frames; `to` at or past
+    // the frame count plays to the end. Moves the cursor to `from` and replaces the play end.
+    void playRange(int from, int to);
+    // Play Around Break Point: `framesEachSide` kept frames before break point `value` and as many
+    // after it (see playAroundRange). False when nothing would be played.
+    bool playAround(int value, int framesEachSide);
+    // Takes the document's edited stream again (GUI thread): an edit made while playing is heard
+    // from the next refill on. Cheap when nothing changed.
+    void followEdits();
     // Lights "PLAYING"; enables Stop and disables Play.
     bool isPlaying() const;
     // The cursor's frame number, -1 once it is at its end; safe to read while the output's thread
@@ -67,6 +78,11 @@ private:
     // switched off while the refill waited for the decoder or the prefetcher.
     bool fillBuffer(SoundBuffer& buffer);
     void moveCursorLocked(int frame);
+    // Moves the cursor off removed frames to the next kept one, stopping on the play end when that
+    // lies in between; to its end when nothing kept is left.
+    void skipRemovedLocked();
+    // The document's edited stream, or none while a load owns the list.
+    std::vector<EditedRange> currentStream() const;
     // Stands `reader` on `frame`: by the scan's offsets when they belong to the reader's file.
     void positionReader(mp3::FrameReader& reader, int frame) const;
     void keepIdleLocked(SoundBuffer* buffer);
@@ -92,6 +108,10 @@ private:
     // The cursor reached the play end or the end of the file: no more refills.
     bool m_finished = false;
     bool m_stopPosted = false;
+    // What the refills play: the document's edited stream as last taken on the GUI thread, and
+    // whether it leaves anything out.
+    std::vector<EditedRange> m_stream;
+    bool m_skipping = false;
     // Runs while playing a file whose PCM the cache does not hold whole.
     PcmPrefetcher m_prefetcher;
 };

@@ -6,12 +6,16 @@
 #include "view/BreakPointsPainter.h"
 #include "view/CursorPainter.h"
 #include "view/DrawParameters.h"
+#include "view/EditKeys.h"
 #include "view/LabelPainter.h"
 #include "view/LightPainter.h"
+#include "view/PlayFollower.h"
 #include "view/PlayIndicatorPainter.h"
 #include "view/PreviewMarksPainter.h"
+#include "view/RemovedBlocksPainter.h"
 #include "view/WavePainter.h"
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QCursor>
 #include <QGuiApplication>
@@ -36,6 +40,19 @@ namespace {
 // The system's default device; without one, play logs that the output cannot be opened.
 std::unique_ptr<SoundOutput> defaultSoundOutput() {
     return std::make_unique<PortAudioOutput>();
+}
+
+// While playing, the view turns a page once the play position has left the screen; not while the
+// user holds the mouse button or the scroll bar's slider.
+void followPlayback(CChildView& view, const QScrollBar& scrollBar) {
+    if (!view.player().isPlaying() || view.m_mouseDown || view.m_loadThread.isSet() ||
+        scrollBar.isSliderDown()) {
+        return;
+    }
+    if (const auto first =
+            followScroll(view.player().playPosition(), view.scrollFrame(), view.visibleFrames())) {
+        view.scrollTo(*first);
+    }
 }
 
 QString labelText(const char* format, int value) {
@@ -69,6 +86,12 @@ CChildView::CChildView(WindowLink& frame, UserPrompts& prompts, std::unique_ptr<
     connect(m_scrollBar, &QScrollBar::actionTriggered, this, &CChildView::onScrollAction);
     m_scrollBar->setGeometry(0, height() - m_scrollBar->sizeHint().height(), width(),
                              m_scrollBar->sizeHint().height());
+
+    // An edit made while playing reaches the player when the program next goes idle.
+    if (auto* dispatcher = QAbstractEventDispatcher::instance(thread())) {
+        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this,
+                [this] { m_player.followEdits(); });
+    }
 
     updateScrollBar();
     Preferences preferences = this->preferences();
@@ -104,7 +127,13 @@ std::intptr_t CChildView::handleMessage(unsigned message, std::uintptr_t wParam,
         SplitDocument::handleMessage(message, wParam, lParam);
         break;
     case 'S':
-        saveBlockFromBreakPoint(*this, value);
+        // A removed block is no part of the result: it is restored before it is saved alone.
+        if (const int block = blockAt(value); block >= 0 && isBlockRemoved(block)) {
+            log(LogLevel::Error, "The block from " + std::to_string(value) +
+                                     " F has been removed, restore it before saving it!");
+        } else {
+            saveBlockFromBreakPoint(*this, value);
+        }
         break;
     default:
         break;
@@ -130,8 +159,14 @@ void CChildView::invalidateView() {
         update();
         return;
     }
+    // The player asks from its thread after every buffer: the view follows the play position.
     QMetaObject::invokeMethod(
-        this, [this] { update(); }, Qt::QueuedConnection);
+        this,
+        [this] {
+            followPlayback(*this, *m_scrollBar);
+            update();
+        },
+        Qt::QueuedConnection);
 }
 
 void CChildView::stopPlayback() {
@@ -258,6 +293,12 @@ void CChildView::render(QImage& image, QPoint pointer) {
         } else if (!m_waveCache.isNull()) {
             m_waveCache = QImage();
         }
+    }
+
+    // Over the wave, under everything else: the marks of a removed block stay as they were.
+    if (!loading && !m_blockEdits.empty()) {
+        const std::vector<RemovedStretch> removed = removedStretches(editedStream(), frameCount());
+        RemovedBlocksPainter(dc, r, params, frame, removed, frameScale(), r.width()).paint();
     }
 
     // The sound thread moves the cursor on while playing.
@@ -487,7 +528,17 @@ void CChildView::keyReleaseEvent(QKeyEvent* event) {
         }
         break;
     case Qt::Key_Delete:
-        deleteSelected();
+        // Delete removes the selected block; Shift+Delete deletes the selected break point.
+        if (event->modifiers().testFlag(Qt::ShiftModifier)) {
+            deleteSelected();
+        } else {
+            m_frame.send(UM_REMOVE_BLOCK, 0, 0);
+        }
+        break;
+    case Qt::Key_P:
+        if (event->modifiers().testFlag(Qt::ShiftModifier)) {
+            m_frame.send(UM_PLAY_AROUND, 0, 0);
+        }
         break;
     case Qt::Key_A:
         m_frame.send(UM_ADD_BREAKPOINT, 0, 0);

@@ -2,6 +2,7 @@
 
 #include "view/ChildView.h"
 #include "view/DrawParameters.h"
+#include "view/RemovedBlocksPainter.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -70,6 +71,15 @@ void COverviewStrip::paintEvent(QPaintEvent*) {
         if (a > 0) {
             const int top = (h - a) / 2;
             dc.drawLine(x, top, x, top + a - 1);
+        }
+    }
+
+    // Removed blocks as the view draws them: dimmed and hatched, their levels still faintly there.
+    if (!m_view.m_blockEdits.empty()) {
+        for (const RemovedStretch& stretch : removedStretches(m_view.editedStream(), static_cast<int>(f))) {
+            RemovedBlocksPainter::paintColumns(dc, columnOf(stretch.from),
+                                               std::min(columnOf(stretch.to - 1), w - 1), 0, h,
+                                               toQColor(params.backgroundColor));
         }
     }
 

@@ -3,14 +3,15 @@
 # the "Open Recent List ..." submenu with real key presses, checks the look of the view while a menu
 # is open, holds a key while the cores are busy, offers a named pipe from the same submenu, checks the
 # log file, zooms out to the whole file and checks from the window's pixels that it fits, closes the
-# window and looks for the settings file; then starts it again with the MP3 on its command line. A
+# window and looks for the settings file; then starts it again with the MP3 on its command line; then
+# removes a block with the Delete key and saves an edited copy, checked by mpg123 and mp3val. A
 # missing tool fails the run: scripts/install-deps.sh installs them.
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 short=$(realpath "$here/../fixtures/cbr128.mp3")
 program="$build/kerfline"
-for tool in xvfb-run python3 xprop xdotool; do
+for tool in xvfb-run python3 xprop xdotool mpg123 mp3val mid3v2; do
   command -v "$tool" >/dev/null || { echo "smoke: $tool is missing (scripts/install-deps.sh installs it)"; exit 1; }
 done
 [ -x "$program" ] || { echo "no $program"; exit 1; }
@@ -48,3 +49,9 @@ mkdir -p "$home/all" "$home/blocks"
 python3 "$here/smoke_driver.py" write-preferences "$prefs" "$log" "$home/all"
 xvfb-run -a -s "-screen 0 1280x800x24" python3 "$here/smoke_driver.py" save-blocks "$program" "$log" "$short" \
   "$home/all" "$home/blocks"
+
+# Editing with the keyboard: a block removed with Delete, an edited copy saved, checked by mpg123 and mp3val.
+cp "$(realpath "$here/../fixtures/ten-seconds.mp3")" "$home/show.mp3"
+# Tagged, so the copy carries the tags and mp3val has nothing at all to say.
+mid3v2 -t "Show" -a "Kerfline" "$home/show.mp3"
+xvfb-run -a -s "-screen 0 1280x800x24" python3 "$here/smoke_driver.py" edit "$program" "$log" "$home/show.mp3" "$home/show-edited.mp3"

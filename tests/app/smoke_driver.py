@@ -12,6 +12,7 @@ import subprocess
 import sys
 import threading
 import time
+import wave
 
 
 print = functools.partial(print, flush=True)
@@ -714,6 +715,92 @@ def run(program, log_file, mp3, prefs, pipe):
     return 0
 
 
+def find_window(title, seconds=10):
+    found = []
+    wait_for(lambda: found.extend(xdotool("search", "--onlyvisible", "--name", title)) or found, seconds)
+    return int(found[0]) if found else None
+
+
+def decoded_samples(path):
+    """Samples per channel mpg123 decodes from the file (gapless, as a player plays it)."""
+    wav = path + ".wav"
+    subprocess.run(["mpg123", "-q", "-w", wav, path], check=False)
+    with wave.open(wav, "rb") as decoded:
+        return decoded.getnframes()
+
+
+def run_edit(program, log_file, mp3, copy):
+    """With the keyboard only: two break points through the A key's dialog, Ctrl+Right selects the
+    first, Delete removes its block, File > Save Edited Copy writes the copy. mpg123 must decode it to
+    the source's length less the removed frames' samples (within a frame), mp3val must say nothing."""
+    already = len(log_text(log_file))
+    proc = subprocess.Popen([program, mp3], stderr=subprocess.PIPE, text=True)
+    line = wait_shown(proc)
+    if not line:
+        print("smoke: kerfline FILE never showed its window")
+        return 1
+    window = int(line.split()[2], 16)
+
+    def text():
+        return log_text(log_file, already)
+
+    wait_for(lambda: "MP3 file has been loaded successfully!" in text(), 20)
+    time.sleep(1)
+    keys = Keyboard()
+    failures = []
+    for frame in ("100", "200"):
+        keys.focus(window)
+        keys.press("a")
+        dialog = find_window("^Add break point$")
+        if dialog is None:
+            failures.append("the Add break point dialog did not open")
+            break
+        keys.focus(dialog)
+        xdotool("type", "--delay", "50", frame)
+        keys.press("Return")
+        wait_for(lambda: f"Set break point at {frame} F" in text(), 5)
+    keys.focus(window)
+    keys.press("Control_L", "Right")  # from the cursor at 0: the break point at 100
+    keys.press("Delete")
+    removed = "Block 100 F - 200 F has been removed"
+    if not wait_for(lambda: removed in text(), 5):
+        failures.append("Delete did not remove the block 100..200: " + text().strip()[-400:])
+    keys.press("Alt_L", "f")
+    keys.press("y")
+    dialog = find_window("^Save As$")
+    if dialog is None:
+        failures.append("File > Save Edited Copy showed no file dialog")
+    else:
+        keys.focus(dialog)
+        keys.press("Control_L", "a")
+        xdotool("type", "--delay", "20", copy)
+        keys.press("Return")
+        if not wait_for(lambda: "The edited copy has been saved to " in text(), 20):
+            failures.append("no edited copy was saved: " + text().strip()[-400:])
+    keys.focus(window)
+    if not exit_through_menu(keys, proc):
+        failures.append("the window did not close")
+    if not failures:
+        source = decoded_samples(mp3)
+        edited = decoded_samples(copy)
+        spf = 1152
+        expected = source - 100 * spf
+        print(f"smoke: edited copy decodes to {edited} samples, source {source}, expected {expected}")
+        if abs(edited - expected) > spf:
+            failures.append(f"the edited copy decodes to {edited} samples, not {expected} (within {spf})")
+        check = subprocess.run(["mp3val", copy], capture_output=True, text=True, check=False).stdout
+        complaints = [l for l in check.splitlines() if l.startswith(("WARNING", "ERROR"))]
+        if "Done!" not in check:
+            complaints.append("mp3val did not run: " + check)
+        if complaints:
+            failures.append("mp3val: " + " | ".join(complaints))
+    if failures:
+        print("smoke:", failures)
+        return 1
+    print("smoke: Delete removed a block and the edited copy decodes and checks clean")
+    return 0
+
+
 if __name__ == "__main__":
     if sys.argv[1] == "write-preferences":
         write_preferences(*sys.argv[2:5])
@@ -722,6 +809,8 @@ if __name__ == "__main__":
         sys.exit(run_save_blocks(*sys.argv[2:7]))
     if sys.argv[1] == "silences":
         sys.exit(run_silences(*sys.argv[2:5]))
+    if sys.argv[1] == "edit":
+        sys.exit(run_edit(*sys.argv[2:6]))
     if sys.argv[1] == "open-argument":
         sys.exit(run_open_argument(*sys.argv[2:5]))
     sys.exit(run(*sys.argv[2:7]))

@@ -408,3 +408,32 @@ TEST(EditedCopy, SaveAllSkipsRemovedBlocks) {
     EXPECT_TRUE(rows[1].removed);
     EXPECT_FALSE(rows[2].removed);
 }
+
+// The copy moves the progress bar from 0 to its frame count, through a long block too, and hides it.
+TEST(EditedCopy, ProgressRunsThroughTheCopyAndEndsHidden) {
+    const auto dir = scratchDir("edited-copy-progress");
+    TestDocument test(fixture("ten-seconds.mp3"));
+    test.doc->replaceBreakPoints({100, 200});
+    ASSERT_TRUE(test.doc->removeBlock(1));
+    const EditedCopyResult result = saveEditedCopy(*test.doc, dir / "edited.mp3");
+    ASSERT_TRUE(result.saved);
+    std::vector<std::uintptr_t> positions;
+    std::vector<std::uintptr_t> shows;
+    std::intptr_t range = 0;
+    for (const auto& record : test.frame.records()) {
+        if (record.message == UM_PROGRESS_SHOW) {
+            shows.push_back(record.wParam);
+        } else if (record.message == UM_PROGRESS_SET && record.wParam == 0) {
+            range = record.lParam;
+        } else if (record.message == UM_PROGRESS_SET) {
+            positions.push_back(record.wParam);
+        }
+    }
+    EXPECT_EQ(shows, (std::vector<std::uintptr_t>{1, 0}));
+    EXPECT_EQ(range, result.frames);
+    // Each kept block (100 and 185 frames here) is copied in runs of a progress step, not in one go.
+    EXPECT_GT(positions.size(), 20u);
+    EXPECT_TRUE(std::is_sorted(positions.begin(), positions.end()));
+    ASSERT_FALSE(positions.empty());
+    EXPECT_EQ(positions.back(), static_cast<std::uintptr_t>(result.frames));
+}

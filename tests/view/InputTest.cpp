@@ -1,5 +1,7 @@
 #include "ViewHarness.h"
 
+#include "view/EditKeys.h"
+
 #include "support/TestFiles.h"
 
 #include <QApplication>
@@ -165,15 +167,30 @@ TEST_F(Input, ArrowKeysScrollWhenTheSelectionIsNotInTheList) {
     EXPECT_EQ(view().m_breakPoints, BreakPointList{100});
 }
 
-TEST_F(Input, DeleteKeyDeletesTheSelection) {
+TEST_F(Input, ShiftDeleteDeletesTheSelection) {
     view().replaceBreakPoints({100, 100});
     view().m_selectedBreakPoint = 100;
-    harness.keyRelease(Qt::Key_Delete);
-    harness.keyRelease(Qt::Key_Delete);
-    harness.keyRelease(Qt::Key_Delete);
+    for (int i = 0; i < 3; ++i) {
+        harness.keyRelease(Qt::Key_Delete, false, Qt::ShiftModifier);
+    }
     EXPECT_TRUE(view().m_breakPoints.empty());
     EXPECT_EQ(harness.frame.logLines(LogLevel::Error),
               std::vector<std::string>{"No break point has been selected, delete action canceled!"});
+    EXPECT_EQ(sent(UM_REMOVE_BLOCK), 0u);
+}
+
+TEST_F(Input, DeleteAndShiftPAskTheMainWindowForTheEditCommands) {
+    view().replaceBreakPoints({100});
+    view().m_selectedBreakPoint = 100;
+    harness.keyRelease(Qt::Key_Delete);
+    EXPECT_EQ(sent(UM_REMOVE_BLOCK), 1u);
+    EXPECT_EQ(view().m_breakPoints, BreakPointList{100}) << "Delete leaves the break point to Shift+Delete";
+    harness.keyRelease(Qt::Key_Delete, true);
+    harness.keyRelease(Qt::Key_P);
+    EXPECT_EQ(sent(UM_REMOVE_BLOCK), 1u);
+    EXPECT_EQ(sent(UM_PLAY_AROUND), 0u);
+    harness.keyRelease(Qt::Key_P, false, Qt::ShiftModifier);
+    EXPECT_EQ(sent(UM_PLAY_AROUND), 1u);
 }
 
 TEST_F(Input, KeyASendsAddBreakPointToTheMainWindow) {

@@ -146,8 +146,8 @@ void ViewHarness::doubleClick(QPoint p) {
     release(p);
 }
 
-void ViewHarness::keyRelease(Qt::Key key, bool autoRepeat) {
-    QKeyEvent event(QEvent::KeyRelease, key, Qt::NoModifier, QString(), autoRepeat);
+void ViewHarness::keyRelease(Qt::Key key, bool autoRepeat, Qt::KeyboardModifiers modifiers) {
+    QKeyEvent event(QEvent::KeyRelease, key, modifiers, QString(), autoRepeat);
     QApplication::sendEvent(view.get(), &event);
 }
 

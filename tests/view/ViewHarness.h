@@ -40,7 +40,7 @@ public:
     void release(QPoint p, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
     void click(QPoint p, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
     void doubleClick(QPoint p);
-    void keyRelease(Qt::Key key, bool autoRepeat = false);
+    void keyRelease(Qt::Key key, bool autoRepeat = false, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
 
     int top() const { return HEADER_HEIGHT; }
     int bottom() const { return view->clientArea().height(); }
