@@ -42,7 +42,7 @@ void CMainFrame::createEditMenu() {
     redo->setShortcutContext(Qt::WindowShortcut);
     edit->addSeparator();
     // Delete and Shift+P are the view's keys (acting on release like its others): the texts only name them.
-    addCommand(edit, ID_REMOVE_BLOCK, QStringLiteral("Re&move Block\tDel"),
+    addCommand(edit, ID_REMOVE_BLOCK, QStringLiteral("Re&move Block\tShift+Del"),
                QStringLiteral("Leave the selected block out of the edited result"),
                &CMainFrame::onRemoveBlock);
     addCommand(edit, ID_KEEP_ONLY_BLOCK, QStringLiteral("&Keep Only This Block"),

@@ -528,11 +528,11 @@ void CChildView::keyReleaseEvent(QKeyEvent* event) {
         }
         break;
     case Qt::Key_Delete:
-        // Delete removes the selected block; Shift+Delete deletes the selected break point.
+        // Delete keeps deleting the selected break point; Shift+Delete removes the selected block.
         if (event->modifiers().testFlag(Qt::ShiftModifier)) {
-            deleteSelected();
-        } else {
             m_frame.send(UM_REMOVE_BLOCK, 0, 0);
+        } else {
+            deleteSelected();
         }
         break;
     case Qt::Key_P:

@@ -130,18 +130,18 @@ TEST_F(EditCommands, EnablingFollowsTheSelectedBlock) {
     EXPECT_EQ(view().m_history.undoDescription(), "restore all blocks");
 }
 
-TEST_F(EditCommands, DeleteRemovesTheCursorsBlockInOneUndoStep) {
+TEST_F(EditCommands, ShiftDeleteRemovesTheCursorsBlockInOneUndoStep) {
     load(fixture("ten-seconds.mp3"));
     view().replaceBreakPoints({100, 200});
     view().player().moveCursorTo(120);
     view().m_selectedBreakPoint = -1;
-    key(Qt::Key_Delete);
+    key(Qt::Key_Delete, Qt::ShiftModifier);
     EXPECT_TRUE(view().isBlockRemoved(1));
     EXPECT_EQ(view().m_breakPoints, (BreakPointList{100, 200}));
     EXPECT_TRUE(logged("Block 100 F - 200 F has been removed"));
 
     // Again on the removed block: nothing changes.
-    key(Qt::Key_Delete);
+    key(Qt::Key_Delete, Qt::ShiftModifier);
     EXPECT_EQ(view().m_history.undoDescription(), "remove block 2");
     command(ID_EDIT_UNDO).trigger();
     EXPECT_FALSE(view().isBlockRemoved(1));
@@ -150,9 +150,9 @@ TEST_F(EditCommands, DeleteRemovesTheCursorsBlockInOneUndoStep) {
     // The last kept block stays.
     command(ID_EDIT_REDO).trigger();
     view().player().moveCursorTo(0);
-    key(Qt::Key_Delete);
+    key(Qt::Key_Delete, Qt::ShiftModifier);
     view().player().moveCursorTo(250);
-    key(Qt::Key_Delete);
+    key(Qt::Key_Delete, Qt::ShiftModifier);
     EXPECT_TRUE(view().isBlockRemoved(0));
     EXPECT_FALSE(view().isBlockRemoved(2));
     EXPECT_TRUE(logged("The last kept block can not be removed!"));

@@ -731,7 +731,7 @@ def decoded_samples(path):
 
 def run_edit(program, log_file, mp3, copy):
     """With the keyboard only: two break points through the A key's dialog, Ctrl+Right selects the
-    first, Delete removes its block, File > Save Edited Copy writes the copy. mpg123 must decode it to
+    first, Shift+Delete removes its block, File > Save Edited Copy writes the copy. mpg123 must decode it to
     the source's length less the removed frames' samples (within a frame), mp3val must say nothing."""
     already = len(log_text(log_file))
     proc = subprocess.Popen([program, mp3], stderr=subprocess.PIPE, text=True)
@@ -761,10 +761,10 @@ def run_edit(program, log_file, mp3, copy):
         wait_for(lambda: f"Set break point at {frame} F" in text(), 5)
     keys.focus(window)
     keys.press("Control_L", "Right")  # from the cursor at 0: the break point at 100
-    keys.press("Delete")
+    keys.press("Shift_L", "Delete")
     removed = "Block 100 F - 200 F has been removed"
     if not wait_for(lambda: removed in text(), 5):
-        failures.append("Delete did not remove the block 100..200: " + text().strip()[-400:])
+        failures.append("Shift+Delete did not remove the block 100..200: " + text().strip()[-400:])
     keys.press("Alt_L", "f")
     keys.press("y")
     dialog = find_window("^Save As$")
@@ -797,7 +797,7 @@ def run_edit(program, log_file, mp3, copy):
     if failures:
         print("smoke:", failures)
         return 1
-    print("smoke: Delete removed a block and the edited copy decodes and checks clean")
+    print("smoke: Shift+Delete removed a block and the edited copy decodes and checks clean")
     return 0
 
 

@@ -167,11 +167,11 @@ TEST_F(Input, ArrowKeysScrollWhenTheSelectionIsNotInTheList) {
     EXPECT_EQ(view().m_breakPoints, BreakPointList{100});
 }
 
-TEST_F(Input, ShiftDeleteDeletesTheSelection) {
+TEST_F(Input, DeleteDeletesTheSelection) {
     view().replaceBreakPoints({100, 100});
     view().m_selectedBreakPoint = 100;
     for (int i = 0; i < 3; ++i) {
-        harness.keyRelease(Qt::Key_Delete, false, Qt::ShiftModifier);
+        harness.keyRelease(Qt::Key_Delete);
     }
     EXPECT_TRUE(view().m_breakPoints.empty());
     EXPECT_EQ(harness.frame.logLines(LogLevel::Error),
@@ -179,12 +179,12 @@ TEST_F(Input, ShiftDeleteDeletesTheSelection) {
     EXPECT_EQ(sent(UM_REMOVE_BLOCK), 0u);
 }
 
-TEST_F(Input, DeleteAndShiftPAskTheMainWindowForTheEditCommands) {
+TEST_F(Input, ShiftDeleteAndShiftPAskTheMainWindowForTheEditCommands) {
     view().replaceBreakPoints({100});
     view().m_selectedBreakPoint = 100;
-    harness.keyRelease(Qt::Key_Delete);
+    harness.keyRelease(Qt::Key_Delete, false, Qt::ShiftModifier);
     EXPECT_EQ(sent(UM_REMOVE_BLOCK), 1u);
-    EXPECT_EQ(view().m_breakPoints, BreakPointList{100}) << "Delete leaves the break point to Shift+Delete";
+    EXPECT_EQ(view().m_breakPoints, BreakPointList{100}) << "Shift+Delete leaves the break point to Delete";
     harness.keyRelease(Qt::Key_Delete, true);
     harness.keyRelease(Qt::Key_P);
     EXPECT_EQ(sent(UM_REMOVE_BLOCK), 1u);
