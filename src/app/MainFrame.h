@@ -14,6 +14,8 @@ class COutputWnd;
 class COverviewStrip;
 class CChildView;
 class CTimePane;
+class EditStateKeeper;
+struct Project;
 class QLabel;
 class QMenu;
 class QProgressBar;
@@ -102,6 +104,14 @@ private:
     void onExportBreakPoints();
     void onSaveCopyWithChapters();
     void createEditMenu();
+    // Projects and the remembered edit state, in their own file.
+    void addProjectCommands(QMenu* menu);
+    void createEditStateKeeper();
+    void rememberEditState();
+    void onOpenProject();
+    void onSaveProject();
+    void applyOpenedProject(const Project& project);
+    void onFileLoaded();
     void onUndo();
     void onRedo();
     // The status-bar prompts of Undo and Redo name the step they take back or do again.
@@ -139,4 +149,5 @@ private:
     QMetaObject::Connection m_focusWatch;
     COverviewStrip* m_overview = nullptr;
     CTimePane* m_timePane = nullptr;
+    EditStateKeeper* m_editState = nullptr;
 };
