@@ -36,7 +36,9 @@ class ProjectCommandsTest : public ::testing::Test {
 protected:
     void SetUp() override {
         app_test::resetUserState();
-        folder = testing_support::scratchDir("project-commands");
+        // One folder per test: ctest runs the tests of this program side by side.
+        folder = testing_support::scratchDir(std::string("project-commands-") +
+                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
         mp3 = folder / "show.mp3";
         std::filesystem::copy_file(testing_support::fixture("ten-seconds.mp3"), mp3);
     }

@@ -88,7 +88,7 @@ TEST(EditStateStoreTest, DamagedRecordsAreIgnoredAndReplaced) {
     EditStateStore store(folder);
     const std::filesystem::path source = "/music/show.mp3";
     ASSERT_EQ(store.remember(stateOf(source, 10, 20)), "");
-    for (const std::string damage :
+    for (const std::string& damage :
          {std::string(), std::string("{\"format\": \"Kerfline project\""), std::string(5000, '\xFF')}) {
         std::ofstream(store.recordPath(source), std::ios::binary | std::ios::trunc) << damage;
         EXPECT_FALSE(store.recall(source, 10, 20));
