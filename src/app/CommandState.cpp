@@ -21,6 +21,7 @@ bool isCommandEnabled(int id, const CommandState& state) {
     case ID_IMPORT_BREAKPOINTS:
     case ID_EXPORT_BREAKPOINTS:
     case ID_SAVE_CHAPTERS:
+    case ID_SAVE_PROJECT:
         return state.canUseBreakPointList();
     case ID_PLAY:
         return !state.playing && state.frameCount >= 1 && !state.loading;

@@ -86,6 +86,7 @@ CMainFrame::CMainFrame(ShellPrompts* prompts, std::unique_ptr<SoundOutput> outpu
     setDockOptions(QMainWindow::AnimatedDocks | QMainWindow::AllowTabbedDocks);
     addDockWidget(Qt::BottomDockWidgetArea, m_output);
     createMenus();
+    createEditStateKeeper();
 
     QSettings settings = programSettings();
     m_recentFiles->load(settings);
@@ -185,6 +186,7 @@ void CMainFrame::createMenus() {
                QStringLiteral("Save a copy of the mp3 file with one chapter per block"),
                &CMainFrame::onSaveCopyWithChapters);
     addSaveEditedCopyCommand(file);
+    addProjectCommands(file);
     file->addSeparator();
     addCommand(file, ID_PLAY, QStringLiteral("Play\tSpace Bar"),
                QStringLiteral("Play mp3 file from current play indicator"), &CMainFrame::onPlay);
@@ -428,6 +430,8 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    // The edits are remembered without a question: nothing keeps the program open.
+    rememberEditState();
     saveLayout();
     event->accept();
 }
@@ -435,6 +439,8 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 // --- Opening files
 
 void CMainFrame::openFile(const QString& path) {
+    // The file open now loses its state to the load: what the user did with it is kept first.
+    rememberEditState();
     m_view->openFile(toPath(path));
     updateCommands();
 }

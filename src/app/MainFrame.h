@@ -14,6 +14,8 @@ class COutputWnd;
 class COverviewStrip;
 class CChildView;
 class CTimePane;
+class EditStateKeeper;
+struct Project;
 class QLabel;
 class QMenu;
 class QProgressBar;
@@ -102,6 +104,14 @@ private:
     void onExportBreakPoints();
     void onSaveCopyWithChapters();
     void createEditMenu();
+    // Projects and the remembered edit state, in their own file.
+    void addProjectCommands(QMenu* menu);
+    void createEditStateKeeper();
+    void rememberEditState();
+    void onOpenProject();
+    void onSaveProject();
+    void applyOpenedProject(const Project& project);
+    void onFileLoaded();
     void onUndo();
     void onRedo();
     // The block edits, Play Around Break Point and Save Edited Copy, in MainFrameEdit.cpp.
@@ -151,4 +161,5 @@ private:
     QMetaObject::Connection m_focusWatch;
     COverviewStrip* m_overview = nullptr;
     CTimePane* m_timePane = nullptr;
+    EditStateKeeper* m_editState = nullptr;
 };

@@ -14,7 +14,15 @@ public:
         : CChildView(frame, prompts, std::move(output), parent), m_addToRecent(std::move(addToRecent)) {}
 
     void addToRecentFiles(const std::filesystem::path& path) override { m_addToRecent(path); }
+    // Called when a load has completed (the frame offers the remembered edits).
+    void setLoadedHook(std::function<void()> loaded) { m_loaded = std::move(loaded); }
+    void fileLoaded() override {
+        if (m_loaded) {
+            m_loaded();
+        }
+    }
 
 private:
     RecentHook m_addToRecent;
+    std::function<void()> m_loaded;
 };

@@ -209,4 +209,5 @@ void SplitDocument::onLoadDone() {
     updateScrollBar();
     log(LogLevel::Normal, "MP3 file has been loaded successfully!");
     invalidateView();
+    fileLoaded();
 }

@@ -3,6 +3,7 @@
 #include "document/BlockEdits.h"
 #include "document/DocumentTypes.h"
 #include "document/EditHistory.h"
+#include "document/EditSettings.h"
 #include "document/EditedStream.h"
 #include "document/SilenceFinder.h"
 #include "document/UserPrompts.h"
@@ -183,6 +184,9 @@ public:
     virtual bool dragInProgress() const { return false; }
     // The open routine puts the path into the recent-file list here (GUI thread).
     virtual void addToRecentFiles(const std::filesystem::path& /*path*/) {}
+    // A load has completed and its history begun: the window program offers the remembered edits
+    // here (GUI thread).
+    virtual void fileLoaded() {}
 
     void log(LogLevel level, const std::string& text) const { sendLog(m_frame, level, text); }
 
@@ -231,6 +235,8 @@ public:
     // Changed only through setBlockEdit, replaceBlockEdits and the gestures above; keyed by the
     // first frame of the block, emptied when a file is opened.
     BlockEdits m_blockEdits;
+    // How the edited copy is made; kept with the edits in projects and the remembered state.
+    EditSettings m_editSettings;
     // The states before the edits, for undo; emptied when a file has been loaded.
     EditHistory m_history;
     Preferences m_preferences;

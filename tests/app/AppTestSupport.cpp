@@ -69,6 +69,7 @@ void resetUserState() {
     settings.sync();
     std::error_code ignored;
     std::filesystem::remove(preferencesPath(), ignored);
+    std::filesystem::remove_all(preferencesPath().parent_path() / "edit-states", ignored);
 }
 
 namespace {

@@ -20,7 +20,7 @@ namespace app_test {
 // never touch the real user's settings.
 std::filesystem::path homeDir();
 QSettings programSettings();
-// Empties the program's settings and removes the preferences file.
+// Empties the program's settings and removes the preferences file and the remembered edit states.
 void resetUserState();
 
 // Runs `action` on the next modal dialog as soon as it is shown (from inside its exec()).

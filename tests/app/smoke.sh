@@ -31,7 +31,9 @@ for _ in $(seq 40); do cat "$short"; done > "$mp3"
 prefs="$XDG_DATA_HOME/Kerfline/preferences.dat"
 pipe="$home/pipe.mp3"
 mkfifo "$pipe"
-printf '[General]\n0=%s\n1=%s\n' "$mp3" "$pipe" > "$XDG_CONFIG_HOME/Velquorn Technology/Kerfline.conf"
+# The runs reopen the same file: its remembered edits are not offered, so no question box waits.
+printf '[General]\n0=%s\n1=%s\n[EditState]\nOfferRestore=false\n' "$mp3" "$pipe" \
+  > "$XDG_CONFIG_HOME/Velquorn Technology/Kerfline.conf"
 python3 "$here/smoke_driver.py" write-preferences "$prefs" "$log"
 
 xvfb-run -a -s "-screen 0 1280x800x24" python3 "$here/smoke_driver.py" run "$program" "$log" "$mp3" "$prefs" "$pipe"
