@@ -1,15 +1,19 @@
 #include "cli/CliPrompts.h"
 #include "cli/Commands.h"
+#include "cli/LevelOptions.h"
 #include "cli/NumberText.h"
 
 #include "document/BreakPointLists.h"
 #include "document/MainTag.h"
 #include "document/MessageQueueLink.h"
 #include "document/SplitDocument.h"
+#include "engine/FileScan.h"
 #include "output/EditedCopy.h"
+#include "output/ReplayGainTag.h"
 #include "output/SourceBytes.h"
 #include "output/SourceFrames.h"
 
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
@@ -18,8 +22,9 @@
 
 namespace {
 
-constexpr const char* kUsage = "usage: kerfline-cli edit FILE -o OUT (--remove A-B ... | --keep A-B ...) "
-                               "[--no-tags] [--chapters] [--no-clobber]";
+const std::string kUsage = std::string("usage: kerfline-cli edit FILE -o OUT (--remove A-B ... | --keep A-B ...) "
+                                       "[--no-tags] [--chapters] [--no-clobber] ") +
+                           kLevelOptionsUsage;
 
 // A position as typed: a frame number ("45962f" or "45962") or a time ("62.5s", "1:02.5",
 // "0:01:02.500").
@@ -99,6 +104,7 @@ struct EditOptions {
     std::vector<RangeText> remove;
     std::vector<RangeText> keep;
     EditedCopyOptions copy;
+    LevelOptions level;
 };
 
 bool parseOptions(const CommandArgs& args, EditOptions& options, std::string& problem) {
@@ -126,6 +132,15 @@ bool parseOptions(const CommandArgs& args, EditOptions& options, std::string& pr
             options.copy.chapters = true;
         } else if (arg == "--no-clobber") {
             options.copy.existing = AtomicFile::Existing::Keep;
+        } else if (levelOptionTakesValue(arg) || arg == "--allow-clipping" || arg == "--replaygain") {
+            const bool takesValue = levelOptionTakesValue(arg);
+            if (takesValue && !hasValue) {
+                problem = arg + " needs a value";
+                return false;
+            }
+            if (!takeLevelOption(arg, takesValue ? args[++i] : std::string(), options.level, problem)) {
+                return false;
+            }
         } else if (!arg.empty() && arg[0] == '-') {
             problem = "unknown option '" + arg + "'";
             return false;
@@ -238,7 +253,25 @@ int runEdit(const CommandArgs& args) {
             doc.setBlockEdit(static_cast<int>(block), edit);
         }
     }
+    if (options.level.changesAudio()) {
+        if (options.level.needsPeaks()) {
+            doc.m_framePeaks = mp3::scanLevels(doc.m_filePath).peaks;
+        }
+        std::vector<int> kept;
+        for (std::size_t block = 0; block < starts.size(); ++block) {
+            if (!doc.isBlockRemoved(static_cast<int>(block))) {
+                kept.push_back(starts[block]);
+            }
+        }
+        if (applyLevelOptions(doc, options.level, kept, problem) != kExitSuccess) {
+            return usageError(problem);
+        }
+        options.copy.fadeCutsMs = static_cast<int>(std::lround(options.level.fadeCutsSeconds * 1000));
+    }
     const EditedCopyResult result = saveEditedCopy(doc, options.output, options.copy);
     std::fflush(stdout);
+    if (result.saved && options.level.replayGain && !writeReplayGainTags(options.output)) {
+        return fail("the ReplayGain tags could not be written into '" + options.output + "'");
+    }
     return result.saved ? kExitSuccess : kExitFileError;
 }

@@ -2,6 +2,7 @@
 
 #include "output/PieceFile.h"
 #include "output/PieceTag.h"
+#include "output/ReplayGainTag.h"
 #include "output/SourceFrames.h"
 
 #include <algorithm>
@@ -70,6 +71,10 @@ bool PieceMaker::finish(PieceFile& piece, const PieceIdentity& identity) const {
     const bool finished = piece.finishWriting();
     if (finished && identity.blockTag && !m_tags && m_blockTagAlone == BlockTagAlone::Write) {
         applyBlockTag(piece.temporaryPath(), *identity.blockTag);
+    }
+    if (finished && m_options.replayGain && !writeReplayGainTags(piece.temporaryPath())) {
+        piece.fail("the ReplayGain tags could not be written");
+        return false;
     }
     return finished;
 }
