@@ -22,9 +22,10 @@
 
 namespace {
 
-const std::string kUsage = std::string("usage: kerfline-cli edit FILE -o OUT (--remove A-B ... | --keep A-B ...) "
-                                       "[--no-tags] [--chapters] [--no-clobber] ") +
-                           kLevelOptionsUsage;
+const std::string kUsage =
+    std::string("usage: kerfline-cli edit FILE -o OUT (--remove A-B ... | --keep A-B ...) "
+                "[--no-tags] [--chapters] [--no-clobber] ") +
+    kLevelOptionsUsage;
 
 // A position as typed: a frame number ("45962f" or "45962") or a time ("62.5s", "1:02.5",
 // "0:01:02.500").

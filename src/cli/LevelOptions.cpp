@@ -38,8 +38,8 @@ double peakDbfs(const std::vector<std::uint16_t>& peaks, int from, int to) {
 }
 
 std::string blockText(int number, int from, int to) {
-    return "block " + std::to_string(number + 1) + " (" + std::to_string(from) + " F - " + std::to_string(to) +
-           " F)";
+    return "block " + std::to_string(number + 1) + " (" + std::to_string(from) + " F - " +
+           std::to_string(to) + " F)";
 }
 
 } // namespace
@@ -70,8 +70,9 @@ bool takeLevelOption(const std::string& name, const std::string& value, LevelOpt
             problem = name + " needs a length in seconds from 0 to 86400";
             return false;
         }
-        (name == "--fade-in" ? options.fadeInSeconds
-                             : name == "--fade-out" ? options.fadeOutSeconds : options.fadeCutsSeconds) = *length;
+        (name == "--fade-in"    ? options.fadeInSeconds
+         : name == "--fade-out" ? options.fadeOutSeconds
+                                : options.fadeCutsSeconds) = *length;
     } else if (name == "--normalize") {
         const std::size_t equals = value.find('=');
         const std::string kind = value.substr(0, equals);
@@ -81,9 +82,8 @@ bool takeLevelOption(const std::string& name, const std::string& value, LevelOpt
             problem = "--normalize needs peak=DBFS or lufs=LUFS, such as peak=-1 or lufs=-16";
             return false;
         }
-        options.normalise = LevelOptions::Normalise{kind == "peak" ? LevelOptions::Target::Peak
-                                                                   : LevelOptions::Target::Loudness,
-                                                    *level};
+        options.normalise = LevelOptions::Normalise{
+            kind == "peak" ? LevelOptions::Target::Peak : LevelOptions::Target::Loudness, *level};
     } else if (name == "--allow-clipping") {
         options.allowClipping = true;
     } else if (name == "--replaygain") {
@@ -124,8 +124,8 @@ int applyLevelOptions(SplitDocument& doc, const LevelOptions& options, const std
         } else if (options.normalise) {
             const mp3::LoudnessFigures figures =
                 block < loudness->blocks.size() ? loudness->blocks[block].figures : loudness->file;
-            const mp3::GainPlan plan = mp3::planLoudnessNormalise(figures.integratedLufs, peak,
-                                                                  options.normalise->value, options.allowClipping);
+            const mp3::GainPlan plan = mp3::planLoudnessNormalise(
+                figures.integratedLufs, peak, options.normalise->value, options.allowClipping);
             steps = plan.silent ? 0 : plan.steps;
             if (plan.shortOfTargetDb > 0.05) {
                 std::fprintf(stderr, "kerfline-cli: %s stays %.1f LU short of %.1f LUFS so as not to clip\n",
@@ -143,7 +143,8 @@ int applyLevelOptions(SplitDocument& doc, const LevelOptions& options, const std
                           decibels(over).substr(1) + "; give --allow-clipping to apply it anyway";
                 return kExitBadUsage;
             }
-            std::fprintf(stderr, "kerfline-cli: %s clips by %s\n", blockText(static_cast<int>(block), from, to).c_str(),
+            std::fprintf(stderr, "kerfline-cli: %s clips by %s\n",
+                         blockText(static_cast<int>(block), from, to).c_str(),
                          decibels(over).substr(1).c_str());
         }
         BlockEdit edit = doc.blockEdit(static_cast<int>(block));

@@ -47,8 +47,8 @@ namespace {
 
 const std::string kUsage = std::string("usage: kerfline-cli split FILE -o DIR (") + kSourceOptions +
                            ") [--overlap SECONDS] [--gapless] [--copy-tags] [--name TEMPLATE] [--no-clobber] "
-                           "[--timing] " + kLevelOptionsUsage + "\nSILENCE FINDER OPTIONS: " +
-                           kSilenceOptions;
+                           "[--timing] " +
+                           kLevelOptionsUsage + "\nSILENCE FINDER OPTIONS: " + kSilenceOptions;
 
 // The main frame of the tool: log lines go to stdout, level-2 lines to stderr as well, progress
 // to a terminal's stderr.
@@ -180,7 +180,8 @@ bool parseSplitOptions(const CommandArgs& args, SplitOptions& options, std::stri
     options.pieces.copyTags = parsed->has("--copy-tags");
     options.pieces.nameTemplate = parsed->text("--name").value_or("");
     for (const std::string& name : parsed->names()) {
-        if (!takeLevelOption(name, parsed->text(name).value_or(""), options.level, problem) && !problem.empty()) {
+        if (!takeLevelOption(name, parsed->text(name).value_or(""), options.level, problem) &&
+            !problem.empty()) {
             return false;
         }
     }
