@@ -25,8 +25,9 @@ struct LevelOptions {
 
     // Whether the audio changes (ReplayGain tags alone leave it as it is).
     bool changesAudio() const;
-    // Whether the frames' decoded peaks are needed: for a gain or a normalise.
-    bool needsPeaks() const { return gainDb || normalise; }
+    // Whether the frames' decoded peaks are needed: for a gain up (it may clip) or a normalise. A
+    // gain down or fades alone need no decoding.
+    bool needsPeaks() const { return (gainDb && *gainDb > 0) || normalise; }
 };
 
 // The help lines of the level options.
