@@ -1,18 +1,22 @@
 #include "cli/BreakPointPositions.h"
 #include "cli/CliPrompts.h"
 #include "cli/Commands.h"
+#include "cli/LevelOptions.h"
 #include "cli/NumberText.h"
 
 #include "document/BreakPointLists.h"
 #include "document/MainTag.h"
 #include "document/MessageQueueLink.h"
 #include "document/SplitDocument.h"
+#include "engine/FileScan.h"
 #include "output/EditedCopy.h"
+#include "output/ReplayGainTag.h"
 #include "output/SourceBytes.h"
 #include "output/SourceFrames.h"
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <mutex>
@@ -23,8 +27,10 @@
 
 namespace {
 
-constexpr const char* kUsage = "usage: kerfline-cli edit FILE... -o OUT (--remove A-B ... | --keep A-B ...) "
-                               "[--no-tags] [--chapters] [--no-clobber] [--jobs N]";
+const std::string kUsage =
+    std::string("usage: kerfline-cli edit FILE... -o OUT (--remove A-B ... | --keep A-B ...) "
+                "[--no-tags] [--chapters] [--no-clobber] [--jobs N] ") +
+    kLevelOptionsUsage;
 
 // "A-B": from A up to (not including) B; "A-" runs to the end of the file.
 struct RangeText {
@@ -57,6 +63,7 @@ struct EditOptions {
     std::vector<RangeText> remove;
     std::vector<RangeText> keep;
     EditedCopyOptions copy;
+    LevelOptions level;
 };
 
 bool parseOptions(const CommandArgs& args, EditOptions& options, std::string& problem) {
@@ -92,6 +99,15 @@ bool parseOptions(const CommandArgs& args, EditOptions& options, std::string& pr
             options.copy.chapters = true;
         } else if (arg == "--no-clobber") {
             options.copy.existing = AtomicFile::Existing::Keep;
+        } else if (levelOptionTakesValue(arg) || arg == "--allow-clipping" || arg == "--replaygain") {
+            const bool takesValue = levelOptionTakesValue(arg);
+            if (takesValue && !hasValue) {
+                problem = arg + " needs a value";
+                return false;
+            }
+            if (!takeLevelOption(arg, takesValue ? args[++i] : std::string(), options.level, problem)) {
+                return false;
+            }
         } else if (!arg.empty() && arg[0] == '-') {
             problem = "unknown option '" + arg + "'";
             return false;
@@ -201,8 +217,28 @@ int editFile(const EditOptions& options, const std::string& source, const std::f
             doc.setBlockEdit(static_cast<int>(block), edit);
         }
     }
-    const EditedCopyResult result = saveEditedCopy(doc, output, options.copy);
+    EditedCopyOptions copyOptions = options.copy;
+    if (options.level.changesAudio()) {
+        if (options.level.needsPeaks()) {
+            doc.m_framePeaks = mp3::scanLevels(doc.m_filePath).peaks;
+        }
+        std::vector<int> kept;
+        for (std::size_t block = 0; block < starts.size(); ++block) {
+            if (!doc.isBlockRemoved(static_cast<int>(block))) {
+                kept.push_back(starts[block]);
+            }
+        }
+        std::string problem;
+        if (applyLevelOptions(doc, options.level, kept, problem) != kExitSuccess) {
+            return usageError(problem);
+        }
+        copyOptions.fadeCutsMs = static_cast<int>(std::lround(options.level.fadeCutsSeconds * 1000));
+    }
+    const EditedCopyResult result = saveEditedCopy(doc, output, copyOptions);
     std::fflush(stdout);
+    if (result.saved && options.level.replayGain && !writeReplayGainTags(output.string())) {
+        return fail("the ReplayGain tags could not be written into '" + output.string() + "'");
+    }
     return result.saved ? kExitSuccess : kExitFileError;
 }
 

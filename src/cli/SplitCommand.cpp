@@ -7,6 +7,7 @@
 
 #include "cli/ClockText.h"
 #include "cli/JsonWriter.h"
+#include "cli/LevelOptions.h"
 #include "cli/PiecePlan.h"
 #include "cli/PieceTagOptions.h"
 #include "cli/Playlist.h"
@@ -46,8 +47,8 @@ namespace {
 
 const std::string kUsage = std::string("usage: kerfline-cli split FILE -o DIR (") + kSourceOptions +
                            ") [--overlap SECONDS] [--gapless] [--copy-tags] [--name TEMPLATE] [--no-clobber] "
-                           "[--timing]\nSILENCE FINDER OPTIONS: " +
-                           kSilenceOptions;
+                           "[--timing] " +
+                           kLevelOptionsUsage + "\nSILENCE FINDER OPTIONS: " + kSilenceOptions;
 
 // The main frame of the tool: log lines go to stdout, level-2 lines to stderr as well, progress
 // to a terminal's stderr.
@@ -100,6 +101,7 @@ struct SplitOptions {
     PieceTagFields tags;
     std::optional<std::string> tagPattern;
     PieceOptions pieces;
+    LevelOptions level;
 };
 
 bool parseSplitOptions(const CommandArgs& args, SplitOptions& options, std::string& problem) {
@@ -118,6 +120,13 @@ bool parseSplitOptions(const CommandArgs& args, SplitOptions& options, std::stri
                                             {"--tag", OptionValue::Text, nullptr, true},
                                             {"--tag-from-name", OptionValue::Text},
                                             {"--trim-silence"},
+                                            {"--gain", OptionValue::Text},
+                                            {"--fade-in", OptionValue::Text},
+                                            {"--fade-out", OptionValue::Text},
+                                            {"--fade-cuts", OptionValue::Text},
+                                            {"--normalize", OptionValue::Text},
+                                            {"--allow-clipping"},
+                                            {"--replaygain"},
                                             {"--jobs", OptionValue::Jobs, "-j"}}),
                      problem);
     if (!parsed) {
@@ -170,6 +179,18 @@ bool parseSplitOptions(const CommandArgs& args, SplitOptions& options, std::stri
     options.pieces.gapless = parsed->has("--gapless");
     options.pieces.copyTags = parsed->has("--copy-tags");
     options.pieces.nameTemplate = parsed->text("--name").value_or("");
+    for (const std::string& name : parsed->names()) {
+        if (!takeLevelOption(name, parsed->text(name).value_or(""), options.level, problem) &&
+            !problem.empty()) {
+            return false;
+        }
+    }
+    if (options.level.normalise && options.level.gainDb) {
+        problem = "--gain does not go with --normalize";
+        return false;
+    }
+    options.pieces.fadeCutsMs = static_cast<int>(std::lround(options.level.fadeCutsSeconds * 1000));
+    options.pieces.replayGain = options.level.replayGain;
     return true;
 }
 
@@ -389,7 +410,8 @@ int splitFile(SplitOptions options, std::string& dryRun, int& pieces) {
     if (!frames.file().isOpen()) {
         return fail("cannot read '" + options.source + "'");
     }
-    loadDocument(doc, frames, options.breakPoints.needsLevels() || options.trimSilence);
+    loadDocument(doc, frames,
+                 options.breakPoints.needsLevels() || options.trimSilence || options.level.needsPeaks());
     if (doc.frameCount() == 0) {
         return fail("no MP3 frame found in '" + options.source + "'");
     }
@@ -430,6 +452,10 @@ int splitFile(SplitOptions options, std::string& dryRun, int& pieces) {
     PieceTagFields tags;
     if (!setPieceTags(options, doc, tags, problem)) {
         return fail(problem);
+    }
+    if (options.level.changesAudio() &&
+        applyLevelOptions(doc, options.level, doc.blockStarts(), problem) != kExitSuccess) {
+        return usageError(problem);
     }
     doc.setPieceOptions(options.pieces);
     doc.m_outputFolder = options.folder;

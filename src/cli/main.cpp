@@ -96,7 +96,9 @@ const Command kCommands[] = {
      "Usage: kerfline-cli split FILE... -o DIR SOURCE [--near-silence SECONDS] [--trim-silence]\n"
      "                          [--overlap SECONDS] [--gapless] [--copy-tags] [--name TEMPLATE]\n"
      "                          [--tag KEY=VALUE]... [--tag-from-name PATTERN] [--m3u NAME.m3u]\n"
-     "                          [--no-clobber] [--dry-run [--json]] [--jobs N] [--timing]\n\n"
+     "                          [--no-clobber] [--dry-run [--json]] [--jobs N] [--timing]\n"
+     "                          [--gain DB] [--fade-in S] [--fade-out S] [--fade-cuts S]\n"
+     "                          [--normalize peak=DBFS|lufs=LUFS] [--allow-clipping] [--replaygain]\n\n"
      "Writes every block between break points of FILE into DIR as a piece of its own, named\n"
      "NAME-0.mp3, NAME-1.mp3 and so on (NAME and the extension are FILE's). The frames are copied\n"
      "byte for byte, never re-encoded. FILE may be - for an MP3 stream on standard input (read\n"
@@ -147,7 +149,26 @@ const Command kCommands[] = {
      "                        cores). Each file's pieces go below DIR/NAME/ unless --name says\n"
      "                        where; one line per file tells how it went, and the status is not 0\n"
      "                        when any file failed\n"
-     "  --timing              print the time the saving took on stderr\n\n"
+     "  --timing              print the time the saving took on stderr\n"
+     "  --gain DB             change the level of every piece by DB (such as -3 or 4.5), in steps\n"
+     "                        of 1.5 dB: each granule's global_gain changes, nothing is re-encoded.\n"
+     "                        A gain that would clip a piece is refused (status 2, saying by how\n"
+     "                        much) unless --allow-clipping; gain global_gain cannot take (it stops\n"
+     "                        at 0 and 255) is told on stderr\n"
+     "  --fade-in S           fade in over the first S seconds of FILE (in its first piece)\n"
+     "  --fade-out S          fade out over the last S seconds of FILE (in its last piece)\n"
+     "  --fade-cuts S         every piece fades in over S seconds after a cut and out over S\n"
+     "                        seconds before one. Fades fall in 1.5 dB steps granule by granule to\n"
+     "                        -60 dB, and the last granule is silent\n"
+     "  --normalize peak=DBFS | lufs=LUFS\n"
+     "                        bring each piece's sample peak up or down to DBFS (never past it), or\n"
+     "                        its EBU R128 integrated loudness to LUFS (nearest step), in steps of\n"
+     "                        1.5 dB; a loudness target stops short where the peak would clip\n"
+     "                        (said on stderr) unless --allow-clipping\n"
+     "  --allow-clipping      apply a gain or a loudness target even where a piece clips\n"
+     "  --replaygain          write ReplayGain 2.0 tags into every piece (TXXX:REPLAYGAIN_TRACK_GAIN\n"
+     "                        and TXXX:REPLAYGAIN_TRACK_PEAK, reference -18 LUFS); the audio is\n"
+     "                        not touched\n\n"
      "The program's log lines, one per piece, go to stdout (with one file). When the silence finder\n"
      "finds no silence, no piece is written and the status is 3.\n"},
     {"chapters", runChapters,
@@ -175,7 +196,9 @@ const Command kCommands[] = {
      "edit FILE... -o OUT (--remove A-B ... | --keep A-B ...) [OPTIONS]\n"
      "                                 one file of the kept stretches, joined without re-encoding",
      "Usage: kerfline-cli edit FILE... -o OUT (--remove A-B ... | --keep A-B ...)\n"
-     "                         [--no-tags] [--chapters] [--no-clobber] [--jobs N]\n\n"
+     "                         [--no-tags] [--chapters] [--no-clobber] [--jobs N] [--gain DB]\n"
+     "                         [--fade-in S] [--fade-out S] [--fade-cuts S]\n"
+     "                         [--normalize peak=DBFS|lufs=LUFS] [--allow-clipping] [--replaygain]\n\n"
      "Writes OUT: the frames of FILE without the removed stretches, in order, copied byte for byte\n"
      "except the first frame after each cut, which is rebuilt to need no bytes from before it, and\n"
      "a new Xing/Info frame. FILE itself is never written.\n\n"
@@ -189,7 +212,12 @@ const Command kCommands[] = {
      "  --no-clobber   refuse to replace an existing OUT\n"
      "  -j, --jobs N   with several files, OUT is a folder that gets each file's copy under the\n"
      "                 file's own name, N files at a time (default: the number of cores); one\n"
-     "                 line per file tells how it went\n"},
+     "                 line per file tells how it went\n"
+     "  --gain DB, --fade-in S, --fade-out S, --normalize peak=DBFS|lufs=LUFS, --allow-clipping\n"
+     "                 as for split (see split --help), over the kept stretches: the gain and the\n"
+     "                 normalise on each kept block, the fades at the start and end of OUT\n"
+     "  --fade-cuts S  fade out over S seconds before every cut and in over S seconds after it\n"
+     "  --replaygain   write ReplayGain 2.0 track tags into OUT\n"},
 };
 
 const char* const kExitStatuses =

@@ -4,9 +4,11 @@
 #include "engine/FrameReader.h"
 #include "engine/PcmBudget.h"
 #include "engine/ScanParts.h"
+#include "engine/XingFrame.h"
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstdlib>
 #include <future>
 #include <optional>
@@ -20,6 +22,36 @@ namespace {
 // and the overlap of the granule before.
 constexpr int kLeadInFrames = 8;
 
+// The samples a gapless decoder plays, by their place in the decoded stream of the audio frames: the
+// encoder delay, the decoder's own delay and the padding are no part of the sound.
+struct PlayedSamples {
+    int firstAudio = 0; // the Xing/Info frame decodes to silence that no player plays
+    std::int64_t samplesPerFrame = 1152;
+    std::int64_t begin = 0;
+    std::int64_t end = INT64_MAX;
+};
+
+PlayedSamples playedSamples(const std::filesystem::path& path, int frames) {
+    PlayedSamples played;
+    FrameReader first(path);
+    if (first.atEnd()) {
+        return played;
+    }
+    played.samplesPerFrame = samplesPerFrame(first.header());
+    const std::optional<XingFrame> tag =
+        XingFrame::parse(first.frameData(), static_cast<std::size_t>(first.frameLength()));
+    first.close();
+    if (!tag) {
+        return played;
+    }
+    played.firstAudio = 1;
+    if (tag->lame) {
+        played.begin = tag->lame->encoderDelay() + kDecoderDelay;
+        played.end = (frames - 1) * played.samplesPerFrame - tag->lame->padding() + kDecoderDelay;
+    }
+    return played;
+}
+
 struct PartMeasure {
     std::optional<LoudnessMeter> whole;
     std::vector<BlockLoudness> blocks;
@@ -29,7 +61,8 @@ struct PartMeasure {
 
 // Measures frames [first, end) (end < 0: to the end of the file), each block from a break point.
 PartMeasure measurePart(const std::filesystem::path& path, const FrameOffsets* offsets, int first, int end,
-                        const std::vector<int>& breakPoints, bool blocks, int channels, int sampleRate) {
+                        const std::vector<int>& breakPoints, bool blocks, int channels, int sampleRate,
+                        const PlayedSamples& played) {
     PartMeasure part;
     part.whole.emplace(channels, sampleRate);
     FrameReader reader(path);
@@ -57,9 +90,20 @@ PartMeasure measurePart(const std::filesystem::path& path, const FrameOffsets* o
             part.blocks.push_back({frame, frame, {}});
             part.blockMeters.emplace_back(std::in_place, channels, sampleRate);
         }
-        part.whole->add(pcm.data(), decoded.bytes);
+        if (frame < played.firstAudio || channels <= 0) {
+            continue;
+        }
+        // Only the samples a player plays.
+        const std::int64_t sampleBytes = 2 * static_cast<std::int64_t>(channels);
+        const std::int64_t at = (frame - played.firstAudio) * played.samplesPerFrame;
+        const std::int64_t count = static_cast<std::int64_t>(decoded.bytes) / sampleBytes;
+        const std::int64_t from = std::clamp(played.begin - at, std::int64_t{0}, count);
+        const std::int64_t to = std::clamp(played.end - at, from, count);
+        const std::uint8_t* const kept = pcm.data() + from * sampleBytes;
+        const auto keptBytes = static_cast<std::size_t>((to - from) * sampleBytes);
+        part.whole->add(kept, keptBytes);
         if (!part.blockMeters.empty()) {
-            part.blockMeters.back()->add(pcm.data(), decoded.bytes);
+            part.blockMeters.back()->add(kept, keptBytes);
         }
     }
     reader.close();
@@ -110,14 +154,16 @@ LoudnessReport measureLoudness(const std::filesystem::path& path, const Loudness
 
     const ScanPlan plan = readFrameIndex(path, ParallelDecode{.minimumFrames = 0}, kMaxIndexedFrames);
     const auto frames = static_cast<int>(plan.offsets.size());
+    const PlayedSamples played = playedSamples(path, frames);
     const int split = splitFrame(frames, breakPoints);
     if (frames >= options.splitFrames && split > 0 && split < frames) {
         try {
             auto later = std::async(std::launch::async, [&] {
-                return measurePart(path, &plan.offsets, split, -1, breakPoints, blocks, channels, sampleRate);
+                return measurePart(path, &plan.offsets, split, -1, breakPoints, blocks, channels, sampleRate,
+                                   played);
             });
             PartMeasure head =
-                measurePart(path, nullptr, 0, split, breakPoints, blocks, channels, sampleRate);
+                measurePart(path, nullptr, 0, split, breakPoints, blocks, channels, sampleRate, played);
             PartMeasure tail = later.get();
             report.frames = tail.frames;
             report.file = LoudnessMeter::combined({&*head.whole, &*tail.whole});
@@ -129,7 +175,7 @@ LoudnessReport measureLoudness(const std::filesystem::path& path, const Loudness
             // No second thread: the file is measured in order.
         }
     }
-    PartMeasure whole = measurePart(path, nullptr, 0, -1, breakPoints, blocks, channels, sampleRate);
+    PartMeasure whole = measurePart(path, nullptr, 0, -1, breakPoints, blocks, channels, sampleRate, played);
     report.frames = whole.frames;
     report.file = whole.whole->figures();
     report.blocks = std::move(whole.blocks);

@@ -7,6 +7,8 @@
 #include "document/WindowLink.h"
 #include "engine/XingFrame.h"
 #include "output/EditedCopyTag.h"
+#include "output/FrameCopy.h"
+#include "output/LevelApplier.h"
 #include "output/PieceFile.h"
 #include "output/ProgressReporter.h"
 #include "output/SelfContainedFrame.h"
@@ -116,9 +118,13 @@ public:
                 // In runs of a progress step, so the bar moves through a long block.
                 for (int first = step.from; first < step.to;) {
                     const int end = std::min(step.to, first + std::max(progress.step(), 1));
-                    const std::int64_t from = m_frames.offset(first);
-                    const std::int64_t to = m_frames.offset(end - 1) + m_frames.length(end - 1);
-                    copy.copyFrom(m_frames.file(), from, static_cast<std::size_t>(to - from));
+                    if (m_levels.changes(first, end)) {
+                        copyFrames(m_frames, first, end, copy, &m_levels);
+                    } else {
+                        const std::int64_t from = m_frames.offset(first);
+                        const std::int64_t to = m_frames.offset(end - 1) + m_frames.length(end - 1);
+                        copy.copyFrom(m_frames.file(), from, static_cast<std::size_t>(to - from));
+                    }
                     progress.set(step.copyIndex + (end - step.from));
                     first = end;
                 }
@@ -138,6 +144,11 @@ public:
         }
         if (copy.sourceEnded() || (copy.isOpen() && !sourceUnchanged(m_frames, m_job.sourceStatus))) {
             copy.fail(kSourceChanged);
+        }
+        if (const std::string shortfall = shortfallText(m_levels.shortfallSteps()); !shortfall.empty()) {
+            sendLog(m_log, LogLevel::Error,
+                    "The edited copy " + name + ": " + shortfall +
+                        " of the gain could not be applied: global_gain stops at 0 and 255");
         }
         if (!copy.close()) {
             return failed(copy.sourceEnded() ? kSourceChanged : copy.error());
@@ -232,6 +243,7 @@ private:
     void addJunctionFrame(int frame, bool withNext) {
         std::vector<std::uint8_t> rebuilt = selfContained(frame, withNext);
         if (!rebuilt.empty()) {
+            m_levels.apply(frame, rebuilt.data(), rebuilt.size());
             ++m_result.rebuilt;
             addBuilt(std::move(rebuilt), frame);
             return;
@@ -253,6 +265,28 @@ private:
         addCopy(frame, frame + 1);
     }
 
+    // The kept blocks' gains and fades, and the fades at every junction.
+    void planLevels(const std::vector<std::pair<int, int>>& runs) {
+        const bool edited =
+            std::any_of(m_job.stream.begin(), m_job.stream.end(), [](const EditedRange& range) {
+                return range.edit.gainSteps != 0 || range.edit.fadeInMs > 0 || range.edit.fadeOutMs > 0;
+            });
+        if (!edited && m_job.options.fadeCutsMs <= 0) {
+            return;
+        }
+        m_levels = levelApplierFor(m_frames);
+        for (const EditedRange& range : m_job.stream) {
+            const int from = std::max(range.from, m_firstAudio);
+            m_levels.addGain(from, range.to, range.edit.gainSteps);
+            m_levels.addFades(from, range.to, range.edit.fadeInMs / 1000.0, range.edit.fadeOutMs / 1000.0);
+        }
+        const double seconds = m_job.options.fadeCutsMs / 1000.0;
+        for (std::size_t run = 0; seconds > 0 && run < runs.size(); ++run) {
+            m_levels.addFades(runs[run].first, runs[run].second, run > 0 ? seconds : 0,
+                              run + 1 < runs.size() ? seconds : 0);
+        }
+    }
+
     void plan() {
         const int count = m_frames.count();
         // The kept frames in runs without a junction inside.
@@ -272,6 +306,7 @@ private:
         if (runs.empty()) {
             return;
         }
+        planLevels(runs);
         m_firstKept = runs.front().first == m_firstAudio;
         m_lastKept = runs.back().second == count;
         // A source without a header frame decodes untrimmed, but decoders trim the decoder delay
@@ -302,6 +337,8 @@ private:
                 tail = mp3::makeSilentFrame(*m_model, {});
             }
             if (!tail.empty()) {
+                // Its first granule overlaps the last kept one in the decoder's filter bank.
+                m_levels.apply(previousEnd - 1, tail.data(), tail.size());
                 addBuilt(std::move(tail), -1);
                 m_tailFrame = true;
             }
@@ -386,9 +423,20 @@ private:
     std::uint16_t audioCrc() const {
         std::uint16_t crc = 0;
         std::vector<std::uint8_t> chunk(kCrcChunk);
+        // The bytes as written: a level applier of its own, as the copy's runs on the other thread.
+        LevelApplier levels = m_levels;
         for (const CopyStep& step : m_steps) {
             if (!step.built.empty()) {
                 crc = mp3::crc16(step.built.data(), step.built.size(), crc);
+                continue;
+            }
+            if (levels.changes(step.from, step.to)) {
+                readWithLevels(
+                    m_frames, step.from, step.to, levels,
+                    [&crc](const std::uint8_t* bytes, std::size_t count, std::size_t, std::int64_t) {
+                        crc = mp3::crc16(bytes, count, crc);
+                        return true;
+                    });
                 continue;
             }
             std::int64_t at = m_frames.offset(step.from);
@@ -500,6 +548,7 @@ private:
     bool m_leadFrame = false;
     bool m_otherBitrate = false;
     EditedCopyResult m_result;
+    LevelApplier m_levels;
 };
 
 } // namespace

@@ -18,6 +18,7 @@ class WindowLink;
 struct EditedCopyOptions {
     bool copyTags = true;  // the source's ID3v2 (without its length) and ID3v1 tags
     bool chapters = false; // one chapter per kept block even when the source has no chapters
+    int fadeCutsMs = 0;    // a fade out before and a fade in after every junction; 0 is none
     AtomicFile::Existing existing = AtomicFile::Existing::Replace;
 };
 

@@ -41,7 +41,7 @@ FrameRange overlapRange(const SourceFrames& frames, OverlapDirection direction, 
 }
 
 int writeOverlapFrames(SplitDocument& doc, OverlapDirection direction, int frame, PieceFile& piece,
-                       SourceFrames& frames, int inPieceBelow) {
+                       SourceFrames& frames, int inPieceBelow, LevelApplier* levels) {
     const Preferences preferences = doc.preferences();
     if (!preferences.Overlap) {
         return 0;
@@ -50,7 +50,7 @@ int writeOverlapFrames(SplitDocument& doc, OverlapDirection direction, int frame
     doc.log(LogLevel::Normal, direction == OVERLAP_DIR_BEFORE ? "Save overlap frames before the block ..."
                                                               : "Save overlap frames after the block ...");
     const FrameRange range = overlapRange(frames, direction, frame, overlapLimitMs(preferences));
-    copyFrames(frames, std::max(range.from, inPieceBelow), range.to, piece);
+    copyFrames(frames, std::max(range.from, inPieceBelow), range.to, piece, levels);
     const int written = std::max(0, std::min(range.to, frames.count()) - range.from);
     doc.log(LogLevel::Normal, "Overlap frames has been saved, total frame " + std::to_string(written) + " F");
     return written;

@@ -27,8 +27,11 @@ std::uint64_t overlapLimitMs(const Preferences& preferences);
 FrameRange overlapRange(const SourceFrames& frames, OverlapDirection direction, int frame,
                         std::uint64_t limitMs);
 
+class LevelApplier;
+
 // Writes the overlap frames of the block border `frame` into `piece` when the document's overlap
 // setting is on (read afresh from its preferences), with its two log lines. Returns the frames written,
 // counting also those below `inPieceBelow`, which the piece already holds and which are left out here.
+// With `levels`, they take the piece's level.
 int writeOverlapFrames(SplitDocument& doc, OverlapDirection direction, int frame, PieceFile& piece,
-                       SourceFrames& frames, int inPieceBelow = 0);
+                       SourceFrames& frames, int inPieceBelow = 0, LevelApplier* levels = nullptr);

@@ -3,6 +3,7 @@
 #include "output/ReservoirBytes.h"
 
 #include "output/FrameCopy.h"
+#include "output/LevelApplier.h"
 #include "output/PieceFile.h"
 #include "output/SelfContainedFrame.h"
 #include "output/SourceBytes.h"
@@ -22,6 +23,26 @@ constexpr const char* kEncoderName = "LAME";
 
 std::optional<mp3::FrameHeader> headerOf(const std::vector<std::uint8_t>& frame) {
     return layerThreeHeaderOf(frame);
+}
+
+// The built frames after the lead's Xing/Info frame warm the decoder up for frame `first`: they
+// take its level. The Xing/Info frame stays as it is (the LAME tag's CRC covers it).
+void applyLeadLevels(std::vector<std::uint8_t>& lead, int first, LevelApplier& levels) {
+    std::size_t at = 0;
+    bool headerFrame = true;
+    while (at + 4 <= lead.size()) {
+        mp3::FrameHeader header;
+        header.raw = {lead[at], lead[at + 1], lead[at + 2], lead[at + 3]};
+        if (!header.parse() || header.frameLength() <= 0) {
+            return;
+        }
+        const auto length = std::min(static_cast<std::size_t>(header.frameLength()), lead.size() - at);
+        if (!(headerFrame && mp3::XingFrame::parse(lead.data() + at, length))) {
+            levels.apply(first - 1, lead.data() + at, length);
+        }
+        headerFrame = false;
+        at += length;
+    }
 }
 
 } // namespace
@@ -276,9 +297,16 @@ std::vector<std::uint8_t> PieceHeader::describe(std::vector<std::uint8_t> xingFr
     return xingFrame;
 }
 
-void writePieceStart(const PieceStart& start, int first, SourceFrames& frames, PieceFile& piece) {
-    piece.write(start.lead.data(), start.lead.size());
+void writePieceStart(const PieceStart& start, int first, SourceFrames& frames, PieceFile& piece,
+                     LevelApplier* levels) {
+    if (levels == nullptr) {
+        piece.write(start.lead.data(), start.lead.size());
+    } else {
+        std::vector<std::uint8_t> lead = start.lead;
+        applyLeadLevels(lead, first, *levels);
+        piece.write(lead.data(), lead.size());
+    }
     if (start.copyFrom < first) {
-        copyFrames(frames, start.copyFrom, first, piece);
+        copyFrames(frames, start.copyFrom, first, piece, levels);
     }
 }

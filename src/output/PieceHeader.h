@@ -12,6 +12,8 @@ class SourceFrames;
 
 // What a piece holding the source frames [first, end) starts with. The piece is written as `lead`,
 // then the source frames [copyFrom, end) as they are.
+class LevelApplier;
+
 struct PieceStart {
     std::vector<std::uint8_t> lead;
     int copyFrom = 0;
@@ -19,7 +21,9 @@ struct PieceStart {
 
 // Writes a piece's lead and the source frames ahead of `first` it needs; the caller copies the frames
 // from `first` on, leaving out those below `start.copyFrom`.
-void writePieceStart(const PieceStart& start, int first, SourceFrames& frames, PieceFile& piece);
+// With `levels`, the lead's audio frames and the copied ones take the level of frame `first`.
+void writePieceStart(const PieceStart& start, int first, SourceFrames& frames, PieceFile& piece,
+                     LevelApplier* levels = nullptr);
 
 // Decides the header frames of every piece of one source.
 //

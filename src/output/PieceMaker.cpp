@@ -2,6 +2,7 @@
 
 #include "output/PieceFile.h"
 #include "output/PieceTag.h"
+#include "output/ReplayGainTag.h"
 #include "output/SourceFrames.h"
 
 #include <algorithm>
@@ -17,9 +18,24 @@ const ID3Info* tagOf(const PieceIdentity& identity) {
 
 PieceMaker::PieceMaker(const std::filesystem::path& source, SourceFrames& frames, const PieceOptions& options,
                        BlockTagAlone blockTagAlone)
-    : m_frames(frames), m_header(frames, options.gapless), m_blockTagAlone(blockTagAlone) {
+    : m_frames(frames), m_header(frames, options.gapless), m_blockTagAlone(blockTagAlone),
+      m_options(options) {
     if (options.copyTags) {
         m_tags.emplace(source);
+    }
+    m_levels.fadeCutsMs = options.fadeCutsMs;
+    m_levels.frameCount = frames.count();
+    if (m_levels.changesAny()) {
+        m_format = levelApplierFor(frames);
+    }
+}
+
+void PieceMaker::setLevels(PieceLevelSource levels) {
+    levels.fadeCutsMs = m_options.fadeCutsMs;
+    levels.frameCount = m_frames.count();
+    m_levels = std::move(levels);
+    if (m_levels.changesAny()) {
+        m_format = levelApplierFor(m_frames);
     }
 }
 
@@ -37,8 +53,9 @@ int PieceMaker::writeOpening(PieceFile& piece, const PieceIdentity& identity, in
         const std::vector<std::uint8_t> tag = m_tags->id3v2(identity.number, identity.count, tagOf(identity));
         piece.write(tag.data(), tag.size());
     }
+    m_pieceLevels = m_levels.changesAny() ? pieceLevels(m_format, m_levels, first, end) : LevelApplier();
     const PieceStart start = m_header.start(first, end);
-    writePieceStart(start, first, m_frames, piece);
+    writePieceStart(start, first, m_frames, piece, levels());
     return std::max(first, start.copyFrom);
 }
 
@@ -55,5 +72,15 @@ bool PieceMaker::finish(PieceFile& piece, const PieceIdentity& identity) const {
     if (finished && identity.blockTag && !m_tags && m_blockTagAlone == BlockTagAlone::Write) {
         applyBlockTag(piece.temporaryPath(), *identity.blockTag);
     }
+    if (finished && m_options.replayGain && !writeReplayGainTags(piece.temporaryPath())) {
+        piece.fail("the ReplayGain tags could not be written");
+        return false;
+    }
     return finished;
+}
+
+std::string pieceShortfallText(const LevelApplier* levels) {
+    const std::string amount = levels != nullptr ? shortfallText(levels->shortfallSteps()) : std::string();
+    return amount.empty() ? amount
+                          : amount + " of the gain could not be applied: global_gain stops at 0 and 255";
 }

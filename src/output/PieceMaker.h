@@ -1,7 +1,9 @@
 #pragma once
 
+#include "output/LevelApplier.h"
 #include "output/PieceHeader.h"
 #include "output/PieceIdentity.h"
+#include "output/PieceLevels.h"
 #include "output/SourceTags.h"
 #include "settings/PieceOptions.h"
 
@@ -9,6 +11,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <string>
 
 class PieceFile;
 class SourceFrames;
@@ -34,6 +37,11 @@ public:
     // frame and what the first frame needs ahead of it. Returns the frame the caller's copy goes on
     // from; the frames from `first` below it are in the piece already.
     int writeOpening(PieceFile& piece, const PieceIdentity& identity, int first, int end);
+    // The level changes of the pieces (none by default); the piece options' fade at every cut is added.
+    void setLevels(PieceLevelSource levels);
+    // The level of the piece writeOpening began, for the caller's copy of its frames; null when the
+    // frames go in as they are.
+    LevelApplier* levels() { return m_pieceLevels.changesAny() ? &m_pieceLevels : nullptr; }
     // Writes what follows the frames: the copied ID3v1 tag.
     void writeClosing(PieceFile& piece, const PieceIdentity& identity) const;
     // Ends writing under the temporary name and puts the block tag in when it goes alone, so the piece's
@@ -45,4 +53,11 @@ private:
     const PieceHeader m_header;
     std::optional<SourceTags> m_tags;
     const BlockTagAlone m_blockTagAlone;
+    const PieceOptions m_options;
+    PieceLevelSource m_levels;
+    LevelApplier m_format;
+    LevelApplier m_pieceLevels;
 };
+
+// The text of a log line that tells how much gain a piece could not take, or empty.
+std::string pieceShortfallText(const LevelApplier* levels);

@@ -148,7 +148,10 @@ public:
         : m_doc(doc), m_frames(frames), m_options(options),
           m_blocks(blocksOf(doc.m_breakPoints, frames.count(), doc.m_blockEdits)),
           m_pieceOptions(doc.pieceOptions()),
-          m_maker(doc.m_filePath, frames, m_pieceOptions, PieceMaker::BlockTagAlone::Write) {}
+          m_maker(doc.m_filePath, frames, m_pieceOptions, PieceMaker::BlockTagAlone::Write) {
+        m_maker.setLevels(
+            {blockStartsOf(doc.m_breakPoints, frames.count()), frames.count(), doc.m_blockEdits});
+    }
 
     SaveAllResult run() {
         m_doc.invalidateView();
@@ -279,7 +282,8 @@ private:
                                      ? overlapRange(m_frames, OVERLAP_DIR_AFTER, block.end, limit).to
                                      : block.end;
             const int copyFrom = m_maker.writeOpening(piece, identity, pieceFirst, pieceEnd);
-            writeOverlapFrames(m_doc, OVERLAP_DIR_BEFORE, block.first, piece, m_frames, copyFrom);
+            writeOverlapFrames(m_doc, OVERLAP_DIR_BEFORE, block.first, piece, m_frames, copyFrom,
+                               m_maker.levels());
             // A rewritten header frame of the source still counts as the block's own.
             const int ownFrom = std::max(block.first, std::min(block.end, copyFrom));
             for (int frame = block.first; frame < ownFrom; ++frame) {
@@ -287,12 +291,12 @@ private:
             }
             for (int frame = ownFrom; frame < block.end && !piece.failed();) {
                 const int chunkEnd = std::min(block.end, frame + progress.step());
-                size += copyFrames(m_frames, frame, chunkEnd, piece).bytes;
+                size += copyFrames(m_frames, frame, chunkEnd, piece, m_maker.levels()).bytes;
                 frame = chunkEnd;
                 progress.set(frame < count ? frame : m_frames.endFrameNumber());
             }
             if (!block.last) {
-                writeOverlapFrames(m_doc, OVERLAP_DIR_AFTER, block.end, piece, m_frames);
+                writeOverlapFrames(m_doc, OVERLAP_DIR_AFTER, block.end, piece, m_frames, 0, m_maker.levels());
             }
             m_maker.writeClosing(piece, identity);
             // A short read, or a size or time that moved while the piece was copied.
@@ -302,6 +306,9 @@ private:
             }
         }
         m_maker.finish(piece, identity);
+        if (const std::string shortfall = pieceShortfallText(m_maker.levels()); !shortfall.empty()) {
+            m_doc.log(LogLevel::Error, blockText(block.first, second) + ": " + shortfall);
+        }
         if (piece.close()) {
             // The size counts the block's own frames, as before; the file also holds overlap and tags.
             m_doc.log(LogLevel::Normal,

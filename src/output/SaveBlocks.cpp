@@ -83,6 +83,7 @@ SpecifiedBlocksJob specifiedBlocksJob(const SplitDocument& doc, const std::files
     job.mainTag = doc.m_mainTag;
     job.blockTags = doc.m_blockTags;
     job.blockCount = rowCount;
+    job.levels = {blockStartsOf(doc.m_breakPoints, doc.frameCount()), doc.frameCount(), doc.m_blockEdits};
     return job;
 }
 
@@ -165,6 +166,7 @@ int saveRows(const SpecifiedBlocksJob& job, WindowLink& frame) {
     }
     SourceFrames frames(job.sourcePath, &job.frameOffsets, &job.frameLengths);
     PieceMaker maker(job.sourcePath, frames, job.options, PieceMaker::BlockTagAlone::Skip);
+    maker.setLevels(job.levels);
     std::uint64_t bytes = maker.extraBytes(job.blockCount) * job.rows.size();
     for (const CheckedRow& row : job.rows) {
         bytes += rangeBytes(frames, advancedPosition(frames, row.block.from),
@@ -196,9 +198,13 @@ int saveRows(const SpecifiedBlocksJob& job, WindowLink& frame) {
         if (piece.isOpen() && !piece.failed()) {
             const int from = advancedPosition(frames, row.block.from);
             const int to = advancedPosition(frames, row.block.to);
-            copyFrames(frames, maker.writeOpening(piece, identity, from, to), to, piece);
+            const int copyFrom = maker.writeOpening(piece, identity, from, to);
+            copyFrames(frames, copyFrom, to, piece, maker.levels());
             maker.writeClosing(piece, identity);
             checkSource(frames, job.sourceStatus, piece);
+            if (const std::string shortfall = pieceShortfallText(maker.levels()); !shortfall.empty()) {
+                sendLog(frame, LogLevel::Error, "Block " + rangeText(row.block) + ": " + shortfall);
+            }
         }
         maker.finish(piece, identity);
         if (!piece.close()) {
@@ -315,6 +321,7 @@ bool saveBlock(SplitDocument& doc) {
     const int from = advancedPosition(frames, doc.m_blockFrom);
     const int to = end >= doc.frameCount() ? frames.count() : advancedPosition(frames, end);
     PieceMaker maker(doc.m_filePath, frames, doc.pieceOptions(), PieceMaker::BlockTagAlone::Skip);
+    maker.setLevels({blockStartsOf(breakPoints, doc.frameCount()), doc.frameCount(), doc.m_blockEdits});
     if (const auto problem = spaceProblem(doc.m_blockPath.parent_path(),
                                           rangeBytes(frames, from, to) + maker.extraBytes(identity->count))) {
         doc.log(LogLevel::Error, *problem);
@@ -330,9 +337,12 @@ bool saveBlock(SplitDocument& doc) {
     }
     for (int frame = copyFrom; frame < to && piece.isOpen() && !piece.failed();) {
         const int chunkEnd = std::min(to, frame + progress.step());
-        copyFrames(frames, frame, chunkEnd, piece);
+        copyFrames(frames, frame, chunkEnd, piece, maker.levels());
         frame = chunkEnd;
         progress.set(frame - from);
+    }
+    if (const std::string shortfall = pieceShortfallText(maker.levels()); !shortfall.empty()) {
+        doc.log(LogLevel::Error, "Block " + rangeText({doc.m_blockFrom, end}) + ": " + shortfall);
     }
     maker.writeClosing(piece, *identity);
     checkSource(frames, doc.m_sourceStatus, piece);

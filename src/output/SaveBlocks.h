@@ -1,6 +1,7 @@
 #pragma once
 
 #include "output/PieceIdentity.h"
+#include "output/PieceLevels.h"
 #include "settings/PieceOptions.h"
 
 #include "document/DocumentTypes.h"
@@ -56,6 +57,8 @@ struct SpecifiedBlocksJob {
     ID3Info mainTag;
     std::vector<BlockTag> blockTags;
     int blockCount = 0;
+    // The blocks' gains and fades.
+    PieceLevelSource levels;
 };
 
 // The job for the ticked `rows` of a dialog of `rowCount` rows, with what it needs of the document.

@@ -8,4 +8,6 @@ struct PieceOptions {
     bool gapless = false;     // every piece gets its own header frame and plays joined like the source
     bool copyTags = false;    // the source's tags go into every piece
     std::string nameTemplate; // empty: the usual piece names
+    int fadeCutsMs = 0;       // every piece fades in after a cut and out before one; 0 is none
+    bool replayGain = false;  // every piece gets ReplayGain 2.0 track tags; its audio is untouched
 };

@@ -43,14 +43,22 @@ TEST(PiecesPage, OptionsLiveInTheirOwnSettingsGroup) {
     EXPECT_FALSE(defaults.gapless);
     EXPECT_FALSE(defaults.copyTags);
     EXPECT_TRUE(defaults.nameTemplate.empty());
+    EXPECT_FALSE(defaults.replayGain);
+    EXPECT_EQ(defaults.fadeCutsMs, 0);
 
     PieceOptions options;
     options.gapless = true;
     options.nameTemplate = "{title}";
+    options.replayGain = true;
+    options.fadeCutsMs = 750;
     savePieceOptions(settings, options);
     EXPECT_TRUE(settings.value("Pieces/Gapless").toBool());
+    EXPECT_TRUE(settings.value("PieceLevels/ReplayGain").toBool());
+    EXPECT_EQ(settings.value("PieceLevels/FadeCutsMs").toInt(), 750);
     const PieceOptions loaded = loadPieceOptions(settings);
     EXPECT_TRUE(loaded.gapless);
     EXPECT_FALSE(loaded.copyTags);
     EXPECT_EQ(loaded.nameTemplate, "{title}");
+    EXPECT_TRUE(loaded.replayGain);
+    EXPECT_EQ(loaded.fadeCutsMs, 750);
 }

@@ -131,6 +131,30 @@ TEST(LoudnessCommand, AgreesWithFfmpegForTheFileAndEachBlock) {
     EXPECT_LT(ours[1].integrated, ours[3].integrated - 10);
 }
 
+// What players play: without the encoder delay, the decoder's delay and the padding. On a short file
+// those few thousand silent samples would lower the integrated loudness by 0.2 LU.
+TEST(LoudnessCommand, MeasuresOnlyTheSamplesAPlayerPlays) {
+    const std::filesystem::path dir = scratchDir("loudness-played");
+    int status = 0;
+    const std::filesystem::path mp3 = dir / "short.mp3";
+    runCommand("sox -R -n -r 44100 -c 2 " + quoted(dir / "short.wav") +
+                   " synth 0.6 sine 1000 vol 0.5 2>&1 && " + "lame --quiet -b 128 " +
+                   quoted(dir / "short.wav") + " " + quoted(mp3) + " 2>&1",
+               &status);
+    ASSERT_EQ(status, 0);
+    const std::string json = cli("loudness --json " + quoted(mp3), &status);
+    ASSERT_EQ(status, 0) << json;
+    const std::vector<Figures> ours = figuresOf(json);
+    ASSERT_EQ(ours.size(), 1u) << json;
+    // ffmpeg's loudnorm prints the integrated loudness to a hundredth.
+    const std::string report = runCommand("ffmpeg -hide_banner -nostats -i " + quoted(mp3) +
+                                              " -af loudnorm=print_format=json -f null - 2>&1",
+                                          &status);
+    std::smatch match;
+    ASSERT_TRUE(std::regex_search(report, match, std::regex(R"re("input_i" : "([-0-9.]+)")re"))) << report;
+    EXPECT_NEAR(ours[0].integrated, std::stod(match[1]), 0.03);
+}
+
 TEST(LoudnessCommand, RefusesBadUsage) {
     const std::string file = quoted(testing_support::fixture("cbr128.mp3"));
     for (const std::string& arguments :
