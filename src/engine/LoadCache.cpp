@@ -239,7 +239,11 @@ bool LoadCache::store(const LoadCacheKey& key, const LevelScan& scan) const {
     std::memcpy(bytes.data(), &header, sizeof header);
 
     std::error_code error;
-    std::filesystem::create_directories(m_folder, error);
+    // The entries name the user's files: the folder is the user's alone when we make it.
+    if (std::filesystem::create_directories(m_folder, error)) {
+        std::filesystem::permissions(m_folder, std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::replace, error);
+    }
     const std::filesystem::path entry = entryPath(key);
     const std::filesystem::path temporary = temporaryName(entry);
     platform::FileHandle file = platform::createNewFile(temporary);

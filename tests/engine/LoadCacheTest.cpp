@@ -53,6 +53,8 @@ TEST(LoadCache, KeepsEveryArrayOfTheScan) {
         SCOPED_TRACE(name);
         expectSameScan(*cached, fresh);
     }
+    // The entries name the user's files.
+    EXPECT_EQ(fs::status(folder / "cache").permissions() & fs::perms::all, fs::perms::owner_all);
 }
 
 TEST(LoadCache, AChangedFileMisses) {
