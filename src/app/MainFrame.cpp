@@ -1,4 +1,5 @@
 #include "app/MainFrame.h"
+#include "app/LoadCacheSettings.h"
 
 #include "app/AboutDialog.h"
 #include "app/AddBreakPointDialog.h"
@@ -73,6 +74,7 @@ CMainFrame::CMainFrame(ShellPrompts* prompts, std::unique_ptr<SoundOutput> outpu
         m_frameLink, m_prompts, std::move(output),
         [this](const std::filesystem::path& path) { m_recentFiles->add(toQString(path)); }, this);
     m_view->setObjectName(QStringLiteral("View"));
+    m_view->m_loadCache = userLoadCache();
     const Preferences preferences = m_view->preferences();
     setCentralWidget(createWaveArea());
 

@@ -5,6 +5,7 @@
 #include "settings/PathText.h"
 
 #include "engine/FileScan.h"
+#include "engine/LoadCache.h"
 #include "engine/PcmBudget.h"
 #include "engine/PcmCache.h"
 #include "engine/PlatformFile.h"
@@ -31,7 +32,7 @@ std::int64_t fileSizeForProgress(const std::filesystem::path& path) {
 class LoadObserver final : public mp3::LevelScanObserver {
 public:
     LoadObserver(SplitDocument& document, std::int64_t range)
-        : m_document(document), m_throttle(range, 1000) {}
+        : m_document(document), m_throttle(range, 1000), m_publishLevels(document.showsLoadingLevels()) {}
 
     void streamOpened(const mp3::FrameReader& reader) override {
         m_document.log(LogLevel::Normal, mp3::streamInfoLine(reader.header()));
@@ -39,6 +40,11 @@ public:
     void frameStarting(int framesHandled) override {
         if (framesHandled % 1000 == 0) {
             m_document.invalidateView();
+        }
+    }
+    void frameMeasured(int /*frame*/, int rawLevel) override {
+        if (m_publishLevels) {
+            m_document.m_loadingLevels.append(rawLevel);
         }
     }
     void frameHandled(int framesHandled, std::int64_t bytesHandled) override {
@@ -64,6 +70,7 @@ private:
     SplitDocument& m_document;
     ProgressThrottle m_throttle;
     std::int64_t m_bytes = 0;
+    const bool m_publishLevels;
 };
 
 } // namespace
@@ -99,6 +106,7 @@ void SplitDocument::openFile(const std::filesystem::path& path) {
     const std::filesystem::path loadedPath = m_filePath;
     m_filePath = path;
     m_framesLoaded.store(0, std::memory_order_relaxed);
+    m_loadingLevels.clear();
     if (!m_loadThread.start([this] { runLoadingThread(); })) {
         m_filePath = loadedPath;
         log(LogLevel::Error, kNoWorkerThreadText);
@@ -147,14 +155,44 @@ void SplitDocument::runLoadingThread() {
             loaded = false;
         }
     }
+    m_loadedFromCache = false;
+    // The key is taken before the scan and kept only if the file still matches it after: bytes
+    // changed during the scan are never filed under the older key.
+    std::optional<mp3::LoadCacheKey> cacheKey;
+    if (loaded && m_loadCache) {
+        cacheKey = mp3::loadCacheKey(m_filePath);
+        if (cacheKey &&
+            (cacheKey->size != m_sourceStatus->size || cacheKey->modifiedNs != m_sourceStatus->modifiedNs)) {
+            cacheKey.reset();
+        }
+    }
     if (loaded) {
         try {
-            LoadObserver observer(*this, fileSize);
-            // Nothing else decodes during a load (playing and converting wait for the loading slot),
-            // so the scan may use decoder states of its own on the other cores.
-            mp3::LevelScan scan = mp3::scanLevels(m_decoding, m_filePath, &observer,
-                                                  mp3::processParallelDecode(), m_maxIndexedFrames);
-            observer.finish();
+            std::optional<mp3::LevelScan> cached;
+            if (cacheKey) {
+                cached = m_loadCache->find(*cacheKey);
+                if (cached && cached->offsets.size() > static_cast<std::size_t>(m_maxIndexedFrames)) {
+                    cached.reset();
+                }
+            }
+            mp3::LevelScan scan;
+            if (cached) {
+                scan = std::move(*cached);
+                m_loadedFromCache = true;
+                logStreamInfo();
+                m_framesLoaded.store(static_cast<int>(scan.offsets.size()), std::memory_order_relaxed);
+                m_frame.send(UM_PROGRESS_SET, static_cast<std::uintptr_t>(scan.totalBytes), 0);
+                // Nothing of the file is decoded: the player and the conversion decode on demand,
+                // as for a file beyond the PCM budget.
+                m_decoding.cache.dropFrames(m_filePath.string());
+            } else {
+                LoadObserver observer(*this, fileSize);
+                // Nothing else decodes during a load (playing and converting wait for the loading
+                // slot), so the scan may use decoder states of its own on the other cores.
+                scan = mp3::scanLevels(m_decoding, m_filePath, &observer, mp3::processParallelDecode(),
+                                       m_maxIndexedFrames);
+                observer.finish();
+            }
             if (scan.tooManyFrames) {
                 log(LogLevel::Error,
                     "The mp3 file has more than " + std::to_string(m_maxIndexedFrames) +
@@ -166,6 +204,8 @@ void SplitDocument::runLoadingThread() {
                 m_decoding.cache.clear();
                 scan = {};
                 loaded = false;
+            } else if (cacheKey && !cached) {
+                keepInLoadCache(*cacheKey, scan);
             }
             m_frameLevels = std::move(scan.levels);
             m_frameRmsDb = std::move(scan.rmsDb);
@@ -181,20 +221,41 @@ void SplitDocument::runLoadingThread() {
             m_secondsPerFrame = 0.0;
             m_frameOffsets = {};
             m_frameLengths = {};
+            m_loadedFromCache = false;
             log(LogLevel::Error,
                 "The file " + pathText(m_filePath) + " could not be loaded: not enough memory");
             loaded = false;
         }
     }
 
-    setScrollPosition(0);
+    // The view stays where the user scrolled while the file was being scanned.
     m_frame.send(UM_PROGRESS_SET, 0, 0);
     m_frame.send(UM_PROGRESS_SHOW, 0, 0);
     m_view.post(UM_LOAD_DONE, loaded ? 0 : 1, 0);
 }
 
+void SplitDocument::logStreamInfo() const {
+    const mp3::FrameReader reader(m_filePath);
+    if (!reader.atEnd()) {
+        log(LogLevel::Normal, mp3::streamInfoLine(reader.header()));
+    }
+}
+
+void SplitDocument::keepInLoadCache(const mp3::LoadCacheKey& key, const mp3::LevelScan& scan) const {
+    // A file written to while it was scanned gave levels of neither version.
+    const std::optional<mp3::LoadCacheKey> now = mp3::loadCacheKey(m_filePath);
+    if (!now || !(*now == key)) {
+        return;
+    }
+    if (!m_loadCache->store(key, scan)) {
+        log(LogLevel::Warning, "The levels of " + pathText(m_filePath) + " could not be kept in the cache " +
+                                   pathText(m_loadCache->folder()));
+    }
+}
+
 void SplitDocument::onLoadFailed() {
     m_loadThread.clear();
+    m_loadingLevels.clear();
     m_sourceStatus.reset();
     updateScrollBar();
     invalidateView();
@@ -202,6 +263,7 @@ void SplitDocument::onLoadFailed() {
 
 void SplitDocument::onLoadDone() {
     m_loadThread.clear();
+    m_loadingLevels.clear();
     m_loaded = true;
     // The steps of the file before do not apply to this one.
     m_history.clear();

@@ -5,6 +5,7 @@
 #include "document/EditHistory.h"
 #include "document/EditSettings.h"
 #include "document/EditedStream.h"
+#include "document/LoadingLevels.h"
 #include "document/SilenceFinder.h"
 #include "document/UserPrompts.h"
 #include "document/WindowLink.h"
@@ -28,6 +29,10 @@
 
 class AtomicFile;
 struct ListJob;
+namespace mp3 {
+class LoadCache;
+struct LoadCacheKey;
+} // namespace mp3
 
 // The state of the open file and its operations, without any toolkit. The window program's view
 // derives from it and adds painting and input; the command-line tool and the tests use it directly.
@@ -182,6 +187,9 @@ public:
     virtual void stopPlayback() {}
     // True while the user drags a break point: undo and redo wait for its end (GUI thread).
     virtual bool dragInProgress() const { return false; }
+    // True when something draws the levels of a load under way (m_loadingLevels); without, the
+    // load keeps no second copy of them.
+    virtual bool showsLoadingLevels() const { return false; }
     // The open routine puts the path into the recent-file list here (GUI thread).
     virtual void addToRecentFiles(const std::filesystem::path& /*path*/) {}
     // A load has completed and its history begun: the window program offers the remembered edits
@@ -206,6 +214,9 @@ public:
     double m_secondsPerFrame = 0.0;
     // Frames the loading thread has handled so far: the one figure of a running load the GUI reads.
     std::atomic<int> m_framesLoaded{0};
+    // The levels of a load in progress as the scan publishes them, for the view to draw the part
+    // already scanned; emptied by the open routine and when the load ends (GUI thread).
+    LoadingLevels m_loadingLevels;
     // Offset of every frame, from the loading scan: readers are positioned by it, not by rescanning.
     mp3::FrameOffsets m_frameOffsets;
     // Length of every frame, from the same scan: the writers copy whole runs of frames by it.
@@ -251,6 +262,11 @@ public:
     mp3::Decoding m_decoding = mp3::processDecoding();
     // Most frames a load indexes; tests lower it to reach the limit with small files.
     int m_maxIndexedFrames = mp3::kMaxIndexedFrames;
+    // Where loads keep what they computed, so reopening unchanged bytes skips the decode (the
+    // window program sets it; none otherwise). Used by the loading thread only.
+    std::shared_ptr<const mp3::LoadCache> m_loadCache;
+    // Set by the loading thread before UM_LOAD_DONE: the last load came from m_loadCache.
+    bool m_loadedFromCache = false;
 
 private:
     // Records the state before an edit (see EditHistory::record), unless a gesture's step holds it.
@@ -267,6 +283,10 @@ private:
     bool m_editStepRecorded = false;
 
     void runLoadingThread();
+    // The stream information line of frame 0, for a load that reads no frame of its own.
+    void logStreamInfo() const;
+    // Files the scan under `key` unless the file changed since the key was taken.
+    void keepInLoadCache(const mp3::LoadCacheKey& key, const mp3::LevelScan& scan) const;
     void runWavThread();
     // Decodes the whole file into the temporary file of `output` and commits it; false when it failed.
     bool convertToWav(AtomicFile& output);

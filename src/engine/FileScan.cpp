@@ -153,6 +153,9 @@ LevelScan scanLevels(const Decoding& decoding, const std::filesystem::path& path
             observer->frameStarting(handled);
         }
         measure();
+        if (observer) {
+            observer->frameMeasured(handled, scan.levels.back());
+        }
         scan.offsets.push_back(offset);
         scan.lengths.push_back(static_cast<std::uint16_t>(length));
         scan.totalBytes += length;

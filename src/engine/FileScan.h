@@ -54,6 +54,8 @@ public:
     virtual void frameStarting(int /*framesHandled*/) {}
     // After a frame; `bytesHandled` is the sum of the frame lengths so far.
     virtual void frameHandled(int /*framesHandled*/, std::int64_t /*bytesHandled*/) {}
+    // Frame `frame` was measured; `rawLevel` is its level before smoothing. In file order.
+    virtual void frameMeasured(int /*frame*/, int /*rawLevel*/) {}
 };
 
 // Scans every frame once, decoding each frame once (so the cache ends up holding the file while it

@@ -133,9 +133,7 @@ void drawLineRows(QImage& image, const std::vector<VisibleMark>& marks, int top,
 } // namespace
 
 void BreakPointsPainter::paint() {
-    if (loading()) {
-        return;
-    }
+    // While loading, the view hands over only the marks placed in the part already scanned.
     const bool isFocused = focused();
     const QFont previousFont = dc->font();
     dc->setFont(fontFromLogFont(params.font));

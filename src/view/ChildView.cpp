@@ -111,6 +111,18 @@ CChildView::~CChildView() {
 // --- Messages
 
 std::intptr_t CChildView::handleMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
+    if (message == UM_LOAD_DONE) {
+        const std::intptr_t result = SplitDocument::handleMessage(message, wParam, lParam);
+        BreakPointList marks;
+        marks.swap(m_marksWhileLoading);
+        if (wParam == 0 && !marks.empty()) {
+            EditStep step(*this, "Add break points");
+            for (const BreakPoint mark : marks) {
+                addBreakPointAt(mark);
+            }
+        }
+        return result;
+    }
     if (message != UM_BREAKPOINT_BUTTON) {
         return SplitDocument::handleMessage(message, wParam, lParam);
     }
@@ -159,14 +171,29 @@ void CChildView::invalidateView() {
         update();
         return;
     }
-    // The player asks from its thread after every buffer: the view follows the play position.
+    // The player asks from its thread after every buffer (the view follows the play position); the
+    // loading thread asks every thousand frames (the bar then reaches the frames scanned since).
     QMetaObject::invokeMethod(
         this,
         [this] {
-            followPlayback(*this, *m_scrollBar);
+            if (isLoading()) {
+                updateScrollBar();
+            } else {
+                followPlayback(*this, *m_scrollBar);
+            }
             update();
         },
         Qt::QueuedConnection);
+}
+
+const std::vector<int>& CChildView::loadingPreview() {
+    if (m_previewGeneration != m_loadingLevels.generation()) {
+        m_loadingPreview.clear();
+        m_marksWhileLoading.clear();
+        m_previewGeneration = m_loadingLevels.generation();
+    }
+    m_loadingLevels.copyNew(m_loadingPreview);
+    return m_loadingPreview;
 }
 
 void CChildView::stopPlayback() {
@@ -265,14 +292,14 @@ void CChildView::render(QImage& image, QPoint pointer) {
     dc.setBackgroundMode(Qt::OpaqueMode);
     dc.setBackground(Qt::white);
 
-    // While loading, the loading thread owns the levels and the list: nothing of them is read.
+    // While loading, the loading thread owns the levels and the list: only the levels it has
+    // published are drawn.
     const bool loading = isLoading();
-    static const std::vector<int> kNothing;
-    const std::vector<int>& levels = loading ? kNothing : m_frameLevels;
-    const BreakPointList& breakPoints = loading ? kNothing : m_breakPoints;
+    const std::vector<int>& levels = loading ? loadingPreview() : m_frameLevels;
+    const BreakPointList& breakPoints = loading ? m_marksWhileLoading : m_breakPoints;
 
     const bool focus = hasFocus();
-    if (!m_loaded && focus == m_cacheFocus && m_scrollFrame == m_cacheFrame && r == m_cacheRect &&
+    if (!m_loaded && !loading && focus == m_cacheFocus && m_scrollFrame == m_cacheFrame && r == m_cacheRect &&
         !m_waveCache.isNull()) {
         dc.drawImage(0, 0, m_waveCache);
     } else {
@@ -328,7 +355,9 @@ void CChildView::render(QImage& image, QPoint pointer) {
     const int total =
         loading ? m_framesLoaded.load(std::memory_order_relaxed) : static_cast<int>(levels.size());
     const int breakPointCount = static_cast<int>(breakPoints.size());
-    const int rangeStart = loading ? 0 : static_cast<int>(m_scrollFrame);
+    // While loading, the view can be no further than the frames scanned so far.
+    const int rangeStart =
+        static_cast<int>(loading ? std::min<long long>(m_scrollFrame, lastScrollFrame()) : m_scrollFrame);
     // Zoomed out, the range ends where the frames on the screen end.
     const long long rangeEnd = m_framesPerColumn == 1
                                    ? rangeStart + r.width()
@@ -470,6 +499,17 @@ void CChildView::mouseReleaseEvent(QMouseEvent* event) {
 void CChildView::mouseDoubleClickEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) {
         QWidget::mouseDoubleClickEvent(event);
+        return;
+    }
+    if (isLoading()) {
+        // A mark in the part scanned so far waits for the end of the load.
+        const long long at = frameScale().frameAt(pointerInClient().x());
+        if (at >= 0 && at < static_cast<long long>(m_loadingPreview.size())) {
+            m_marksWhileLoading.push_back(static_cast<BreakPoint>(at));
+            m_selectedBreakPoint = static_cast<int>(at);
+            m_hoverBreakPoint = static_cast<int>(at);
+        }
+        update();
         return;
     }
     // Press and release of the first click have done their work already; this is no press.

@@ -48,6 +48,7 @@ public:
 
     // Document hooks. Each may be called from a worker thread; the work is done on the GUI thread.
     void invalidateView() override;
+    bool showsLoadingLevels() const override { return true; }
     void updateScrollBar() override;
     void setScrollPosition(int frame) override;
     void stopPlayback() override;
@@ -175,6 +176,12 @@ private:
     bool isLoading() const { return m_loadThread.isSet(); }
     // F as the GUI thread may read it: 0 while the loading thread owns the levels.
     int shownFrameCount() const { return isLoading() ? 0 : frameCount(); }
+    // The frames the user may scroll through: while loading, those the scan has published so far.
+    long long scrollableFrameCount() const {
+        return isLoading() ? static_cast<long long>(m_loadingPreview.size()) : frameCount();
+    }
+    // While loading: the levels the scan has published, brought up to date (GUI thread).
+    const std::vector<int>& loadingPreview();
     // The user may move the play cursor: a file with frames, no load, and not playing unless Ctrl is held.
     bool mayMoveCursor() const;
     bool selectionInList() const;
@@ -184,6 +191,12 @@ private:
     LevelSummary m_levelSummary;
     const int* m_summarySource = nullptr;
     std::size_t m_summarySize = 0;
+    // A copy of what m_loadingLevels has published of the load under way, and of which load.
+    std::vector<int> m_loadingPreview;
+    unsigned m_previewGeneration = 0;
+    // Marks placed in the scanned part during a load: the list belongs to the loading thread until
+    // it is done, so they join it then, as one step.
+    BreakPointList m_marksWhileLoading;
     QImage m_image;
     std::vector<int> m_previewBreakPoints;
     Player m_player;

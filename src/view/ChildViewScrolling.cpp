@@ -22,7 +22,7 @@ long long CChildView::visibleFrames() const {
 }
 
 long long CChildView::lastScrollFrame() const {
-    return std::max(0LL, shownFrameCount() - visibleFrames());
+    return std::max(0LL, scrollableFrameCount() - visibleFrames());
 }
 
 void CChildView::updateScrollBar() {
@@ -33,17 +33,21 @@ void CChildView::updateScrollBar() {
     }
     if (isLoading()) {
         // The levels are being replaced: their summary is made again from the new ones, and a new
-        // file starts at one frame per column.
+        // file starts at one frame per column. The frames scanned so far may be scrolled through.
         m_framesPerColumn = 1;
         m_levelSummary = LevelSummary();
         m_summarySource = nullptr;
         m_summarySize = 0;
-        m_scrollBar->setRange(0, 0);
-        m_scrollBar->setPageStep(0);
-        m_scrollBar->setValue(0);
-        m_scrollBar->setEnabled(false);
+        const long long scanned = static_cast<long long>(loadingPreview().size());
+        const long long w = visibleFrames();
+        m_scrollBar->setRange(0, static_cast<int>(std::max(0LL, scanned - w)));
+        m_scrollBar->setPageStep(static_cast<int>(scanned > w ? w : 0));
+        m_scrollBar->setSingleStep(1);
+        m_scrollBar->setEnabled(scanned > w);
+        m_scrollBar->setValue(scanned > w ? static_cast<int>(m_scrollFrame) : 0);
         return;
     }
+    std::vector<int>().swap(m_loadingPreview);
     m_framesPerColumn = std::min(m_framesPerColumn, maxFramesPerColumn());
     const long long f = frameCount();
     const long long w = visibleFrames();
@@ -76,7 +80,7 @@ void CChildView::scrollLineLeft() {
 }
 
 void CChildView::scrollLineRight() {
-    if (static_cast<long long>(m_scrollFrame) + visibleFrames() < shownFrameCount()) {
+    if (static_cast<long long>(m_scrollFrame) + visibleFrames() < scrollableFrameCount()) {
         setScrollFrame(
             std::min(static_cast<long long>(m_scrollFrame) + m_framesPerColumn, lastScrollFrame()));
     }
@@ -88,7 +92,7 @@ void CChildView::scrollPageLeft() {
 }
 
 void CChildView::scrollPageRight() {
-    const long long f = shownFrameCount();
+    const long long f = scrollableFrameCount();
     const long long w = visibleFrames();
     const long long s = m_scrollFrame;
     if (f - s > 2 * w) {
@@ -103,15 +107,15 @@ void CChildView::scrollToStart() {
 }
 
 void CChildView::scrollToEnd() {
-    const long long f = shownFrameCount();
+    const long long f = scrollableFrameCount();
     const long long w = visibleFrames();
     setScrollFrame(w > f ? 0 : f - w);
 }
 
 void CChildView::scrollWheel(int delta) {
-    const long long f = shownFrameCount();
+    const long long f = scrollableFrameCount();
     const long long w = visibleFrames();
-    if (isLoading() || w >= f) {
+    if (w >= f) {
         return;
     }
     const long long columns = static_cast<std::int16_t>(delta);

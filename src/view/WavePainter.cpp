@@ -72,10 +72,7 @@ void WavePainter::paint() {
         }
     }
 
-    if (loading()) {
-        return;
-    }
-
+    // While loading, `levels` holds the frames scanned so far.
     // At most one column per visible column of frames, whatever the length of the file.
     const long long frameCount = static_cast<long long>(levels.size());
     const long long z = scale.framesPerColumn;
