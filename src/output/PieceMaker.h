@@ -34,8 +34,9 @@ public:
     // frame and what the first frame needs ahead of it. Returns the frame the caller's copy goes on
     // from; the frames from `first` below it are in the piece already.
     int writeOpening(PieceFile& piece, const PieceIdentity& identity, int first, int end);
-    // Writes what follows the frames: the copied ID3v1 tag.
-    void writeClosing(PieceFile& piece, const PieceIdentity& identity) const;
+    // Completes the header frame with the music CRC of the frames copied since writeOpening(), then
+    // writes what follows the frames: the copied ID3v1 tag.
+    void writeClosing(PieceFile& piece, const PieceIdentity& identity);
     // Ends writing under the temporary name and puts the block tag in when it goes alone, so the piece's
     // name never shows it half tagged. False when the piece failed.
     bool finish(PieceFile& piece, const PieceIdentity& identity) const;
@@ -45,4 +46,7 @@ private:
     const PieceHeader m_header;
     std::optional<SourceTags> m_tags;
     const BlockTagAlone m_blockTagAlone;
+    // The header frame of the piece being written, while it awaits its music CRC, and where it is.
+    std::optional<UnfinishedHeader> m_unfinished;
+    std::int64_t m_unfinishedAt = 0;
 };
