@@ -245,6 +245,9 @@ public:
     mp3::Decoding m_decoding = mp3::processDecoding();
     // Most frames a load indexes; tests lower it to reach the limit with small files.
     int m_maxIndexedFrames = mp3::kMaxIndexedFrames;
+    // Whether a load decodes the file for its levels; without, it reads only where the frames are
+    // (for the command-line tool's commands that need no levels), and every level reads as 0.
+    bool m_loadLevels = true;
 
 private:
     // Records the state before an edit (see EditHistory::record), unless a gesture's step holds it.
