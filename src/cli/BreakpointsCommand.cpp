@@ -128,7 +128,9 @@ int runBreakpoints(const CommandArgs& args) {
         return fail(problem);
     }
     CliDocument cli(false);
-    if (!cli.load(input ? input->path() : std::filesystem::path(options.file), problem)) {
+    // Only silences need the decoded levels; every other source needs only where the frames are.
+    if (!cli.load(input ? input->path() : std::filesystem::path(options.file), problem,
+                  options.source.needsLevels() ? CliDocument::Levels::Scan : CliDocument::Levels::Skip)) {
         return failUnlessTold(told, problem);
     }
     SplitDocument& document = cli.document;

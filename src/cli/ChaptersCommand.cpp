@@ -32,7 +32,8 @@ int runChapters(const CommandArgs& args) {
     const std::string& output = parsed->operands[1];
     const std::size_t told = printedErrorCount();
     CliDocument cli(false);
-    if (!cli.load(file, problem)) {
+    if (!cli.load(file, problem,
+                  source->needsLevels() ? CliDocument::Levels::Scan : CliDocument::Levels::Skip)) {
         return failUnlessTold(told, problem);
     }
     // A copy with one chapter is no answer when the silence finder found nothing.

@@ -28,8 +28,9 @@ bool CliDocument::waitFor(unsigned message) {
     return link.dispatchUntil(message, std::chrono::hours(24));
 }
 
-bool CliDocument::load(const std::filesystem::path& path, std::string& problem) {
+bool CliDocument::load(const std::filesystem::path& path, std::string& problem, Levels levels) {
     const int boxesBefore = prompts.errorBoxes;
+    document.m_loadLevels = levels == Levels::Scan;
     document.openFile(path);
     if (prompts.errorBoxes != boxesBefore || !document.m_loadThread) {
         problem = "cannot load '" + path.string() + "'";

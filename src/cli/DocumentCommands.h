@@ -17,9 +17,11 @@ public:
     CliDocument(const CliDocument&) = delete;
     CliDocument& operator=(const CliDocument&) = delete;
 
+    // Whether the load decodes the file for its levels, or reads only where the frames are.
+    enum class Levels { Scan, Skip };
     // Runs the open routine and waits for the load; false with `problem` set when the open routine
     // refused or the file holds no frame.
-    bool load(const std::filesystem::path& path, std::string& problem);
+    bool load(const std::filesystem::path& path, std::string& problem, Levels levels = Levels::Scan);
     // Waits for a posted "done" message and handles it.
     bool waitFor(unsigned message);
 

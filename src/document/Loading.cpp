@@ -169,7 +169,7 @@ void SplitDocument::runLoadingThread() {
     if (loaded) {
         try {
             std::optional<mp3::LevelScan> cached;
-            if (cacheKey) {
+            if (cacheKey && m_loadLevels) {
                 cached = m_loadCache->find(*cacheKey);
                 if (cached && cached->offsets.size() > static_cast<std::size_t>(m_maxIndexedFrames)) {
                     cached.reset();
@@ -189,8 +189,9 @@ void SplitDocument::runLoadingThread() {
                 LoadObserver observer(*this, fileSize);
                 // Nothing else decodes during a load (playing and converting wait for the loading
                 // slot), so the scan may use decoder states of its own on the other cores.
-                scan = mp3::scanLevels(m_decoding, m_filePath, &observer, mp3::processParallelDecode(),
-                                       m_maxIndexedFrames);
+                scan = m_loadLevels ? mp3::scanLevels(m_decoding, m_filePath, &observer,
+                                                      mp3::processParallelDecode(), m_maxIndexedFrames)
+                                    : mp3::scanFrameHeaders(m_filePath, &observer, m_maxIndexedFrames);
                 observer.finish();
             }
             if (scan.tooManyFrames) {
@@ -198,14 +199,17 @@ void SplitDocument::runLoadingThread() {
                     "The mp3 file has more than " + std::to_string(m_maxIndexedFrames) +
                         " frames, more than the program can index in memory; it has not been loaded!");
                 loaded = false;
-            } else if (scan.framesWithPcm == 0) {
+            } else if (m_loadLevels && scan.framesWithPcm == 0) {
                 log(LogLevel::Error,
                     mp3::streamProblemText(mp3::StreamProblem::NothingDecodes, pathText(m_filePath)));
                 m_decoding.cache.clear();
                 scan = {};
                 loaded = false;
-            } else if (cacheKey && !cached) {
+            } else if (cacheKey && !cached && m_loadLevels) {
                 keepInLoadCache(*cacheKey, scan);
+            }
+            if (!m_loadLevels) {
+                scan.levels.assign(scan.offsets.size(), 0);
             }
             m_frameLevels = std::move(scan.levels);
             m_frameRmsDb = std::move(scan.rmsDb);

@@ -267,6 +267,9 @@ public:
     std::shared_ptr<const mp3::LoadCache> m_loadCache;
     // Set by the loading thread before UM_LOAD_DONE: the last load came from m_loadCache.
     bool m_loadedFromCache = false;
+    // Whether a load decodes the file for its levels; without, it reads only where the frames are
+    // (for the command-line tool's commands that need no levels), and every level reads as 0.
+    bool m_loadLevels = true;
 
 private:
     // Records the state before an edit (see EditHistory::record), unless a gesture's step holds it.

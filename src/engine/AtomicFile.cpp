@@ -206,14 +206,14 @@ bool AtomicFile::finishWriting() {
     return !failed();
 }
 
-bool AtomicFile::commit() {
+bool AtomicFile::commit(Sync sync) {
     if (m_committed) {
         return true;
     }
     finishWriting();
     // Synced after a tagger or other writer by name has had its turn, and before the rename: the
     // name must never stand for bytes that are not on the disk yet.
-    if (!failed() && !platform::syncFile(m_handle.get())) {
+    if (!failed() && sync == Sync::Now && !platform::syncFile(m_handle.get())) {
         failWithErrno();
     }
     if (const std::optional<platform::FileStatus> status = platform::statusOf(m_handle.get())) {

@@ -79,9 +79,12 @@ public:
     // Ends writing through this object; the file can then still be changed by name through
     // temporaryPath() before commit(), which puts those changes on the disk too.
     bool finishWriting();
+    // Whether commit() puts the bytes on the disk itself, or the caller has done it for many files
+    // at once (after finishWriting(), before commit()).
+    enum class Sync { Now, DoneByCaller };
     // finishWriting() if not done, then the rename over the final name; false, with the temporary
     // file removed, when anything failed.
-    bool commit();
+    bool commit(Sync sync = Sync::Now);
     // Closes and removes the temporary file.
     void discard();
     // Leaves the folder's sync after the rename to `syncs` (which must outlive this object).

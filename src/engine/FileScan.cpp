@@ -253,4 +253,37 @@ LevelScan scanLevels(const Decoding& decoding, const std::filesystem::path& path
     return scan;
 }
 
+LevelScan scanFrameHeaders(const std::filesystem::path& path, LevelScanObserver* observer, int maxFrames) {
+    LevelScan scan;
+    if (mayHoldMoreFrames(path, maxFrames)) {
+        scan.tooManyFrames = true;
+        return scan;
+    }
+    FrameReader reader(path);
+    const FrameReader end;
+    if (observer) {
+        observer->streamOpened(reader);
+    }
+    for (; !(reader == end); reader.readNext()) {
+        if (scan.offsets.size() >= static_cast<std::size_t>(maxFrames)) {
+            reader.close();
+            LevelScan refused;
+            refused.tooManyFrames = true;
+            return refused;
+        }
+        const auto handled = static_cast<int>(scan.offsets.size());
+        if (observer) {
+            observer->frameStarting(handled);
+        }
+        scan.offsets.push_back(reader.header().offset);
+        scan.lengths.push_back(static_cast<std::uint16_t>(reader.frameLength()));
+        scan.totalBytes += reader.frameLength();
+        if (observer) {
+            observer->frameHandled(handled + 1, scan.totalBytes);
+        }
+    }
+    reader.close();
+    return scan;
+}
+
 } // namespace mp3

@@ -71,6 +71,11 @@ public:
 LevelScan scanLevels(const Decoding& decoding, const std::filesystem::path& path,
                      LevelScanObserver* observer = nullptr, const ParallelDecode& parallel = {},
                      int maxFrames = kMaxIndexedFrames);
+// Only where the frames are, from their headers, with nothing decoded: the offsets, lengths and
+// total bytes of the same frames scanLevels() finds, and no levels, RMS levels or peaks. The
+// observer sees the frames in file order as there.
+LevelScan scanFrameHeaders(const std::filesystem::path& path, LevelScanObserver* observer = nullptr,
+                           int maxFrames = kMaxIndexedFrames);
 // The same with the process's decoding and parts (defined with the wiring).
 LevelScan scanLevels(const std::filesystem::path& path, LevelScanObserver* observer = nullptr);
 

@@ -51,6 +51,7 @@ FileStatus fromStat(const struct stat& st) {
 #endif
 
 std::atomic<FileCallObserver> g_observer{nullptr};
+std::atomic<FileCallFault> g_fault{nullptr};
 
 void observe(FileCall call, const std::filesystem::path& name) {
     if (const FileCallObserver observer = g_observer.load()) {
@@ -58,10 +59,26 @@ void observe(FileCall call, const std::filesystem::path& name) {
     }
 }
 
+// observe(), then whether an injected fault lets the call run (errno set when not).
+bool proceed(FileCall call, const std::filesystem::path& name) {
+    observe(call, name);
+    if (const FileCallFault fault = g_fault.load()) {
+        if (const int code = fault(call, name); code != 0) {
+            errno = code;
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 void observeFileCalls(FileCallObserver observer) {
     g_observer.store(observer);
+}
+
+void injectFileCallFaults(FileCallFault fault) {
+    g_fault.store(fault);
 }
 
 std::optional<FileStatus> statusOf(int fd) {
@@ -192,7 +209,9 @@ bool writeAllAt(int fd, std::int64_t offset, const std::uint8_t* data, std::size
 }
 
 bool syncFile(int fd) {
-    observe(FileCall::SyncFile, {});
+    if (!proceed(FileCall::SyncFile, {})) {
+        return false;
+    }
 #ifdef _WIN32
     return _commit(fd) == 0;
 #else
@@ -203,6 +222,24 @@ bool syncFile(int fd) {
         }
     }
     return true;
+#endif
+}
+
+bool syncFileSystem(int fd) {
+    if (!proceed(FileCall::SyncFileSystem, {})) {
+        return false;
+    }
+#if defined(__linux__)
+    while (::syncfs(fd) != 0) {
+        if (errno != EINTR) {
+            return false;
+        }
+    }
+    return true;
+#else
+    (void)fd;
+    errno = ENOSYS;
+    return false;
 #endif
 }
 
@@ -346,7 +383,9 @@ std::optional<FileStatus> statusOfTargetIn(const Folder& folder, const std::file
 
 bool renameIn(const Folder& folder, const std::filesystem::path& from, const std::filesystem::path& to,
               bool replace) {
-    observe(FileCall::Rename, to);
+    if (!proceed(FileCall::Rename, to)) {
+        return false;
+    }
 #ifdef _WIN32
     return renameFile(folder.path() / from, folder.path() / to, replace);
 #else
@@ -378,7 +417,9 @@ bool removeIn(const Folder& folder, const std::filesystem::path& name) {
 }
 
 bool syncFolder(const Folder& folder) {
-    observe(FileCall::SyncFolder, folder.path());
+    if (!proceed(FileCall::SyncFolder, folder.path())) {
+        return false;
+    }
 #ifdef _WIN32
     // A rename with MOVEFILE_WRITE_THROUGH is on the disk when it returns.
     return true;

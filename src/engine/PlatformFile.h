@@ -99,10 +99,14 @@ bool syncFolder(const Folder& folder);
 
 // The calls of these helpers that decide what reaches the disk, in the order they are made, for a
 // test that checks the order; `name` is the file or folder name concerned.
-enum class FileCall { SyncFile, CloseFile, Rename, SyncFolder, OpenSubfolder };
+enum class FileCall { SyncFile, SyncFileSystem, CloseFile, Rename, SyncFolder, OpenSubfolder };
 using FileCallObserver = void (*)(FileCall call, const std::filesystem::path& name);
 // Only one observer at a time; nullptr ends it. Not for use while other threads write files.
 void observeFileCalls(FileCallObserver observer);
+// For tests of failures the disk alone would give: a fault returns an error number for the call to
+// fail with, or 0 to let it run. Asked for the syncs and the renames, after the observer.
+using FileCallFault = int (*)(FileCall call, const std::filesystem::path& name);
+void injectFileCallFaults(FileCallFault fault);
 
 // Opens a file for reading only.
 FileHandle openForReading(const std::filesystem::path& path);
@@ -116,6 +120,9 @@ long long writeSome(int fd, const std::uint8_t* data, std::size_t count);
 bool writeAllAt(int fd, std::int64_t offset, const std::uint8_t* data, std::size_t count);
 // Asks the system to put the file's bytes on the disk.
 bool syncFile(int fd);
+// Puts every written byte of the file system holding `fd` on the disk in one call: cheaper than a
+// sync per file for many new files. False with errno ENOSYS where the system has no such call.
+bool syncFileSystem(int fd);
 // Closes a written file; false (errno set) when the system reported an error.
 bool closeWrittenFile(FileHandle& handle);
 

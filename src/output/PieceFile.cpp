@@ -1,5 +1,6 @@
 #include "output/PieceFile.h"
 
+#include "engine/XingFrame.h"
 #include "output/SourceBytes.h"
 
 #include <algorithm>
@@ -14,7 +15,7 @@ PieceFile::~PieceFile() = default;
 PieceFile::PieceFile(PieceFile&& other) noexcept
     : m_file(std::move(other.m_file)), m_path(std::move(other.m_path)), m_buffer(std::move(other.m_buffer)),
       m_used(std::exchange(other.m_used, 0)), m_systemCopy(other.m_systemCopy),
-      m_sourceEnded(other.m_sourceEnded) {}
+      m_sourceEnded(other.m_sourceEnded), m_summing(other.m_summing), m_musicCrc(other.m_musicCrc) {}
 
 PieceFile& PieceFile::operator=(PieceFile&& other) noexcept {
     if (this != &other) {
@@ -24,12 +25,30 @@ PieceFile& PieceFile::operator=(PieceFile&& other) noexcept {
         m_used = std::exchange(other.m_used, 0);
         m_systemCopy = other.m_systemCopy;
         m_sourceEnded = other.m_sourceEnded;
+        m_summing = other.m_summing;
+        m_musicCrc = other.m_musicCrc;
     }
     return *this;
 }
 
 void PieceFile::fail(const std::string& reason) {
     m_file.fail(reason);
+}
+
+void PieceFile::startMusicCrc(std::uint16_t crc) {
+    m_summing = true;
+    m_musicCrc = crc;
+}
+
+std::uint16_t PieceFile::endMusicCrc() {
+    m_summing = false;
+    return m_musicCrc;
+}
+
+void PieceFile::accepted(const std::uint8_t* data, std::size_t count) {
+    if (m_summing) {
+        m_musicCrc = mp3::crc16(data, count, m_musicCrc);
+    }
 }
 
 std::size_t PieceFile::room() {
@@ -54,6 +73,7 @@ std::size_t PieceFile::write(const std::uint8_t* data, std::size_t count) {
         }
         const std::size_t n = std::min(count - done, space);
         std::memcpy(m_buffer.get() + m_used, data + done, n);
+        accepted(m_buffer.get() + m_used, n);
         m_used += n;
         done += n;
     }
@@ -93,8 +113,9 @@ std::size_t PieceFile::copyFrom(const SourceBytes& source, std::int64_t offset, 
     if (!isOpen() || failed()) {
         return 0;
     }
-    // Small runs are cheaper through the buffer than as a system call of their own.
-    std::size_t done = count >= kSystemCopyMinimum ? systemCopy(source, offset, count) : 0;
+    // Small runs are cheaper through the buffer than as a system call of their own; bytes summed must
+    // be seen.
+    std::size_t done = count >= kSystemCopyMinimum && !m_summing ? systemCopy(source, offset, count) : 0;
     while (done < count) {
         const std::size_t space = room();
         if (space == 0) {
@@ -103,6 +124,7 @@ std::size_t PieceFile::copyFrom(const SourceBytes& source, std::int64_t offset, 
         const std::size_t wanted = std::min(count - done, space);
         const std::size_t got =
             source.readAt(offset + static_cast<std::int64_t>(done), m_buffer.get() + m_used, wanted);
+        accepted(m_buffer.get() + m_used, got);
         m_used += got;
         done += got;
         if (got < wanted) {
@@ -137,7 +159,7 @@ bool PieceFile::finishWriting() {
     return m_file.finishWriting();
 }
 
-bool PieceFile::close() {
+bool PieceFile::close(AtomicFile::Sync sync) {
     if (m_path.empty()) {
         return false;
     }
@@ -145,7 +167,7 @@ bool PieceFile::close() {
         return true;
     }
     finishWriting();
-    return m_file.commit();
+    return m_file.commit(sync);
 }
 
 PieceFile createPieceFile(const std::filesystem::path& path, const std::filesystem::path& sourcePath,

@@ -46,6 +46,12 @@ public:
     // Overwrites bytes written before at `offset` (a header frame completed last); false when the
     // piece has failed.
     bool writeAt(std::int64_t offset, const std::uint8_t* data, std::size_t count);
+    // Sums the CRC-16 of the LAME tag's music CRC over every byte accepted from now on, going on from
+    // `crc`: a header frame written first is completed once the copy has shown its bytes, so none is
+    // read twice. Such bytes pass through the write buffer rather than the system's file-to-file copy.
+    void startMusicCrc(std::uint16_t crc);
+    // The sum so far, which stops.
+    std::uint16_t endMusicCrc();
     // Marks the piece failed for a reason found outside it (the source changed); close() then
     // removes it.
     void fail(const std::string& reason);
@@ -53,8 +59,11 @@ public:
     // tagger can open it: temporaryPath(). False when the piece failed.
     bool finishWriting();
     const std::filesystem::path& temporaryPath() const { return m_file.temporaryPath(); }
-    // finishWriting(), then puts the piece under its name; true when it is saved there whole.
-    bool close();
+    // finishWriting(), then puts the piece under its name; true when it is saved there whole. With
+    // Sync::DoneByCaller the caller has put the piece's bytes on the disk already (DurableBatch).
+    bool close(AtomicFile::Sync sync = AtomicFile::Sync::Now);
+    // The open file, for a caller that syncs many pieces at once; -1 when there is none.
+    int descriptor() const { return m_file.descriptor(); }
     // Leaves the sync of the piece's folder entry to `syncs`, done once for a whole run.
     void syncFolderWith(FolderSyncs& syncs) { m_file.syncFolderWith(syncs); }
 
@@ -66,6 +75,8 @@ private:
     friend PieceFile failedPieceFile(const std::filesystem::path& path, const std::string& reason);
 
     bool flush();
+    // Every byte the piece takes goes through here, as it will stand in the file.
+    void accepted(const std::uint8_t* data, std::size_t count);
     // Room left in the write buffer, flushing it first when it is full; 0 when the flush failed.
     std::size_t room();
     // Copies by the system's file-to-file copy; returns the bytes copied, stopping early where that
@@ -79,6 +90,8 @@ private:
     std::size_t m_used = 0;
     bool m_systemCopy = true;
     bool m_sourceEnded = false;
+    bool m_summing = false;
+    std::uint16_t m_musicCrc = 0;
 };
 
 // Creates the piece file for writing; at close() it replaces a regular file of that name (unless

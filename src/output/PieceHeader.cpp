@@ -13,7 +13,6 @@
 
 namespace {
 
-constexpr std::size_t kReadChunk = 256 * 1024;
 // mpg123 decodes only the last four frames before the first sample it plays and merely reads those
 // ahead of them, so a piece leads with at most four frames before its first own one.
 constexpr int kDecodedAhead = 4;
@@ -92,7 +91,7 @@ PieceStart PieceHeader::rewriteSourceTag(int end) const {
         tag.lame->setPadding(toTheEnd ? tag.lame->padding() : 0);
     }
     PieceStart start;
-    start.lead = describe(m_sourceTagFrame, {}, 1, end, tag, /*fieldsAsSource=*/true);
+    describe(start, m_sourceTagFrame, {}, 1, end, tag, /*fieldsAsSource=*/true);
     start.copyFrom = 1;
     return start;
 }
@@ -217,7 +216,7 @@ std::optional<PieceStart> PieceHeader::gaplessStart(int first, int end) const {
     tag.lame->setPadding(static_cast<int>(trim.padding));
 
     PieceStart start;
-    start.lead = describe(std::move(xingFrame), leadFrames, copyFrom, end, tag, /*fieldsAsSource=*/false);
+    describe(start, std::move(xingFrame), leadFrames, copyFrom, end, tag, /*fieldsAsSource=*/false);
     for (const std::vector<std::uint8_t>& frame : leadFrames) {
         start.lead.insert(start.lead.end(), frame.begin(), frame.end());
     }
@@ -241,42 +240,22 @@ std::vector<std::uint8_t> PieceHeader::reservoirBefore(int frame, std::size_t co
     return reservoirBytesBefore(frame, m_firstAudio, count, [this](int k) { return readFrame(k); });
 }
 
-std::vector<std::uint8_t> PieceHeader::describe(std::vector<std::uint8_t> xingFrame,
-                                                const std::vector<std::vector<std::uint8_t>>& leadFrames,
-                                                int from, int end, mp3::XingFrame tag,
-                                                bool fieldsAsSource) const {
-    // Offsets of the audio frames from the Xing frame's start, and the CRC of their bytes.
+void PieceHeader::describe(PieceStart& start, std::vector<std::uint8_t> xingFrame,
+                           const std::vector<std::vector<std::uint8_t>>& leadFrames, int from, int end,
+                           mp3::XingFrame tag, bool fieldsAsSource) const {
+    // Offsets of the audio frames from the Xing frame's start, and the CRC of the built ones.
     std::vector<std::uint32_t> offsets;
     offsets.reserve(leadFrames.size() + static_cast<std::size_t>(std::max(0, end - from)));
     std::uint64_t bytes = xingFrame.size();
-    std::uint16_t musicCrc = 0;
+    std::uint16_t leadCrc = 0;
     for (const std::vector<std::uint8_t>& frame : leadFrames) {
         offsets.push_back(static_cast<std::uint32_t>(bytes));
         bytes += frame.size();
-        musicCrc = mp3::crc16(frame.data(), frame.size(), musicCrc);
+        leadCrc = mp3::crc16(frame.data(), frame.size(), leadCrc);
     }
-    std::vector<std::uint8_t> chunk;
-    for (int frame = from; frame < end;) {
-        // Frames that follow each other without a gap are read as one run.
-        const std::int64_t runStart = m_frames.offset(frame);
-        std::int64_t runEnd = runStart;
-        while (frame < end && m_frames.offset(frame) == runEnd &&
-               runEnd - runStart + m_frames.length(frame) <= static_cast<std::int64_t>(kReadChunk)) {
-            offsets.push_back(
-                static_cast<std::uint32_t>(bytes + static_cast<std::uint64_t>(runEnd - runStart)));
-            runEnd += m_frames.length(frame);
-            ++frame;
-        }
-        if (runEnd == runStart) { // a single frame larger than the chunk cannot occur, but never stall
-            offsets.push_back(static_cast<std::uint32_t>(bytes));
-            runEnd += m_frames.length(frame);
-            ++frame;
-        }
-        chunk.resize(static_cast<std::size_t>(runEnd - runStart));
-        const std::size_t got = m_frames.file().readAt(runStart, chunk.data(), chunk.size());
-        std::fill(chunk.begin() + static_cast<std::ptrdiff_t>(got), chunk.end(), std::uint8_t{0});
-        musicCrc = mp3::crc16(chunk.data(), chunk.size(), musicCrc);
-        bytes += chunk.size();
+    for (int frame = from; frame < end; ++frame) {
+        offsets.push_back(static_cast<std::uint32_t>(bytes));
+        bytes += static_cast<std::uint64_t>(m_frames.length(frame));
     }
     const auto total = static_cast<std::uint32_t>(std::min<std::uint64_t>(bytes, UINT32_MAX));
     const auto count = static_cast<std::uint32_t>(offsets.size());
@@ -291,22 +270,40 @@ std::vector<std::uint8_t> PieceHeader::describe(std::vector<std::uint8_t> xingFr
     }
     if (tag.lame) {
         tag.lame->setMusicLength(total);
-        tag.lame->setMusicCrc(musicCrc);
     }
     mp3::writeXingFrame(tag, xingFrame.data(), xingFrame.size());
-    return xingFrame;
+    if (tag.lame) {
+        start.unfinished = UnfinishedHeader{tag, xingFrame, leadCrc};
+    }
+    start.lead = std::move(xingFrame);
 }
 
 void writePieceStart(const PieceStart& start, int first, SourceFrames& frames, PieceFile& piece,
                      LevelApplier* levels) {
-    if (levels == nullptr) {
-        piece.write(start.lead.data(), start.lead.size());
-    } else {
-        std::vector<std::uint8_t> lead = start.lead;
-        applyLeadLevels(lead, first, *levels);
-        piece.write(lead.data(), lead.size());
+    std::vector<std::uint8_t> changed;
+    if (levels != nullptr) {
+        changed = start.lead;
+        applyLeadLevels(changed, first, *levels);
+    }
+    const std::vector<std::uint8_t>& lead = levels != nullptr ? changed : start.lead;
+    piece.write(lead.data(), lead.size());
+    if (start.unfinished) {
+        // The music CRC covers the lead's audio frames as written, level changes included.
+        const std::size_t header = std::min(start.unfinished->frame.size(), lead.size());
+        piece.startMusicCrc(levels != nullptr ? mp3::crc16(lead.data() + header, lead.size() - header, 0)
+                                              : start.unfinished->leadCrc);
     }
     if (start.copyFrom < first) {
         copyFrames(frames, start.copyFrom, first, piece, levels);
+    }
+}
+
+void finishHeader(const UnfinishedHeader& header, std::int64_t offset, PieceFile& piece) {
+    mp3::XingFrame tag = header.tag;
+    tag.lame->setMusicCrc(piece.endMusicCrc());
+    std::vector<std::uint8_t> frame = header.frame;
+    mp3::writeXingFrame(tag, frame.data(), frame.size());
+    if (!piece.writeAt(offset, frame.data(), frame.size()) && !piece.failed()) {
+        piece.fail("the header frame could not be written");
     }
 }

@@ -10,6 +10,14 @@
 class PieceFile;
 class SourceFrames;
 
+// A header frame whose LAME tag still lacks the music CRC: its sum over the audio bytes is taken as
+// they are written, and the frame is completed with it afterwards.
+struct UnfinishedHeader {
+    mp3::XingFrame tag;
+    std::vector<std::uint8_t> frame;
+    std::uint16_t leadCrc = 0; // of the built frames in the lead after the header frame
+};
+
 // What a piece holding the source frames [first, end) starts with. The piece is written as `lead`,
 // then the source frames [copyFrom, end) as they are.
 class LevelApplier;
@@ -17,13 +25,18 @@ class LevelApplier;
 struct PieceStart {
     std::vector<std::uint8_t> lead;
     int copyFrom = 0;
+    // The header frame at the start of `lead`, when its music CRC is left to the copy.
+    std::optional<UnfinishedHeader> unfinished;
 };
 
-// Writes a piece's lead and the source frames ahead of `first` it needs; the caller copies the frames
-// from `first` on, leaving out those below `start.copyFrom`.
+// Writes a piece's lead and the source frames ahead of `first` it needs, summing the music CRC from
+// the lead's end when the header awaits it; the caller copies the frames from `first` on, leaving out
+// those below `start.copyFrom`, and then completes the header with finishHeader().
 // With `levels`, the lead's audio frames and the copied ones take the level of frame `first`.
 void writePieceStart(const PieceStart& start, int first, SourceFrames& frames, PieceFile& piece,
                      LevelApplier* levels = nullptr);
+// Writes the unfinished header frame at `offset` with the music CRC the piece summed since the lead.
+void finishHeader(const UnfinishedHeader& header, std::int64_t offset, PieceFile& piece);
 
 // Decides the header frames of every piece of one source.
 //
@@ -61,10 +74,11 @@ private:
     // stream holds fewer).
     std::vector<std::uint8_t> reservoirBefore(int frame, std::size_t count) const;
     // `xingFrame` rewritten for a piece made of it, the built `leadFrames` and the source frames
-    // [from, end). With `fieldsAsSource` only the fields the tag has are filled.
-    std::vector<std::uint8_t> describe(std::vector<std::uint8_t> xingFrame,
-                                       const std::vector<std::vector<std::uint8_t>>& leadFrames, int from,
-                                       int end, mp3::XingFrame tag, bool fieldsAsSource) const;
+    // [from, end), into `start`. With `fieldsAsSource` only the fields the tag has are filled. Nothing
+    // is read: a LAME tag's music CRC is left to the copy.
+    void describe(PieceStart& start, std::vector<std::uint8_t> xingFrame,
+                  const std::vector<std::vector<std::uint8_t>>& leadFrames, int from, int end,
+                  mp3::XingFrame tag, bool fieldsAsSource) const;
 
     const SourceFrames& m_frames;
     const bool m_gapless;

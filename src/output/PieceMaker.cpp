@@ -49,17 +49,24 @@ std::uint64_t PieceMaker::extraBytes(int count) const {
 }
 
 int PieceMaker::writeOpening(PieceFile& piece, const PieceIdentity& identity, int first, int end) {
+    m_unfinishedAt = 0;
     if (m_tags) {
         const std::vector<std::uint8_t> tag = m_tags->id3v2(identity.number, identity.count, tagOf(identity));
         piece.write(tag.data(), tag.size());
+        m_unfinishedAt = static_cast<std::int64_t>(tag.size());
     }
     m_pieceLevels = m_levels.changesAny() ? pieceLevels(m_format, m_levels, first, end) : LevelApplier();
-    const PieceStart start = m_header.start(first, end);
+    PieceStart start = m_header.start(first, end);
     writePieceStart(start, first, m_frames, piece, levels());
+    m_unfinished = std::move(start.unfinished);
     return std::max(first, start.copyFrom);
 }
 
-void PieceMaker::writeClosing(PieceFile& piece, const PieceIdentity& identity) const {
+void PieceMaker::writeClosing(PieceFile& piece, const PieceIdentity& identity) {
+    if (m_unfinished) {
+        finishHeader(*m_unfinished, m_unfinishedAt, piece);
+        m_unfinished.reset();
+    }
     if (m_tags) {
         const std::vector<std::uint8_t> tag = m_tags->id3v1(identity.number, tagOf(identity));
         piece.write(tag.data(), tag.size());

@@ -42,8 +42,9 @@ public:
     // The level of the piece writeOpening began, for the caller's copy of its frames; null when the
     // frames go in as they are.
     LevelApplier* levels() { return m_pieceLevels.changesAny() ? &m_pieceLevels : nullptr; }
-    // Writes what follows the frames: the copied ID3v1 tag.
-    void writeClosing(PieceFile& piece, const PieceIdentity& identity) const;
+    // Completes the header frame with the music CRC of the frames copied since writeOpening(), then
+    // writes what follows the frames: the copied ID3v1 tag.
+    void writeClosing(PieceFile& piece, const PieceIdentity& identity);
     // Ends writing under the temporary name and puts the block tag in when it goes alone, so the piece's
     // name never shows it half tagged. False when the piece failed.
     bool finish(PieceFile& piece, const PieceIdentity& identity) const;
@@ -57,6 +58,9 @@ private:
     PieceLevelSource m_levels;
     LevelApplier m_format;
     LevelApplier m_pieceLevels;
+    // The header frame of the piece being written, while it awaits its music CRC, and where it is.
+    std::optional<UnfinishedHeader> m_unfinished;
+    std::int64_t m_unfinishedAt = 0;
 };
 
 // The text of a log line that tells how much gain a piece could not take, or empty.

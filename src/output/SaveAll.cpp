@@ -4,6 +4,7 @@
 #include "document/BlockTags.h"
 #include "document/SharedTexts.h"
 #include "document/SplitDocument.h"
+#include "output/DurableBatch.h"
 #include "output/FrameCopy.h"
 #include "output/OverlapFrames.h"
 #include "output/PieceMaker.h"
@@ -201,7 +202,7 @@ public:
         for (std::size_t block = 0; block < m_blocks.size(); ++block) {
             savePiece(static_cast<int>(block), progress);
         }
-        syncFolders();
+        commitPieces();
         if (m_result.failed > 0) {
             m_doc.log(LogLevel::Error, std::to_string(m_result.failed) + " of " +
                                            std::to_string(m_blocks.size()) +
@@ -213,7 +214,7 @@ public:
     // Running out of memory midway: the piece being written is gone with its object, the ones not
     // started count as failed.
     SaveAllResult outOfMemory() {
-        syncFolders();
+        commitPieces();
         m_doc.log(LogLevel::Error, "Separated blocks could not be saved: not enough memory");
         m_result.failed += static_cast<int>(m_blocks.size()) - m_result.pieces + 1;
         return m_result;
@@ -232,8 +233,10 @@ private:
                kNameBytes;
     }
 
-    // The folders' new entries go to the disk once, after all pieces are renamed into them.
-    void syncFolders() {
+    // The pieces go to the disk together, then their names; the folders' new entries once, after all
+    // pieces are renamed into them.
+    void commitPieces() {
+        m_batch.commit();
         if (!m_folderSyncs.syncAll()) {
             m_doc.log(LogLevel::Error, "The folder " + pathText(m_folderSyncs.failed()) +
                                            " could not be synced, the pieces in it may be lost in a crash: " +
@@ -309,18 +312,20 @@ private:
         if (const std::string shortfall = pieceShortfallText(m_maker.levels()); !shortfall.empty()) {
             m_doc.log(LogLevel::Error, blockText(block.first, second) + ": " + shortfall);
         }
-        if (piece.close()) {
-            // The size counts the block's own frames, as before; the file also holds overlap and tags.
-            m_doc.log(LogLevel::Normal,
-                      blockText(block.first, second) + " has been saved, total size " + std::to_string(size) +
-                          " Bytes of the block's frames, written to " + pathText(piece.path()) + " as " +
-                          std::to_string(piece.savedSize()) + " Bytes");
-        } else {
-            ++m_result.failed;
-            m_doc.log(LogLevel::Error, blockText(block.first, second) + " could not be saved to " +
-                                           pathText(piece.path()) + ": " +
-                                           (piece.sourceEnded() ? kSourceChanged : piece.error()));
-        }
+        const std::string range = blockText(block.first, second);
+        m_batch.add(std::move(piece), [this, range, size](PieceFile& saved, bool whole) {
+            if (whole) {
+                // The size counts the block's own frames, as before; the file also holds overlap and tags.
+                m_doc.log(LogLevel::Normal, range + " has been saved, total size " + std::to_string(size) +
+                                                " Bytes of the block's frames, written to " +
+                                                pathText(saved.path()) + " as " +
+                                                std::to_string(saved.savedSize()) + " Bytes");
+            } else {
+                ++m_result.failed;
+                m_doc.log(LogLevel::Error, range + " could not be saved to " + pathText(saved.path()) + ": " +
+                                               (saved.sourceEnded() ? kSourceChanged : saved.error()));
+            }
+        });
     }
 
     SplitDocument& m_doc;
@@ -332,6 +337,7 @@ private:
     std::vector<std::filesystem::path> m_names; // by the name template; empty for the usual names
     SaveAllResult m_result;
     FolderSyncs m_folderSyncs;
+    DurableBatch m_batch{m_folderSyncs}; // after the folder syncs it uses
     bool m_sourceChanged = false;
 };
 

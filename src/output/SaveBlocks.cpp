@@ -4,6 +4,7 @@
 #include "document/BreakPointLists.h"
 #include "document/SplitDocument.h"
 #include "document/WorkerSlot.h"
+#include "output/DurableBatch.h"
 #include "output/FrameCopy.h"
 #include "output/PieceMaker.h"
 #include "output/PieceNames.h"
@@ -15,6 +16,7 @@
 #include "settings/PathText.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <limits>
 #include <new>
 #include <optional>
@@ -178,6 +180,8 @@ int saveRows(const SpecifiedBlocksJob& job, WindowLink& frame) {
     }
     int failed = 0;
     bool sourceChanged = false;
+    FolderSyncs folderSyncs;
+    DurableBatch batch(folderSyncs);
     for (int i = 0; i < rowCount; ++i) {
         const CheckedRow& row = job.rows[static_cast<std::size_t>(i)];
         const PieceIdentity identity = jobRowIdentity(job, row);
@@ -207,13 +211,24 @@ int saveRows(const SpecifiedBlocksJob& job, WindowLink& frame) {
             }
         }
         maker.finish(piece, identity);
-        if (!piece.close()) {
-            ++failed;
-            sourceChanged = sourceChanged || failureReason(piece) == kSourceChanged;
-            sendLog(frame, LogLevel::Error,
-                    "Block " + rangeText(row.block) + " could not be saved to " + pathText(piece.path()) +
-                        ": " + failureReason(piece));
-        }
+        // Known before the commit: a source that changed spoils the pieces after this one too.
+        sourceChanged = sourceChanged || failureReason(piece) == kSourceChanged;
+        const Block block = row.block;
+        batch.add(std::move(piece), [&failed, &frame, block](PieceFile& saved, bool whole) {
+            if (!whole) {
+                ++failed;
+                sendLog(frame, LogLevel::Error,
+                        "Block " + rangeText(block) + " could not be saved to " + pathText(saved.path()) +
+                            ": " + failureReason(saved));
+            }
+        });
+    }
+    batch.commit();
+    if (!folderSyncs.syncAll()) {
+        sendLog(frame, LogLevel::Error,
+                "The folder " + pathText(folderSyncs.failed()) +
+                    " could not be synced, the pieces in it may be lost in a crash: " +
+                    platform::systemError(errno));
     }
     return failed;
 }

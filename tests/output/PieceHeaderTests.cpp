@@ -269,3 +269,78 @@ TEST(PieceHeader, ALyingSourceHeaderIsRebuiltFromThePiecesFrames) {
         }
     }
 }
+
+namespace {
+
+// CRC-16/ARC one bit at a time, as the LAME tag's music CRC is defined.
+std::uint16_t bitwiseMusicCrc(const std::vector<std::uint8_t>& bytes, std::size_t from, std::size_t to) {
+    std::uint16_t crc = 0;
+    for (std::size_t i = from; i < to; ++i) {
+        crc ^= bytes[i];
+        for (int bit = 0; bit < 8; ++bit) {
+            crc = (crc & 1) != 0 ? static_cast<std::uint16_t>((crc >> 1) ^ 0xA001)
+                                 : static_cast<std::uint16_t>(crc >> 1);
+        }
+    }
+    return crc;
+}
+
+} // namespace
+
+// The header frame is completed after the copy: its music CRC covers every audio byte the piece holds
+// after it, lead frames, warm-up and overlap frames included, and none of the tags.
+TEST(PieceHeader, TheMusicCrcCoversTheAudioBytesAsWritten) {
+    struct Case {
+        const char* what;
+        const char* source;
+        std::vector<int> cuts;
+        bool gapless;
+        bool copyTags;
+        int overlapSecs; // -1: off
+    };
+    const Case cases[] = {
+        {"the source's header frame rewritten", "vbr.mp3", {30, 60}, false, false, -1},
+        {"gapless, with copied tags", "id3v2-cover.mp3", {20, 45}, true, true, -1},
+        {"gapless, with overlap", "ten-seconds.mp3", {100, 200}, true, false, 1},
+        {"gapless MPEG-2 with frames made self-contained", "mpeg2-info.mp3", {20, 43}, true, true, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto dir = scratchDir("piece-header-music-crc");
+        const auto source = fixture(c.source);
+        TestDocument test(source);
+        test.doc->m_breakPoints = c.cuts;
+        test.doc->m_outputFolder = dir;
+        PieceOptions options;
+        options.gapless = c.gapless;
+        options.copyTags = c.copyTags;
+        test.doc->setPieceOptions(options);
+        if (c.overlapSecs >= 0) {
+            test.setOverlap(true, c.overlapSecs);
+        }
+        const SaveAllResult result = runSaveAll(*test.doc);
+        ASSERT_EQ(result.failed, 0);
+        int described = 0;
+        for (int i = 0; i < result.pieces; ++i) {
+            const auto piece = dir / (source.stem().string() + "-" + std::to_string(i) + ".mp3");
+            SCOPED_TRACE(piece.filename().string());
+            mp3::FrameReader reader(piece);
+            const auto tag =
+                mp3::XingFrame::parse(reader.frameData(), static_cast<std::size_t>(reader.frameLength()));
+            const auto audioFrom = static_cast<std::size_t>(reader.header().offset + reader.frameLength());
+            reader.close();
+            if (!tag || !tag->lame) {
+                continue;
+            }
+            ++described;
+            const std::vector<std::uint8_t> bytes = readBytes(piece);
+            std::size_t audioTo = bytes.size();
+            if (bytes.size() >= 128 && std::equal(bytes.end() - 128, bytes.end() - 125, "TAG")) {
+                audioTo -= 128;
+            }
+            EXPECT_EQ(tag->lame->musicCrc(), bitwiseMusicCrc(bytes, audioFrom, audioTo));
+            EXPECT_EQ(toolComplaints(piece), "");
+        }
+        EXPECT_GE(described, c.gapless ? result.pieces : 1);
+    }
+}

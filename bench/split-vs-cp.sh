@@ -1,0 +1,22 @@
+#!/bin/sh
+# `kerfline-cli split` of a 20-minute 128 kbit/s file into 100 equal pieces against `cp` of the same
+# file, side by side in one run: wall time of the whole command, pieces durable and atomic. Prints
+# the medians and the ratio (goal <= 2.5). Other splitters are not run: `cp` is the floor.
+# Usage: bench/split-vs-cp.sh BUILD_DIR [ROUNDS]
+set -eu
+here=$(cd "$(dirname "$0")" && pwd)
+build=$(cd "${1:?usage: split-vs-cp.sh BUILD_DIR [ROUNDS]}" && pwd)
+rounds=${2:-9}
+work="$build/bench"
+hour="$work/hour-128k-stereo.mp3"
+twenty="$work/20min-128k-stereo.mp3"
+mkdir -p "$work"
+[ -s "$hour" ] || "$here/levels-vs-mpg123.sh" "$build" 1 >/dev/null
+# A third of the hour's bytes, as bench/long-recordings.sh makes it.
+[ -s "$twenty" ] || head -c $(($(stat -c %s "$hour") / 3)) "$hour" >"$twenty"
+cat "$twenty" >/dev/null
+out="$work/split-vs-cp-out"
+python3 "$here/split-timing.py" "$rounds" "$out" \
+    cp="cp '$twenty' '$out/copy.mp3'" \
+    split="'$build/kerfline-cli' split '$twenty' -o '$out' --count 100" \
+    -- 'split/cp<=2.5'
