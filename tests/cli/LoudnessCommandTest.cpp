@@ -160,7 +160,7 @@ TEST(LoudnessCommand, RefusesBadUsage) {
     for (const std::string& arguments :
          {std::string("loudness"), "loudness " + file + " --blocks", "loudness " + file + " --blocks 10,x",
           "loudness " + file + " --blocks -5", "loudness " + file + " --frobnicate",
-          "loudness " + file + " " + file}) {
+          "loudness " + file + " " + file + " --jobs 0"}) {
         int status = 0;
         const std::string out = cli(arguments, &status);
         EXPECT_EQ(status, 2) << arguments << ": " << out;

@@ -74,13 +74,13 @@ TEST(CliJson, InfoDescribesTheFirstFrameAndTheWholeFile) {
         "{\"file\":\"" + path.string() +
             R"(","sample_rate_hz":44100,"channels":2,"bitrate_bps":128000,"frames":79,"duration_ms":2038})"
             "\n");
-    // Without a frame there is no stream to describe.
+    // Without a frame there is no stream to describe: an error, and no object a script could take
+    // for a file of no frames.
     const auto dir = testing_support::scratchDir("cli-json-empty");
     testing_support::writeBytes(dir / "empty.mp3", {});
-    EXPECT_EQ(cli("info --json " + quoted(dir / "empty.mp3")).out,
-              "{\"file\":\"" + (dir / "empty.mp3").string() +
-                  R"(","sample_rate_hz":null,"channels":null,"bitrate_bps":null,"frames":0,"duration_ms":0})"
-                  "\n");
+    const Streams empty = cli("info --json " + quoted(dir / "empty.mp3"));
+    EXPECT_EQ(empty.status, 1);
+    EXPECT_EQ(empty.out, "");
 }
 
 TEST(CliJson, BreakpointsGiveFramesAndStartTimes) {
@@ -89,12 +89,10 @@ TEST(CliJson, BreakpointsGiveFramesAndStartTimes) {
     // behind the Info frame, and the file lasts 384 audio frames.
     const Streams run = cli("breakpoints --json " + quoted(path) + " --count 3");
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(
-        run.out,
-        "{\"file\":\"" + path.string() +
-            R"(","method":"count","value":3,"frames":385,"duration_ms":10031,"break_points":[)"
-            R"({"frame":128,"time_ms":3318},{"frame":257,"time_ms":6687}]})"
-            "\n");
+    EXPECT_EQ(run.out, "{\"file\":\"" + path.string() +
+                           R"(","method":"count","value":3,"frames":385,"duration_ms":10031,"break_points":[)"
+                           R"({"frame":128,"time_ms":3318},{"frame":257,"time_ms":6687}]})"
+                           "\n");
     // The plain form lists the same frames.
     EXPECT_EQ(cli("breakpoints " + quoted(path) + " --count 3").out, "128\n257\n");
     const Streams none = cli("breakpoints " + quoted(path) + " --json --length 60");
