@@ -182,7 +182,11 @@ void CMainFrame::onSaveEditedCopy() {
         return;
     }
     // Everything the writer reads is copied now: the list may change while it writes.
-    auto job = std::make_shared<const EditedCopyJob>(editedCopyJob(doc, *path, EditedCopyOptions{}));
+    EditedCopyOptions options;
+    options.copyTags = doc.m_editSettings.copyTags;
+    options.chapters = doc.m_editSettings.chapters;
+    options.fadeCutsMs = doc.pieceOptions().fadeCutsMs;
+    auto job = std::make_shared<const EditedCopyJob>(editedCopyJob(doc, *path, options));
     // The copy logs its own result; a nonzero wParam only frees the slot, without a block's line.
     if (!doc.m_blockThread.start([&doc, job] {
             runEditedCopy(*job, doc.m_frame);
