@@ -102,6 +102,10 @@ private:
     void onExportBreakPoints();
     void onSaveCopyWithChapters();
     void createEditMenu();
+    // Gain and Fade In/Out at the end of the Edit menu (MainFrameLevel.cpp).
+    void addLevelCommands();
+    void onGain();
+    void onFade();
     void onUndo();
     void onRedo();
     // The status-bar prompts of Undo and Redo name the step they take back or do again.
