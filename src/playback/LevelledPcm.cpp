@@ -40,7 +40,7 @@ mp3::DecodeResult decodeChanged(mp3::SharedDecoder& decoder, const mp3::FrameRea
 } // namespace
 
 bool soundsChanged(const PlaybackLevels& levels, int frame) {
-    return levels.map.changes(frame) || levels.map.changes(frame - 1);
+    return levels.map.changes(frame) || levels.map.changes(frame - 1) || levels.map.changes(frame - 2);
 }
 
 std::size_t levelledFramePcmHoldingLock(const mp3::Decoding& decoding, const mp3::FrameReader& reader,

@@ -18,8 +18,9 @@ struct PlaybackLevels {
     std::uint64_t version = 0;
 };
 
-// Whether the frame sounds different with the change: it changes, or the frame before it does (the
-// last granule of a frame overlaps into the first of the next).
+// Whether the frame sounds different with the change: it changes, or one of the two frames before it
+// does (a granule overlaps into the next, and the decode of one-granule frames carries a changed
+// granule's sound two frames on).
 bool soundsChanged(const PlaybackLevels& levels, int frame);
 
 // The PCM of the reader's frame as the written file decodes: a copy of the frame with its global_gain

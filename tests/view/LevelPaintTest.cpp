@@ -40,25 +40,25 @@ TEST_F(LevelPaint, ColumnsShowTheLevelsTheEditsMake) {
 
     view.setGain(1, 4);  // 2^(4/4): twice as loud
     view.setGain(2, -4); // half
-    // Block 3 fades in over 4 granules (2 frames): silent, -40 steps; -27, -13 steps; then as it was.
+    // Block 3 fades in over 8 granules (4 frames): silent, -40 steps; -34, -29; -23, -17; -11, -6.
     BlockEdit fade = view.blockEdit(3);
-    fade.fadeInMs = 52; // 52 ms at 44100 Hz: 4 granules of 576 samples
+    fade.fadeInMs = 104; // 104 ms at 44100 Hz: 8 granules of 576 samples
     view.setBlockEdit(3, fade);
     const QImage after = harness.render();
-    // Frames on multiples of 25 lie under grid columns: the ones checked are not.
-    // Level 8000: 97 rows, 16000: 195, 4000: 48, each less the middle line.
-    EXPECT_EQ(heightAt(after, 99), 96);
+    // The frames checked lie clear of the break point marks and of the grid columns (multiples of
+    // 25). Level 8000: 97 rows, 16000: 195, 4000: 48, each less the middle line.
+    EXPECT_EQ(heightAt(after, 95), 96);
     EXPECT_EQ(heightAt(after, 151), 194);
     EXPECT_EQ(heightAt(after, 251), 47);
-    // Frame 301: its louder granule at -40 steps, 8000 / 1024 = 8: no row.
-    EXPECT_EQ(heightAt(after, 301), 0);
-    // Frame 302: -13 steps, 8000 * 2^(-13/4) = 841: 10 rows.
-    EXPECT_EQ(heightAt(after, 302), 9);
-    EXPECT_EQ(heightAt(after, 303), 96);
+    // Frame 303: its louder granule at -17 steps, 8000 * 2^(-17/4) = 420: 5 rows.
+    EXPECT_EQ(heightAt(after, 303), 4);
+    // Frame 304: -6 steps, 8000 * 2^(-6/4) = 2828: 34 rows.
+    EXPECT_EQ(heightAt(after, 304), 33);
+    EXPECT_EQ(heightAt(after, 306), 96);
 
     // Undo takes the fade back, and the view follows.
     ASSERT_TRUE(view.undoEdit());
-    EXPECT_EQ(heightAt(harness.render(), 301), 96);
+    EXPECT_EQ(heightAt(harness.render(), 303), 96);
 }
 
 TEST_F(LevelPaint, ZoomedOutColumnsShowTheLoudestChangedFrame) {
