@@ -40,9 +40,10 @@ TEST_F(LevelPaint, ColumnsShowTheLevelsTheEditsMake) {
 
     view.setGain(1, 4);  // 2^(4/4): twice as loud
     view.setGain(2, -4); // half
-    // Block 3 fades in over 8 granules (4 frames): silent, -40 steps; -34, -29; -23, -17; -11, -6.
+    // Block 3 fades in over 12 granules (6 frames): silent, -40 steps; -36, -33; -29, -25; -22, -18;
+    // -15, -11; -7, -4.
     BlockEdit fade = view.blockEdit(3);
-    fade.fadeInMs = 104; // 104 ms at 44100 Hz: 8 granules of 576 samples
+    fade.fadeInMs = 157; // 157 ms at 44100 Hz: 12 granules of 576 samples
     view.setBlockEdit(3, fade);
     const QImage after = harness.render();
     // The frames checked lie clear of the break point marks and of the grid columns (multiples of
@@ -50,15 +51,15 @@ TEST_F(LevelPaint, ColumnsShowTheLevelsTheEditsMake) {
     EXPECT_EQ(heightAt(after, 95), 96);
     EXPECT_EQ(heightAt(after, 151), 194);
     EXPECT_EQ(heightAt(after, 251), 47);
-    // Frame 303: its louder granule at -17 steps, 8000 * 2^(-17/4) = 420: 5 rows.
-    EXPECT_EQ(heightAt(after, 303), 4);
-    // Frame 304: -6 steps, 8000 * 2^(-6/4) = 2828: 34 rows.
-    EXPECT_EQ(heightAt(after, 304), 33);
-    EXPECT_EQ(heightAt(after, 306), 96);
+    // Frame 305: its louder granule at -11 steps, 8000 * 2^(-11/4) = 1189: 14 rows.
+    EXPECT_EQ(heightAt(after, 305), 13);
+    // Frame 306: -4 steps, half: 48 rows.
+    EXPECT_EQ(heightAt(after, 306), 47);
+    EXPECT_EQ(heightAt(after, 308), 96);
 
     // Undo takes the fade back, and the view follows.
     ASSERT_TRUE(view.undoEdit());
-    EXPECT_EQ(heightAt(harness.render(), 303), 96);
+    EXPECT_EQ(heightAt(harness.render(), 305), 96);
 }
 
 TEST_F(LevelPaint, ZoomedOutColumnsShowTheLoudestChangedFrame) {
