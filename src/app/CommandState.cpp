@@ -12,6 +12,8 @@ bool isCommandEnabled(int id, const CommandState& state) {
     case ID_CONVERT_WAV:
     case ID_ADD_BREAKPOINT:
     case ID_CLEAR_BREAKPOINTS:
+    case ID_EDIT_GAIN:
+    case ID_EDIT_FADE:
         return state.canEditBreakPoints();
     case ID_MORE_BREAKPOINTS:
     case ID_FIND_SILENCES:

@@ -204,6 +204,7 @@ void CMainFrame::createMenus() {
                &CMainFrame::onExit);
 
     createEditMenu();
+    addLevelCommands();
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
     addCommand(view, ID_VIEW_OUTPUT, QStringLiteral("&Output Window"),

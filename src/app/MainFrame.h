@@ -112,6 +112,10 @@ private:
     void onSaveProject();
     void applyOpenedProject(const Project& project);
     void onFileLoaded();
+    // Gain and Fade In/Out at the end of the Edit menu (MainFrameLevel.cpp).
+    void addLevelCommands();
+    void onGain();
+    void onFade();
     void onUndo();
     void onRedo();
     // The block edits, Play Around Break Point and Save Edited Copy, in MainFrameEdit.cpp.

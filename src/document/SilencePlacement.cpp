@@ -7,12 +7,18 @@
 
 void SplitDocument::takeFrameDuration() {
     m_secondsPerFrame = 0.0;
+    m_sampleRate = 0;
+    m_samplesPerFrame = 0;
+    m_firstAudioFrame = 0;
     if (m_frameOffsets.empty() || m_frameLengths.empty()) {
         return;
     }
     if (const auto clock = readFrameClock(m_filePath, m_frameOffsets.front(), m_frameLengths.front());
         clock && clock->sampleRate > 0) {
         m_secondsPerFrame = static_cast<double>(clock->samplesPerFrame) / clock->sampleRate;
+        m_sampleRate = clock->sampleRate;
+        m_samplesPerFrame = clock->samplesPerFrame;
+        m_firstAudioFrame = clock->firstAudioFrame;
     }
 }
 

@@ -12,6 +12,7 @@
 #include "document/WorkerSlot.h"
 #include "engine/FileScan.h"
 #include "engine/FrameReader.h"
+#include "engine/LevelMap.h"
 #include "engine/PlatformFile.h"
 #include "engine/ProcessDecoding.h"
 #include "engine/WavWriter.h"
@@ -121,6 +122,27 @@ public:
     void setBlockEdit(int block, const BlockEdit& edit);
     void replaceBlockEdits(BlockEdits edits);
 
+    // --- Level of the blocks: gain and fades (DocumentLevels.cpp). Block -1 is the whole file.
+    // The block of the selected break point, the one its 'S' button saves; -1 without a selection.
+    int selectedBlock() const;
+    // What the block edits do to the level of every frame: what is written, drawn and played.
+    mp3::LevelMap levelMap() const;
+    // The gain every block has, when they all have the same.
+    std::optional<int> commonGain() const;
+    // The largest sample magnitude of `block` with a gain of `steps`, or (block -1) of every kept
+    // block with `steps` added to its own gain; above mp3::kFullScale it clips.
+    double peakWithGain(int block, int steps) const;
+    // The gestures (GUI thread): refused with a level-2 line while a thread uses the list, logged,
+    // one undo step each; false when refused or nothing changed. setGain on block -1 gives every
+    // block that gain, changeGain adds to each block's own; fades on block -1 go to the start of
+    // the first block and the end of the last.
+    bool setGain(int block, int steps);
+    bool changeGain(int block, int deltaSteps);
+    bool setFades(int block, int fadeInMs, int fadeOutMs);
+    // The + and - keys: one step on the selected block, or the whole file. A step up that would
+    // clip is refused with a level-2 line saying by how much (the Gain dialog can go past it).
+    bool stepGain(int direction);
+
     // --- Undo and redo of the edits above (GUI thread). Refused with a level-2 line while a thread
     // uses the list, and quietly during a drag; true when a step was taken back or done again.
     bool undoEdit();
@@ -212,6 +234,11 @@ public:
     std::vector<float> m_frameRmsDb;
     std::vector<std::uint16_t> m_framePeaks;
     double m_secondsPerFrame = 0.0;
+    // Of frame 0, with m_secondsPerFrame: the granules and the clock of the fades.
+    int m_sampleRate = 0;
+    int m_samplesPerFrame = 0;
+    // 1 when frame 0 is a Xing or Info frame: it holds no sound to change.
+    int m_firstAudioFrame = 0;
     // Frames the loading thread has handled so far: the one figure of a running load the GUI reads.
     std::atomic<int> m_framesLoaded{0};
     // The levels of a load in progress as the scan publishes them, for the view to draw the part

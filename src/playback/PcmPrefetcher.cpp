@@ -1,7 +1,5 @@
 #include "playback/PcmPrefetcher.h"
 
-#include "engine/FramePcm.h"
-
 #include <algorithm>
 #include <cstring>
 
@@ -18,6 +16,17 @@ void PcmPrefetcher::start(const std::filesystem::path& path, const mp3::FrameOff
         }
     }
     m_thread = std::thread([this, path, &offsets] { run(path, offsets); });
+}
+
+void PcmPrefetcher::setLevels(std::shared_ptr<const PlaybackLevels> levels) {
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_levels = std::move(levels);
+        for (Slot& slot : m_ring) {
+            slot.frame = -1;
+        }
+    }
+    m_wake.notify_one();
 }
 
 void PcmPrefetcher::follow(int frame) {
@@ -96,6 +105,7 @@ void PcmPrefetcher::run(const std::filesystem::path& path, const mp3::FrameOffse
         if (m_quit) {
             break;
         }
+        const std::shared_ptr<const PlaybackLevels> levels = m_levels;
         // The decode waits for the decoder's lock: the player must be able to follow meanwhile.
         lock.unlock();
         if (reader.frameNumber() + 1 == frame) {
@@ -104,10 +114,10 @@ void PcmPrefetcher::run(const std::filesystem::path& path, const mp3::FrameOffse
             reader.seekToFrame(frame, offsets);
         }
         const bool readable = !reader.atEnd() && reader.frameNumber() == frame;
-        const std::size_t length = readable ? mp3::framePcm(m_decoding, reader, pcm.data()) : 0;
+        const std::size_t length = readable ? playbackFramePcm(m_decoding, reader, levels, pcm.data()) : 0;
         lock.lock();
-        // A jump while decoding may have left the frame behind.
-        if (frame >= m_target && frame < m_target + kAhead) {
+        // A jump while decoding may have left the frame behind, or a new level made it stale.
+        if (frame >= m_target && frame < m_target + kAhead && levels == m_levels) {
             Slot& slot = m_ring[static_cast<std::size_t>(frame % kAhead)];
             slot.frame = frame;
             slot.readable = readable;

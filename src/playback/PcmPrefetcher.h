@@ -3,6 +3,7 @@
 #include "engine/Decoder.h"
 #include "engine/Decoding.h"
 #include "engine/FrameReader.h"
+#include "playback/LevelledPcm.h"
 
 #include <array>
 #include <atomic>
@@ -10,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -40,6 +42,9 @@ public:
     // `length`. When it is not decoded yet (just after a jump) this waits for its decode, until
     // `keepWaiting` turns false; whoever clears it calls interrupt() afterwards.
     Taken take(int frame, std::uint8_t* out, std::size_t& length, const std::atomic<bool>& keepWaiting);
+    // Frames from now on are decoded with this change of level (null: none); what was decoded
+    // ahead with another is decoded again.
+    void setLevels(std::shared_ptr<const PlaybackLevels> levels);
     // Wakes a take() that waits, so that it sees its flag.
     void interrupt();
     // Waits for the thread; call it without holding the decoder's lock.
@@ -68,5 +73,6 @@ private:
     bool m_running = false;
     bool m_quit = false;
     std::array<Slot, kAhead> m_ring{};
+    std::shared_ptr<const PlaybackLevels> m_levels;
     std::thread m_thread;
 };

@@ -8,6 +8,7 @@
 #include "playback/PlayRange.h"
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -24,6 +25,18 @@ SoundFormat Player::formatFor(const mp3::FrameHeader& header) {
     format.samplesPerSecond = header.sampleRate();
     format.bitsPerSample = 16;
     return format;
+}
+
+void Player::setLevels(const mp3::LevelMap& map) {
+    std::shared_ptr<const PlaybackLevels> levels;
+    {
+        const std::lock_guard<std::mutex> lock(m_levelsLock);
+        if (!map.empty()) {
+            levels = std::make_shared<const PlaybackLevels>(PlaybackLevels{map, ++m_levelsVersion});
+        }
+        m_levels = levels;
+    }
+    m_prefetcher.setLevels(std::move(levels));
 }
 
 bool Player::isPlaying() const {
@@ -365,7 +378,18 @@ bool Player::fillBuffer(SoundBuffer& buffer) {
         m_prefetcher.follow(cursor.frameNumber());
     }
     const int frame = cursor.frameNumber();
-    if (const auto cached = decoding.cache.find(cursor.path().string(), frame, buffer.data)) {
+    std::shared_ptr<const PlaybackLevels> levels;
+    {
+        const std::lock_guard<std::mutex> lock(m_levelsLock);
+        levels = m_levels;
+    }
+    // The cache holds the frames' PCM without the change of level.
+    const bool levelled = levels != nullptr && soundsChanged(*levels, frame);
+    std::optional<std::size_t> cached;
+    if (!levelled) {
+        cached = decoding.cache.find(cursor.path().string(), frame, buffer.data);
+    }
+    if (cached) {
         count = *cached;
     } else if (const auto taken = m_prefetcher.take(frame, buffer.data, count, m_playing);
                taken != PcmPrefetcher::Taken::NotRunning) {
@@ -384,7 +408,8 @@ bool Player::fillBuffer(SoundBuffer& buffer) {
             std::this_thread::yield();
             audio.try_lock();
         }
-        count = mp3::framePcmHoldingLock(decoding, cursor, buffer.data);
+        count = levelled ? levelledFramePcmHoldingLock(decoding, cursor, *levels, buffer.data)
+                         : mp3::framePcmHoldingLock(decoding, cursor, buffer.data);
     }
     buffer.length = count;
     cursor.readNext();

@@ -67,6 +67,9 @@ public:
 
     static SoundFormat formatFor(const mp3::FrameHeader& header);
 
+    // Frames play with this change of level from the next refill on (any thread).
+    void setLevels(const mp3::LevelMap& map);
+
 private:
     struct WaveBuffer {
         SoundBuffer header;
@@ -114,4 +117,8 @@ private:
     bool m_skipping = false;
     // Runs while playing a file whose PCM the cache does not hold whole.
     PcmPrefetcher m_prefetcher;
+    // The change of level frames play with; null when none. Replaced whole under its lock.
+    std::shared_ptr<const PlaybackLevels> m_levels;
+    std::uint64_t m_levelsVersion = 0;
+    mutable std::mutex m_levelsLock;
 };

@@ -295,7 +295,7 @@ void CChildView::render(QImage& image, QPoint pointer) {
     // While loading, the loading thread owns the levels and the list: only the levels it has
     // published are drawn.
     const bool loading = isLoading();
-    const std::vector<int>& levels = loading ? loadingPreview() : m_frameLevels;
+    const std::vector<int>& levels = loading ? loadingPreview() : shownLevels();
     const BreakPointList& breakPoints = loading ? m_marksWhileLoading : m_breakPoints;
 
     const bool focus = hasFocus();
@@ -582,6 +582,14 @@ void CChildView::keyReleaseEvent(QKeyEvent* event) {
         break;
     case Qt::Key_A:
         m_frame.send(UM_ADD_BREAKPOINT, 0, 0);
+        break;
+    // One gain step on the selected block or the whole file; with Ctrl they zoom.
+    case Qt::Key_Plus:
+    case Qt::Key_Equal:
+    case Qt::Key_Minus:
+        if (!event->modifiers().testFlag(Qt::ControlModifier)) {
+            stepGain(event->key() == Qt::Key_Minus ? -1 : +1);
+        }
         break;
     default:
         break;

@@ -82,8 +82,11 @@ public:
     FrameScale frameScale() const { return {m_scrollFrame, m_framesPerColumn}; }
     // The frames the client area shows: its width in columns times the frames per column.
     long long visibleFrames() const;
-    // The maximum pyramid of the loaded levels; empty while loading.
+    // The maximum pyramid of the shown levels; empty while loading.
     const LevelSummary& levelSummary();
+    // The loaded levels as the block edits will make them: each frame scaled as its loudest granule
+    // (ChildViewLevels.cpp). Hands the same change of level to the player (GUI thread).
+    const std::vector<int>& shownLevels();
 
     // Break points a dialog proposes, drawn as dotted marks until it clears them (GUI thread). They
     // are no part of the list.
@@ -197,6 +200,14 @@ private:
     // Marks placed in the scanned part during a load: the list belongs to the loading thread until
     // it is done, so they join it then, as one step.
     BreakPointList m_marksWhileLoading;
+    std::uint64_t m_summaryVersion = 0;
+    // What shownLevels() last gave: the change it applied, the loaded levels it scaled, and a count
+    // that moves on with every change.
+    mp3::LevelMap m_shownMap;
+    std::vector<int> m_scaledLevels;
+    const int* m_scaledSource = nullptr;
+    std::size_t m_scaledSize = 0;
+    std::uint64_t m_shownVersion = 0;
     QImage m_image;
     std::vector<int> m_previewBreakPoints;
     Player m_player;

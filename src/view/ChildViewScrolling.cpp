@@ -38,6 +38,7 @@ void CChildView::updateScrollBar() {
         m_levelSummary = LevelSummary();
         m_summarySource = nullptr;
         m_summarySize = 0;
+        m_scaledSource = nullptr;
         const long long scanned = static_cast<long long>(loadingPreview().size());
         const long long w = visibleFrames();
         m_scrollBar->setRange(0, static_cast<int>(std::max(0LL, scanned - w)));
@@ -208,11 +209,15 @@ const LevelSummary& CChildView::levelSummary() {
         static const LevelSummary kNone;
         return kNone;
     }
-    // The levels are replaced as a whole when a file loads; their address and size tell a new list.
-    if (m_summarySource != m_frameLevels.data() || m_summarySize != m_frameLevels.size()) {
-        m_levelSummary = LevelSummary(m_frameLevels);
-        m_summarySource = m_frameLevels.data();
-        m_summarySize = m_frameLevels.size();
+    // The levels are replaced as a whole when a file loads; their address and size tell a new list,
+    // the version a new change of level.
+    const std::vector<int>& levels = shownLevels();
+    if (m_summarySource != levels.data() || m_summarySize != levels.size() ||
+        m_summaryVersion != m_shownVersion) {
+        m_levelSummary = LevelSummary(levels);
+        m_summarySource = levels.data();
+        m_summarySize = levels.size();
+        m_summaryVersion = m_shownVersion;
     }
     return m_levelSummary;
 }

@@ -60,8 +60,8 @@ private:
     std::promise<void> m_release;
 };
 
-const std::vector<int> kRuleA = {ID_SAVE_ALL, ID_SAVE_BLOCKS, ID_CONVERT_WAV, ID_ADD_BREAKPOINT,
-                                 ID_CLEAR_BREAKPOINTS};
+const std::vector<int> kRuleA = {ID_SAVE_ALL,          ID_SAVE_BLOCKS, ID_CONVERT_WAV, ID_ADD_BREAKPOINT,
+                                 ID_CLEAR_BREAKPOINTS, ID_EDIT_GAIN,   ID_EDIT_FADE};
 const std::vector<int> kRuleB = {ID_MORE_BREAKPOINTS, ID_FIND_SILENCES, ID_LOAD_BREAKPOINTS,
                                  ID_SAVE_BREAKPOINTS, ID_ID3_EDITOR,    ID_SAVE_PROJECT};
 const std::vector<int> kAlways = {ID_OPEN_MP3,      ID_OPEN_PROJECT,    ID_PREFERENCES, ID_APP_EXIT,
