@@ -9,7 +9,7 @@ import os, shutil, statistics, subprocess, sys, time
 cli, source, work, at, rounds = sys.argv[1:5] + [int(sys.argv[5])]
 rest = sys.argv[6:]
 split_at = rest.index("--")
-variants = dict(spec.split("=", 1) for spec in rest[:split_at])
+variants = dict(entry.split("=", 1) for entry in rest[:split_at])
 ratios = rest[split_at + 1:]
 
 

@@ -10,7 +10,7 @@ import os, shutil, statistics, subprocess, sys, time
 rounds, fresh = int(sys.argv[1]), sys.argv[2]
 rest = sys.argv[3:]
 split_at = rest.index("--")
-commands = dict(spec.split("=", 1) for spec in rest[:split_at])
+commands = dict(entry.split("=", 1) for entry in rest[:split_at])
 ratios = rest[split_at + 1:]
 
 times = {name: [] for name in commands}

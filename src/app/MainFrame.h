@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
+#include <string>
 
 class COutputWnd;
 class COverviewStrip;
@@ -103,6 +105,10 @@ private:
     void onImportBreakPoints();
     void onExportBreakPoints();
     void onSaveCopyWithChapters();
+    // Asks where a copy of the loaded file goes ("<name><suffix>" proposed); refuses the file itself
+    // (`what` names the copy in the box) and asks before replacing another. None when cancelled.
+    std::optional<std::filesystem::path> chooseCopyPath(const char* suffix, const std::string& what,
+                                                        const std::string& caption);
     void createEditMenu();
     // Projects and the remembered edit state, in their own file.
     void addProjectCommands(QMenu* menu);

@@ -161,24 +161,8 @@ void CMainFrame::onSaveEditedCopy() {
         m_prompts.messageBox(kBusyText, "Error", MessageIcon::Error);
         return;
     }
-    const std::filesystem::path stem = doc.m_filePath.stem();
-    const std::string proposed =
-        stem.empty() ? std::string() : (toQString(stem) + QStringLiteral("-edited.mp3")).toStdString();
-    const auto path = m_prompts.chooseSaveFile("MP3 files(*.mp3)|*.mp3||", "mp3", proposed,
-                                               ShellPrompts::Overwrite::DontAsk);
+    const auto path = chooseCopyPath("-edited.mp3", "The edited copy", "Save Edited Copy");
     if (!path) {
-        return;
-    }
-    if (namesSameFile(*path, doc.m_filePath)) {
-        m_prompts.messageBox("The edited copy can not replace the mp3 file it is made from, "
-                             "please choose another name!",
-                             "Error", MessageIcon::Error);
-        return;
-    }
-    std::error_code error;
-    if (std::filesystem::exists(*path, error) &&
-        m_prompts.askYesNoCancel(pathText(*path) + " already exists.\nDo you want to replace it?",
-                                 "Save Edited Copy") != ShellPrompts::Answer::Yes) {
         return;
     }
     // Everything the writer reads is copied now: the list may change while it writes.

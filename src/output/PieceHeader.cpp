@@ -79,7 +79,9 @@ PieceStart PieceHeader::start(int first, int end) const {
     if (first == 0 && m_sourceTag && end > 0) {
         return rewriteSourceTag(end);
     }
-    return {{}, first};
+    PieceStart start;
+    start.copyFrom = first;
+    return start;
 }
 
 PieceStart PieceHeader::rewriteSourceTag(int end) const {
