@@ -344,10 +344,25 @@ std::vector<PlannedPiece> trimmedPlan(const std::vector<PlannedPiece>& plan, Spl
     return trimmed;
 }
 
+// Genre and track, and for the writer of chosen blocks the block tag it leaves out, written into each
+// piece before it takes its name: a piece never shows up half tagged.
+PieceTagWriter pieceTagWriter(const PieceTagFields& fields, int count, bool withBlockTag) {
+    if (!fields.genre && !fields.track && !withBlockTag) {
+        return {};
+    }
+    return
+        [fields, count, withBlockTag](const std::filesystem::path& temporary, const PieceIdentity& identity) {
+            if (withBlockTag && identity.blockTag && !applyBlockTag(temporary, *identity.blockTag)) {
+                return false;
+            }
+            return writeGenreAndTrack(temporary, fields, identity.number, count);
+        };
+}
+
 // Writes the trimmed pieces as chosen blocks under the names Save All gives them; the block tags go
 // in as Save All puts them in. Returns the number of pieces that failed.
 int saveTrimmed(const std::vector<PlannedPiece>& plan, SplitDocument& doc, StdoutFrame& frame,
-                IgnoringView& view) {
+                IgnoringView& view, const PieceTagFields& tags) {
     std::vector<CheckedRow> rows;
     for (const PlannedPiece& piece : plan) {
         rows.push_back({piece.number + 1, Block{piece.firstFrame, piece.lastFrame + 1}});
@@ -356,19 +371,8 @@ int saveTrimmed(const std::vector<PlannedPiece>& plan, SplitDocument& doc, Stdou
     if (job.options.nameTemplate.empty()) {
         job.options.nameTemplate = "{name}-{n}";
     }
-    int failed = runSpecifiedBlocksSave(job, frame, view);
-    if (!job.options.copyTags) {
-        for (const PlannedPiece& piece : plan) {
-            const std::optional<ID3Info> tag = findBlockTag(doc.m_blockTags, piece.number);
-            std::error_code error;
-            if (tag && std::filesystem::is_regular_file(piece.path, error) &&
-                !applyBlockTag(piece.path, *tag)) {
-                doc.log(LogLevel::Error, "The tag could not be written into " + pathText(piece.path));
-                ++failed;
-            }
-        }
-    }
-    return failed;
+    job.tagWriter = pieceTagWriter(tags, static_cast<int>(plan.size()), !job.options.copyTags);
+    return runSpecifiedBlocksSave(job, frame, view);
 }
 
 // Splits options.source. A dry run's pieces go to `dryRun`; `pieces` gets the number written.
@@ -480,10 +484,11 @@ int splitFile(SplitOptions options, std::string& dryRun, int& pieces) {
     if (options.noClobber) {
         saveOptions.existing = AtomicFile::Existing::Keep;
     }
+    saveOptions.tagWriter = pieceTagWriter(tags, static_cast<int>(plan.size()), false);
     SaveAllResult result;
     if (options.trimSilence) {
         result.pieces = static_cast<int>(plan.size());
-        result.failed = saveTrimmed(plan, doc, frame, view);
+        result.failed = saveTrimmed(plan, doc, frame, view, tags);
     } else {
         result = runSaveAll(doc, saveOptions);
     }
@@ -502,9 +507,6 @@ int splitFile(SplitOptions options, std::string& dryRun, int& pieces) {
     for (const PlannedPiece& piece : plan) {
         if (!std::filesystem::is_regular_file(piece.path, error)) {
             continue;
-        }
-        if (!writeGenreAndTrack(piece.path, tags, piece.number, static_cast<int>(plan.size()))) {
-            status = fail("the genre and track could not be written into '" + pathText(piece.path) + "'");
         }
         written.push_back({piece.path, piece.durationMs, blockTitle(doc, piece.number)});
     }

@@ -83,6 +83,10 @@ bool PieceMaker::finish(PieceFile& piece, const PieceIdentity& identity) const {
         piece.fail("the ReplayGain tags could not be written");
         return false;
     }
+    if (finished && m_tagWriter && !m_tagWriter(piece.temporaryPath(), identity)) {
+        piece.fail("the tags could not be written");
+        return false;
+    }
     return finished;
 }
 

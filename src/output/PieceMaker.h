@@ -10,11 +10,16 @@
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 
 class PieceFile;
 class SourceFrames;
+
+// Writes tag fields the block tags do not hold into a finished piece under its temporary name, so a
+// piece shows up under its own name with every tag in place; false when they could not be written.
+using PieceTagWriter = std::function<bool(const std::filesystem::path& temporary, const PieceIdentity&)>;
 
 // What the piece options put around a piece's frames, the same for every writer: its header frames,
 // the source's tags with the piece's track number, and the block's own tag.
@@ -48,6 +53,7 @@ public:
     // Ends writing under the temporary name and puts the block tag in when it goes alone, so the piece's
     // name never shows it half tagged. False when the piece failed.
     bool finish(PieceFile& piece, const PieceIdentity& identity) const;
+    void setTagWriter(PieceTagWriter writer) { m_tagWriter = std::move(writer); }
 
 private:
     SourceFrames& m_frames;
@@ -58,6 +64,7 @@ private:
     PieceLevelSource m_levels;
     LevelApplier m_format;
     LevelApplier m_pieceLevels;
+    PieceTagWriter m_tagWriter;
     // The header frame of the piece being written, while it awaits its music CRC, and where it is.
     std::optional<UnfinishedHeader> m_unfinished;
     std::int64_t m_unfinishedAt = 0;

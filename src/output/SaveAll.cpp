@@ -150,6 +150,7 @@ public:
           m_blocks(blocksOf(doc.m_breakPoints, frames.count(), doc.m_blockEdits)),
           m_pieceOptions(doc.pieceOptions()),
           m_maker(doc.m_filePath, frames, m_pieceOptions, PieceMaker::BlockTagAlone::Write) {
+        m_maker.setTagWriter(options.tagWriter);
         m_maker.setLevels(
             {blockStartsOf(doc.m_breakPoints, frames.count()), frames.count(), doc.m_blockEdits});
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/AtomicFile.h"
+#include "output/PieceMaker.h"
 
 class SourceFrames;
 class SplitDocument;
@@ -14,6 +15,8 @@ struct SaveAllResult {
 struct SaveAllOptions {
     // What a regular file that already holds a piece's name gets: replaced, or kept (the piece fails).
     AtomicFile::Existing existing = AtomicFile::Existing::Replace;
+    // Further tag fields for each piece (none by default).
+    PieceTagWriter tagWriter;
 };
 
 // The Save All command (GUI thread): refuses while a thread runs, takes the default folder of the

@@ -169,6 +169,7 @@ int saveRows(const SpecifiedBlocksJob& job, WindowLink& frame) {
     SourceFrames frames(job.sourcePath, &job.frameOffsets, &job.frameLengths);
     PieceMaker maker(job.sourcePath, frames, job.options, PieceMaker::BlockTagAlone::Skip);
     maker.setLevels(job.levels);
+    maker.setTagWriter(job.tagWriter);
     std::uint64_t bytes = maker.extraBytes(job.blockCount) * job.rows.size();
     for (const CheckedRow& row : job.rows) {
         bytes += rangeBytes(frames, advancedPosition(frames, row.block.from),

@@ -2,6 +2,7 @@
 
 #include "output/PieceIdentity.h"
 #include "output/PieceLevels.h"
+#include "output/PieceMaker.h"
 #include "settings/PieceOptions.h"
 
 #include "document/DocumentTypes.h"
@@ -59,6 +60,8 @@ struct SpecifiedBlocksJob {
     int blockCount = 0;
     // The blocks' gains and fades.
     PieceLevelSource levels;
+    // Further tag fields for each piece (none by default).
+    PieceTagWriter tagWriter;
 };
 
 // The job for the ticked `rows` of a dialog of `rowCount` rows, with what it needs of the document.

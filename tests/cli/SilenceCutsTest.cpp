@@ -164,6 +164,18 @@ TEST(TrimSilence, DropsTheSilenceAtTheEndsOfTheFileAndOfEachPiece) {
                   " --trim-silence --overlap 1")
                   .status,
               2);
+
+    // Tags of trimmed pieces, the block's and those the block tags do not hold alike.
+    const CliRun tagged =
+        cli("split " + quoted(dir / "padded.mp3") + " -o " + quoted(dir / "tagged") +
+            " --trim-silence --at 4.5s --tag 'title=Part {n1}' --tag genre=Live --tag track={n1}");
+    ASSERT_EQ(tagged.status, 0) << tagged.err;
+    const std::string tags =
+        runCommand("mutagen-inspect " + quoted(dir / "tagged" / "padded-1.mp3"), &status);
+    ASSERT_EQ(status, 0) << "mutagen-inspect (scripts/install-deps.sh installs python3-mutagen)";
+    for (const char* frame : {"TIT2=Part 2", "TCON=Live", "TRCK=2"}) {
+        EXPECT_NE(tags.find(frame), std::string::npos) << frame << "\n" << tags;
+    }
 }
 
 } // namespace

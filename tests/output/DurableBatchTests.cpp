@@ -205,3 +205,54 @@ TEST(DurableBatch, ARunOfManyPiecesHoldsFewFilesOpen) {
     EXPECT_LE(g_mostOpen, before + 2 * static_cast<int>(DurableBatch::kMostPending) + 8);
     EXPECT_EQ(readBytes(dir / "out" / "talk-399.mp3"), frameBytes(source, 399, 400));
 }
+
+// Tag fields written by the caller go into each piece before it takes its name and before the pieces
+// are put on the disk; a piece whose tags cannot be written fails whole.
+TEST(DurableBatch, CallersTagsGoInBeforeThePieceTakesItsName) {
+    const auto dir = scratchDir("durable-batch-tag-writer");
+    const auto source = writeNumberedFrames(dir / "talk.mp3", 200);
+    static std::vector<std::string> calls;
+    calls.clear();
+    platform::observeFileCalls([](platform::FileCall call, const std::filesystem::path& name) {
+        if (call == platform::FileCall::SyncFileSystem || call == platform::FileCall::Rename) {
+            calls.push_back(call == platform::FileCall::Rename ? "rename" : "sync");
+        }
+        (void)name;
+    });
+    struct Run {
+        const char* folder;
+        int refusedPiece; // -1: every piece's tags are written
+        int failed;
+    };
+    for (const Run& run : {Run{"written", -1, 0}, Run{"refused", 1, 1}}) {
+        SCOPED_TRACE(run.folder);
+        calls.clear();
+        TestDocument test(source);
+        test.doc->m_breakPoints = {50, 100};
+        test.doc->m_outputFolder = dir / run.folder;
+        std::filesystem::create_directories(dir / run.folder);
+        SaveAllOptions options;
+        std::vector<std::string> tagged;
+        options.tagWriter = [&](const std::filesystem::path& temporary, const PieceIdentity& identity) {
+            tagged.push_back(temporary.filename().string());
+            calls.push_back("tag " + std::to_string(identity.number));
+            EXPECT_EQ(identity.count, 3);
+            return identity.number != run.refusedPiece;
+        };
+        EXPECT_EQ(runSaveAll(*test.doc, options).failed, run.failed);
+        ASSERT_EQ(tagged.size(), 3u);
+        for (const std::string& name : tagged) {
+            EXPECT_EQ(name.rfind(".kf", 0), 0u) << name; // the temporary, never the final name
+        }
+        const std::vector<std::string> expectedCalls =
+            run.refusedPiece < 0
+                ? std::vector<std::string>{"tag 0", "tag 1", "tag 2", "sync", "rename", "rename", "rename"}
+                : std::vector<std::string>{"tag 0", "tag 1", "tag 2", "sync", "rename", "rename"};
+        EXPECT_EQ(calls, expectedCalls);
+        const std::vector<std::string> expectedNames =
+            run.refusedPiece < 0 ? std::vector<std::string>{"talk-0.mp3", "talk-1.mp3", "talk-2.mp3"}
+                                 : std::vector<std::string>{"talk-0.mp3", "talk-2.mp3"};
+        EXPECT_EQ(namesIn(dir / run.folder), expectedNames);
+    }
+    platform::observeFileCalls(nullptr);
+}
