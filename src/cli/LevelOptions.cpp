@@ -76,8 +76,10 @@ bool takeLevelOption(const std::string& name, const std::string& value, LevelOpt
     } else if (name == "--normalize") {
         const std::size_t equals = value.find('=');
         const std::string kind = value.substr(0, equals);
-        const std::optional<double> level =
-            equals == std::string::npos ? std::nullopt : parseNumber(value.substr(equals + 1));
+        std::optional<double> level;
+        if (equals != std::string::npos) {
+            level = parseNumber(value.substr(equals + 1));
+        }
         if ((kind != "peak" && kind != "lufs") || !level || *level > 0 || *level < -70) {
             problem = "--normalize needs peak=DBFS or lufs=LUFS, such as peak=-1 or lufs=-16";
             return false;
