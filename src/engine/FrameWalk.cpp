@@ -21,12 +21,12 @@ FrameWalk::FrameWalk(const std::filesystem::path& path) : m_file(platform::openF
 std::size_t FrameWalk::bytesAt(std::int64_t at, std::size_t count) {
     const std::int64_t chunkEnd = m_chunkStart + static_cast<std::int64_t>(m_chunkLength);
     const bool inChunk = at >= m_chunkStart && at < chunkEnd;
-    if (!inChunk || (at + static_cast<std::int64_t>(count) > chunkEnd && m_chunkLength == m_chunk.size())) {
-        if (m_chunk.size() != kChunkSize) {
-            m_chunk.resize(kChunkSize);
+    if (!inChunk || (at + static_cast<std::int64_t>(count) > chunkEnd && m_chunkLength == kChunkSize)) {
+        if (!m_chunk) {
+            m_chunk = std::make_unique_for_overwrite<std::uint8_t[]>(kChunkSize);
         }
         m_chunkStart = at;
-        m_chunkLength = readFileAt(m_file.get(), at, m_chunk.data(), m_chunk.size());
+        m_chunkLength = readFileAt(m_file.get(), at, m_chunk.get(), kChunkSize);
     }
     const std::int64_t held = m_chunkStart + static_cast<std::int64_t>(m_chunkLength) - at;
     return held <= 0 ? 0 : std::min(count, static_cast<std::size_t>(held));

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
-#include <vector>
+#include <memory>
 
 namespace mp3 {
 
@@ -16,7 +16,7 @@ namespace mp3 {
 // makes a pass over a long file several times cheaper than reading it frame by frame.
 class FrameWalk {
 public:
-    static constexpr std::size_t kChunkSize = 512 * 1024;
+    static constexpr std::size_t kChunkSize = 256 * 1024;
 
     explicit FrameWalk(const std::filesystem::path& path);
     FrameWalk(const FrameWalk&) = delete;
@@ -41,7 +41,7 @@ private:
     // how many are there from `at`.
     std::size_t bytesAt(std::int64_t at, std::size_t count);
     const std::uint8_t* data(std::int64_t at) const {
-        return m_chunk.data() + static_cast<std::size_t>(at - m_chunkStart);
+        return m_chunk.get() + static_cast<std::size_t>(at - m_chunkStart);
     }
     void skipId3v2Tags();
     // The next candidate header from m_position on; false at the end of the file.
@@ -49,7 +49,7 @@ private:
 
     platform::FileHandle m_file;
     std::int64_t m_fileSize = -1;
-    std::vector<std::uint8_t> m_chunk;
+    std::unique_ptr<std::uint8_t[]> m_chunk; // not cleared first: every byte used was read
     std::int64_t m_chunkStart = 0;
     std::size_t m_chunkLength = 0;
     std::int64_t m_position = 0;
