@@ -1,7 +1,8 @@
 #!/bin/sh
 # `kerfline-cli split` of a 20-minute 128 kbit/s file into 100 equal pieces against `cp` of the same
 # file, side by side in one run: wall time of the whole command, pieces durable and atomic. Prints
-# the medians and the ratio (goal <= 2.5). Other splitters are not run: `cp` is the floor.
+# the medians and the ratio (goal <= 2.5). Other splitters are not run: `cp` is the floor. The pieces
+# are synced before their names stand, so `cp` + `sync -f` is shown too: the floor of a durable copy.
 # Usage: bench/split-vs-cp.sh BUILD_DIR [ROUNDS]
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
@@ -18,5 +19,6 @@ cat "$twenty" >/dev/null
 out="$work/split-vs-cp-out"
 python3 "$here/split-timing.py" "$rounds" "$out" \
     cp="cp '$twenty' '$out/copy.mp3'" \
+    cp+sync="cp '$twenty' '$out/copy.mp3' && sync -f '$out/copy.mp3'" \
     split="'$build/kerfline-cli' split '$twenty' -o '$out' --count 100" \
-    -- 'split/cp<=2.5'
+    -- 'split/cp<=2.5' 'split/cp+sync'

@@ -170,14 +170,16 @@ int editFile(const EditOptions& options, const std::string& source, const std::f
     NoView view;
     CliPrompts prompts;
     SplitDocument doc(log, view, prompts);
+    // The frames are walked by their headers only: nothing is decoded. The copy is made by this walk.
+    SourceFrames frames(source);
     {
-        // The frames are walked by their headers only: nothing is decoded.
-        const SourceFrames frames(source);
         if (!frames.file().isOpen()) {
             return fail("cannot read '" + source + "'");
         }
         doc.m_filePath = frames.path();
         doc.m_sourceStatus = frames.file().openedAs();
+        doc.m_frameOffsets.reserve(static_cast<std::size_t>(frames.count()));
+        doc.m_frameLengths.reserve(static_cast<std::size_t>(frames.count()));
         for (int frame = 0; frame < frames.count(); ++frame) {
             doc.m_frameOffsets.push_back(frames.offset(frame));
             doc.m_frameLengths.push_back(static_cast<std::uint16_t>(frames.length(frame)));
@@ -234,7 +236,7 @@ int editFile(const EditOptions& options, const std::string& source, const std::f
         }
         copyOptions.fadeCutsMs = static_cast<int>(std::lround(options.level.fadeCutsSeconds * 1000));
     }
-    const EditedCopyResult result = saveEditedCopy(doc, output, copyOptions);
+    const EditedCopyResult result = saveEditedCopy(doc, output, copyOptions, &frames);
     std::fflush(stdout);
     if (result.saved && options.level.replayGain && !writeReplayGainTags(output.string())) {
         return fail("the ReplayGain tags could not be written into '" + output.string() + "'");

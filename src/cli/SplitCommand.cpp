@@ -410,12 +410,13 @@ int splitFile(SplitOptions options, std::string& dryRun, int& pieces) {
     IgnoringView view;
     CliPrompts prompts;
     SplitDocument doc(frame, view, prompts);
-    const SourceFrames frames(options.source);
+    SourceFrames frames(options.source);
     if (!frames.file().isOpen()) {
         return fail("cannot read '" + options.source + "'");
     }
-    loadDocument(doc, frames,
-                 options.breakPoints.needsLevels() || options.trimSilence || options.level.needsPeaks());
+    const bool needLevels =
+        options.breakPoints.needsLevels() || options.trimSilence || options.level.needsPeaks();
+    loadDocument(doc, frames, needLevels);
     if (doc.frameCount() == 0) {
         return fail("no MP3 frame found in '" + options.source + "'");
     }
@@ -489,8 +490,11 @@ int splitFile(SplitOptions options, std::string& dryRun, int& pieces) {
     if (options.trimSilence) {
         result.pieces = static_cast<int>(plan.size());
         result.failed = saveTrimmed(plan, doc, frame, view, tags);
-    } else {
+    } else if (needLevels) {
         result = runSaveAll(doc, saveOptions);
+    } else {
+        // The document's offsets are this walk's own: no second look at the file is needed to trust them.
+        result = runSaveAll(doc, frames, saveOptions);
     }
     const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - started;
     std::fflush(stdout);

@@ -2,6 +2,7 @@
 
 #include "engine/Decoder.h"
 #include "engine/FramePcm.h"
+#include "engine/FrameWalk.h"
 #include "engine/LevelSummary.h"
 #include "engine/PcmCache.h"
 #include "engine/StreamCheck.h"
@@ -259,30 +260,35 @@ LevelScan scanFrameHeaders(const std::filesystem::path& path, LevelScanObserver*
         scan.tooManyFrames = true;
         return scan;
     }
-    FrameReader reader(path);
-    const FrameReader end;
     if (observer) {
+        const FrameReader reader(path);
         observer->streamOpened(reader);
     }
-    for (; !(reader == end); reader.readNext()) {
+    FrameWalk walk(path);
+    while (walk.next()) {
         if (scan.offsets.size() >= static_cast<std::size_t>(maxFrames)) {
-            reader.close();
             LevelScan refused;
             refused.tooManyFrames = true;
             return refused;
+        }
+        if (scan.offsets.empty()) {
+            // Twice the frames the first one's length suggests: room never written to costs nothing.
+            const std::int64_t estimate = walk.fileSize() / std::max(walk.frameLength(), 24) * 2 + 16;
+            const auto room = static_cast<std::size_t>(std::min<std::int64_t>(estimate, maxFrames));
+            scan.offsets.reserve(room);
+            scan.lengths.reserve(room);
         }
         const auto handled = static_cast<int>(scan.offsets.size());
         if (observer) {
             observer->frameStarting(handled);
         }
-        scan.offsets.push_back(reader.header().offset);
-        scan.lengths.push_back(static_cast<std::uint16_t>(reader.frameLength()));
-        scan.totalBytes += reader.frameLength();
+        scan.offsets.push_back(walk.header().offset);
+        scan.lengths.push_back(static_cast<std::uint16_t>(walk.frameLength()));
+        scan.totalBytes += walk.frameLength();
         if (observer) {
             observer->frameHandled(handled + 1, scan.totalBytes);
         }
     }
-    reader.close();
     return scan;
 }
 

@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <array>
+#include <memory>
 #include <new>
 #include <thread>
 
@@ -70,8 +71,12 @@ void refreshFrameCrc(std::vector<std::uint8_t>& frame, const mp3::FrameHeader& h
 
 class EditedCopyWriter {
 public:
-    EditedCopyWriter(const EditedCopyJob& job, WindowLink& frame)
-        : m_job(job), m_log(frame), m_frames(job.source, &job.frameOffsets, &job.frameLengths) {}
+    EditedCopyWriter(const EditedCopyJob& job, WindowLink& frame, SourceFrames* walked)
+        : m_job(job), m_log(frame),
+          m_ownFrames(walked != nullptr
+                          ? nullptr
+                          : std::make_unique<SourceFrames>(job.source, &job.frameOffsets, &job.frameLengths)),
+          m_frames(walked != nullptr ? *walked : *m_ownFrames) {}
 
     EditedCopyResult run() {
         const std::string name = pathText(m_job.output);
@@ -530,7 +535,8 @@ private:
 
     const EditedCopyJob& m_job;
     WindowLink& m_log;
-    SourceFrames m_frames;
+    std::unique_ptr<SourceFrames> m_ownFrames; // unless the caller's walk is taken
+    SourceFrames& m_frames;
     std::optional<mp3::XingFrame> m_sourceTag;
     std::vector<std::uint8_t> m_sourceTagFrame;
     std::optional<mp3::XingFrame> m_xingTag; // the copy's, as written
@@ -553,23 +559,34 @@ private:
 
 } // namespace
 
-EditedCopyJob editedCopyJob(const SplitDocument& doc, const std::filesystem::path& output,
-                            const EditedCopyOptions& options) {
+namespace {
+
+// The job without the frame lists, which a caller's walk may stand for.
+EditedCopyJob jobWithoutFrames(const SplitDocument& doc, const std::filesystem::path& output,
+                               const EditedCopyOptions& options) {
     EditedCopyJob job;
     job.source = doc.m_filePath;
     job.output = output;
     job.stream = doc.editedStream();
     job.sourceStatus = doc.m_sourceStatus;
-    job.frameOffsets = doc.m_frameOffsets;
-    job.frameLengths = doc.m_frameLengths;
     job.blockTags = doc.m_blockTags;
     job.options = options;
     return job;
 }
 
-EditedCopyResult runEditedCopy(const EditedCopyJob& job, WindowLink& frame) {
+} // namespace
+
+EditedCopyJob editedCopyJob(const SplitDocument& doc, const std::filesystem::path& output,
+                            const EditedCopyOptions& options) {
+    EditedCopyJob job = jobWithoutFrames(doc, output, options);
+    job.frameOffsets = doc.m_frameOffsets;
+    job.frameLengths = doc.m_frameLengths;
+    return job;
+}
+
+EditedCopyResult runEditedCopy(const EditedCopyJob& job, WindowLink& frame, SourceFrames* walked) {
     try {
-        EditedCopyWriter writer(job, frame);
+        EditedCopyWriter writer(job, frame, walked);
         return writer.run();
     } catch (const std::bad_alloc&) {
         sendLog(frame, LogLevel::Error,
@@ -579,6 +596,9 @@ EditedCopyResult runEditedCopy(const EditedCopyJob& job, WindowLink& frame) {
 }
 
 EditedCopyResult saveEditedCopy(SplitDocument& doc, const std::filesystem::path& output,
-                                const EditedCopyOptions& options) {
+                                const EditedCopyOptions& options, SourceFrames* walked) {
+    if (walked != nullptr) {
+        return runEditedCopy(jobWithoutFrames(doc, output, options), doc.m_frame, walked);
+    }
     return runEditedCopy(editedCopyJob(doc, output, options), doc.m_frame);
 }

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+class SourceFrames;
 class SplitDocument;
 class WindowLink;
 
@@ -52,9 +53,11 @@ EditedCopyJob editedCopyJob(const SplitDocument& doc, const std::filesystem::pat
 // (one frame of silence, logged at level 1). The copy starts with a Xing/Info frame describing it;
 // the source's LAME delay stays only when its first block is kept, its padding only when its last
 // one is. Written through an AtomicFile after the space check; a source changed since the load fails
-// it. Logs the outcome to `frame` (level 0, or 2 when it failed).
-EditedCopyResult runEditedCopy(const EditedCopyJob& job, WindowLink& frame);
+// it. Logs the outcome to `frame` (level 0, or 2 when it failed). `walked`, when given, is a walk of
+// the source just made, taken in place of the job's frame lists (then left empty) and their check
+// against the file.
+EditedCopyResult runEditedCopy(const EditedCopyJob& job, WindowLink& frame, SourceFrames* walked = nullptr);
 
 // The same for the document, on the calling thread, logging through the document.
 EditedCopyResult saveEditedCopy(SplitDocument& doc, const std::filesystem::path& output,
-                                const EditedCopyOptions& options = {});
+                                const EditedCopyOptions& options = {}, SourceFrames* walked = nullptr);

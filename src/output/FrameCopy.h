@@ -10,6 +10,11 @@
 
 class LevelApplier;
 
+// The fewest frames a writer copies between two progress steps: a step of a short file is a few dozen
+// frames, too few for the system's file-to-file copy (PieceFile::kSystemCopyMinimum), and each would
+// then pass the write buffer.
+constexpr int kFramesPerCopyStep = 2048;
+
 struct CopyResult {
     int frames = 0;
     std::uint64_t bytes = 0; // accepted by the piece

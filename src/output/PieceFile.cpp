@@ -4,9 +4,25 @@
 #include "output/SourceBytes.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <utility>
+
+namespace {
+
+std::atomic<bool> systemCopyAllowed{true};
+std::atomic<std::uint64_t> systemCopied{0};
+
+} // namespace
+
+void PieceFile::allowSystemCopyForTesting(bool allowed) {
+    systemCopyAllowed = allowed;
+}
+
+std::uint64_t PieceFile::systemCopiedBytesForTesting() {
+    return systemCopied;
+}
 
 // A piece dropped without close() (the job stopped) leaves nothing behind: the atomic file removes
 // its temporary file.
@@ -82,7 +98,7 @@ std::size_t PieceFile::write(const std::uint8_t* data, std::size_t count) {
 
 std::size_t PieceFile::systemCopy(const SourceBytes& source, std::int64_t offset, std::size_t count) {
 #if defined(__linux__)
-    if (!m_systemCopy || !flush()) {
+    if (!m_systemCopy || !systemCopyAllowed.load(std::memory_order_relaxed) || !flush()) {
         return 0;
     }
     std::size_t done = 0;
@@ -100,6 +116,7 @@ std::size_t PieceFile::systemCopy(const SourceBytes& source, std::int64_t offset
         }
         done += static_cast<std::size_t>(n);
     }
+    systemCopied.fetch_add(done, std::memory_order_relaxed);
     return done;
 #else
     (void)source;

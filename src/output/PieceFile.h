@@ -67,6 +67,11 @@ public:
     // Leaves the sync of the piece's folder entry to `syncs`, done once for a whole run.
     void syncFolderWith(FolderSyncs& syncs) { m_file.syncFolderWith(syncs); }
 
+    // For tests, process-wide: whether copies may go file to file through the system (otherwise
+    // every byte passes the write buffer), and how many bytes have gone that way so far.
+    static void allowSystemCopyForTesting(bool allowed);
+    static std::uint64_t systemCopiedBytesForTesting();
+
 private:
     friend PieceFile createPieceFile(const std::filesystem::path& path,
                                      const std::filesystem::path& sourcePath, AtomicFile::Existing existing);

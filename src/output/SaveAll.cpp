@@ -294,7 +294,8 @@ private:
                 size += static_cast<std::uint64_t>(m_frames.length(frame));
             }
             for (int frame = ownFrom; frame < block.end && !piece.failed();) {
-                const int chunkEnd = std::min(block.end, frame + progress.step());
+                const int chunkEnd =
+                    std::min(block.end, frame + std::max(progress.step(), kFramesPerCopyStep));
                 size += copyFrames(m_frames, frame, chunkEnd, piece, m_maker.levels()).bytes;
                 frame = chunkEnd;
                 progress.set(frame < count ? frame : m_frames.endFrameNumber());

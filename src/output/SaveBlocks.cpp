@@ -352,7 +352,7 @@ bool saveBlock(SplitDocument& doc) {
         copyFrom = maker.writeOpening(piece, *identity, from, to);
     }
     for (int frame = copyFrom; frame < to && piece.isOpen() && !piece.failed();) {
-        const int chunkEnd = std::min(to, frame + progress.step());
+        const int chunkEnd = std::min(to, frame + std::max(progress.step(), kFramesPerCopyStep));
         copyFrames(frames, frame, chunkEnd, piece, maker.levels());
         frame = chunkEnd;
         progress.set(frame - from);

@@ -1,6 +1,7 @@
 #include "output/SourceFrames.h"
 
 #include "engine/FrameReader.h"
+#include "engine/FrameWalk.h"
 #include "output/SourceBytes.h"
 
 #include <algorithm>
@@ -127,15 +128,18 @@ bool SourceFrames::endsAfter(const mp3::FrameOffsets& offsets) {
 
 void SourceFrames::walk() {
     m_spans.clear();
-    mp3::FrameReader reader(m_path);
-    const mp3::FrameReader end;
-    m_firstBitrate = reader.header().bitrate();
-    while (!(reader == end)) {
-        m_spans.push_back({reader.header().offset, reader.frameLength(), reader.header().durationMs()});
-        reader.readNext();
+    mp3::FrameWalk walk(m_path);
+    if (walk.next()) {
+        m_firstBitrate = walk.header().bitrate();
+        // Room for twice the frames the first one's length suggests: growing the list costs a copy and
+        // fresh pages each time, and room never written to costs nothing.
+        const std::int64_t estimate = walk.fileSize() / std::max(walk.frameLength(), 24) * 2 + 16;
+        m_spans.reserve(static_cast<std::size_t>(std::min<std::int64_t>(estimate, mp3::kMaxIndexedFrames)));
+        do {
+            m_spans.push_back({walk.header().offset, walk.frameLength(), walk.header().durationMs()});
+        } while (walk.next());
     }
-    m_endFrameNumber = reader.frameNumber();
-    reader.close();
+    m_endFrameNumber = walk.frameNumber();
 }
 
 // Reads the header at every known offset in large forward reads and takes each frame as the reader

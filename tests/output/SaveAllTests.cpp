@@ -1,6 +1,7 @@
 #include "OutputTestSupport.h"
 
 #include "document/BlockTags.h"
+#include "output/PieceFile.h"
 #include "output/SaveAll.h"
 #include "output/SaveBlocks.h"
 #include "support/TestFiles.h"
@@ -437,3 +438,32 @@ TEST(SaveAll, ABlockOfOnlyTheInfoFrameIsNotWritten) {
 }
 
 } // namespace
+
+// Blocks long enough for the system's file-to-file copy are copied that way whatever the progress
+// step, and give the same bytes as the buffered copy it falls back on.
+TEST(SaveAll, PiecesAreTheSameCopiedByTheSystemOrThroughTheBuffer) {
+    const auto dir = scratchDir("save-all-system-copy");
+    const auto source = writeNumberedFrames(dir / "talk.mp3", 1000);
+    for (const bool systemCopy : {true, false}) {
+        const auto out = dir / (systemCopy ? "system" : "buffered");
+        std::filesystem::create_directories(out);
+        PieceFile::allowSystemCopyForTesting(systemCopy);
+        const std::uint64_t before = PieceFile::systemCopiedBytesForTesting();
+        TestDocument test(source);
+        test.doc->replaceBreakPoints({300, 600});
+        saveAllInto(test, out);
+        PieceFile::allowSystemCopyForTesting(true);
+        const std::uint64_t copied = PieceFile::systemCopiedBytesForTesting() - before;
+        if (systemCopy) {
+            EXPECT_EQ(copied, 1000 * 417u) << "copied";
+        } else {
+            EXPECT_EQ(copied, 0u);
+        }
+        const std::pair<int, int> pieces[] = {{0, 300}, {300, 600}, {600, 1000}};
+        for (std::size_t i = 0; i < std::size(pieces); ++i) {
+            EXPECT_EQ(readBytes(out / ("talk-" + std::to_string(i) + ".mp3")),
+                      frameBytes(source, pieces[i].first, pieces[i].second))
+                << (systemCopy ? "system" : "buffered") << " piece " << i;
+        }
+    }
+}
