@@ -223,10 +223,11 @@ void CMainFrame::createMenus() {
     addCommand(help, ID_HELP_TOPICS, QStringLiteral("&Help Topics"), QStringLiteral("Show help"),
                &CMainFrame::onHelpTopics);
     addCommand(help, ID_ONLINE_HELP, QStringLiteral("&Online Help"),
-               QStringLiteral("Open the contents of the user manual"), &CMainFrame::onOnlineHelp);
+               QStringLiteral("Find more help information or documents from our website"),
+               &CMainFrame::onOnlineHelp);
     help->addSeparator();
     addCommand(help, ID_VISIT_WEBSITE, QStringLiteral("&Visit Velquorn Technology Website"),
-               QStringLiteral("Open the user manual's page on getting help"), &CMainFrame::onVisitWebsite);
+               QStringLiteral("Visit our website"), &CMainFrame::onVisitWebsite);
     help->addSeparator();
     addCommand(help, ID_APP_ABOUT, QStringLiteral("&About ..."), QStringLiteral("About Kerfline"),
                &CMainFrame::onAbout);

@@ -861,9 +861,11 @@ def run_many_silences(program, log_file, mp3):
         if origin is None:
             failures.append("the view's LOADING light was not found")
         else:
-            # The band of the view under the lights: what zoom and scroll change.
+            # The labels of the view (RANGE names the frames shown) and a band of the waveform: what
+            # zoom and scroll change. The file repeats itself, so the waveform alone may not.
             def band():
-                return keys.pixels(window, origin[0], origin[1] + 120, 600, 120)
+                return (keys.pixels(window, origin[0], origin[1] + 45, 600, 30) +
+                        keys.pixels(window, origin[0], origin[1] + 120, 600, 120))
 
             keys.focus(window)
             keys.press("Control_L", "0")  # the whole file, every proposal on screen
