@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Takes the manual's pictures from the real program under Xvfb: a made-up recording of four tracks
 # with pauses, the Find Silences dialog with its preview, silence detection through the Add More
-# Break Points dialog, the window with its
-# break points, and a removed block. Usage: scripts/manual-screenshots.sh [BUILD] [OUTPUT_FOLDER]
+# Break Points dialog, the window with its break points, a removed block, the Gain dialog, the
+# question of Import Break Points and the page Memory of the preferences. Usage: scripts/manual-screenshots.sh [BUILD] [OUTPUT_FOLDER]
 # (`make screenshots` writes into docs/manual/images; the test suite writes into the build folder).
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
@@ -30,8 +30,27 @@ sox -n -r 44100 -c 2 t4.wav synth 4.5 pinknoise vol 0.35 tremolo 0.7 80 fade 1 4
 sox -n -r 44100 -c 2 gap.wav trim 0 1.5
 sox t1.wav gap.wav t2.wav gap.wav t3.wav gap.wav t4.wav album.wav
 lame --quiet -b 160 album.wav album.mp3
+# Tracks for the import, the last one past the end of the 22.5 s recording.
+cat > album.cue <<'CUE'
+FILE "album.mp3" MP3
+  TRACK 01 AUDIO
+    TITLE "Rain"
+    INDEX 01 00:00:00
+  TRACK 02 AUDIO
+    TITLE "Sweep"
+    INDEX 01 00:06:00
+  TRACK 03 AUDIO
+    TITLE "Rumble"
+    INDEX 01 00:12:00
+  TRACK 04 AUDIO
+    TITLE "Drift"
+    INDEX 01 00:18:00
+  TRACK 05 AUDIO
+    TITLE "Encore"
+    INDEX 01 01:05:00
+CUE
 
 python3 "$root/tests/app/smoke_driver.py" write-preferences "$XDG_DATA_HOME/Kerfline/preferences.dat" "$home/kerfline.log"
 xvfb-run -a -s "-screen 0 1024x700x24" \
-  python3 "$root/scripts/manual_screenshots.py" "$build/kerfline" "$home/album.mp3" "$home/kerfline.log" "$out"
+  python3 "$root/scripts/manual_screenshots.py" "$build/kerfline" "$home/album.mp3" "$home/kerfline.log" "$out" "$home/album.cue"
 ls "$out"

@@ -90,7 +90,7 @@ class Screen:
         print("wrote", path, f"{width}x{height}")
 
 
-def main(program, mp3, log_file, out):
+def main(program, mp3, log_file, out, cue):
     proc = subprocess.Popen([program, mp3], stderr=subprocess.PIPE, text=True)
     line = smoke_driver.wait_shown(proc)
     if not line:
@@ -141,18 +141,62 @@ def main(program, mp3, log_file, out):
     screen.click(frame[0] + 90, frame[1] + 180)
     screen.save(os.path.join(out, "main-window.png"), *frame)
 
-    # Editing: a click in the second track puts the cursor in its block, Delete removes the block,
-    # which stays on screen dimmed and hatched.
+    # Editing: a click in the second track puts the cursor in its block, Shift+Delete removes the
+    # block, which stays on screen dimmed and hatched.
     screen.click(frame[0] + 330, frame[1] + 180)
-    keys.press("Delete")
+    keys.press("Shift_L", "Delete")
     if not smoke_driver.wait_for(lambda: "has been removed" in smoke_driver.log_text(log_file), 5):
         print("screenshots: Delete removed no block")
     time.sleep(0.5)
     screen.save(os.path.join(out, "editing.png"), *frame)
 
+    # Edit menu, "&Gain ...": the removed block's neighbour, with the peak it will have.
+    screen.click(frame[0] + 90, frame[1] + 180)
+    keys.press("Alt_L", "e")
+    keys.press("g")
+    save_dialog(screen, keys, "^Gain", os.path.join(out, "gain.png"), frame)
+
+    # File menu, "&Import Break Points ...": a CUE sheet with a track past the end of the file; the
+    # question comes once the file has been read, and lists the line it skips.
+    keys.focus(window)
+    keys.press("Alt_L", "f")
+    keys.press("i")
+    time.sleep(1.5)
+    smoke_driver.xdotool("type", "--delay", "20", cue)
+    keys.press("Return")
+    save_dialog(screen, keys, "^Import Break Points$", os.path.join(out, "import-question.png"), frame)
+
+    # File menu, "&Preferences": the page Memory, the last one.
+    keys.focus(window)
+    keys.press("Alt_L", "f")
+    keys.press("p")
+    time.sleep(1.0)
+    for _ in range(3):
+        keys.press("Control_L", "Tab")
+    save_dialog(screen, keys, "^Preferences$", os.path.join(out, "preferences-memory.png"), frame)
+
+    keys.focus(window)
     smoke_driver.exit_through_menu(keys, proc)
     return 0
 
 
+def save_dialog(screen, keys, title, path, frame):
+    """Waits for the dialog of that title, takes the window with it, and closes it with Escape."""
+    found = []
+    if not smoke_driver.wait_for(lambda: found.extend(smoke_driver.xdotool("search", "--onlyvisible", "--name", title))
+                                 or found, 10):
+        print("screenshots: no dialog", title)
+        return
+    dialog = int(found[0])
+    _, _, width, height = screen.rectangle(dialog)
+    screen.place(dialog, frame[0] + max(0, (frame[2] - width) // 2), frame[1] + max(0, (frame[3] - height) // 2),
+                 width, height)
+    time.sleep(0.5)
+    screen.save(path, *frame)
+    keys.focus(dialog)
+    keys.press("Escape")
+    smoke_driver.wait_for(lambda: not smoke_driver.xdotool("search", "--onlyvisible", "--name", title), 5)
+
+
 if __name__ == "__main__":
-    sys.exit(main(*sys.argv[1:5]))
+    sys.exit(main(*sys.argv[1:6]))

@@ -18,3 +18,19 @@ QString helpFileFor(const QString& programPath) {
     }
     return {};
 }
+
+QUrl manualPageFor(const QString& programPath, const QString& section) {
+    const QDir folder = QFileInfo(programPath).absoluteDir();
+    for (const QString& candidate :
+         {folder.filePath(QStringLiteral("../share/doc/kerfline/manual/index.html")),
+          folder.filePath(QStringLiteral("manual/index.html"))}) {
+        if (QFileInfo(candidate).isFile()) {
+            QUrl page = QUrl::fromLocalFile(QFileInfo(candidate).absoluteFilePath());
+            if (!section.isEmpty()) {
+                page.setFragment(section);
+            }
+            return page;
+        }
+    }
+    return {};
+}

@@ -8,6 +8,7 @@
 #include "app/HelpFile.h"
 #include "app/ID3TagEditor.h"
 #include "app/LockKeys.h"
+#include "app/MemorySettings.h"
 #include "app/MoreBreakPointsDialog.h"
 #include "app/OutputWnd.h"
 #include "app/PieceSettings.h"
@@ -75,6 +76,9 @@ CMainFrame::CMainFrame(ShellPrompts* prompts, std::unique_ptr<SoundOutput> outpu
         [this](const std::filesystem::path& path) { m_recentFiles->add(toQString(path)); }, this);
     m_view->setObjectName(QStringLiteral("View"));
     m_view->m_loadCache = userLoadCache();
+    if (m_ownPrompts) {
+        m_ownPrompts->setLoadedFile([this] { return m_view->m_filePath; });
+    }
     const Preferences preferences = m_view->preferences();
     setCentralWidget(createWaveArea());
 
@@ -220,10 +224,10 @@ void CMainFrame::createMenus() {
                &CMainFrame::onHelpTopics);
     addCommand(help, ID_ONLINE_HELP, QStringLiteral("&Online Help"),
                QStringLiteral("Find more help information or documents from our website"),
-               &CMainFrame::onNothing);
+               &CMainFrame::onOnlineHelp);
     help->addSeparator();
     addCommand(help, ID_VISIT_WEBSITE, QStringLiteral("&Visit Velquorn Technology Website"),
-               QStringLiteral("Visit our website"), &CMainFrame::onNothing);
+               QStringLiteral("Visit our website"), &CMainFrame::onVisitWebsite);
     help->addSeparator();
     addCommand(help, ID_APP_ABOUT, QStringLiteral("&About ..."), QStringLiteral("About Kerfline"),
                &CMainFrame::onAbout);
@@ -267,6 +271,7 @@ void CMainFrame::updateCommands() {
     m_commands.value(ID_VIEW_OUTPUT)->setChecked(m_output->isVisible());
     m_commands.value(ID_VIEW_STATUS_BAR)->setChecked(statusBar()->isVisible());
     m_commands.value(ID_VIEW_OVERVIEW)->setChecked(!m_overview->isHidden());
+    syncSilenceDialog();
 }
 
 // --- Messages
@@ -573,12 +578,16 @@ void CMainFrame::onId3Editor() {
 }
 
 void CMainFrame::onPreferences() {
-    CPreferencesSheet sheet(m_view->preferences(), m_prompts, this, m_view->pieceOptions());
+    QSettings settings = programSettings();
+    CPreferencesSheet sheet(m_view->preferences(), m_prompts, this, m_view->pieceOptions(),
+                            pcmBudgetSetting(settings));
     if (sheet.exec() == QDialog::Accepted) {
         m_view->setPreferences(sheet.assembled());
         m_view->setPieceOptions(sheet.pieceOptions());
-        QSettings settings = programSettings();
         savePieceOptions(settings, sheet.pieceOptions());
+        savePcmBudgetSetting(settings, sheet.pcmBudgetBytes());
+        // The cache takes the new budget at once; frames it holds beyond it go as it is next used.
+        m_view->m_decoding.cache.setBudget(sheet.pcmBudgetBytes());
     }
 }
 
@@ -608,7 +617,22 @@ void CMainFrame::onHelpTopics() {
     }
 }
 
-void CMainFrame::onNothing() {}
+void CMainFrame::openManualPage(const QString& section) {
+    // There is no website to visit: the manual that comes with the program answers instead.
+    const QUrl page = manualPageFor(QCoreApplication::applicationFilePath(), section);
+    if (page.isEmpty() || !QDesktopServices::openUrl(page)) {
+        m_view->log(LogLevel::Error, "The user manual could not be opened; it is installed in "
+                                     "/usr/share/doc/kerfline/manual/index.html");
+    }
+}
+
+void CMainFrame::onOnlineHelp() {
+    openManualPage(QStringLiteral("contents"));
+}
+
+void CMainFrame::onVisitWebsite() {
+    openManualPage(QStringLiteral("help"));
+}
 
 void CMainFrame::onAbout() {
     CAboutDlg dialog(this);

@@ -2,9 +2,12 @@
 
 #include "app/CommandState.h"
 #include "app/FrameLink.h"
+#include "app/SilenceDialog.h"
+#include "app/SilenceSubject.h"
 
 #include <QHash>
 #include <QMainWindow>
+#include <QPointer>
 
 #include <cstdint>
 #include <filesystem>
@@ -46,6 +49,8 @@ public:
     CTimePane& timePane() const { return *m_timePane; }
     QMenu& recentMenu() const { return *m_recentMenu; }
     WindowLink& frameLink() { return m_frameLink; }
+    // The open Find Silences dialog, or null.
+    CSilenceDialog* silenceDialog() const { return m_silenceDialog; }
 
     // The action of a command id (recent entries included), or null.
     QAction* command(int id) const;
@@ -99,6 +104,10 @@ private:
     // Find Silences, in its own file: the item and its handler.
     void addFindSilencesCommand(QMenu* menu);
     void onFindSilences();
+    // Brings the open Find Silences dialog up to date with the document (on every idle).
+    void syncSilenceDialog();
+    // Its OK: false, with a level-2 line, when the document changed since the preview was found.
+    bool applySilences(const SilenceOptions& options);
     void onClearBreakPoints();
     void onLoadBreakPoints();
     void onSaveBreakPoints();
@@ -151,7 +160,10 @@ private:
     void onZoomWholeFile();
     void onZoomOneFrame();
     void onHelpTopics();
-    void onNothing();
+    // Online Help and Visit Website open pages of the local manual.
+    void openManualPage(const QString& section);
+    void onOnlineHelp();
+    void onVisitWebsite();
     void onAbout();
 
     std::unique_ptr<QtPrompts> m_ownPrompts;
@@ -172,4 +184,6 @@ private:
     COverviewStrip* m_overview = nullptr;
     CTimePane* m_timePane = nullptr;
     EditStateKeeper* m_editState = nullptr;
+    QPointer<CSilenceDialog> m_silenceDialog;
+    SilenceSubject m_silenceSubject;
 };

@@ -24,6 +24,56 @@ ListFormat formatOfFilter(int filter) {
     return kFormats[filter >= 0 && filter < 4 ? filter : 0];
 }
 
+// Label files and tracklists are both .txt: a file chosen under either filter is read as its text says.
+bool filterIsAmbiguous(int filter) {
+    return filter == 1 || filter == 2;
+}
+
+std::string count(std::size_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+// The lines that lie past the end, one per line, for a box.
+std::string skippedText(const ImportCheck& check) {
+    if (check.pastEnd == 0) {
+        return {};
+    }
+    std::string text = count(check.pastEnd, "line lies", "lines lie") +
+                       " beyond the end of the mp3 file and will be skipped:";
+    for (const std::string& line : check.skipped) {
+        text += "\n" + line;
+    }
+    if (check.pastEnd > check.skipped.size()) {
+        text += "\nand " + std::to_string(check.pastEnd - check.skipped.size()) + " more";
+    }
+    return text;
+}
+
+// The question once the file has been read: replace the list or add to it, with what is skipped.
+ImportChoice askImport(ShellPrompts& prompts, const ImportCheck& check) {
+    const std::string skipped = skippedText(check);
+    if (check.existing == 0) {
+        if (!skipped.empty()) {
+            prompts.messageBox(skipped, "Import Break Points", MessageIcon::Warning);
+        }
+        return ImportChoice::Replace;
+    }
+    std::string text = "The file holds " + count(check.entries - check.pastEnd, "time", "times") +
+                       ". Replace the " + count(check.existing, "break point", "break points") +
+                       " of the list by them, or add them to the list?";
+    if (!skipped.empty()) {
+        text += "\n\n" + skipped;
+    }
+    switch (prompts.askChoice(text, "Import Break Points", {"Replace", "Add", "Cancel"})) {
+    case 0:
+        return ImportChoice::Replace;
+    case 1:
+        return ImportChoice::Add;
+    default:
+        return ImportChoice::Cancel;
+    }
+}
+
 } // namespace
 
 void CMainFrame::onImportBreakPoints() {
@@ -31,23 +81,13 @@ void CMainFrame::onImportBreakPoints() {
     if (!chosen) {
         return;
     }
-    bool replace = true;
-    if (!m_view->m_breakPoints.empty()) {
-        switch (m_prompts.askYesNoCancel("Replace the break points of the list by the imported ones? "
-                                         "Choose No to add the imported ones to the list.",
-                                         "Import Break Points")) {
-        case ShellPrompts::Answer::Yes:
-            break;
-        case ShellPrompts::Answer::No:
-            replace = false;
-            break;
-        case ShellPrompts::Answer::Cancel:
-            return;
-        }
-    }
     if (chosen->filter != kChaptersFilter) {
-        // Read and parsed on the list thread: a list of a million lines must not stop the window.
-        startImportBreakPoints(*m_view, chosen->path, formatOfFilter(chosen->filter), replace);
+        // Read, checked and parsed on the list thread (a list of a million lines must not stop the
+        // window); the question comes once the file is known to be good.
+        startImportBreakPoints(
+            *m_view, chosen->path, formatOfFilter(chosen->filter),
+            [&prompts = m_prompts](const ImportCheck& check) { return askImport(prompts, check); },
+            filterIsAmbiguous(chosen->filter));
         return;
     }
     const Parsed<TimedList> chapters = readFileChapters(chosen->path);
@@ -57,7 +97,12 @@ void CMainFrame::onImportBreakPoints() {
         m_prompts.messageBox(text, "Error", MessageIcon::Error);
         return;
     }
-    importTimedList(*m_view, chapters.value(), replace, "the chapters of " + pathText(chosen->path));
+    const ImportChoice choice = askImport(m_prompts, checkTimedList(*m_view, chapters.value()));
+    if (choice == ImportChoice::Cancel) {
+        return;
+    }
+    importTimedList(*m_view, chapters.value(), choice == ImportChoice::Replace,
+                    "the chapters of " + pathText(chosen->path));
 }
 
 void CMainFrame::onExportBreakPoints() {

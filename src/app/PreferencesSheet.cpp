@@ -1,6 +1,7 @@
 #include "app/PreferencesSheet.h"
 
 #include "app/DialogParts.h"
+#include "app/PreferencesMemoryPage.h"
 #include "app/PreferencesPiecesPage.h"
 #include "app/PreferencesSplitPage.h"
 #include "app/PreferencesStandardPage.h"
@@ -10,14 +11,15 @@
 #include <QVBoxLayout>
 
 CPreferencesSheet::CPreferencesSheet(const Preferences& preferences, ShellPrompts& prompts, QWidget* parent,
-                                     const PieceOptions& pieces)
+                                     const PieceOptions& pieces, std::size_t pcmBudgetBytes)
     : QDialog(parent), m_standard(new CPreferencesStandardPage(preferences, prompts)),
       m_split(new CPreferencesSplitPage(preferences, prompts)), m_pieces(new CPreferencesPiecesPage(pieces)),
-      m_tabs(new QTabWidget(this)) {
+      m_memory(new CPreferencesMemoryPage(pcmBudgetBytes)), m_tabs(new QTabWidget(this)) {
     setWindowTitle(QStringLiteral("Preferences"));
     m_tabs->addTab(m_standard, QStringLiteral("Standard"));
     m_tabs->addTab(m_split, QStringLiteral("Split options"));
     m_tabs->addTab(m_pieces, QStringLiteral("Pieces"));
+    m_tabs->addTab(m_memory, QStringLiteral("Memory"));
     m_tabs->setCurrentIndex(0);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_tabs);
@@ -70,4 +72,8 @@ Preferences CPreferencesSheet::assembled() const {
 
 PieceOptions CPreferencesSheet::pieceOptions() const {
     return m_pieces->options();
+}
+
+std::size_t CPreferencesSheet::pcmBudgetBytes() const {
+    return m_memory->pcmBudgetBytes();
 }

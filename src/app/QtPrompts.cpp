@@ -1,12 +1,15 @@
 #include "app/QtPrompts.h"
 
+#include "app/FileDialogFolders.h"
 #include "app/FileFilter.h"
 #include "app/QtPath.h"
 
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QRegularExpression>
+#include <QSettings>
 
 #include <algorithm>
 
@@ -33,8 +36,19 @@ void setUpFileDialog(QFileDialog& dialog, QFileDialog::AcceptMode mode, const st
     dialog.setNameFilter(toQtFilter(fromUtf8(filter)));
     dialog.setDefaultSuffix(fromUtf8(defaultExtension));
     if (!proposedName.empty()) {
+        // Chosen again once the dialog has its folder.
+        dialog.setProperty("proposedName", fromUtf8(proposedName));
         dialog.selectFile(fromUtf8(proposedName));
     }
+}
+
+QSettings programSettings() {
+    return QSettings(QStringLiteral("Velquorn Technology"), QStringLiteral("Kerfline"));
+}
+
+// Files of one extension share a folder; the import and export dialogs go by their first one.
+QString kindOf(const std::string& defaultExtension) {
+    return defaultExtension.empty() ? QStringLiteral("file") : fromUtf8(defaultExtension).toLower();
 }
 
 std::optional<std::filesystem::path> runFileDialog(QFileDialog& dialog) {
@@ -46,7 +60,9 @@ std::optional<std::filesystem::path> runFileDialog(QFileDialog& dialog) {
 
 // The chosen file with the index of the filter selected in the dialog. A name typed without an
 // extension gets the one of the selected filter.
-std::optional<ShellPrompts::ChosenFile> runKindDialog(QFileDialog& dialog) {
+std::optional<ShellPrompts::ChosenFile>
+runKindDialog(QFileDialog& dialog,
+              const std::function<std::optional<std::filesystem::path>(QFileDialog&)>& run) {
     QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& filter) {
         const qsizetype star = filter.indexOf(QStringLiteral("*."));
         if (star >= 0) {
@@ -54,7 +70,7 @@ std::optional<ShellPrompts::ChosenFile> runKindDialog(QFileDialog& dialog) {
             dialog.setDefaultSuffix(filter.mid(star + 2, end < 0 ? -1 : end - star - 2));
         }
     });
-    const auto path = runFileDialog(dialog);
+    const auto path = run(dialog);
     if (!path) {
         return std::nullopt;
     }
@@ -82,19 +98,34 @@ void QtPrompts::messageBox(const std::string& text, const std::string& caption, 
     box.exec();
 }
 
-std::optional<std::filesystem::path> QtPrompts::chooseFolder(const std::string& title) {
-    const QString folder = QFileDialog::getExistingDirectory(boxParent(m_owner), fromUtf8(title));
-    if (folder.isEmpty()) {
-        return std::nullopt;
+std::optional<std::filesystem::path> QtPrompts::runInFolder(QFileDialog& dialog, const std::string& kind) {
+    QSettings settings = programSettings();
+    const QString start = file_dialog_folders::startFolder(settings, kindOf(kind), loadedFile());
+    if (!start.isEmpty()) {
+        dialog.setDirectory(start);
+        if (const QString proposed = dialog.property("proposedName").toString(); !proposed.isEmpty()) {
+            dialog.selectFile(proposed);
+        }
     }
-    return toPath(folder);
+    auto path = runFileDialog(dialog);
+    if (path) {
+        file_dialog_folders::remember(settings, kindOf(kind), *path, loadedFile());
+    }
+    return path;
+}
+
+std::optional<std::filesystem::path> QtPrompts::chooseFolder(const std::string& title) {
+    QFileDialog dialog(boxParent(m_owner), fromUtf8(title));
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly, true);
+    return runInFolder(dialog, "folder");
 }
 
 std::optional<std::filesystem::path> QtPrompts::chooseOpenFile(const std::string& filter,
                                                                const std::string& defaultExtension) {
     QFileDialog dialog(boxParent(m_owner));
     setUpFileDialog(dialog, QFileDialog::AcceptOpen, filter, defaultExtension, "");
-    return runFileDialog(dialog);
+    return runInFolder(dialog, defaultExtension);
 }
 
 std::optional<std::filesystem::path> QtPrompts::chooseSaveFile(const std::string& filter,
@@ -104,14 +135,14 @@ std::optional<std::filesystem::path> QtPrompts::chooseSaveFile(const std::string
     QFileDialog dialog(boxParent(m_owner));
     setUpFileDialog(dialog, QFileDialog::AcceptSave, filter, defaultExtension, proposedName);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, overwrite == Overwrite::DontAsk);
-    return runFileDialog(dialog);
+    return runInFolder(dialog, defaultExtension);
 }
 
 std::optional<ShellPrompts::ChosenFile> QtPrompts::chooseOpenFileOfKind(const std::string& filter,
                                                                         const std::string& defaultExtension) {
     QFileDialog dialog(boxParent(m_owner));
     setUpFileDialog(dialog, QFileDialog::AcceptOpen, filter, defaultExtension, "");
-    return runKindDialog(dialog);
+    return runKindDialog(dialog, [&](QFileDialog& shown) { return runInFolder(shown, defaultExtension); });
 }
 
 std::optional<ShellPrompts::ChosenFile> QtPrompts::chooseSaveFileOfKind(const std::string& filter,
@@ -119,7 +150,7 @@ std::optional<ShellPrompts::ChosenFile> QtPrompts::chooseSaveFileOfKind(const st
                                                                         const std::string& proposedName) {
     QFileDialog dialog(boxParent(m_owner));
     setUpFileDialog(dialog, QFileDialog::AcceptSave, filter, defaultExtension, proposedName);
-    return runKindDialog(dialog);
+    return runKindDialog(dialog, [&](QFileDialog& shown) { return runInFolder(shown, defaultExtension); });
 }
 
 ShellPrompts::Answer QtPrompts::askYesNoCancel(const std::string& text, const std::string& caption) {
@@ -134,4 +165,24 @@ ShellPrompts::Answer QtPrompts::askYesNoCancel(const std::string& text, const st
     default:
         return Answer::Cancel;
     }
+}
+
+int QtPrompts::askChoice(const std::string& text, const std::string& caption,
+                         const std::vector<std::string>& buttons) {
+    QMessageBox box(QMessageBox::Question, fromUtf8(caption), fromUtf8(text), QMessageBox::NoButton,
+                    boxParent(m_owner));
+    std::vector<QAbstractButton*> made;
+    for (const std::string& label : buttons) {
+        made.push_back(
+            box.addButton(fromUtf8(label), made.empty() ? QMessageBox::AcceptRole : QMessageBox::ActionRole));
+    }
+    if (made.empty()) {
+        return -1;
+    }
+    box.setDefaultButton(qobject_cast<QPushButton*>(made.front()));
+    box.setEscapeButton(made.back());
+    box.exec();
+    const auto pressed = std::find(made.begin(), made.end(), box.clickedButton());
+    return pressed == made.end() ? static_cast<int>(made.size()) - 1
+                                 : static_cast<int>(pressed - made.begin());
 }

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 // The window program's modal questions: the core's boxes and choosers plus the file dialogs of the
 // shell's own commands. Filters are in the program's form ("MP3 files(*.mp3)|*.mp3||"). Tests
@@ -45,6 +46,13 @@ public:
     // A question box with Yes, No and Cancel; the default answers Cancel.
     virtual Answer askYesNoCancel(const std::string& /*text*/, const std::string& /*caption*/) {
         return Answer::Cancel;
+    }
+
+    // A question box with buttons of the caller's texts, the first the default and the last taking
+    // Escape; the index of the button pressed. The default answers the last.
+    virtual int askChoice(const std::string& /*text*/, const std::string& /*caption*/,
+                          const std::vector<std::string>& buttons) {
+        return static_cast<int>(buttons.size()) - 1;
     }
 
     // The core's save dialog (one block from a break point) asks before overwriting.

@@ -9,6 +9,7 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QLabel>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
@@ -30,13 +31,20 @@ QString seconds(double value) {
     return QString::number(value, 'f', 2) + QStringLiteral(" s");
 }
 
-QString countText(const SilenceResult& result) {
+// `deleted` is how many existing break points go, or -1 when the list stays.
+QString countText(const SilenceResult& result, int deleted) {
     if (result.breakPoints.empty()) {
         return QStringLiteral("No silence found with these settings");
     }
     const auto count = static_cast<qsizetype>(result.breakPoints.size());
-    return count == 1 ? QStringLiteral("1 break point will be added")
-                      : QStringLiteral("%1 break points will be added").arg(count);
+    QString text = count == 1 ? QStringLiteral("1 break point will be added")
+                              : QStringLiteral("%1 break points will be added").arg(count);
+    if (deleted == 1) {
+        text += QStringLiteral(", 1 existing break point will be deleted");
+    } else if (deleted > 1) {
+        text += QStringLiteral(", %1 existing break points will be deleted").arg(deleted);
+    }
+    return text;
 }
 
 QString reportText(const SilenceReport& report, int tracks) {
@@ -65,7 +73,7 @@ CSilenceDialog::CSilenceDialog(const SilenceOptions& initial, Finder finder, Pre
       m_minPiece(makeSeconds(QStringLiteral("MinPiece"), 0.0, silence_limits::kMaxPieceSeconds)),
       m_tracksCheck(new QCheckBox(QStringLiteral("Number of &tracks:"))), m_tracks(new QSpinBox),
       m_deleteCheck(new QCheckBox(QStringLiteral("Please delete original break points"))),
-      m_count(new QLabel), m_report(new QLabel) {
+      m_count(new QLabel), m_report(new QLabel), m_ok(nullptr) {
     setWindowTitle(QStringLiteral("Find silences ..."));
 
     m_threshold->setObjectName(QStringLiteral("Threshold"));
@@ -93,7 +101,8 @@ CSilenceDialog::CSilenceDialog(const SilenceOptions& initial, Finder finder, Pre
     m_tracksCheck->setChecked(settings.tracks > 0);
     m_tracks->setValue(settings.tracks > 0 ? settings.tracks : silence_limits::kMinTracks);
     m_tracks->setEnabled(settings.tracks > 0);
-    m_deleteCheck->setChecked(initial.deleteOriginal);
+    // Deleting the list is a choice for this search only: it starts unticked every time.
+    m_deleteCheck->setChecked(false);
 
     auto* group = new QGroupBox(QStringLiteral("Add break points in the silences:"));
     auto* form = new QFormLayout(group);
@@ -111,6 +120,7 @@ CSilenceDialog::CSilenceDialog(const SilenceOptions& initial, Finder finder, Pre
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(group);
     QDialogButtonBox* buttons = makeOkCancel(this);
+    m_ok = buttons->findChild<QPushButton*>(QStringLiteral("1"));
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);
@@ -120,6 +130,7 @@ CSilenceDialog::CSilenceDialog(const SilenceOptions& initial, Finder finder, Pre
     connect(m_cut, &QComboBox::currentIndexChanged, this, &CSilenceDialog::refresh);
     connect(m_minPiece, &QDoubleSpinBox::valueChanged, this, &CSilenceDialog::refresh);
     connect(m_tracks, &QSpinBox::valueChanged, this, &CSilenceDialog::refresh);
+    connect(m_deleteCheck, &QCheckBox::toggled, this, &CSilenceDialog::updateCount);
     connect(m_tracksCheck, &QCheckBox::toggled, this, [this](bool on) {
         m_tracks->setEnabled(on);
         refresh();
@@ -142,15 +153,46 @@ SilenceOptions CSilenceDialog::options() const {
     return options;
 }
 
+void CSilenceDialog::setExistingCount(ExistingCount existing) {
+    m_existing = std::move(existing);
+    updateCount();
+}
+
+void CSilenceDialog::setApply(Apply apply) {
+    m_apply = std::move(apply);
+}
+
 void CSilenceDialog::refresh() {
     const SilenceOptions current = options();
     m_result = m_finder ? m_finder(current.settings) : SilenceResult{};
-    m_count->setText(countText(m_result));
+    updateCount();
     m_report->setText(reportText(m_result.report, current.settings.tracks));
+    if (m_ok) {
+        m_ok->setEnabled(!m_result.breakPoints.empty());
+    }
     if (m_preview) {
         m_preview(m_result.breakPoints);
         m_previewShown = true;
     }
+}
+
+void CSilenceDialog::updateCount() {
+    const int deleted = m_deleteCheck->isChecked() && m_existing ? m_existing() : -1;
+    const QString text = countText(m_result, deleted);
+    if (m_count->text() != text) {
+        m_count->setText(text);
+    }
+}
+
+void CSilenceDialog::accept() {
+    // A keyboard Return reaches accept() even while the button is disabled.
+    if (m_result.breakPoints.empty()) {
+        return;
+    }
+    if (m_apply && !m_apply(options())) {
+        return;
+    }
+    QDialog::accept();
 }
 
 void CSilenceDialog::clearPreview() {

@@ -66,7 +66,8 @@ SilenceOptions loadSilenceOptions(QSettings& settings) {
     bool valid = false;
     const int tracks = settings.value(QStringLiteral("Tracks"), 0).toInt(&valid);
     options.settings.tracks = valid && tracks >= kMinTracks ? std::min(tracks, kMaxTracks) : 0;
-    options.deleteOriginal = settings.value(QStringLiteral("DeleteOriginal"), false).toBool();
+    // Not read: a remembered tick would empty the next file's list unasked.
+    options.deleteOriginal = false;
     settings.endGroup();
     return options;
 }
@@ -78,6 +79,6 @@ void saveSilenceOptions(QSettings& settings, const SilenceOptions& options) {
     settings.setValue(QStringLiteral("Cut"), cutName(options.settings.cut));
     settings.setValue(QStringLiteral("MinPieceSeconds"), options.settings.minPieceSeconds);
     settings.setValue(QStringLiteral("Tracks"), options.settings.tracks);
-    settings.setValue(QStringLiteral("DeleteOriginal"), options.deleteOriginal);
+    settings.remove(QStringLiteral("DeleteOriginal"));
     settings.endGroup();
 }

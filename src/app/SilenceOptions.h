@@ -24,5 +24,6 @@ constexpr int kMaxTracks = 9999;
 } // namespace silence_limits
 
 // The options in the program's settings, group "Silence"; preferences.dat keeps its layout.
+// deleteOriginal is never stored: it is read as false.
 SilenceOptions loadSilenceOptions(QSettings& settings);
 void saveSilenceOptions(QSettings& settings, const SilenceOptions& options);

@@ -88,7 +88,7 @@ public:
         ++m_received;
         const int frame = m_timeline.nearestFrame(entry.seconds);
         if (frame >= m_frameCount) {
-            if (m_pastEnd.size() < kNamedPastEnd) {
+            if (m_pastEnd.size() < kListedPastEnd) {
                 m_pastEnd.push_back(PastEnd{entry.seconds, entry.line});
             }
             ++m_pastEndCount;
@@ -120,13 +120,28 @@ public:
         }
         std::string text = std::to_string(m_pastEndCount) + " times of " + origin +
                            " lie beyond the end of the mp3 file (" + end + ") and have been skipped: ";
-        for (std::size_t i = 0; i < m_pastEnd.size(); ++i) {
+        const std::size_t named = std::min(m_pastEnd.size(), kNamedPastEnd);
+        for (std::size_t i = 0; i < named; ++i) {
             text += (i > 0 ? ", " : "") + where(m_pastEnd[i]);
         }
-        if (m_pastEndCount > m_pastEnd.size()) {
-            text += " and " + std::to_string(m_pastEndCount - m_pastEnd.size()) + " more";
+        if (m_pastEndCount > named) {
+            text += " and " + std::to_string(m_pastEndCount - named) + " more";
         }
         return text;
+    }
+
+    // The question's view of what was read.
+    ImportCheck check(std::size_t existing) const {
+        ImportCheck result;
+        result.entries = m_received;
+        result.pastEnd = m_pastEndCount;
+        result.existing = existing;
+        for (const PastEnd& time : m_pastEnd) {
+            result.skipped.push_back(
+                (time.line > 0 ? "line " + std::to_string(time.line) + ": " : std::string()) +
+                trackTime(time.seconds));
+        }
+        return result;
     }
 
 private:
@@ -414,6 +429,9 @@ struct ListJob {
     std::filesystem::path path;
     ListFormat format = ListFormat::CueSheet;
     bool replace = true;
+    // An import that asks once the file is read, and may take the format from the text.
+    ImportDecision decide;
+    bool recognise = false;
     // An import: the entries placed on the frames and the names of the whole list, or the error.
     std::optional<EntryPlacer> placer;
     Parsed<TimedList> list{FormatError{}};
@@ -526,7 +544,42 @@ void finishListJob(SplitDocument& doc) {
         reportUnreadable(doc, job->path, job->format, job->list);
         return;
     }
+    if (job->decide && mayImport(doc)) {
+        const ImportChoice choice = job->decide(job->placer->check(doc.m_breakPoints.size()));
+        if (choice == ImportChoice::Cancel) {
+            return;
+        }
+        job->replace = choice == ImportChoice::Replace;
+    }
     if (mayImport(doc)) {
         applyPlaced(doc, job->list.value(), *job->placer, job->replace, pathText(job->path));
     }
+}
+
+ImportCheck checkTimedList(const SplitDocument& doc, const TimedList& list) {
+    EntryPlacer placer(documentTimeline(doc), doc.frameCount());
+    for (const TimedEntry& entry : list.entries) {
+        placer.place(TimedEntry(entry));
+    }
+    return placer.check(doc.m_breakPoints.size());
+}
+
+bool startImportBreakPoints(SplitDocument& doc, const std::filesystem::path& path, ListFormat format,
+                            ImportDecision decide, bool recognise) {
+    if (refuseWhileBusy(doc) || !mayImport(doc)) {
+        return false;
+    }
+    auto job = std::make_shared<ListJob>();
+    job->path = path;
+    job->format = format;
+    job->decide = std::move(decide);
+    job->recognise = recognise;
+    job->placer.emplace(documentTimeline(doc), doc.frameCount());
+    return startListThread(doc, std::move(job), [](ListJob& work) {
+        const Parsed<std::string> bytes = readListFile(work.path);
+        if (bytes && work.recognise) {
+            work.format = recogniseListFormat(bytes.value(), work.format);
+        }
+        work.list = bytes ? parseList(bytes.value(), work.format, work.placer->sink()) : bytes.error();
+    });
 }

@@ -5,7 +5,9 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class SplitDocument;
@@ -50,11 +52,38 @@ std::string listText(const SplitDocument& doc, ListFormat format);
 // Writes the list in `format` to `path` and logs it; never replaces the loaded file.
 bool exportBreakPoints(SplitDocument& doc, const std::filesystem::path& path, ListFormat format);
 
+// What a read list would do to the document, for the question before it is put in.
+struct ImportCheck {
+    // Entries read, and those that lie past the end of the file and are skipped.
+    std::size_t entries = 0;
+    std::size_t pastEnd = 0;
+    // The first kListedPastEnd of the skipped ones, one text each ("line 12: 1:02:03.500").
+    std::vector<std::string> skipped;
+    // Break points the list holds now.
+    std::size_t existing = 0;
+};
+constexpr std::size_t kListedPastEnd = 20;
+enum class ImportChoice { Replace, Add, Cancel };
+// Asked once the file has been read and found good, before anything changes (GUI thread).
+using ImportDecision = std::function<ImportChoice(const ImportCheck&)>;
+
+// The check of a list read in full (chapters); the list threads make theirs as they read.
+ImportCheck checkTimedList(const SplitDocument& doc, const TimedList& list);
+
+// The format of a list file from its text: a CUE sheet, a label file (tab-separated seconds) or a
+// tracklist (times with colons); `chosen` when the text says none of them clearly.
+ListFormat recogniseListFormat(std::string_view bytes, ListFormat chosen);
+
 // The same two on the list thread, for the window: the file is read and parsed, or the text made
 // and written, off the GUI thread, and UM_LIST_DONE hands the result back. Refused (false) while
 // any thread runs, like the other long jobs; the list thread keeps the document busy.
 bool startImportBreakPoints(SplitDocument& doc, const std::filesystem::path& path, ListFormat format,
                             bool replace);
+// An import that reads and checks the file first and only then asks `decide`; a file that cannot be
+// read is reported without a question. With `recognise`, the format is taken from the text when it
+// says which (labels and tracklists share .txt).
+bool startImportBreakPoints(SplitDocument& doc, const std::filesystem::path& path, ListFormat format,
+                            ImportDecision decide, bool recognise);
 bool startExportBreakPoints(SplitDocument& doc, const std::filesystem::path& path, ListFormat format);
 // UM_LIST_DONE on the GUI thread: ends the thread and puts an import into the list, or logs the
 // export, with the same lines and boxes as the functions above.

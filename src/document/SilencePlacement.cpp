@@ -61,11 +61,17 @@ SilenceResult SplitDocument::placeSilenceBreakPoints(const SilenceSettings& sett
         if (deleteOriginal) {
             replaceBreakPoints({});
         }
+        // One line for the lot: a long recording gets thousands of them.
         for (const int frame : fresh) {
-            appendPlacedBreakPoint(frame);
+            appendBreakPoint(frame);
         }
     }
     log(LogLevel::Normal, silenceReportLine(report));
+    if (!fresh.empty()) {
+        log(LogLevel::Normal, fresh.size() == 1
+                                  ? "1 break point has been added"
+                                  : std::to_string(fresh.size()) + " break points have been added");
+    }
     if (fresh.size() < result.breakPoints.size()) {
         const std::size_t already = result.breakPoints.size() - fresh.size();
         log(LogLevel::Normal, already == 1

@@ -2,6 +2,7 @@
 
 #include "view/ChildView.h"
 #include "view/DrawParameters.h"
+#include "view/PreviewMarksPainter.h"
 #include "view/RemovedBlocksPainter.h"
 
 #include <QMouseEvent>
@@ -94,6 +95,9 @@ void COverviewStrip::paintEvent(QPaintEvent*) {
             dc.drawLine(x, 0, x, h - 1);
         }
     }
+
+    PreviewMarksPainter::paintOverviewTicks(
+        dc, m_view.previewBreakPoints(), [this](long long frame) { return columnOf(frame); }, w, h);
 
     // The frames the view shows, as a frame at least 3 pixels wide.
     const long long first = m_view.m_scrollFrame;

@@ -2,6 +2,7 @@
 
 #include <QBrush>
 #include <QImage>
+#include <QPainter>
 
 #include <algorithm>
 
@@ -38,4 +39,24 @@ void PreviewMarksPainter::paint() {
         dc->fillRect(QRect(x - 1, top, 3, bottom - top), dots);
     }
     dc->setBrushOrigin(previousOrigin);
+}
+
+void PreviewMarksPainter::paintOverviewTicks(QPainter& dc, const std::vector<int>& frames,
+                                             const std::function<int(long long)>& columnOf, int width,
+                                             int height) {
+    if (frames.empty() || width <= 0) {
+        return;
+    }
+    std::vector<char> marked(static_cast<std::size_t>(width), 0);
+    for (const int frame : frames) {
+        marked[static_cast<std::size_t>(std::clamp(columnOf(frame), 0, width - 1))] = 1;
+    }
+    const QColor ink = toQColor(kColor);
+    const int rows = std::min(kTickRows, height / 2);
+    for (int x = 0; x < width; ++x) {
+        if (marked[static_cast<std::size_t>(x)]) {
+            dc.fillRect(x, 0, 1, rows, ink);
+            dc.fillRect(x, height - rows, 1, rows, ink);
+        }
+    }
 }

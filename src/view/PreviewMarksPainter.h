@@ -3,7 +3,10 @@
 #include "view/FrameScale.h"
 #include "view/Painter.h"
 
+#include <functional>
 #include <vector>
+
+class QPainter;
 
 // The break points a dialog proposes: a dotted band three pixels wide over the wave area in a colour
 // of its own, drawn over the marks of the list so a proposal on an existing break point still shows.
@@ -20,6 +23,12 @@ public:
         : Painter(dc, area, params, frame), frames(frames), scale(scale), width(width) {}
 
     void paint() override;
+
+    // The proposals in the overview strip, wherever the view is: a tick of kTickRows at the top and
+    // the bottom of every column that holds one, so the levels between stay visible.
+    static constexpr int kTickRows = 7;
+    static void paintOverviewTicks(QPainter& dc, const std::vector<int>& frames,
+                                   const std::function<int(long long)>& columnOf, int width, int height);
 
     const std::vector<int>& frames;
     FrameScale scale;

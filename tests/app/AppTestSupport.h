@@ -87,7 +87,27 @@ public:
         return answer;
     }
 
+    struct Choice {
+        std::string text;
+        std::string caption;
+        std::vector<std::string> buttons;
+        std::size_t boxesBefore; // boxes shown before the question
+    };
+    // Answers from choiceAnswers, the last button when that queue is empty.
+    int askChoice(const std::string& text, const std::string& caption,
+                  const std::vector<std::string>& buttons) override {
+        choices.push_back({text, caption, buttons, boxes.size()});
+        if (choiceAnswers.empty()) {
+            return static_cast<int>(buttons.size()) - 1;
+        }
+        const int answer = choiceAnswers.front();
+        choiceAnswers.pop_front();
+        return answer;
+    }
+
     std::vector<Box> boxes;
+    std::vector<Choice> choices;
+    std::deque<int> choiceAnswers;
     std::vector<Box> questions;
     std::deque<Answer> questionAnswers;
     std::deque<int> filterAnswers;

@@ -82,51 +82,94 @@ TEST_F(BreakPointListCommands, MenuItemsFollowTheListRule) {
     }
 }
 
-TEST_F(BreakPointListCommands, ImportAsksReplaceOrAddAndTakesTheChosenFormat) {
+TEST_F(BreakPointListCommands, ImportChecksTheFileThenAsksReplaceAddOrCancel) {
     const auto dir = scratchDir("app-import");
     std::ofstream(dir / "labels.txt") << "1.000000\t1.000000\tOne\n2.000000\t2.000000\tTwo\n";
+    std::ofstream(dir / "broken.cue") << "TRACK 01 AUDIO\n  INDEX 01 xx:yy:zz\n";
     load(fixture("ten-seconds.mp3"));
     CChildView& view = frame->view();
     view.m_breakPoints = {10};
+    const auto import = [&](const std::filesystem::path& path, int filter) {
+        prompts.fileAnswers = {path};
+        prompts.filterAnswers = {filter};
+        frame->command(ID_IMPORT_BREAKPOINTS)->trigger();
+        ASSERT_TRUE(processEventsUntil([&] { return !view.isBusy(); }));
+    };
 
-    // Label file (the second filter), "No" adds; the tracklist filter would refuse these lines.
-    prompts.fileAnswers = {dir / "labels.txt"};
-    prompts.filterAnswers = {1};
-    prompts.questionAnswers = {Answer::No};
-    frame->command(ID_IMPORT_BREAKPOINTS)->trigger();
-    ASSERT_TRUE(processEventsUntil([&] { return !view.isBusy(); }));
+    // A file that cannot be read: its box, and no question at all.
+    import(dir / "broken.cue", 0);
     ASSERT_EQ(prompts.fileRequests.size(), 1u);
     EXPECT_EQ(
         prompts.fileRequests[0].filter,
         "CUE Sheet(*.cue)|*.cue|Label File(*.txt)|*.txt|Tracklist(*.txt)|*.txt|MP3 Chapters(*.mp3)|*.mp3||");
-    ASSERT_EQ(prompts.questions.size(), 1u);
-    EXPECT_EQ(prompts.questions[0].caption, "Import Break Points");
+    ASSERT_EQ(prompts.boxes.size(), 1u);
+    EXPECT_NE(prompts.boxes[0].text.find("line 2: "), std::string::npos) << prompts.boxes[0].text;
+    EXPECT_TRUE(prompts.choices.empty()) << "asked before the file was checked";
+    EXPECT_EQ(view.m_breakPoints, BreakPointList{10});
+
+    // A good file: the question comes after the check, with the words on its buttons. "Add" adds.
+    prompts.choiceAnswers = {1};
+    import(dir / "labels.txt", 1);
+    ASSERT_EQ(prompts.choices.size(), 1u);
+    EXPECT_EQ(prompts.choices[0].caption, "Import Break Points");
+    EXPECT_EQ(prompts.choices[0].buttons, (std::vector<std::string>{"Replace", "Add", "Cancel"}));
+    EXPECT_EQ(
+        prompts.choices[0].text,
+        "The file holds 2 times. Replace the 1 break point of the list by them, or add them to the list?");
     ASSERT_EQ(view.m_breakPoints.size(), 3u);
     EXPECT_EQ(view.m_breakPoints[0], 10);
 
-    // "Yes" replaces; Cancel leaves everything.
-    prompts.fileAnswers = {dir / "labels.txt"};
-    prompts.filterAnswers = {1};
-    prompts.questionAnswers = {Answer::Yes};
-    frame->command(ID_IMPORT_BREAKPOINTS)->trigger();
-    ASSERT_TRUE(processEventsUntil([&] { return !view.isBusy(); }));
+    // "Replace" replaces; Cancel (and Escape, the last button) leaves everything.
+    prompts.choiceAnswers = {0};
+    import(dir / "labels.txt", 1);
     EXPECT_EQ(view.m_breakPoints.size(), 2u);
     const BreakPointList replaced = view.m_breakPoints;
-    prompts.fileAnswers = {dir / "labels.txt"};
-    prompts.filterAnswers = {1};
-    frame->command(ID_IMPORT_BREAKPOINTS)->trigger();
-    ASSERT_TRUE(processEventsUntil([&] { return !view.isBusy(); }));
-    EXPECT_EQ(view.m_breakPoints, replaced);
+    view.m_breakPoints = {10};
+    prompts.choiceAnswers = {2};
+    import(dir / "labels.txt", 1);
+    EXPECT_EQ(view.m_breakPoints, BreakPointList{10});
+    import(dir / "labels.txt", 1);
+    EXPECT_EQ(view.m_breakPoints, BreakPointList{10});
 
-    // The same file as a tracklist cannot be read: a box, nothing changes.
-    prompts.fileAnswers = {dir / "labels.txt"};
+    // Chosen as a tracklist, the label file is still read as the label file it is.
+    prompts.choiceAnswers = {0};
+    import(dir / "labels.txt", 2);
+    EXPECT_EQ(view.m_breakPoints, replaced);
+    EXPECT_EQ(prompts.boxes.size(), 1u);
+}
+
+// Times past the end are listed in the question, not only in the log; with an empty list there is no
+// question, and a box lists them.
+TEST_F(BreakPointListCommands, ImportListsTheSkippedLinesInTheBox) {
+    const auto dir = scratchDir("app-import-skipped");
+    std::ofstream(dir / "list.txt") << "0:01 One\n0:02 Two\n1:00:00 Far\n2:00:00.5 Farther\n";
+    load(fixture("ten-seconds.mp3"));
+    CChildView& view = frame->view();
+    view.m_breakPoints = {10};
+    prompts.fileAnswers = {dir / "list.txt"};
     prompts.filterAnswers = {2};
-    prompts.questionAnswers = {Answer::Yes};
+    prompts.choiceAnswers = {0};
     frame->command(ID_IMPORT_BREAKPOINTS)->trigger();
     ASSERT_TRUE(processEventsUntil([&] { return !view.isBusy(); }));
-    EXPECT_EQ(view.m_breakPoints, replaced);
+    ASSERT_EQ(prompts.choices.size(), 1u);
+    EXPECT_EQ(
+        prompts.choices[0].text,
+        "The file holds 2 times. Replace the 1 break point of the list by them, or add them to the list?"
+        "\n\n2 lines lie beyond the end of the mp3 file and will be skipped:"
+        "\nline 3: 1:00:00.000\nline 4: 2:00:00.500");
+    EXPECT_EQ(view.m_breakPoints.size(), 2u);
+
+    view.m_breakPoints.clear();
+    prompts.fileAnswers = {dir / "list.txt"};
+    prompts.filterAnswers = {2};
+    frame->command(ID_IMPORT_BREAKPOINTS)->trigger();
+    ASSERT_TRUE(processEventsUntil([&] { return !view.isBusy(); }));
+    EXPECT_EQ(prompts.choices.size(), 1u) << "an empty list needs no question";
     ASSERT_EQ(prompts.boxes.size(), 1u);
-    EXPECT_NE(prompts.boxes[0].text.find("line 1: "), std::string::npos) << prompts.boxes[0].text;
+    EXPECT_EQ(prompts.boxes[0].icon, MessageIcon::Warning);
+    EXPECT_EQ(prompts.boxes[0].text, "2 lines lie beyond the end of the mp3 file and will be skipped:"
+                                     "\nline 3: 1:00:00.000\nline 4: 2:00:00.500");
+    EXPECT_EQ(view.m_breakPoints.size(), 2u);
 }
 
 TEST_F(BreakPointListCommands, ExportAndChapterCopyWriteTheChosenFiles) {
@@ -159,7 +202,7 @@ TEST_F(BreakPointListCommands, ExportAndChapterCopyWriteTheChosenFiles) {
     frame->command(ID_IMPORT_BREAKPOINTS)->trigger();
     ASSERT_TRUE(processEventsUntil([&] { return !view.isBusy(); }));
     EXPECT_EQ(view.m_breakPoints, (BreakPointList{100, 200}));
-    EXPECT_TRUE(prompts.questions.empty()) << "an empty list needs no question";
+    EXPECT_TRUE(prompts.choices.empty()) << "an empty list needs no question";
 }
 
 // The copy is written by a saving thread: the window goes on, the busy rules hold until it is done.

@@ -17,7 +17,7 @@ TEST(PiecesPage, ShowsTheOptionsAndReturnsWhatTheUserSet) {
     options.copyTags = true;
     options.nameTemplate = "{artist}/{n1:02}";
     CPreferencesSheet sheet(Preferences{}, prompts, nullptr, options);
-    ASSERT_EQ(sheet.tabs().count(), 3);
+    ASSERT_GE(sheet.tabs().count(), 3);
     EXPECT_EQ(sheet.tabs().tabText(2), "Pieces");
 
     auto* gapless = sheet.findChild<QCheckBox*>("gapless");

@@ -44,7 +44,12 @@ TEST_F(SilenceOptionsTest, DefaultsRoundTripAndRepairedValues) {
     chosen.settings = {-52.5, 1.25, SilenceCut::End, 30.0, 12};
     chosen.deleteOriginal = true;
     saveSilenceOptions(settings, chosen);
-    EXPECT_EQ(loadSilenceOptions(settings), chosen);
+    // Emptying the list is chosen anew every time; an old file's tick is not read either.
+    SilenceOptions kept = chosen;
+    kept.deleteOriginal = false;
+    EXPECT_EQ(loadSilenceOptions(settings), kept);
+    settings.setValue(QStringLiteral("Silence/DeleteOriginal"), true);
+    EXPECT_FALSE(loadSilenceOptions(settings).deleteOriginal);
     EXPECT_TRUE(settings.childGroups().contains(QStringLiteral("Silence")));
 
     // A hand-edited file: what the dialog could not show is brought into its ranges or defaulted.
@@ -171,6 +176,55 @@ TEST(SilenceDialog, CancelAndClosingClearThePreview) {
         const auto clears = std::count(finder.previews.begin(), finder.previews.end(), std::vector<int>{});
         EXPECT_EQ(clears, 1) << "cleared once";
     }
+}
+
+TEST(SilenceDialog, DeleteStartsUntickedOkFollowsWhatIsFoundAndApplyMayRefuse) {
+    FakeFinder finder;
+    SilenceOptions initial;
+    initial.settings.thresholdDb = -50.0;
+    initial.deleteOriginal = true;
+    CSilenceDialog dialog(
+        initial, [&](const SilenceSettings& s) { return finder.find(s); },
+        [&](const std::vector<int>& frames) { finder.previews.push_back(frames); });
+    int existing = 4;
+    dialog.setExistingCount([&] { return existing; });
+    std::vector<SilenceOptions> applied;
+    bool agree = false;
+    dialog.setApply([&](const SilenceOptions& options) {
+        applied.push_back(options);
+        return agree;
+    });
+    dialog.show();
+    QCheckBox* remove = child<QCheckBox>(dialog, "DeleteOriginal");
+    QPushButton* ok = child<QPushButton>(dialog, "1");
+    QLabel* count = child<QLabel>(dialog, "Count");
+    EXPECT_FALSE(remove->isChecked()) << "a tick of an earlier use is not taken over";
+    EXPECT_FALSE(ok->isEnabled()) << "nothing found";
+
+    child<QDoubleSpinBox>(dialog, "Threshold")->setValue(-30.0);
+    EXPECT_TRUE(ok->isEnabled());
+    remove->click();
+    EXPECT_EQ(count->text(),
+              QStringLiteral("3 break points will be added, 4 existing break points will be deleted"));
+    existing = 1;
+    dialog.updateCount();
+    EXPECT_EQ(count->text(),
+              QStringLiteral("3 break points will be added, 1 existing break point will be deleted"));
+    existing = 0;
+    dialog.updateCount();
+    EXPECT_EQ(count->text(), QStringLiteral("3 break points will be added"));
+
+    // Refused by the caller: the dialog stays open with its preview.
+    QTest::mouseClick(ok, Qt::LeftButton);
+    ASSERT_EQ(applied.size(), 1u);
+    EXPECT_TRUE(applied.back().deleteOriginal);
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(finder.previews.back().size(), 3u);
+    agree = true;
+    QTest::mouseClick(ok, Qt::LeftButton);
+    EXPECT_EQ(applied.size(), 2u);
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_TRUE(finder.previews.back().empty());
 }
 
 } // namespace

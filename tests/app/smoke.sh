@@ -45,6 +45,12 @@ xvfb-run -a -s "-screen 0 1280x800x24" python3 "$here/smoke_driver.py" open-argu
 silences=$(realpath "$here/../fixtures/silences.mp3")
 xvfb-run -a -s "-screen 0 1280x800x24" python3 "$here/smoke_driver.py" silences "$program" "$log" "$silences"
 
+# Find Silences on a file of over a thousand pauses: the view zooms, scrolls and follows the overview
+# while the dialog is open, and OK logs one line for all the marks.
+many="$home/many-silences.mp3"
+for _ in $(seq 400); do cat "$silences"; done > "$many"
+xvfb-run -a -s "-screen 0 1280x800x24" python3 "$here/smoke_driver.py" many-silences "$program" "$log" "$many"
+
 # Save Specified Blocks with every row ticked writes Save All's pieces, byte for byte, also with a
 # break point given twice.
 mkdir -p "$home/all" "$home/blocks"

@@ -278,6 +278,12 @@ def find_silences_ok(keys, window, text):
     return text()[since:]
 
 
+def added_count(log):
+    """How many break points the Find Silences runs in `log` added, by their summary lines."""
+    found = re.findall(r"(\d+) break points? ha(?:s|ve) been added", log)
+    return sum(int(n) for n in found)
+
+
 def run_silences(program, log_file, mp3):
     """Find Silences run twice with the same settings adds nothing the second time."""
     proc = subprocess.Popen([program, mp3], stderr=subprocess.PIPE, text=True)
@@ -302,8 +308,8 @@ def run_silences(program, log_file, mp3):
     if first is None or second is None:
         failures.append("the Find Silences dialog did not open")
     else:
-        added = first.count("Break point has been added at ")
-        again = second.count("Break point has been added at ")
+        added = added_count(first)
+        again = added_count(second)
         if added == 0:
             failures.append("the first Find Silences added no break point")
         if again != 0:
@@ -801,7 +807,124 @@ def run_edit(program, log_file, mp3, copy):
     return 0
 
 
+def lowest_row_of(keys, window, bgr):
+    """The lowest row of the window holding a pixel of the colour (given as its bytes in B, G, R)."""
+    geometry = xdotool("getwindowgeometry", "--shell", str(window))
+    size = {g.split("=")[0]: int(g.split("=")[1]) for g in geometry if "=" in g and g.split("=")[1].isdigit()}
+    width, height = size.get("WIDTH", 0), size.get("HEIGHT", 0)
+    data = keys.pixels(window, 0, 0, width, height)
+    if not data or height == 0:
+        return None
+    line = len(data) // height
+    for y in range(height - 1, -1, -1):
+        row = data[y * line:y * line + width * 4]
+        at = row.find(bgr)
+        while at >= 0:
+            if at % 4 == 0:
+                return y
+            at = row.find(bgr, at + 1)
+    return None
+
+
+def run_many_silences(program, log_file, mp3):
+    """Find Silences on a file of more than a thousand pauses: while the dialog is open, the view
+    zooms and scrolls and the overview takes a click; OK then adds them all with one log line."""
+    # The log file goes on from the earlier runs: only what this run writes counts.
+    start = len(log_text(log_file))
+    proc = subprocess.Popen([program, mp3], stderr=subprocess.PIPE, text=True)
+    line = wait_shown(proc)
+    if not line:
+        print("smoke: kerfline FILE never showed its window")
+        return 1
+    window = int(line.split()[2], 16)
+
+    def text():
+        return log_text(log_file)
+
+    if not wait_for(lambda: "MP3 file has been loaded successfully!" in text()[start:], 120):
+        print("smoke: the file of many pauses did not load")
+        proc.kill()
+        return 1
+    time.sleep(1)
+    keys = Keyboard()
+    failures = []
+    title = "^Find silences \\.\\.\\.$"
+    found = []
+    for _ in range(3):
+        keys.focus(window)
+        keys.press("Alt_L", "f")
+        keys.press("s")
+        if wait_for(lambda: found.extend(xdotool("search", "--onlyvisible", "--name", title)) or found, 10):
+            break
+        keys.press("Escape")
+    if not found:
+        failures.append("File, Find Silences opened no dialog")
+    else:
+        dialog = int(found[0])
+        time.sleep(2)  # the first search and its preview
+        origin = view_origin(keys, window)
+        if origin is None:
+            failures.append("the view's LOADING light was not found")
+        else:
+            # The labels of the view (RANGE names the frames shown) and a band of the waveform: what
+            # zoom and scroll change. The file repeats itself, so the waveform alone may not.
+            def band():
+                return (keys.pixels(window, origin[0], origin[1] + 45, 600, 30) +
+                        keys.pixels(window, origin[0], origin[1] + 120, 600, 120))
+
+            keys.focus(window)
+            keys.press("Control_L", "0")  # the whole file, every proposal on screen
+            time.sleep(1.5)
+            whole = band()
+            keys.press("Control_L", "1")  # one frame per column
+            time.sleep(1.5)
+            detail = band()
+            keys.press("End")
+            time.sleep(1.5)
+            end = band()
+            if whole == detail:
+                failures.append("Ctrl+1 changed nothing in the view while Find Silences was open")
+            if detail == end:
+                failures.append("End scrolled nothing while Find Silences was open")
+            # The overview strip's preview ticks are the lowest pixels of the preview's colour: its
+            # middle is half a strip above them. A click near its left end brings the view back.
+            lowest = lowest_row_of(keys, window, bytes([255, 64, 255]))
+            moved = False
+            if lowest is None:
+                failures.append("the overview shows no proposal")
+            else:
+                mouse(window, (0, 0), origin[0] + 20, lowest - 24, "click", "1")
+                time.sleep(1)
+                moved = band() != end
+            if not moved:
+                failures.append("no click under the view moved it while Find Silences was open")
+        since = len(text())
+        keys.focus(dialog)
+        keys.press("Return")
+        if not wait_for(lambda: not xdotool("search", "--onlyvisible", "--name", title), 30):
+            failures.append("OK did not close Find Silences")
+        time.sleep(1)
+        log = text()[since:]
+        added = added_count(log)
+        per_mark = log.count("Break point has been added at ")
+        print(f"smoke: Find Silences added {added} break points with {per_mark} lines of single marks")
+        if added < 1000:
+            failures.append(f"Find Silences added {added} break points, not over a thousand")
+        if per_mark != 0:
+            failures.append(f"Find Silences logged {per_mark} lines for single marks")
+    keys.focus(window)
+    if not exit_through_menu(keys, proc):
+        failures.append("the window did not close")
+    if failures:
+        print("smoke:", failures)
+        return 1
+    print("smoke: Find Silences left the view live and added over a thousand marks in one line")
+    return 0
+
+
 if __name__ == "__main__":
+    if sys.argv[1] == "many-silences":
+        sys.exit(run_many_silences(*sys.argv[2:5]))
     if sys.argv[1] == "write-preferences":
         write_preferences(*sys.argv[2:5])
         sys.exit(0)

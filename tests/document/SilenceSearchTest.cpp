@@ -169,4 +169,20 @@ TEST(SilenceSearch, PlacingAgainAddsOnlyBreakPointsTheListDoesNotHold) {
     EXPECT_EQ(h.doc.m_breakPoints, BreakPointList(found.breakPoints.begin(), found.breakPoints.end()));
 }
 
+// Thousands of silences in a long recording would bury the log: one line says how many were added
+// (the older automatic methods keep their line per break point).
+TEST(SilenceSearch, PlacingLogsOneSummaryLineInsteadOfOnePerBreakPoint) {
+    DocumentHarness h;
+    h.load(fixture("silences.mp3"));
+    const SilenceResult found = h.doc.findSilences({});
+    ASSERT_GE(found.breakPoints.size(), 2u);
+    h.link.clearRecords();
+    h.doc.placeSilenceBreakPoints({}, false);
+    ASSERT_EQ(h.doc.m_breakPoints.size(), found.breakPoints.size());
+    EXPECT_EQ(
+        h.link.logLines(LogLevel::Normal),
+        (std::vector<std::string>{silenceReportLine(found.report), std::to_string(found.breakPoints.size()) +
+                                                                       " break points have been added"}));
+}
+
 } // namespace
