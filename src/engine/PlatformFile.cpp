@@ -12,6 +12,8 @@
 #include <io.h>
 #include <sys/stat.h>
 #include <windows.h>
+
+#include <shellapi.h>
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -447,6 +449,40 @@ std::optional<std::uint64_t> freeSpace(const std::filesystem::path& folder) {
         return std::nullopt;
     }
     return static_cast<std::uint64_t>(st.f_bavail) * static_cast<std::uint64_t>(st.f_frsize);
+#endif
+}
+
+std::filesystem::path pathFromUtf8(std::string_view text) {
+    // From char8_t the path takes the bytes as they are on POSIX and converts them from UTF-8 elsewhere.
+    return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+
+std::string utf8FromPath(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+std::vector<std::string> utf8Arguments(int argc, char** argv) {
+#ifdef _WIN32
+    (void)argv;
+    int count = 0;
+    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::string> arguments;
+    for (int i = 0; wide != nullptr && i < count; ++i) {
+        arguments.push_back(utf8FromPath(std::filesystem::path(wide[i])));
+    }
+    LocalFree(wide);
+    if (!arguments.empty() || argc == 0) {
+        return arguments;
+    }
+#endif
+    return std::vector<std::string>(argv, argv + argc);
+}
+
+void useBinaryStandardStreams() {
+#ifdef _WIN32
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
 #endif
 }
 

@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 // The few file calls the core makes, with the platform differences in one place.
 namespace platform {
@@ -134,6 +136,16 @@ bool removeFile(const std::filesystem::path& path);
 
 // Bytes an ordinary user may still write on the file system of `folder`; nullopt when unknown.
 std::optional<std::uint64_t> freeSpace(const std::filesystem::path& folder);
+
+// Texts in the program are UTF-8; these turn them into paths and back. The narrow path constructor
+// would read the active code page on Windows and lose every character outside it.
+std::filesystem::path pathFromUtf8(std::string_view text);
+std::string utf8FromPath(const std::filesystem::path& path);
+// The command line as UTF-8: on Windows from the wide command line, since argv is in the code page.
+std::vector<std::string> utf8Arguments(int argc, char** argv);
+// Standard output and error without the newline translation of Windows, so that what a command
+// prints is the same bytes everywhere.
+void useBinaryStandardStreams();
 
 // The system's text for an error number.
 std::string systemError(int code);
