@@ -60,7 +60,13 @@ merge_private_libs() { # pc file
 build_mpg123() {
   local folder
   folder=$(fetch_source mpg123)
-  autotools_library "$folder" --disable-components --enable-libmpg123 --disable-modules
+  # Only the decoding library: its player, output modules and the other libraries are not needed.
+  (cd "$folder" && quiet ./configure --host=$triple --prefix="$prefix" --enable-static --disable-shared \
+    --disable-modules --disable-network --with-audio=dummy CC=$triple-gcc-posix >&2 &&
+    quiet make -j "$jobs" src/libmpg123/libmpg123.la >&2)
+  install -D -m 644 "$folder/src/libmpg123/.libs/libmpg123.a" "$prefix/lib/libmpg123.a"
+  install -D -m 644 -t "$prefix/include" "$folder/src/libmpg123/mpg123.h" "$folder/src/libmpg123/fmt123.h"
+  install -D -m 644 "$folder/libmpg123.pc" "$prefix/lib/pkgconfig/libmpg123.pc"
   merge_private_libs "$prefix/lib/pkgconfig/libmpg123.pc"
 }
 

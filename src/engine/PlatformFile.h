@@ -116,6 +116,14 @@ FileHandle openForReading(const std::filesystem::path& path);
 // opened or followed. errno tells why it failed.
 FileHandle createNewFile(const std::filesystem::path& path);
 
+// One read call; the bytes read (0 at the end), or -1 (errno set).
+long long readSome(int fd, std::uint8_t* data, std::size_t count);
+// Whether the descriptor is a terminal.
+bool isTerminal(int fd);
+// Makes a new folder in `parent` named `prefix` and random letters, only this user's; nullopt
+// (errno set) when none could be made.
+std::optional<std::filesystem::path> makeUniqueFolder(const std::filesystem::path& parent,
+                                                      std::string_view prefix);
 // One write call; the bytes written, or -1 (errno set).
 long long writeSome(int fd, const std::uint8_t* data, std::size_t count);
 // Writes all of `count` bytes at `offset`; false (errno set) when any could not be written.
@@ -143,8 +151,8 @@ std::filesystem::path pathFromUtf8(std::string_view text);
 std::string utf8FromPath(const std::filesystem::path& path);
 // The command line as UTF-8: on Windows from the wide command line, since argv is in the code page.
 std::vector<std::string> utf8Arguments(int argc, char** argv);
-// Standard output and error without the newline translation of Windows, so that what a command
-// prints is the same bytes everywhere.
+// Standard input, output and error without the newline translation of Windows, so that a stream is
+// read as it is and what a command prints is the same bytes everywhere.
 void useBinaryStandardStreams();
 
 // The system's text for an error number.
