@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: run test deps configure build sanitize tsan screenshots package clean
+.PHONY: run test deps configure build sanitize tsan screenshots package clean windows windows-test
 
 run: build
 	./scripts/run-kerfline.sh $(BUILD)
@@ -39,5 +39,14 @@ screenshots: build
 package: build
 	cd $(BUILD) && cpack -G DEB
 
+# kerfline-cli.exe and the test programs for Windows, cross-built with mingw-w64 (libraries cached
+# in ~/.cache/kerfline-windows).
+windows:
+	./scripts/cross-windows.sh build build-windows
+
+# The test programs under Wine, and the same-bytes check against this machine's own build.
+windows-test: build
+	KERFLINE_LINUX_BUILD=$(BUILD) ./scripts/cross-windows.sh test build-windows
+
 clean:
-	rm -rf $(BUILD) build-asan build-tsan
+	rm -rf $(BUILD) build-asan build-tsan build-windows

@@ -2,6 +2,18 @@
 # Installs the Debian packages Kerfline needs to build, test and run, skipping those already present.
 set -euo pipefail
 
+# --windows: what the cross build for Windows needs instead (scripts/cross-windows.sh).
+windows=false
+if [ "${1:-}" = "--windows" ]; then
+  windows=true
+fi
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+  sudo="sudo"
+fi
+export DEBIAN_FRONTEND=noninteractive
+
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libgl-dev libmpg123-dev libtag1-dev portaudio19-dev
@@ -12,6 +24,24 @@ packages=(
   librsvg2-bin desktop-file-utils appstream man-db dpkg-dev lintian bash-completion
   util-linux coreutils
 )
+
+if $windows; then
+  packages=(
+    build-essential cmake ninja-build pkg-config ccache dpkg-dev
+    g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools
+    wine wine64 python3
+  )
+  # The libraries are built from Debian's source packages: deb-src lines for the same archive as the deb lines.
+  if ! apt-get indextargets --format '$(TARGET_OF)' 2>/dev/null | grep -qx deb-src; then
+    for sources in /etc/apt/sources.list.d/*.sources; do
+      [ -e "$sources" ] && $sudo sed -i 's/^Types: deb$/Types: deb deb-src/' "$sources"
+    done
+    if [ -e /etc/apt/sources.list ]; then
+      $sudo sed -i -n -e 'p' -e 's/^deb \(.*\)$/deb-src \1/p' /etc/apt/sources.list
+    fi
+    $sudo apt-get update -qq
+  fi
+fi
 
 missing=()
 for package in "${packages[@]}"; do
@@ -25,10 +55,5 @@ if [ ${#missing[@]} -eq 0 ]; then
 fi
 
 echo "Installing: ${missing[*]}"
-sudo=""
-if [ "$(id -u)" -ne 0 ]; then
-  sudo="sudo"
-fi
-export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -qq
 $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -4,6 +4,7 @@
 #include "cli/JsonWriter.h"
 #include "cli/StandardInput.h"
 #include "document/BreakPointLists.h"
+#include "engine/PlatformFile.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -129,7 +130,7 @@ int runBreakpoints(const CommandArgs& args) {
     }
     CliDocument cli(false);
     // Only silences need the decoded levels; every other source needs only where the frames are.
-    if (!cli.load(input ? input->path() : std::filesystem::path(options.file), problem,
+    if (!cli.load(input ? input->path() : platform::pathFromUtf8(options.file), problem,
                   options.source.needsLevels() ? CliDocument::Levels::Scan : CliDocument::Levels::Skip)) {
         return failUnlessTold(told, problem);
     }

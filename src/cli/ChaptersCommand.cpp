@@ -1,6 +1,7 @@
 #include "cli/BreakPointSource.h"
 #include "cli/DocumentCommands.h"
 #include "cli/ErrorOutput.h"
+#include "engine/PlatformFile.h"
 
 #include "document/ChapterCopy.h"
 
@@ -32,7 +33,7 @@ int runChapters(const CommandArgs& args) {
     const std::string& output = parsed->operands[1];
     const std::size_t told = printedErrorCount();
     CliDocument cli(false);
-    if (!cli.load(file, problem,
+    if (!cli.load(platform::pathFromUtf8(file), problem,
                   source->needsLevels() ? CliDocument::Levels::Scan : CliDocument::Levels::Skip)) {
         return failUnlessTold(told, problem);
     }
@@ -49,7 +50,7 @@ int runChapters(const CommandArgs& args) {
         return fail(problem);
     }
     const std::size_t toldBeforeCopy = printedErrorCount();
-    if (!saveCopyWithChapters(cli.document, output)) {
+    if (!saveCopyWithChapters(cli.document, platform::pathFromUtf8(output))) {
         return failUnlessTold(toldBeforeCopy, "the copy has not been written");
     }
     std::printf("%s\n", cli.link.logLines(LogLevel::Normal).back().c_str());

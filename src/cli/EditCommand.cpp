@@ -3,6 +3,7 @@
 #include "cli/Commands.h"
 #include "cli/LevelOptions.h"
 #include "cli/NumberText.h"
+#include "engine/PlatformFile.h"
 
 #include "document/BreakPointLists.h"
 #include "document/MainTag.h"
@@ -250,7 +251,7 @@ int editFiles(const EditOptions& options) {
     const std::filesystem::path folder = options.output;
     std::vector<std::filesystem::path> outputs;
     for (const std::string& source : options.sources) {
-        const std::filesystem::path output = folder / std::filesystem::path(source).filename();
+        const std::filesystem::path output = folder / platform::pathFromUtf8(source).filename();
         if (std::find(outputs.begin(), outputs.end(), output) != outputs.end()) {
             return usageError("two input files are named '" + output.filename().string() +
                               "'; their copies would share a name in '" + options.output + "'");

@@ -3,6 +3,7 @@
 #include "cli/OptionParser.h"
 #include "cli/StandardInput.h"
 #include "cli/TerminalProgress.h"
+#include "engine/PlatformFile.h"
 
 #include "document/formats/FrameTimeline.h"
 #include "engine/FileScan.h"
@@ -21,27 +22,28 @@ namespace {
 
 // A path the reader could not open, or a file that is no MPEG audio stream (the reader finds "frames"
 // in any file), is an error: an empty answer would pass for a file of no frames.
-bool checkReadable(const std::string& path, std::string& problem) {
+bool checkReadable(const std::string& text, std::string& problem) {
+    const std::filesystem::path path = platform::pathFromUtf8(text);
     std::error_code error;
     if (!std::filesystem::exists(path, error)) {
-        problem = "cannot open '" + path + "': no such file";
+        problem = "cannot open '" + text + "': no such file";
         return false;
     }
     if (std::filesystem::is_directory(path, error)) {
-        problem = "cannot open '" + path + "': it is a folder";
+        problem = "cannot open '" + text + "': it is a folder";
         return false;
     }
     if (!std::filesystem::is_regular_file(path, error)) {
-        problem = "cannot open '" + path + "': not a regular file";
+        problem = "cannot open '" + text + "': not a regular file";
         return false;
     }
     std::ifstream probe(path, std::ios::binary);
     if (!probe) {
-        problem = "cannot open '" + path + "': permission denied or unreadable";
+        problem = "cannot open '" + text + "': permission denied or unreadable";
         return false;
     }
     if (const mp3::StreamProblem stream = mp3::checkStream(path); stream != mp3::StreamProblem::None) {
-        problem = mp3::streamProblemText(stream, path);
+        problem = mp3::streamProblemText(stream, text);
         return false;
     }
     return true;
@@ -66,7 +68,7 @@ int runInfo(const CommandArgs& args) {
     if (!checkReadable(path, problem)) {
         return fail(problem);
     }
-    mp3::FrameReader reader(path);
+    mp3::FrameReader reader(platform::pathFromUtf8(path));
     const mp3::FrameReader end;
     const mp3::FrameHeader first = reader.header();
     // The duration is where the frame after the last would start; frame 0 says whether it is an Info
@@ -125,8 +127,9 @@ int runLevels(const CommandArgs& args) {
         void frameHandled(int, std::int64_t bytesHandled) override { bar.setPosition(bytesHandled); }
     } progress;
     std::error_code sizeError;
-    progress.bar.setRange(static_cast<std::int64_t>(std::filesystem::file_size(path, sizeError)));
-    const mp3::LevelScan scan = mp3::scanLevels(path, &progress);
+    progress.bar.setRange(
+        static_cast<std::int64_t>(std::filesystem::file_size(platform::pathFromUtf8(path), sizeError)));
+    const mp3::LevelScan scan = mp3::scanLevels(platform::pathFromUtf8(path), &progress);
     progress.bar.hide();
     if (scan.tooManyFrames) {
         return fail("'" + path + "' has more frames than can be indexed in memory");

@@ -2,6 +2,7 @@
 #include "cli/CliPrompts.h"
 #include "cli/Commands.h"
 #include "cli/ErrorOutput.h"
+#include "engine/PlatformFile.h"
 
 #include "document/ChapterCopy.h"
 
@@ -394,7 +395,7 @@ int splitFile(SplitOptions options, std::string& dryRun, int& pieces) {
     }
     if (options.many && options.pieces.nameTemplate.empty()) {
         options.folder =
-            (std::filesystem::path(options.folder) / std::filesystem::path(options.source).stem()).string();
+            (platform::pathFromUtf8(options.folder) / platform::pathFromUtf8(options.source).stem()).string();
     }
     if (!std::filesystem::is_regular_file(options.source, error)) {
         return fail("cannot open '" + options.source + "': no such file");
@@ -515,7 +516,7 @@ int splitFile(SplitOptions options, std::string& dryRun, int& pieces) {
         written.push_back({piece.path, piece.durationMs, blockTitle(doc, piece.number)});
     }
     if (options.playlist) {
-        const std::filesystem::path playlist = std::filesystem::path(options.folder) / *options.playlist;
+        const std::filesystem::path playlist = platform::pathFromUtf8(options.folder) / *options.playlist;
         if (!writePlaylist(playlist, written, problem)) {
             status = fail(problem);
         }

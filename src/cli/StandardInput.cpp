@@ -1,15 +1,13 @@
 #include "cli/StandardInput.h"
 
 #include "engine/FrameReader.h"
+#include "engine/PlatformFile.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <vector>
-
-#include <fcntl.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 StandardInputCopy::StandardInputCopy(std::filesystem::path folder)
     : m_folder(std::move(folder)), m_path(m_folder / "stdin.mp3") {}
@@ -21,39 +19,37 @@ StandardInputCopy::~StandardInputCopy() {
 
 std::unique_ptr<StandardInputCopy> StandardInputCopy::make(const std::filesystem::path& folder,
                                                            std::string& problem) {
-    if (::isatty(STDIN_FILENO)) {
+    if (platform::isTerminal(0)) {
         problem = "standard input is a terminal, not an MP3 stream";
         return nullptr;
     }
-    std::string pattern = (folder / ".kerfline-stdin-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
+    const std::optional<std::filesystem::path> made = platform::makeUniqueFolder(folder, ".kerfline-stdin-");
+    if (!made) {
         problem = "cannot make a temporary folder in '" + folder.string() +
                   "' for standard input: " + std::strerror(errno);
         return nullptr;
     }
-    auto copy = std::make_unique<StandardInputCopy>(pattern);
-    const int out = ::open(copy->m_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (out < 0) {
+    auto copy = std::make_unique<StandardInputCopy>(*made);
+    platform::FileHandle out = platform::createNewFile(copy->m_path);
+    if (!out.isOpen()) {
         problem = "cannot write '" + copy->m_path.string() + "': " + std::strerror(errno);
         return nullptr;
     }
-    std::vector<char> buffer(1 << 16);
+    std::vector<std::uint8_t> buffer(1 << 16);
     bool copied = true;
     for (;;) {
-        const ssize_t got = ::read(STDIN_FILENO, buffer.data(), buffer.size());
+        const long long got = platform::readSome(0, buffer.data(), buffer.size());
         if (got == 0) {
             break;
-        }
-        if (got < 0 && errno == EINTR) {
-            continue;
         }
         if (got < 0) {
             problem = std::string("cannot read standard input: ") + std::strerror(errno);
             copied = false;
             break;
         }
-        for (ssize_t done = 0; done < got;) {
-            const ssize_t wrote = ::write(out, buffer.data() + done, static_cast<std::size_t>(got - done));
+        for (long long done = 0; done < got;) {
+            const long long wrote =
+                platform::writeSome(out.get(), buffer.data() + done, static_cast<std::size_t>(got - done));
             if (wrote < 0 && errno == EINTR) {
                 continue;
             }
@@ -68,7 +64,7 @@ std::unique_ptr<StandardInputCopy> StandardInputCopy::make(const std::filesystem
             break;
         }
     }
-    if (::close(out) != 0 && copied) {
+    if (!platform::closeWrittenFile(out) && copied) {
         problem = "cannot write '" + copy->m_path.string() + "': " + std::strerror(errno);
         copied = false;
     }

@@ -1,12 +1,11 @@
 #include "cli/TerminalProgress.h"
 
 #include "document/Messages.h"
+#include "engine/PlatformFile.h"
 
 #include <algorithm>
 
-#include <unistd.h>
-
-TerminalProgress::TerminalProgress() : m_enabled(isatty(STDERR_FILENO) == 1) {}
+TerminalProgress::TerminalProgress() : m_enabled(platform::isTerminal(2)) {}
 
 bool TerminalProgress::follow(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
     if (message == UM_PROGRESS_SHOW) {

@@ -1,6 +1,7 @@
 #include "cli/DocumentCommands.h"
 #include "cli/ErrorOutput.h"
 #include "cli/OptionParser.h"
+#include "engine/PlatformFile.h"
 
 #include <optional>
 
@@ -14,12 +15,12 @@ int runWav(const CommandArgs& args) {
     const std::string& output = parsed->operands[1];
     const std::size_t told = printedErrorCount();
     CliDocument cli(true);
-    if (!cli.load(file, problem)) {
+    if (!cli.load(platform::pathFromUtf8(file), problem)) {
         return failUnlessTold(told, problem);
     }
     const int boxesBefore = cli.prompts.errorBoxes;
     const std::size_t errorsBefore = cli.link.logLines(LogLevel::Error).size();
-    cli.document.startWavConversion(output);
+    cli.document.startWavConversion(platform::pathFromUtf8(output));
     if (cli.prompts.errorBoxes != boxesBefore || !cli.document.m_wavThread) {
         return failUnlessTold(told, "the conversion to '" + output + "' was refused");
     }

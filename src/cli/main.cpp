@@ -1,6 +1,7 @@
 #include "cli/Commands.h"
 #include "cli/ErrorOutput.h"
 #include "engine/PcmCache.h"
+#include "engine/PlatformFile.h"
 #include "engine/ProcessDecoding.h"
 #include "kerfline/Version.h"
 
@@ -9,6 +10,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -273,24 +275,27 @@ int usageError(const std::string& message) {
 }
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
+    platform::useBinaryStandardStreams();
+    const std::vector<std::string> arguments = platform::utf8Arguments(argc, argv);
+    if (arguments.size() < 2) {
         printUsage(stderr);
         return kExitBadUsage;
     }
-    if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
+    const std::string& name = arguments[1];
+    if (name == "--help" || name == "-h") {
         printUsage(stdout);
         return kExitSuccess;
     }
-    if (std::strcmp(argv[1], "--version") == 0) {
+    if (name == "--version") {
         std::printf("kerfline-cli %s\n", kKerflineVersion);
         return kExitSuccess;
     }
     // A command goes through the file once or twice and plays nothing: keeping decoded frames would
     // only cost memory, so the conversion decodes in file order instead.
     mp3::processDecoding().cache.setBudget(0);
-    const CommandArgs args(argv + 2, argv + argc);
+    const CommandArgs args(arguments.begin() + 2, arguments.end());
     for (const Command& command : kCommands) {
-        if (std::strcmp(argv[1], command.name) == 0) {
+        if (name == command.name) {
             if (asksForHelp(args)) {
                 std::printf("%s\n%s", command.help, kExitStatuses);
                 return kExitSuccess;
@@ -305,7 +310,7 @@ int main(int argc, char** argv) {
             }
         }
     }
-    std::fprintf(stderr, "kerfline-cli: unknown command '%s'\n\n", argv[1]);
+    std::fprintf(stderr, "kerfline-cli: unknown command '%s'\n\n", name.c_str());
     printUsage(stderr);
     return kExitBadUsage;
 }

@@ -2,6 +2,7 @@
 
 #include "engine/FramePcm.h"
 #include "engine/PlatformFile.h"
+#include "engine/PositionedRead.h"
 
 #include <algorithm>
 #include <array>
@@ -10,8 +11,6 @@
 #include <random>
 #include <system_error>
 #include <vector>
-
-#include <unistd.h>
 
 namespace mp3 {
 
@@ -81,23 +80,16 @@ std::vector<T> takeArray(const std::vector<std::uint8_t>& bytes, std::size_t at,
 
 // Reads `count` bytes at `offset`, however many calls the system needs; false on a short read.
 bool readAllAt(int fd, std::int64_t offset, std::uint8_t* out, std::size_t count) {
-    while (count > 0) {
-        const ssize_t got = ::pread(fd, out, count, static_cast<off_t>(offset));
-        if (got <= 0) {
-            return false;
-        }
-        out += got;
-        offset += got;
-        count -= static_cast<std::size_t>(got);
-    }
-    return true;
+    return mp3::readFileAt(fd, offset, out, count) == count;
 }
 
-std::string temporaryName(const std::filesystem::path& entry) {
+std::filesystem::path temporaryName(const std::filesystem::path& entry) {
     static thread_local std::mt19937_64 random{std::random_device{}()};
     char suffix[32];
     std::snprintf(suffix, sizeof suffix, ".%016llx.tmp", static_cast<unsigned long long>(random()));
-    return entry.string() + suffix;
+    std::filesystem::path name = entry;
+    name += suffix;
+    return name;
 }
 
 } // namespace

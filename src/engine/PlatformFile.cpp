@@ -12,11 +12,15 @@
 #include <io.h>
 #include <sys/stat.h>
 #include <windows.h>
+
+#include <shellapi.h>
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
+
+#include <cstdlib>
 #endif
 
 namespace platform {
@@ -174,6 +178,55 @@ FileHandle createNewFile(const std::filesystem::path& path) {
 #endif
 }
 
+long long readSome(int fd, std::uint8_t* data, std::size_t count) {
+#ifdef _WIN32
+    return _read(fd, data, static_cast<unsigned>(std::min<std::size_t>(count, 1u << 30)));
+#else
+    for (;;) {
+        const ssize_t n = ::read(fd, data, count);
+        if (n >= 0 || errno != EINTR) {
+            return n;
+        }
+    }
+#endif
+}
+
+bool isTerminal(int fd) {
+#ifdef _WIN32
+    return _isatty(fd) != 0;
+#else
+    return ::isatty(fd) == 1;
+#endif
+}
+
+std::optional<std::filesystem::path> makeUniqueFolder(const std::filesystem::path& parent,
+                                                      std::string_view prefix) {
+#ifdef _WIN32
+    static std::atomic<unsigned> counter{0};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char suffix[32];
+        std::snprintf(suffix, sizeof suffix, "%08lx%04x", GetTickCount(),
+                      static_cast<unsigned>((GetCurrentProcessId() + counter++) & 0xFFFF));
+        std::filesystem::path folder = parent / pathFromUtf8(std::string(prefix) + suffix);
+        if (CreateDirectoryW(folder.c_str(), nullptr)) {
+            return folder;
+        }
+        if (GetLastError() != ERROR_ALREADY_EXISTS) {
+            errno = GetLastError() == ERROR_PATH_NOT_FOUND ? ENOENT : EACCES;
+            return std::nullopt;
+        }
+    }
+    errno = EEXIST;
+    return std::nullopt;
+#else
+    std::string pattern = (parent / prefix).native() + "XXXXXX";
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        return std::nullopt;
+    }
+    return std::filesystem::path(pattern);
+#endif
+}
+
 long long writeSome(int fd, const std::uint8_t* data, std::size_t count) {
 #ifdef _WIN32
     return _write(fd, data, static_cast<unsigned>(std::min<std::size_t>(count, 1u << 30)));
@@ -186,10 +239,19 @@ bool writeAllAt(int fd, std::int64_t offset, const std::uint8_t* data, std::size
     std::size_t done = 0;
     while (done < count) {
 #ifdef _WIN32
-        if (_lseeki64(fd, offset + static_cast<std::int64_t>(done), SEEK_SET) < 0) {
+        // The offset goes with the call, as pwrite's does: no shared position to race on.
+        const std::uint64_t at = static_cast<std::uint64_t>(offset) + done;
+        OVERLAPPED where{};
+        where.Offset = static_cast<DWORD>(at);
+        where.OffsetHigh = static_cast<DWORD>(at >> 32);
+        DWORD wrote = 0;
+        const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+        const DWORD want = static_cast<DWORD>(std::min<std::size_t>(count - done, 1u << 30));
+        if (!WriteFile(handle, data + done, want, &wrote, &where)) {
+            errno = GetLastError() == ERROR_DISK_FULL ? ENOSPC : EIO;
             return false;
         }
-        const long long n = writeSome(fd, data + done, count - done);
+        const long long n = wrote;
 #else
         const ssize_t n = ::pwrite(fd, data + done, count - done,
                                    static_cast<off_t>(offset + static_cast<std::int64_t>(done)));
@@ -447,6 +509,41 @@ std::optional<std::uint64_t> freeSpace(const std::filesystem::path& folder) {
         return std::nullopt;
     }
     return static_cast<std::uint64_t>(st.f_bavail) * static_cast<std::uint64_t>(st.f_frsize);
+#endif
+}
+
+std::filesystem::path pathFromUtf8(std::string_view text) {
+    // From char8_t the path takes the bytes as they are on POSIX and converts them from UTF-8 elsewhere.
+    return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+
+std::string utf8FromPath(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+std::vector<std::string> utf8Arguments(int argc, char** argv) {
+#ifdef _WIN32
+    (void)argv;
+    int count = 0;
+    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::string> arguments;
+    for (int i = 0; wide != nullptr && i < count; ++i) {
+        arguments.push_back(utf8FromPath(std::filesystem::path(wide[i])));
+    }
+    LocalFree(wide);
+    if (!arguments.empty() || argc == 0) {
+        return arguments;
+    }
+#endif
+    return std::vector<std::string>(argv, argv + argc);
+}
+
+void useBinaryStandardStreams() {
+#ifdef _WIN32
+    _setmode(_fileno(stdin), _O_BINARY);
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
 #endif
 }
 

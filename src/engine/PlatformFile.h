@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 // The few file calls the core makes, with the platform differences in one place.
 namespace platform {
@@ -114,6 +116,14 @@ FileHandle openForReading(const std::filesystem::path& path);
 // opened or followed. errno tells why it failed.
 FileHandle createNewFile(const std::filesystem::path& path);
 
+// One read call; the bytes read (0 at the end), or -1 (errno set).
+long long readSome(int fd, std::uint8_t* data, std::size_t count);
+// Whether the descriptor is a terminal.
+bool isTerminal(int fd);
+// Makes a new folder in `parent` named `prefix` and random letters, only this user's; nullopt
+// (errno set) when none could be made.
+std::optional<std::filesystem::path> makeUniqueFolder(const std::filesystem::path& parent,
+                                                      std::string_view prefix);
 // One write call; the bytes written, or -1 (errno set).
 long long writeSome(int fd, const std::uint8_t* data, std::size_t count);
 // Writes all of `count` bytes at `offset`; false (errno set) when any could not be written.
@@ -134,6 +144,16 @@ bool removeFile(const std::filesystem::path& path);
 
 // Bytes an ordinary user may still write on the file system of `folder`; nullopt when unknown.
 std::optional<std::uint64_t> freeSpace(const std::filesystem::path& folder);
+
+// Texts in the program are UTF-8; these turn them into paths and back. The narrow path constructor
+// would read the active code page on Windows and lose every character outside it.
+std::filesystem::path pathFromUtf8(std::string_view text);
+std::string utf8FromPath(const std::filesystem::path& path);
+// The command line as UTF-8: on Windows from the wide command line, since argv is in the code page.
+std::vector<std::string> utf8Arguments(int argc, char** argv);
+// Standard input, output and error without the newline translation of Windows, so that a stream is
+// read as it is and what a command prints is the same bytes everywhere.
+void useBinaryStandardStreams();
 
 // The system's text for an error number.
 std::string systemError(int code);

@@ -1,5 +1,7 @@
 #include "output/PieceNameTemplate.h"
 
+#include "engine/PlatformFile.h"
+
 #include <algorithm>
 #include <vector>
 
@@ -28,16 +30,51 @@ std::string padded(int value, std::size_t width) {
     return digits;
 }
 
+// Characters no Windows file system takes in a name. Pieces move between systems, so they are kept
+// out of names on every platform.
+bool isRefusedOnWindows(char c) {
+    return c == '*' || c == '?' || c == '"' || c == '<' || c == '>' || c == '|';
+}
+
 // A tag text as one path component's worth of characters: no separator, no ':' (which names a drive
-// or a stream on Windows), no control character.
+// or a stream on Windows), no control character, nothing Windows refuses.
 std::string componentText(const std::string& text) {
     std::string safe;
     safe.reserve(text.size());
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
-        safe += (isSeparator(c) || c == ':' || byte < 0x20 || byte == 0x7F) ? '_' : c;
+        safe +=
+            (isSeparator(c) || c == ':' || byte < 0x20 || byte == 0x7F || isRefusedOnWindows(c)) ? '_' : c;
     }
     return safe.empty() ? std::string(1, kEmptyField) : safe;
+}
+
+// Windows reserves these names for devices, whatever follows a dot and in any case.
+bool isDeviceName(const std::string& component) {
+    std::string base = component.substr(0, component.find('.'));
+    base.erase(base.find_last_not_of(' ') + 1);
+    for (char& c : base) {
+        c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    }
+    if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL" || base == "CONIN$" ||
+        base == "CONOUT$") {
+        return true;
+    }
+    return base.size() == 4 && (base.starts_with("COM") || base.starts_with("LPT")) && base[3] >= '1' &&
+           base[3] <= '9';
+}
+
+// A name Windows takes as it is: it drops trailing dots and spaces itself (so "Live." and "Live"
+// would be one file there) and opens a device for a reserved name.
+std::string windowsSafeComponent(std::string component) {
+    component.erase(component.find_last_not_of(". ") + 1);
+    if (component.empty()) {
+        return component;
+    }
+    if (isDeviceName(component)) {
+        component.insert(std::min(component.find('.'), component.size()), "_");
+    }
+    return component;
 }
 
 // Drops each empty field with the filler on one side of it, so "{n1:02} {title}" without a title
@@ -105,7 +142,7 @@ ExpandedName expandPieceName(const std::string& pattern, const PieceNameFields& 
             return result;
         }
         if (pattern[i] != '{') {
-            expanded += pattern[i];
+            expanded += isRefusedOnWindows(pattern[i]) ? '_' : pattern[i];
             continue;
         }
         const std::size_t close = pattern.find('}', i);
@@ -157,11 +194,11 @@ ExpandedName expandPieceName(const std::string& pattern, const PieceNameFields& 
         return result;
     }
     for (std::string& component : splitComponents(expanded)) {
-        component = withoutEmptyFields(std::move(component));
-        if (component.empty() || component == "." || component == "..") {
+        component = windowsSafeComponent(withoutEmptyFields(std::move(component)));
+        if (component.empty()) {
             component = "_";
         }
-        result.relative /= component;
+        result.relative /= platform::pathFromUtf8(component);
     }
     return result;
 }

@@ -25,9 +25,11 @@ struct ExpandedName {
 
 // Expands a template for one piece. Tag texts cannot make folders, name a drive or climb out: their
 // slashes, backslashes, colons and control characters become '_', as does a component that would read
-// "." or "..". A field that comes out empty takes the spaces or dashes beside it along. A template that
-// is absolute, climbs out with "..", ends with a separator, holds a ':' or a control character outside
-// a field, or names an unknown field is refused.
+// "." or "..". Wherever they come from, the characters * ? " < > | become '_', trailing dots and
+// spaces of a component go, and a Windows device name (CON, NUL, COM1 ...) takes a '_' after it. A field that
+// comes out empty takes the spaces or dashes beside it along. A template that is absolute, climbs out with
+// "..", ends with a separator, holds a ':' or a control character outside a field, or names an unknown field
+// is refused.
 ExpandedName expandPieceName(const std::string& pattern, const PieceNameFields& fields);
 
 // The fields of each folder and file part of a template, in order, as written ("{n1:02}{title}").

@@ -157,8 +157,8 @@ void PortAudioOutput::run() {
         } else {
             SoundBuffer* buffer = m_queue.front();
             const std::size_t offset = m_written;
-            const std::size_t step =
-                std::min(buffer->length - std::min(offset, buffer->length), kWriteFrames * m_blockAlign);
+            const std::size_t step = std::min<std::size_t>(buffer->length - std::min(offset, buffer->length),
+                                                           kWriteFrames * m_blockAlign);
             if (step > 0) {
                 m_busy = true;
                 lock.unlock();

@@ -115,6 +115,41 @@ TEST(PieceNameTemplate, BackslashesAndColonsCannotLeaveTheFolder) {
     }
 }
 
+// Pieces written on Linux are copied to Windows disks: whatever a tag or a template says, a name must
+// be one Windows takes as it is and cannot mistake for a device.
+TEST(PieceNameTemplate, NamesAreOnesWindowsTakes) {
+    struct Case {
+        const char* pattern;
+        const char* title;
+        const char* expanded;
+    };
+    const Case cases[] = {
+        {"{n1:02} {title}", "Why? <Live> \"Take\" 1|2*", "01 Why_ _Live_ _Take_ 1_2_"},
+        {"what?/{title}", "x", "what_/x"},
+        {"a<b>c|d*e\"f", "", "a_b_c_d_e_f"},
+        {"{title}/{n1}", "Vol. 2...", "Vol. 2/1"},
+        {"{title}/{n1}", "Live . ", "Live/1"},
+        {"{title}", "Encore.", "Encore"},
+        {"{title}/{n1}", "...", "_/1"},
+        {"{title}", "CON", "CON_"},
+        {"{title}", "nul", "nul_"},
+        {"{title}", "Aux.live", "Aux_.live"},
+        {"{title}/{n1}", "com7", "com7_/1"},
+        {"{title}", "LPT9", "LPT9_"},
+        {"{title}", "COM0", "COM0"},
+        {"{title}", "CONSOLE", "CONSOLE"},
+        {"{title}", "Prn ", "Prn_"},
+        {"{title} live", "CON", "CON live"},
+        {"prn/{n1}", "", "prn_/1"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.pattern) + " / " + c.title);
+        const ExpandedName name = expandPieceName(c.pattern, {"live", 0, 3, c.title, "", ""});
+        EXPECT_EQ(name.problem, "");
+        EXPECT_EQ(name.relative.generic_string(), c.expanded);
+    }
+}
+
 // An untitled CUE track must not become "01 .mp3": a field that comes out empty takes the filler
 // beside it along.
 TEST(PieceNameTemplate, EmptyFieldsLeaveNoDanglingSeparator) {

@@ -8,6 +8,12 @@
 #include <iterator>
 #include <memory>
 
+#ifdef _WIN32
+#include <algorithm>
+#include <atomic>
+#include <windows.h>
+#endif
+
 namespace testing_support {
 
 std::filesystem::path scratchDir(const std::string& name) {
@@ -42,6 +48,50 @@ std::vector<std::uint8_t> readBytes(const std::filesystem::path& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+#ifdef _WIN32
+// The outside tools (mpg123, ffprobe, mutagen ...) are the host's, so under Wine a command runs in the
+// host's shell, started as a Unix program. Wine connects no pipe to such a program and reports no
+// status for it: its output and status come back through files, and the status file is waited for.
+std::string runCommand(const std::string& command, int* status) {
+    static std::atomic<int> counter{0};
+    std::string folder = std::string(KERFLINE_BINARY_DIR) + "/test-scratch/commands";
+    std::filesystem::create_directories(folder);
+    const std::string base =
+        folder + "/" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(counter++);
+    // The paths the tests join have Windows separators; the host's shell wants slashes.
+    std::string unixCommand = command;
+    std::replace(unixCommand.begin(), unixCommand.end(), '\\', '/');
+    {
+        std::ofstream script(base + ".sh", std::ios::binary | std::ios::trunc);
+        script << "( " << unixCommand << "\n) > '" << base << ".out'\necho $? > '" << base
+               << ".status-new'\nmv '" << base << ".status-new' '" << base << ".status'\n";
+    }
+    std::wstring line = L"/bin/sh '" + std::filesystem::path(base + ".sh").wstring() + L"'";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(L"Z:\\bin\\sh", line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process)) {
+        if (status) {
+            *status = -1;
+        }
+        return {};
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    while (!std::filesystem::exists(base + ".status")) {
+        Sleep(10);
+    }
+    const std::vector<std::uint8_t> output = readBytes(base + ".out");
+    if (status) {
+        std::ifstream(base + ".status") >> *status;
+    }
+    for (const char* suffix : {".sh", ".out", ".status"}) {
+        std::filesystem::remove(base + suffix);
+    }
+    return {output.begin(), output.end()};
+}
+#else
 std::string runCommand(const std::string& command, int* status) {
     std::string output;
     FILE* pipe = popen(command.c_str(), "r");
@@ -62,6 +112,7 @@ std::string runCommand(const std::string& command, int* status) {
     }
     return output;
 }
+#endif
 
 std::vector<std::uint8_t> makeFrame(std::uint8_t b1, std::uint8_t b2, std::uint8_t b3) {
     mp3::FrameHeader header;
