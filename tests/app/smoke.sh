@@ -5,7 +5,7 @@
 # log file, zooms out to the whole file and checks from the window's pixels that it fits, closes the
 # window and looks for the settings file; then starts it again with the MP3 on its command line; then
 # removes a block with the Delete key and saves an edited copy, checked by mpg123 and mp3val; then
-# loads 1,566 marks into a longer file and checks the wave, the clicks and zooming while playing. A
+# loads 1,566 marks into a longer file and checks the wave and that drags move none of them. A
 # missing tool fails the run: scripts/install-deps.sh installs them.
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
