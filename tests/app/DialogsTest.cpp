@@ -130,7 +130,7 @@ TEST(MoreBreakPointsDialog, RadioButtonsEnableTheirGroups) {
     control<QLineEdit>(dialog, 1027)->setText("x");
     QTest::mouseClick(control<QPushButton>(dialog, 1), Qt::LeftButton);
     ASSERT_EQ(prompts.boxes.size(), 1u);
-    EXPECT_EQ(prompts.boxes[0].text, "Enter a frame number or a time, such as 45962, 1:02:03.5 or 62.5s.");
+    EXPECT_EQ(prompts.boxes[0].text, "Enter an integer.");
     EXPECT_TRUE(dialog.isVisible());
 
     control<QLineEdit>(dialog, 1027)->setText("-4");
