@@ -31,11 +31,13 @@ bool isCommandEnabled(int id, const CommandState& state) {
         return state.playing && state.frameCount >= 1;
     case ID_RECENT_NONE:
         return false;
+    // Each zoom item only while it would change the zoom.
     case ID_ZOOM_IN:
+    case ID_ZOOM_ONE_FRAME:
+        return state.frameCount >= 1 && !state.loading && state.framesPerColumn > 1;
     case ID_ZOOM_OUT:
     case ID_ZOOM_WHOLE_FILE:
-    case ID_ZOOM_ONE_FRAME:
-        return state.frameCount >= 1 && !state.loading;
+        return state.frameCount >= 1 && !state.loading && state.framesPerColumn < state.maxFramesPerColumn;
     // Like the gestures, undo and redo wait while a thread uses the list.
     case ID_EDIT_UNDO:
         return state.canUndo && state.canEditBreakPoints();

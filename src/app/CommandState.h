@@ -16,6 +16,9 @@ struct CommandState {
     bool anyBlockEdit = false;
     // The selected break point is one of the list.
     bool breakPointSelected = false;
+    // The view's zoom and the coarsest zoom the file allows.
+    int framesPerColumn = 1;
+    int maxFramesPerColumn = 1;
 
     bool canEditBreakPoints() const { return frameCount >= 1 && !busy; }      // rule A
     bool canUseBreakPointList() const { return frameCount >= 1 && !loading; } // rule B

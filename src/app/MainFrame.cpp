@@ -1,5 +1,6 @@
 #include "app/MainFrame.h"
 #include "app/LoadCacheSettings.h"
+#include "view/TimePane.h"
 
 #include "app/AboutDialog.h"
 #include "app/AddBreakPointDialog.h"
@@ -55,6 +56,8 @@ QSettings programSettings() {
 const QString kWorkspaceGroup = QStringLiteral("Kerfline/Workspace");
 // The docked output pane's height on a first start.
 constexpr int kOutputPaneHeight = 100;
+constexpr int kProgressWidth = 180;
+constexpr int kProgressGap = 8;
 
 } // namespace
 
@@ -258,6 +261,8 @@ CommandState CMainFrame::commandState() const {
     state.playing = isPlaying();
     state.canUndo = m_view->m_history.canUndo();
     state.canRedo = m_view->m_history.canRedo();
+    state.framesPerColumn = m_view->m_framesPerColumn;
+    state.maxFramesPerColumn = m_view->maxFramesPerColumn();
     fillEditState(state);
     return state;
 }
@@ -272,6 +277,7 @@ void CMainFrame::updateCommands() {
     m_commands.value(ID_VIEW_STATUS_BAR)->setChecked(statusBar()->isVisible());
     m_commands.value(ID_VIEW_OVERVIEW)->setChecked(!m_overview->isHidden());
     syncSilenceDialog();
+    updateTitle();
 }
 
 // --- Messages
@@ -382,7 +388,12 @@ void CMainFrame::updateLockPanes() {
 
 void CMainFrame::placeProgressBar() {
     const int height = statusBar()->contentsRect().height();
-    m_progress->setGeometry(width() - 300, (height - 13) / 2, 180, 13);
+    // 300 pixels from the right edge, but never over the time pane's text, which grows with a file.
+    int left = width() - 300;
+    if (m_timePane != nullptr && m_timePane->isVisible()) {
+        left = std::min(left, m_timePane->geometry().left() - kProgressGap - kProgressWidth);
+    }
+    m_progress->setGeometry(std::max(0, left), (height - 13) / 2, kProgressWidth, 13);
 }
 
 void CMainFrame::resizeEvent(QResizeEvent* event) {
@@ -391,7 +402,8 @@ void CMainFrame::resizeEvent(QResizeEvent* event) {
 }
 
 bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == statusBar() && event->type() == QEvent::Resize) {
+    if ((watched == statusBar() || watched == m_timePane) &&
+        (event->type() == QEvent::Resize || event->type() == QEvent::Move)) {
         placeProgressBar();
     }
     return QMainWindow::eventFilter(watched, event);
@@ -524,7 +536,13 @@ void CMainFrame::onConvertWav() {
 void CMainFrame::onAddBreakPoint() {
     // The sound thread moves the cursor on while playing.
     const int cursorFrame = std::max(0, m_view->player().playPosition());
-    CAddBreakPointDialog dialog(cursorFrame, m_view->frameCount() - 1, m_prompts, this);
+    // Times typed in the dialog are placed on the file's own timeline, as the time pane shows them.
+    std::optional<FrameTimeline> timeline;
+    if (const std::optional<FrameClock>& clock = m_view->fileClock()) {
+        timeline = clock->timeline();
+        timeline->frameCount = m_view->frameCount();
+    }
+    CAddBreakPointDialog dialog(cursorFrame, m_view->frameCount() - 1, m_prompts, this, timeline);
     if (dialog.exec() == QDialog::Accepted) {
         m_view->addBreakPointByDialog(dialog.frame());
     }

@@ -85,6 +85,8 @@ private:
     QWidget* createWaveArea();
     void addViewCommands(QMenu* menu);
     void addTimePane();
+    // The caption names the open file first: "show.mp3 — Kerfline 4.0".
+    void updateTitle();
     void placeProgressBar();
     void showProgress();
     void updateLockPanes();

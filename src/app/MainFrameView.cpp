@@ -1,7 +1,8 @@
 // The main frame's part in seeing a long file: the overview strip under the view, the zoom
-// commands of the View menu and the time pane of the status bar.
+// commands of the View menu, the time pane of the status bar and the caption naming the file.
 #include "app/CommandIds.h"
 #include "app/MainFrame.h"
+#include "app/WindowTitle.h"
 #include "view/ChildView.h"
 #include "view/OverviewStrip.h"
 #include "view/TimePane.h"
@@ -69,6 +70,8 @@ void CMainFrame::addViewCommands(QMenu* menu) {
 void CMainFrame::addTimePane() {
     m_timePane = new CTimePane(*m_view);
     statusBar()->insertPermanentWidget(0, m_timePane);
+    // The progress bar keeps clear of the pane as it grows or moves.
+    m_timePane->installEventFilter(this);
 }
 
 void CMainFrame::onViewOverview() {
@@ -89,4 +92,8 @@ void CMainFrame::onZoomWholeFile() {
 
 void CMainFrame::onZoomOneFrame() {
     m_view->zoomToOneFramePerColumn();
+}
+
+void CMainFrame::updateTitle() {
+    setWindowTitle(windowTitleFor(m_view->m_filePath));
 }

@@ -1,6 +1,7 @@
 #include "view/BreakPointsPainter.h"
 
 #include "view/GdiDrawing.h"
+#include "view/MarkLayout.h"
 
 #include <QFontMetrics>
 
@@ -130,6 +131,28 @@ void drawLineRows(QImage& image, const std::vector<VisibleMark>& marks, int top,
     }
 }
 
+// Zoomed out: the marks, sorted by column with chooseHeads, become one line per column.
+std::vector<MarkColumn> columnsOf(const std::vector<VisibleMark>& marks, int selected, int hovered,
+                                  bool isFocused) {
+    std::vector<MarkColumn> columns;
+    for (const VisibleMark& m : marks) {
+        if (columns.empty() || columns.back().x != m.x) {
+            columns.push_back({m.x, m.value, m.value, m.value, 0, m.state, false, false, m.head});
+        }
+        MarkColumn& column = columns.back();
+        column.low = std::min(column.low, m.value);
+        column.high = std::max(column.high, m.value);
+        ++column.count;
+        column.selected = column.selected || m.value == selected;
+        column.emphasised = column.emphasised || m.value == selected || m.value == hovered;
+        // Selected wins over hovered, hovered over the rest, as for a single mark.
+        if (isFocused && (m.value == selected || (m.value == hovered && !column.selected))) {
+            column.state = m.state;
+        }
+    }
+    return columns;
+}
+
 } // namespace
 
 void BreakPointsPainter::paint() {
@@ -162,16 +185,18 @@ void BreakPointsPainter::paint() {
     }
     if (zoomed) {
         chooseHeads(marks, QFontMetrics(dc->font()));
+        paintColumns(columnsOf(marks, selected, hovered, isFocused), isFocused, background, marker);
+        dc->setFont(previousFont);
+        return;
     }
 
     // Texts and buttons lie in the first rows of a mark; below them a mark is only its lines. With
-    // direct pixel access the lines are drawn in one pass over the rows: below the heads at one
-    // frame per column, where heads may cover each other, and from the top when zoomed out, where a
-    // head never reaches another mark's lines.
+    // direct pixel access the lines below the heads, which may cover each other, are drawn in one
+    // pass over the rows.
     QImage* const image = gdi::directImage(*dc);
     int linesTop = bottom;
     if (image != nullptr) {
-        linesTop = zoomed ? v : std::min(bottom, v + 23 + QFontMetrics(dc->font()).height());
+        linesTop = std::min(bottom, v + 23 + QFontMetrics(dc->font()).height());
     }
     if (image != nullptr && linesTop < bottom && !marks.empty()) {
         drawLineRows(*image, marks, linesTop, bottom, v, background.rgb(), marker.rgb());
@@ -217,6 +242,54 @@ void BreakPointsPainter::paint() {
         }
     }
     dc->setFont(previousFont);
+    if (drawn != nullptr) {
+        *drawn = std::move(drawnMarks);
+    }
+}
+
+void BreakPointsPainter::paintColumns(const std::vector<MarkColumn>& columns, bool isFocused,
+                                      const QColor& background, const QColor& marker) {
+    const int v = waveTop() - 1;
+    const int bottom = waveBottom();
+    const QRgb wave = color(isFocused ? params.waveColor : params.dimColor).rgb();
+    drawColumnLines(*dc, columns, v + kMarkTickRows, bottom, wave, background.rgb());
+
+    std::vector<DrawnMark> drawnMarks;
+    drawnMarks.reserve(columns.size());
+    for (const MarkColumn& column : columns) {
+        // Buttons act on one mark: a line that stands for several has none.
+        drawnMarks.push_back({column.first, column.x, column.head && column.count == 1, column.count,
+                              column.low, column.high});
+    }
+    const MarkHit lit = columnMarkHit(drawnMarks, v, bottom, pointer);
+    const QPoint away(-1'000'000, -1'000'000);
+    for (std::size_t index = 0; index < columns.size(); ++index) {
+        const MarkColumn& column = columns[index];
+        const QColor state = QColor::fromRgb(column.state);
+        gdi::solidLine(*dc, {column.x, v}, {column.x, v + kMarkTickRows}, 1, state);
+        if (column.head) {
+            dc->setBackground(background);
+            dc->setBackgroundMode(Qt::OpaqueMode);
+            const QString text = column.count == 1 ? markText(column.first) : markCountText(column.count);
+            gdi::textAt(*dc, {column.x + kTextOffset, v + 23}, text, state);
+        }
+        if (drawnMarks[index].head) {
+            for (const MarkButtonPlace& place : kMarkButtons) {
+                const bool isLit = lit.kind == MarkHit::Kind::Button &&
+                                   lit.markIndex == static_cast<int>(index) && lit.letter == place.letter;
+                auto button = std::make_unique<ButtonPainter>(*dc, markButtonRect(column.x, v, place), params,
+                                                              *m_frame, place.letter, place.kind,
+                                                              isLit ? pointer : away, column.first);
+                button->paint();
+                buttons.push_back(std::move(button));
+            }
+        }
+        if (column.selected) {
+            dc->setBackgroundMode(Qt::TransparentMode);
+            gdi::dottedLine(*dc, {column.x - 3, v}, {column.x - 3, bottom}, marker);
+            gdi::dottedLine(*dc, {column.x + 3, v}, {column.x + 3, bottom}, marker);
+        }
+    }
     if (drawn != nullptr) {
         *drawn = std::move(drawnMarks);
     }

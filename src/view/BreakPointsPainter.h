@@ -4,6 +4,7 @@
 #include "view/ButtonPainter.h"
 #include "view/FrameScale.h"
 #include "view/MarkHits.h"
+#include "view/MarkLayout.h"
 #include "view/Painter.h"
 
 #include <memory>
@@ -11,8 +12,10 @@
 
 // The break point marks: two thin lines around a background band, the "BP: %d F" text, the 'S',
 // 'R' and 'P' buttons (only the topmost button under the pointer is lit) and, on the selected one, the dotted
-// selection markers. Refills `buttons`. Zoomed out, only marks with room for them get a text and buttons;
-// every mark gets its lines.
+// selection markers. Refills `buttons`. Zoomed out, a column's marks are one thin line with a tick on
+// top, drawn behind the wave unless selected or hovered, so that the waveform stays readable under
+// any number of marks; only columns with room get a text (the count for several marks) and buttons
+// (for a single mark).
 class BreakPointsPainter final : public Painter {
 public:
     using Buttons = std::vector<std::unique_ptr<ButtonPainter>>;
@@ -34,4 +37,8 @@ public:
     QPoint pointer;
     // Refilled with the marks in drawing order, for the hit tests, when given.
     std::vector<DrawnMark>* drawn;
+
+private:
+    void paintColumns(const std::vector<MarkColumn>& columns, bool isFocused, const QColor& background,
+                      const QColor& marker);
 };

@@ -231,19 +231,23 @@ int CChildView::hitBreakPoint() const {
     if (m_framesPerColumn == 1) {
         return SplitDocument::hitBreakPoint(pointerFrame());
     }
-    // Zoomed out, the marks are hit where they are drawn: within 6 columns of the pointer's column.
-    const FrameScale scale = frameScale();
-    const int pointer = scale.columnOf(pointerFrame());
-    for (const BreakPoint b : m_breakPoints) {
-        if (std::abs(scale.columnOf(b) - pointer) < 7) {
-            return b;
-        }
-    }
+    // Zoomed out, a mark is hit only on its line as drawn; a line of several marks is not one mark,
+    // so a click there moves the cursor.
     return -1;
 }
 
 MarkHit CChildView::topmostHit(QPoint clientPoint) const {
-    if (m_buttons.empty() && m_drawnMarks.empty()) {
+    // A zoom or a scroll not painted yet: the marks are where the next paint will draw them.
+    const FrameScale scale = frameScale();
+    const bool painted =
+        scale.first == m_drawnScale.first && scale.framesPerColumn == m_drawnScale.framesPerColumn;
+    if (m_framesPerColumn > 1 && !isLoading()) {
+        const int v = clientArea().top() + HEADER_HEIGHT - 1;
+        const int bottom = clientArea().bottom() + 1;
+        return columnMarkHit(painted ? m_drawnMarks : markColumns(m_breakPoints, scale, clientArea().width()),
+                             v, bottom, clientPoint);
+    }
+    if (!painted || (m_buttons.empty() && m_drawnMarks.empty())) {
         return {};
     }
     return topmostMarkHit(m_drawnMarks, m_marksTop, m_marksBottom, clientPoint);
@@ -268,6 +272,20 @@ QString CChildView::buttonTooltip(char16_t letter) {
     default:
         return {};
     }
+}
+
+QString CChildView::markTooltip(const MarkHit& hit) {
+    if (hit.kind != MarkHit::Kind::Mark && hit.kind != MarkHit::Kind::Crowded) {
+        return {};
+    }
+    const std::optional<FrameClock>& clock = fileClock();
+    auto timeOf = [&](int frame) {
+        return clock ? QString::fromStdString(formatFrameTime(clock->startMs(frame))) : QString();
+    };
+    if (hit.kind == MarkHit::Kind::Mark) {
+        return QStringLiteral("BP: %1 F  %2").arg(hit.breakPoint).arg(timeOf(hit.breakPoint)).trimmed();
+    }
+    return QStringLiteral("%1 BP: %2 - %3").arg(hit.count).arg(timeOf(hit.lowValue), timeOf(hit.highValue));
 }
 
 // --- Painting
@@ -340,6 +358,7 @@ void CChildView::render(QImage& image, QPoint pointer) {
     m_drawnMarks.clear();
     m_marksTop = r.top() + HEADER_HEIGHT - 1;
     m_marksBottom = r.top() + r.height();
+    m_drawnScale = frameScale();
     BreakPointsPainter(dc, r, params, frame, breakPoints, m_selectedBreakPoint, m_hoverBreakPoint,
                        frameScale(), r.width(), m_buttons, pointer, &m_drawnMarks)
         .paint();
@@ -358,10 +377,8 @@ void CChildView::render(QImage& image, QPoint pointer) {
     // While loading, the view can be no further than the frames scanned so far.
     const int rangeStart =
         static_cast<int>(loading ? std::min<long long>(m_scrollFrame, lastScrollFrame()) : m_scrollFrame);
-    // Zoomed out, the range ends where the frames on the screen end.
-    const long long rangeEnd = m_framesPerColumn == 1
-                                   ? rangeStart + r.width()
-                                   : std::min<long long>(rangeStart + visibleFrames(), total);
+    // The range ends where the frames on the screen end, never past the last frame of a short file.
+    const long long rangeEnd = std::min<long long>(rangeStart + visibleFrames(), total);
     LabelPainter(dc, QRect(5, 53, 100, 12), params, frame, labelText("TOTAL: %d F", total)).paint();
     LabelPainter(dc, QRect(115, 53, 100, 12), params, frame,
                  labelText("CURSOR: %d F", pointerFrameAt(pointer)))
@@ -610,13 +627,18 @@ bool CChildView::event(QEvent* event) {
     }
     if (event->type() == QEvent::ToolTip) {
         const auto* help = static_cast<QHelpEvent*>(event);
-        const std::optional<ButtonHit> button = hitButton(help->pos());
-        if (!button) {
+        const MarkHit hit = isLoading() ? MarkHit{} : topmostHit(help->pos());
+        if (hit.kind == MarkHit::Kind::Button) {
+            QToolTip::showText(help->globalPos(), buttonTooltip(hit.letter), this, hit.area);
+            return true;
+        }
+        const QString text = markTooltip(hit);
+        if (text.isEmpty()) {
             QToolTip::hideText();
             event->ignore();
             return true;
         }
-        QToolTip::showText(help->globalPos(), buttonTooltip(button->letter), this, button->area);
+        QToolTip::showText(help->globalPos(), text, this);
         return true;
     }
     return QWidget::event(event);

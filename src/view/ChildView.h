@@ -5,6 +5,7 @@
 #include "playback/Player.h"
 #include "view/ButtonPainter.h"
 #include "view/FrameScale.h"
+#include "view/LoadedFileClock.h"
 #include "view/MarkHits.h"
 #include "view/QtWindowLink.h"
 
@@ -77,7 +78,9 @@ public:
     void zoomOut();
     void zoomToWholeFile();
     void zoomToOneFramePerColumn();
-    // Ctrl+wheel: in away from the user, out towards; the frame under the pointer stays there.
+    // Ctrl+wheel: in away from the user, out towards; the frame under the pointer stays there, unless
+    // that would push a playing position off the screen. The other zoom commands zoom around the play
+    // position while it plays on the screen.
     void zoomWheel(int delta, int pointerColumn);
     FrameScale frameScale() const { return {m_scrollFrame, m_framesPerColumn}; }
     // The frames the client area shows: its width in columns times the frames per column.
@@ -104,8 +107,9 @@ public:
 
     // --- Hit tests
     using SplitDocument::hitBreakPoint;
-    // The first break point in list order within 6 frames of pointerFrame(); -1 while loading, when
-    // F = 0 or when none is near.
+    // The first break point in list order within 6 frames of pointerFrame(); zoomed out, the mark whose
+    // line the last paint drew under the pointer, alone in its column. -1 while loading, when F = 0 or
+    // when none is near.
     int hitBreakPoint() const;
     struct ButtonHit {
         char16_t letter;
@@ -118,6 +122,11 @@ public:
     MarkHit topmostHit(QPoint clientPoint) const;
     // The tooltip text of a button letter; empty for any other letter.
     static QString buttonTooltip(char16_t letter);
+    // The tooltip of a mark's line: its frame and time, or for a line of several marks their count
+    // and the times of the first and the last.
+    QString markTooltip(const MarkHit& hit);
+    // The clock of the loaded file; empty while loading or without frames.
+    const std::optional<FrameClock>& fileClock() { return m_fileClock.of(*this); }
 
     // Runs the paint pipeline into `image` (resized to the client area) with the pointer at `pointer`
     // in client coordinates. paintEvent uses it and copies the image to the window in one step.
@@ -147,6 +156,7 @@ public:
     std::vector<DrawnMark> m_drawnMarks;
     int m_marksTop = 0;
     int m_marksBottom = 0;
+    FrameScale m_drawnScale;
     // Where the dragged mark was grabbed, its value then, and whether the pointer has left the spot.
     QPoint m_grabPoint;
     int m_grabValue = 0;
@@ -187,6 +197,13 @@ private:
     const std::vector<int>& loadingPreview();
     // The user may move the play cursor: a file with frames, no load, and not playing unless Ctrl is held.
     bool mayMoveCursor() const;
+    // The column of the play position while playing and on the screen.
+    std::optional<int> playColumnOnScreen() const;
+    // Zooms with `frame` staying in `column`.
+    void zoomKeeping(int framesPerColumn, long long frame, int column);
+    // The zoom commands keep the play position in its column while it plays on the screen, else the
+    // frame in the middle column.
+    void zoomAroundPlayOrMiddle(int framesPerColumn);
     bool selectionInList() const;
     QPoint pointerInClient() const;
 
@@ -210,6 +227,7 @@ private:
     std::uint64_t m_shownVersion = 0;
     QImage m_image;
     std::vector<int> m_previewBreakPoints;
+    LoadedFileClock m_fileClock;
     Player m_player;
 };
 

@@ -175,18 +175,44 @@ void CChildView::zoomTo(int framesPerColumn, int anchorColumn) {
     if (isLoading()) {
         return;
     }
+    zoomKeeping(framesPerColumn, frameScale().frameAt(anchorColumn), anchorColumn);
+}
+
+void CChildView::zoomKeeping(int framesPerColumn, long long frame, int column) {
+    if (isLoading()) {
+        return;
+    }
     const int z = std::clamp(framesPerColumn, 1, maxFramesPerColumn());
-    const long long anchor = frameScale().frameAt(anchorColumn);
     m_framesPerColumn = z;
-    scrollTo(anchor - static_cast<long long>(anchorColumn) * z);
+    scrollTo(frame - static_cast<long long>(column) * z);
+}
+
+std::optional<int> CChildView::playColumnOnScreen() const {
+    if (!m_player.isPlaying()) {
+        return std::nullopt;
+    }
+    const int x = frameScale().columnOf(m_player.playPosition());
+    if (x < 0 || x >= clientArea().width()) {
+        return std::nullopt;
+    }
+    return x;
+}
+
+void CChildView::zoomAroundPlayOrMiddle(int framesPerColumn) {
+    // While playing, the play position stays where it is on the screen, so the ear and the eye agree.
+    if (const std::optional<int> column = playColumnOnScreen()) {
+        zoomKeeping(framesPerColumn, m_player.playPosition(), *column);
+    } else {
+        zoomTo(framesPerColumn, clientArea().width() / 2);
+    }
 }
 
 void CChildView::zoomIn() {
-    zoomTo(m_framesPerColumn / 2, clientArea().width() / 2);
+    zoomAroundPlayOrMiddle(m_framesPerColumn / 2);
 }
 
 void CChildView::zoomOut() {
-    zoomTo(m_framesPerColumn * 2, clientArea().width() / 2);
+    zoomAroundPlayOrMiddle(m_framesPerColumn * 2);
 }
 
 void CChildView::zoomToWholeFile() {
@@ -194,14 +220,23 @@ void CChildView::zoomToWholeFile() {
 }
 
 void CChildView::zoomToOneFramePerColumn() {
-    zoomTo(1, clientArea().width() / 2);
+    zoomAroundPlayOrMiddle(1);
 }
 
 void CChildView::zoomWheel(int delta, int pointerColumn) {
     if (delta == 0) {
         return;
     }
+    const bool playShown = playColumnOnScreen().has_value();
     zoomTo(delta > 0 ? m_framesPerColumn / 2 : m_framesPerColumn * 2, pointerColumn);
+    // Around the pointer, but a play position that was on the screen stays on it: the view moves
+    // only as far as that needs, instead of the player turning a page away from the pointer.
+    if (playShown && !playColumnOnScreen()) {
+        const long long play = m_player.playPosition();
+        const long long margin = m_framesPerColumn;
+        const long long first = static_cast<long long>(m_scrollFrame);
+        scrollTo(play < first ? play - margin : play - visibleFrames() + 1 + margin);
+    }
 }
 
 const LevelSummary& CChildView::levelSummary() {

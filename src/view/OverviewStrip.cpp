@@ -14,6 +14,9 @@
 namespace {
 
 constexpr int kHeight = 48;
+// The break points are ticks in a band of their own at the top; the levels keep the rows below it,
+// so however many marks there are, the levels show through none of them.
+constexpr int kTickRows = 6;
 
 } // namespace
 
@@ -64,13 +67,15 @@ void COverviewStrip::paintEvent(QPaintEvent*) {
 
     const LevelSummary& summary = m_view.levelSummary();
     dc.setPen(toQColor(params.waveColor));
+    const int levelsTop = kTickRows + 1;
+    const int levelsHeight = h - levelsTop;
     for (int x = 0; x < w; ++x) {
         const long long from = frameAt(x);
         const long long to = std::max(from + 1, frameAt(x + 1));
         const int level = summary.maximum(static_cast<std::size_t>(from), static_cast<std::size_t>(to));
-        const int a = std::clamp(static_cast<int>(level / 32767.0 * (h - 2)), 0, h - 2);
+        const int a = std::clamp(static_cast<int>(level / 32767.0 * (levelsHeight - 1)), 0, levelsHeight - 1);
         if (a > 0) {
-            const int top = (h - a) / 2;
+            const int top = levelsTop + (levelsHeight - a) / 2;
             dc.drawLine(x, top, x, top + a - 1);
         }
     }
@@ -84,7 +89,7 @@ void COverviewStrip::paintEvent(QPaintEvent*) {
         }
     }
 
-    // One line per column however many break points share it: long lists cost no more to draw.
+    // One tick per column however many break points share it: long lists cost no more to draw.
     std::vector<char> marked(static_cast<std::size_t>(w), 0);
     for (const BreakPoint b : m_view.m_breakPoints) {
         marked[static_cast<std::size_t>(std::clamp(columnOf(b), 0, w - 1))] = 1;
@@ -92,7 +97,7 @@ void COverviewStrip::paintEvent(QPaintEvent*) {
     dc.setPen(toQColor(params.markColor));
     for (int x = 0; x < w; ++x) {
         if (marked[static_cast<std::size_t>(x)]) {
-            dc.drawLine(x, 0, x, h - 1);
+            dc.drawLine(x, 0, x, kTickRows - 1);
         }
     }
 

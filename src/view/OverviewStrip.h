@@ -5,8 +5,8 @@
 class CChildView;
 
 // A strip under the view that shows the whole file: the loudest level of each column's frames, the
-// break points as thin lines, the frames the view shows as a frame, and the play cursor. Clicking or
-// dragging in it scrolls the view so that the frame there lies in the middle of the view.
+// break points as ticks above the levels, the frames the view shows as a frame, and the play cursor. Clicking
+// or dragging in it scrolls the view so that the frame there lies in the middle of the view.
 class COverviewStrip final : public QWidget {
     Q_OBJECT
 public:

@@ -68,7 +68,7 @@ TEST(FileFilter, BecomesQtsFilterForm) {
     EXPECT_EQ(toQtFilter("Sound|*.mp3;*.wav||"), QStringLiteral("Sound (*.mp3 *.wav)"));
 }
 
-TEST(AddBreakPointDialog, TakesAnyIntegerAndRefusesText) {
+TEST(AddBreakPointDialog, TakesAnyFrameAndRefusesText) {
     app_test::RecordingShellPrompts prompts;
     CAddBreakPointDialog dialog(120, 999, prompts);
     dialog.show();
@@ -79,7 +79,7 @@ TEST(AddBreakPointDialog, TakesAnyIntegerAndRefusesText) {
     edit->setText("abc");
     QTest::mouseClick(control<QPushButton>(dialog, 1), Qt::LeftButton);
     ASSERT_EQ(prompts.boxes.size(), 1u);
-    EXPECT_EQ(prompts.boxes[0].text, "Enter an integer.");
+    EXPECT_EQ(prompts.boxes[0].text, "Enter a frame number or a time, such as 45962, 1:02:03.5 or 62.5s.");
     EXPECT_TRUE(dialog.isVisible());
 
     edit->setText("5000");

@@ -7,6 +7,7 @@
 #include "support/PacedSoundOutput.h"
 #include "support/TestFiles.h"
 #include "view/ChildView.h"
+#include "view/TimePane.h"
 
 #include <QAction>
 #include <QApplication>
@@ -21,6 +22,8 @@
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include <atomic>
 #include <chrono>
@@ -260,10 +263,14 @@ TEST_F(MainFrameTest, ProgressMessagesChangeOnlyTheNonZeroValue) {
     frame.handleMessage(UM_PROGRESS_SET, 3'000'000'000LL, 6'000'000'000LL);
     EXPECT_NEAR(static_cast<double>(bar.value()) / bar.maximum(), 0.5, 1e-6);
 
+    // 300 pixels from the right edge, moved left as far as it takes to end 8 pixels before the time
+    // pane, whose text it must not cover.
     const int statusHeight = frame.statusBar()->contentsRect().height();
-    EXPECT_EQ(bar.geometry(), QRect(frame.width() - 300, (statusHeight - 13) / 2, 180, 13));
+    const int paneLeft = frame.timePane().geometry().left();
+    const int left = std::min(frame.width() - 300, paneLeft - 8 - 180);
+    EXPECT_EQ(bar.geometry(), QRect(left, (statusHeight - 13) / 2, 180, 13));
     frame.resize(900, 500);
-    EXPECT_EQ(bar.geometry().x(), 600);
+    EXPECT_EQ(bar.geometry().x(), left + 100);
 }
 
 TEST_F(MainFrameTest, WorkerProgressArrivesCompleteAndInOrder) {

@@ -56,9 +56,8 @@ TEST_F(ViewCommands, ZoomItemsWithTheirTextsAndKeysActOnTheView) {
     const struct {
         int id;
         int framesPerColumn;
-    } steps[] = {
-        {ID_ZOOM_OUT, 2},        {ID_ZOOM_OUT, 4},       {ID_ZOOM_IN, 2}, {ID_ZOOM_WHOLE_FILE, whole},
-        {ID_ZOOM_IN, whole / 2}, {ID_ZOOM_ONE_FRAME, 1}, {ID_ZOOM_IN, 1}};
+    } steps[] = {{ID_ZOOM_OUT, 2},        {ID_ZOOM_OUT, 4},      {ID_ZOOM_IN, 2}, {ID_ZOOM_WHOLE_FILE, whole},
+                 {ID_ZOOM_IN, whole / 2}, {ID_ZOOM_ONE_FRAME, 1}};
     for (const auto& step : steps) {
         ASSERT_TRUE(frame.command(step.id)->isEnabled());
         frame.command(step.id)->trigger();

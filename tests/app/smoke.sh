@@ -4,7 +4,8 @@
 # is open, holds a key while the cores are busy, offers a named pipe from the same submenu, checks the
 # log file, zooms out to the whole file and checks from the window's pixels that it fits, closes the
 # window and looks for the settings file; then starts it again with the MP3 on its command line; then
-# removes a block with the Delete key and saves an edited copy, checked by mpg123 and mp3val. A
+# removes a block with the Delete key and saves an edited copy, checked by mpg123 and mp3val; then
+# loads 1,566 marks into a longer file and checks the wave and that drags move none of them. A
 # missing tool fails the run: scripts/install-deps.sh installs them.
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
@@ -63,3 +64,16 @@ cp "$(realpath "$here/../fixtures/ten-seconds.mp3")" "$home/show.mp3"
 # Tagged, so the copy carries the tags and mp3val has nothing at all to say.
 mid3v2 -t "Show" -a "Kerfline" "$home/show.mp3"
 xvfb-run -a -s "-screen 0 1280x800x24" python3 "$here/smoke_driver.py" edit "$program" "$log" "$home/show.mp3" "$home/show-edited.mp3"
+
+# 1,566 marks, two on each of 783 frames, on the ten-second fixture forty times over (15,400 frames).
+dense="$home/dense.mp3"
+for _ in $(seq 40); do cat "$(realpath "$here/../fixtures/ten-seconds.mp3")"; done > "$dense"
+python3 -c '
+import struct, sys
+frames = [19 * i + 7 for i in range(783)]
+with open(sys.argv[1], "wb") as out:
+    for f in frames:
+        out.write(struct.pack("<ii", f, f))
+' "$home/dense.bps"
+xvfb-run -a -s "-screen 0 1280x800x24" python3 "$here/smoke_driver.py" dense-marks "$program" "$log" "$dense" \
+  "$home/dense.bps" 1566

@@ -592,8 +592,9 @@ def added_at(text, since):
 
 def check_marks(keys, window, text):
     """Two marks 15 columns apart: a click on the right mark's R, drawn over the left mark's P,
-    removes the right mark. Zoomed out, a press 4 px beside a mark and a 1-px move leave it where
-    it was, and a drag moves it by the pointer's movement."""
+    removes the right mark. Zoomed out, a drag from 4 px beside a mark's line does not grab it, a
+    press 1 px beside it and a 1-px move leave it where it was, and a drag moves it by the pointer's
+    movement."""
     origin = view_origin(keys, window)
     if origin is None:
         return ["the view's LOADING light was not found"]
@@ -627,17 +628,24 @@ def check_marks(keys, window, text):
         return failures + ["no mark was added at whole-file zoom"]
     since = len(text())
     mouse(window, origin, 504, 250, "mousedown", "1")
-    mouse(window, origin, 505, 250)
-    mouse(window, origin, 505, 250, "mouseup", "1")
+    mouse(window, origin, 544, 250)
+    mouse(window, origin, 544, 250, "mouseup", "1")
+    time.sleep(0.5)
+    if "Break point has been moved to " in text()[since:]:
+        failures.append(f"a drag from 4 px beside {mark}'s line grabbed it: " + text()[since:].strip())
+    since = len(text())
+    mouse(window, origin, 501, 250, "mousedown", "1")
+    mouse(window, origin, 502, 250)
+    mouse(window, origin, 502, 250, "mouseup", "1")
     wait_for(lambda: "Break point has been moved to " in text()[since:], 5)
     moved = re.findall(r"Break point has been moved to (\d+) F", text()[since:])
     if moved != [str(mark)]:
-        failures.append(f"a press 4 px beside {mark} and a 1-px move moved it: {moved}")
+        failures.append(f"a press 1 px beside {mark} and a 1-px move moved it: {moved}")
     since = len(text())
-    mouse(window, origin, 504, 250, "mousedown", "1")
-    for x in (510, 520, 530, 544):
+    mouse(window, origin, 501, 250, "mousedown", "1")
+    for x in (510, 520, 530, 541):
         mouse(window, origin, x, 250)
-    mouse(window, origin, 544, 250, "mouseup", "1")
+    mouse(window, origin, 541, 250, "mouseup", "1")
     wait_for(lambda: "Break point has been moved to " in text()[since:], 5)
     moved = re.findall(r"Break point has been moved to (\d+) F", text()[since:])
     if len(moved) != 1 or not int(moved[0]) > mark:
@@ -646,6 +654,101 @@ def check_marks(keys, window, text):
         print(f"smoke: zoomed out, a 40-px drag moved {mark} to {moved[0]}")
     keys.press("Control_L", "1")
     return failures
+
+
+def view_columns(keys, window, origin, top, bottom, rgb):
+    """The view's columns (from its left edge) holding a pixel of colour rgb in rows top..bottom-1
+    of the view."""
+    Screen(keys)  # the argument types of the calls below
+    attributes = Screen.Attributes()
+    keys.x.XGetWindowAttributes(keys.display, window, ctypes.byref(attributes))
+    width = attributes.width - origin[0]
+    height = bottom - top
+    data = keys.pixels(window, origin[0], origin[1] + top, width, height)
+    line = len(data) // height if height else 0
+    pixel = bytes([rgb[2], rgb[1], rgb[0]])
+    found = set()
+    for y in range(height):
+        row = data[y * line:y * line + width * 4]
+        for x in range(width):
+            if row[x * 4:x * 4 + 3] == pixel:
+                found.add(x)
+    return width, found
+
+
+def run_dense_marks(program, log_file, mp3, bps, marks):
+    """1,566 marks, two on each of 783 frames, loaded from a break point file: at whole-file zoom
+    the wave shows in nearly every column it fills and every mark has its tick; drags anywhere fall
+    on no single mark's line and move none."""
+    already = len(log_text(log_file))
+    proc = subprocess.Popen([program, mp3], stderr=subprocess.PIPE, text=True)
+    line = wait_shown(proc)
+    if not line:
+        print("smoke: kerfline FILE never showed its window")
+        return 1
+    window = int(line.split()[2], 16)
+
+    def text():
+        return log_text(log_file, already)
+
+    wait_for(lambda: "MP3 file has been loaded successfully!" in text(), 30)
+    time.sleep(1)
+    keys = Keyboard()
+    failures = []
+    wave = (10, 161, 200)
+    tick = (146, 182, 191)
+    keys.focus(window)
+    origin = view_origin(keys, window)
+    if origin is None:
+        failures.append("the view's LOADING light was not found")
+        origin = (0, 0)
+    # The wave at whole-file zoom before there are marks: the file's own quiet stretches show none.
+    keys.press("Control_L", "0")
+    time.sleep(1.5)
+    _, bare_columns = view_columns(keys, window, origin, 70 + 45, 70 + 300, wave)
+    keys.press("Alt_L", "f")
+    keys.press("l")
+    dialog = find_window("^Open$")
+    if dialog is None:
+        failures.append("File > Load Break Points showed no file dialog")
+    else:
+        keys.focus(dialog)
+        xdotool("type", "--delay", "20", bps)
+        keys.press("Return")
+        if not wait_for(lambda: "Break points loaded from file " in text(), 20):
+            failures.append("the break point file was not loaded: " + text().strip()[-300:])
+    keys.focus(window)
+    if not failures:
+        time.sleep(1.0)
+        width, wave_columns = view_columns(keys, window, origin, 70 + 45, 70 + 300, wave)
+        _, tick_columns = view_columns(keys, window, origin, 69 + 4, 69 + 6, tick)
+        filled = max(bare_columns) + 1 if bare_columns else 0
+        print(f"smoke: {marks} marks at whole-file zoom: wave in {len(wave_columns)} columns, "
+              f"{len(bare_columns)} without the marks; ticks in {len(tick_columns)}")
+        if filled < width * 0.5 or len(wave_columns) < len(bare_columns) * 0.95:
+            failures.append(f"the marks hide the wave: it shows in {len(wave_columns)} columns, "
+                            f"{len(bare_columns)} without them")
+        if len(tick_columns) < 300:
+            failures.append(f"only {len(tick_columns)} columns show a mark's tick")
+        since = len(text())
+        for x in range(40, min(filled, width) - 60, max(1, (min(filled, width) - 100) // 12)):
+            mouse(window, origin, x, 250, "mousedown", "1")
+            mouse(window, origin, x + 40, 250)
+            mouse(window, origin, x + 40, 250, "mouseup", "1")
+        time.sleep(0.5)
+        moved = re.findall(r"Break point has been moved to (\d+) F", text()[since:])
+        if moved:
+            failures.append(f"drags at whole-file zoom grabbed marks of crowded columns: {moved}")
+        else:
+            print("smoke: drags across crowded columns at whole-file zoom moved no mark")
+    keys.focus(window)
+    if not exit_through_menu(keys, proc):
+        failures.append("the window did not close")
+    if failures:
+        print("smoke:", failures)
+        return 1
+    print("smoke: dense marks ok")
+    return 0
 
 
 def run(program, log_file, mp3, prefs, pipe):
@@ -934,6 +1037,8 @@ if __name__ == "__main__":
         sys.exit(run_silences(*sys.argv[2:5]))
     if sys.argv[1] == "edit":
         sys.exit(run_edit(*sys.argv[2:6]))
+    if sys.argv[1] == "dense-marks":
+        sys.exit(run_dense_marks(*sys.argv[2:7]))
     if sys.argv[1] == "open-argument":
         sys.exit(run_open_argument(*sys.argv[2:5]))
     sys.exit(run(*sys.argv[2:7]))
