@@ -51,5 +51,8 @@ int fadeGranules(double seconds, int sampleRate);
 // backwards (see fadeInRamp).
 std::vector<RampStep> fadeOutRamp(int granules, double floorDb = kFadeFloorDb);
 std::vector<RampStep> fadeInRamp(int granules, double floorDb = kFadeFloorDb);
+// Granule `index` of those ramps, without building them.
+RampStep fadeOutStep(int granules, int index, double floorDb = kFadeFloorDb);
+RampStep fadeInStep(int granules, int index, double floorDb = kFadeFloorDb);
 
 } // namespace mp3
