@@ -54,6 +54,14 @@ GainPlan planLoudnessNormalise(double loudnessLufs, double peakDbfs, double targ
     return plan;
 }
 
+GainPlan planNormalise(NormaliseTarget target, double value, double peakDbfs, double loudnessLufs,
+                       bool allowClipping) {
+    if (target == NormaliseTarget::Peak) {
+        return planPeakNormalise(peakDbfs, value);
+    }
+    return planLoudnessNormalise(loudnessLufs, peakDbfs, value, allowClipping);
+}
+
 int fadeGranules(double seconds, int sampleRate) {
     if (seconds <= 0 || sampleRate <= 0) {
         return 0;
