@@ -14,6 +14,7 @@ bool isCommandEnabled(int id, const CommandState& state) {
     case ID_CLEAR_BREAKPOINTS:
     case ID_EDIT_GAIN:
     case ID_EDIT_FADE:
+    case ID_EDIT_NORMALISE:
         return state.canEditBreakPoints();
     case ID_MORE_BREAKPOINTS:
     case ID_FIND_SILENCES:

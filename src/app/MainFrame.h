@@ -133,6 +133,7 @@ private:
     void addLevelCommands();
     void onGain();
     void onFade();
+    void onNormalise();
     void onUndo();
     void onRedo();
     // The block edits, Play Around Break Point and Save Edited Copy, in MainFrameEdit.cpp.

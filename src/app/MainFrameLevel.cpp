@@ -3,7 +3,9 @@
 #include "app/CommandIds.h"
 #include "app/FadeDialog.h"
 #include "app/GainDialog.h"
+#include "app/NormaliseDialog.h"
 #include "app/ShellChildView.h"
+#include "engine/LevelMap.h"
 
 #include <QAction>
 #include <QMenu>
@@ -11,6 +13,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 
 // The Edit menu's Gain and Fade In/Out: for the selected block (the one its break point's 'S' button
 // saves) or, with none selected, the whole file. The document makes each change one undo step.
@@ -46,6 +49,9 @@ void CMainFrame::addLevelCommands() {
         &CMainFrame::onGain);
     addCommand(edit, ID_EDIT_FADE, QStringLiteral("&Fade In/Out ..."),
                QStringLiteral("Fade the selected block, or the whole file, in and out"), &CMainFrame::onFade);
+    addCommand(edit, ID_EDIT_NORMALISE, QStringLiteral("&Normalise ..."),
+               QStringLiteral("Bring the selected block, or the whole file, to a peak or a loudness"),
+               &CMainFrame::onNormalise);
 }
 
 void CMainFrame::onGain() {
@@ -93,5 +99,32 @@ void CMainFrame::onFade() {
         return;
     }
     view.setFades(block, dialog.fadeInMs(), dialog.fadeOutMs());
+    updateCommands();
+}
+
+void CMainFrame::onNormalise() {
+    CChildView& view = *m_view;
+    if (!view.canEditBreakPoints()) {
+        return;
+    }
+    const int block = view.selectedBlock();
+    CNormaliseDialog::Source source;
+    source.file = view.m_filePath;
+    source.blockStarts = view.blockStarts();
+    source.frameCount = view.frameCount();
+    source.selectedBlock = block;
+    source.blockTitle = block >= 0 ? subjectOf(view, block) : QString();
+    source.peakDbfs = [&view, starts = source.blockStarts](int subject) {
+        const auto index = static_cast<std::size_t>(subject);
+        const int first = subject < 0 ? 0 : starts[index];
+        const int end = subject < 0 || index + 1 >= starts.size() ? view.frameCount() : starts[index + 1];
+        return mp3::dbOverFullScale(mp3::peakAfterGain(view.framePeaks(), first, end, 0));
+    };
+    CNormaliseDialog dialog(std::move(source), this);
+    if (dialog.exec() != QDialog::Accepted || !dialog.plan()) {
+        return;
+    }
+    // The source is measured as it is: the gain replaces the block's own, in one undo step.
+    view.setGain(dialog.block(), dialog.plan()->steps);
     updateCommands();
 }

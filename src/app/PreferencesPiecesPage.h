@@ -6,6 +6,7 @@
 
 class QCheckBox;
 class QLineEdit;
+class QSpinBox;
 
 // The page "Pieces": how pieces are made beyond copying their frames.
 class CPreferencesPiecesPage : public QWidget {
@@ -20,4 +21,6 @@ private:
     QCheckBox* m_gapless;
     QCheckBox* m_copyTags;
     QLineEdit* m_nameTemplate;
+    QCheckBox* m_replayGain;
+    QSpinBox* m_fadeCutsMs;
 };

@@ -3,6 +3,7 @@
 #include "cli/Commands.h"
 #include "cli/NumberText.h"
 #include "document/SplitDocument.h"
+#include "engine/LevelMap.h"
 #include "engine/LevelPlan.h"
 #include "engine/Loudness.h"
 #include "engine/LoudnessScan.h"
@@ -30,11 +31,7 @@ std::optional<double> seconds(const std::string& value) {
 
 // The loudest decoded sample of the frames [from, to), in dB against full scale.
 double peakDbfs(const std::vector<std::uint16_t>& peaks, int from, int to) {
-    std::uint16_t peak = 0;
-    for (int frame = std::max(from, 0); frame < to && frame < static_cast<int>(peaks.size()); ++frame) {
-        peak = std::max(peak, peaks[static_cast<std::size_t>(frame)]);
-    }
-    return mp3::toDb(peak / 32768.0);
+    return mp3::dbOverFullScale(mp3::peakAfterGain(peaks, from, to, 0));
 }
 
 std::string blockText(int number, int from, int to) {
@@ -120,14 +117,15 @@ int applyLevelOptions(SplitDocument& doc, const LevelOptions& options, const std
         const int to = endOf(block);
         const double peak = peakDbfs(doc.framePeaks(), from, to);
         int steps = 0;
-        if (options.normalise && options.normalise->target == LevelOptions::Target::Peak) {
-            const mp3::GainPlan plan = mp3::planPeakNormalise(peak, options.normalise->value);
-            steps = plan.silent ? 0 : plan.steps;
-        } else if (options.normalise) {
-            const mp3::LoudnessFigures figures =
-                block < loudness->blocks.size() ? loudness->blocks[block].figures : loudness->file;
-            const mp3::GainPlan plan = mp3::planLoudnessNormalise(
-                figures.integratedLufs, peak, options.normalise->value, options.allowClipping);
+        if (options.normalise) {
+            const bool byPeak = options.normalise->target == LevelOptions::Target::Peak;
+            const double loudnessLufs =
+                byPeak ? 0.0
+                       : (block < loudness->blocks.size() ? loudness->blocks[block].figures : loudness->file)
+                             .integratedLufs;
+            const mp3::GainPlan plan =
+                mp3::planNormalise(byPeak ? mp3::NormaliseTarget::Peak : mp3::NormaliseTarget::Loudness,
+                                   options.normalise->value, peak, loudnessLufs, options.allowClipping);
             steps = plan.silent ? 0 : plan.steps;
             if (plan.shortOfTargetDb > 0.05) {
                 std::fprintf(stderr, "kerfline-cli: %s stays %.1f LU short of %.1f LUFS so as not to clip\n",

@@ -7,97 +7,57 @@
 
 namespace mp3 {
 
-LevelMap::LevelMap(const std::vector<LevelRange>& ranges, int granulesPerFrame, double floorDb)
-    : m_granulesPerFrame(std::clamp(granulesPerFrame, 1, 2)), m_floorDb(floorDb) {
+LevelMap::LevelMap(const std::vector<LevelRange>& ranges, int granulesPerFrame)
+    : m_granulesPerFrame(std::clamp(granulesPerFrame, 1, 2)) {
     for (const LevelRange& range : ranges) {
-        if (range.end <= range.first ||
-            (range.gainSteps == 0 && range.fadeInGranules <= 0 && range.fadeOutGranules <= 0)) {
-            continue;
+        if (range.end > range.first &&
+            (range.gainSteps != 0 || range.fadeInGranules > 0 || range.fadeOutGranules > 0)) {
+            m_ranges.push_back(range);
         }
-        const int granules = (range.end - range.first) * m_granulesPerFrame;
-        Range kept{range, fadeInRamp(std::min(range.fadeInGranules, granules), floorDb),
-                   fadeOutRamp(std::min(range.fadeOutGranules, granules), floorDb)};
-        m_ranges.push_back(std::move(kept));
-        m_sources.push_back(range);
     }
-    std::sort(m_ranges.begin(), m_ranges.end(),
-              [](const Range& a, const Range& b) { return a.source.first < b.source.first; });
-    std::sort(m_sources.begin(), m_sources.end(),
-              [](const LevelRange& a, const LevelRange& b) { return a.first < b.first; });
+    std::stable_sort(m_ranges.begin(), m_ranges.end(),
+                     [](const LevelRange& a, const LevelRange& b) { return a.first < b.first; });
+    int reach = std::numeric_limits<int>::min();
+    for (const LevelRange& range : m_ranges) {
+        reach = std::max(reach, range.end);
+        m_reach.push_back(reach);
+    }
 }
 
-const LevelMap::Range* LevelMap::rangeOf(int frame) const {
+std::span<const LevelRange> LevelMap::rangesNear(int frame) const {
     const auto after = std::upper_bound(m_ranges.begin(), m_ranges.end(), frame,
-                                        [](int f, const Range& range) { return f < range.source.first; });
-    if (after == m_ranges.begin()) {
-        return nullptr;
+                                        [](int f, const LevelRange& range) { return f < range.first; });
+    // Every range before `from` ends at or before the frame.
+    const auto from =
+        m_ranges.begin() + (std::upper_bound(m_reach.begin(), m_reach.end(), frame) - m_reach.begin());
+    if (from >= after) {
+        return {};
     }
-    const Range& range = *std::prev(after);
-    return frame < range.source.end ? &range : nullptr;
+    return {from, after};
 }
 
 bool LevelMap::changes(int frame) const {
-    const Range* range = rangeOf(frame);
-    if (range == nullptr) {
-        return false;
-    }
-    if (range->source.gainSteps != 0) {
-        return true;
-    }
-    // Between its fades a range without gain leaves the frames alone.
-    const auto framesOf = [this](std::size_t granules) {
-        return (static_cast<int>(granules) + m_granulesPerFrame - 1) / m_granulesPerFrame;
-    };
-    return frame - range->source.first < framesOf(range->fadeIn.size()) ||
-           range->source.end - frame <= framesOf(range->fadeOut.size());
-}
-
-RampStep LevelMap::granuleStep(const Range& range, int granule) const {
-    const int granules = (range.source.end - range.source.first) * m_granulesPerFrame;
-    RampStep step{range.source.gainSteps, false};
-    const auto fadeIn = static_cast<int>(range.fadeIn.size());
-    const auto fadeOut = static_cast<int>(range.fadeOut.size());
-    if (granule < fadeIn) {
-        const RampStep& in = range.fadeIn[static_cast<std::size_t>(granule)];
-        step.steps += in.steps;
-        step.silence = step.silence || in.silence;
-    }
-    if (granule >= granules - fadeOut) {
-        const RampStep& out = range.fadeOut[static_cast<std::size_t>(granule - (granules - fadeOut))];
-        step.steps += out.steps;
-        step.silence = step.silence || out.silence;
-    }
-    return step;
+    const std::span<const LevelRange> near = rangesNear(frame);
+    return std::any_of(near.begin(), near.end(), [&](const LevelRange& range) {
+        return rangeChangesFrames(range, m_granulesPerFrame, frame, frame + 1);
+    });
 }
 
 FrameGain LevelMap::gainOf(int frame) const {
-    FrameGain gain;
-    const Range* range = rangeOf(frame);
-    if (range == nullptr) {
-        return gain;
-    }
-    for (int g = 0; g < 2; ++g) {
-        // A frame of one granule uses only the first entry; the second repeats it.
-        const int granule =
-            (frame - range->source.first) * m_granulesPerFrame + std::min(g, m_granulesPerFrame - 1);
-        const RampStep step = granuleStep(*range, granule);
-        GranuleGain& out = gain.granules[static_cast<std::size_t>(g)];
-        out.steps = {step.steps, step.steps};
-        out.silence = step.silence;
-    }
-    return gain;
+    return frameGainOf(rangesNear(frame), m_granulesPerFrame, frame);
 }
 
 double LevelMap::loudestFactor(int frame) const {
-    const Range* range = rangeOf(frame);
-    if (range == nullptr) {
+    const std::span<const LevelRange> near = rangesNear(frame);
+    if (near.empty()) {
         return 1.0;
     }
+    const FrameGain gain = frameGainOf(near, m_granulesPerFrame, frame);
     double loudest = 0.0;
     for (int g = 0; g < m_granulesPerFrame; ++g) {
-        const RampStep step = granuleStep(*range, (frame - range->source.first) * m_granulesPerFrame + g);
-        if (!step.silence) {
-            loudest = std::max(loudest, std::exp2(step.steps / 4.0));
+        const GranuleGain& granule = gain.granules[static_cast<std::size_t>(g)];
+        if (!granule.silence) {
+            loudest = std::max(loudest, std::exp2(granule.steps[0] / 4.0));
         }
     }
     return loudest;

@@ -2,32 +2,23 @@
 
 #include "engine/GlobalGain.h"
 #include "engine/LevelPlan.h"
+#include "engine/LevelRule.h"
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace mp3 {
 
-// A stretch of frames with a gain over the whole of it and fades at its ends.
-struct LevelRange {
-    int first = 0; // frames [first, end)
-    int end = 0;
-    int gainSteps = 0;
-    int fadeInGranules = 0;
-    int fadeOutGranules = 0;
-    bool operator==(const LevelRange&) const = default;
-};
-
 // The change of level of every frame of a file, granule by granule: what goes into the frames'
-// global_gain, so also what the view draws and the player plays. A fade falls from the range's gain
-// down to the floor (then silence) over its granules; where a fade in and a fade out overlap, their
-// steps add up.
+// global_gain, so also what the view draws and the player plays. Ranges may overlap: their changes
+// add up as the writers add them (engine/LevelRule).
 class LevelMap {
 public:
     // Changes nothing.
     LevelMap() = default;
-    // `ranges` must not overlap; ranges that change nothing are dropped.
-    LevelMap(const std::vector<LevelRange>& ranges, int granulesPerFrame, double floorDb = kFadeFloorDb);
+    // Ranges that change nothing are dropped.
+    LevelMap(const std::vector<LevelRange>& ranges, int granulesPerFrame);
 
     bool empty() const { return m_ranges.empty(); }
     bool changes(int frame) const;
@@ -37,23 +28,16 @@ public:
     int granulesPerFrame() const { return m_granulesPerFrame; }
 
     bool operator==(const LevelMap& other) const {
-        return m_granulesPerFrame == other.m_granulesPerFrame && m_floorDb == other.m_floorDb &&
-               m_sources == other.m_sources;
+        return m_granulesPerFrame == other.m_granulesPerFrame && m_ranges == other.m_ranges;
     }
 
 private:
-    struct Range {
-        LevelRange source;
-        std::vector<RampStep> fadeIn;
-        std::vector<RampStep> fadeOut;
-    };
-    const Range* rangeOf(int frame) const;
-    RampStep granuleStep(const Range& range, int granule) const;
+    // The ranges that may hold `frame` (and perhaps a few that do not).
+    std::span<const LevelRange> rangesNear(int frame) const;
 
-    std::vector<Range> m_ranges; // ascending
-    std::vector<LevelRange> m_sources;
+    std::vector<LevelRange> m_ranges; // by first frame
+    std::vector<int> m_reach;         // the furthest end of the ranges up to each
     int m_granulesPerFrame = 2;
-    double m_floorDb = kFadeFloorDb;
 };
 
 // The sample magnitude that is full scale for 16-bit PCM.

@@ -54,6 +54,14 @@ GainPlan planLoudnessNormalise(double loudnessLufs, double peakDbfs, double targ
     return plan;
 }
 
+GainPlan planNormalise(NormaliseTarget target, double value, double peakDbfs, double loudnessLufs,
+                       bool allowClipping) {
+    if (target == NormaliseTarget::Peak) {
+        return planPeakNormalise(peakDbfs, value);
+    }
+    return planLoudnessNormalise(loudnessLufs, peakDbfs, value, allowClipping);
+}
+
 int fadeGranules(double seconds, int sampleRate) {
     if (seconds <= 0 || sampleRate <= 0) {
         return 0;
@@ -61,19 +69,25 @@ int fadeGranules(double seconds, int sampleRate) {
     return std::max(1, static_cast<int>(std::lround(seconds * sampleRate / kSamplesPerGranule)));
 }
 
-std::vector<RampStep> fadeOutRamp(int granules, double floorDb) {
-    std::vector<RampStep> ramp;
-    if (granules <= 0) {
-        return ramp;
-    }
-    const auto floorSteps = static_cast<double>(std::lround(floorDb / kDbPerGainStep));
-    ramp.reserve(static_cast<std::size_t>(granules));
+RampStep fadeOutStep(int granules, int index, double floorDb) {
     // The floor is reached on the granule before the silent one.
     const int falling = granules - 1;
-    for (int i = 0; i < falling; ++i) {
-        ramp.push_back({static_cast<int>(std::lround(floorSteps * (i + 1) / falling)), false});
+    if (index >= falling) {
+        return {0, true};
     }
-    ramp.push_back({0, true});
+    const auto floorSteps = static_cast<double>(std::lround(floorDb / kDbPerGainStep));
+    return {static_cast<int>(std::lround(floorSteps * (index + 1) / falling)), false};
+}
+
+RampStep fadeInStep(int granules, int index, double floorDb) {
+    return fadeOutStep(granules, granules - 1 - index, floorDb);
+}
+
+std::vector<RampStep> fadeOutRamp(int granules, double floorDb) {
+    std::vector<RampStep> ramp;
+    for (int i = 0; i < granules; ++i) {
+        ramp.push_back(fadeOutStep(granules, i, floorDb));
+    }
     return ramp;
 }
 

@@ -28,6 +28,13 @@ GainPlan planPeakNormalise(double peakDbfs, double targetDbfs);
 // target is missed. With it, overFullScaleDb says how far the peak goes over.
 GainPlan planLoudnessNormalise(double loudnessLufs, double peakDbfs, double targetLufs, bool allowClipping);
 
+// What a normalise brings to its target: the sample peak (dBFS) or the integrated loudness (LUFS).
+enum class NormaliseTarget { Peak, Loudness };
+
+// The plan of either kind, from the measured peak and loudness (the loudness is not read for a peak).
+GainPlan planNormalise(NormaliseTarget target, double value, double peakDbfs, double loudnessLufs,
+                       bool allowClipping);
+
 // The most steps a peak takes before it passes full scale (0 dBFS); may be negative for a peak
 // already over it.
 int stepsBeforeClipping(double peakDbfs);
@@ -51,5 +58,8 @@ int fadeGranules(double seconds, int sampleRate);
 // backwards (see fadeInRamp).
 std::vector<RampStep> fadeOutRamp(int granules, double floorDb = kFadeFloorDb);
 std::vector<RampStep> fadeInRamp(int granules, double floorDb = kFadeFloorDb);
+// Granule `index` of those ramps, without building them.
+RampStep fadeOutStep(int granules, int index, double floorDb = kFadeFloorDb);
+RampStep fadeInStep(int granules, int index, double floorDb = kFadeFloorDb);
 
 } // namespace mp3

@@ -21,6 +21,8 @@ namespace {
 // Frames decoded before a later part's first frame and not measured: they fill the bit reservoir
 // and the overlap of the granule before.
 constexpr int kLeadInFrames = 8;
+// How often a scan tells its progress and looks for a stop.
+constexpr int kProgressFrames = 256;
 
 // The samples a gapless decoder plays, by their place in the decoded stream of the audio frames: the
 // encoder delay, the decoder's own delay and the padding are no part of the sound.
@@ -62,7 +64,7 @@ struct PartMeasure {
 // Measures frames [first, end) (end < 0: to the end of the file), each block from a break point.
 PartMeasure measurePart(const std::filesystem::path& path, const FrameOffsets* offsets, int first, int end,
                         const std::vector<int>& breakPoints, bool blocks, int channels, int sampleRate,
-                        const PlayedSamples& played) {
+                        const PlayedSamples& played, const LoudnessScanOptions& options) {
     PartMeasure part;
     part.whole.emplace(channels, sampleRate);
     FrameReader reader(path);
@@ -79,6 +81,14 @@ PartMeasure measurePart(const std::filesystem::path& path, const FrameOffsets* o
             decoder.decode(reader.frameData(), static_cast<std::size_t>(reader.frameLength()), pcm.data());
         if (frame < first) {
             continue;
+        }
+        if (frame % kProgressFrames == 0) {
+            if (options.stop != nullptr && options.stop->load(std::memory_order_relaxed)) {
+                break;
+            }
+            if (options.framesDone != nullptr) {
+                options.framesDone->fetch_add(kProgressFrames, std::memory_order_relaxed);
+            }
         }
         if (blocks && (frame == first || (nextBreak != breakPoints.end() && *nextBreak == frame))) {
             if (frame != first) {
@@ -160,10 +170,10 @@ LoudnessReport measureLoudness(const std::filesystem::path& path, const Loudness
         try {
             auto later = std::async(std::launch::async, [&] {
                 return measurePart(path, &plan.offsets, split, -1, breakPoints, blocks, channels, sampleRate,
-                                   played);
+                                   played, options);
             });
-            PartMeasure head =
-                measurePart(path, nullptr, 0, split, breakPoints, blocks, channels, sampleRate, played);
+            PartMeasure head = measurePart(path, nullptr, 0, split, breakPoints, blocks, channels, sampleRate,
+                                           played, options);
             PartMeasure tail = later.get();
             report.frames = tail.frames;
             report.file = LoudnessMeter::combined({&*head.whole, &*tail.whole});
@@ -175,7 +185,8 @@ LoudnessReport measureLoudness(const std::filesystem::path& path, const Loudness
             // No second thread: the file is measured in order.
         }
     }
-    PartMeasure whole = measurePart(path, nullptr, 0, -1, breakPoints, blocks, channels, sampleRate, played);
+    PartMeasure whole =
+        measurePart(path, nullptr, 0, -1, breakPoints, blocks, channels, sampleRate, played, options);
     report.frames = whole.frames;
     report.file = whole.whole->figures();
     report.blocks = std::move(whole.blocks);

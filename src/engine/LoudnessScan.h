@@ -2,6 +2,7 @@
 
 #include "engine/Loudness.h"
 
+#include <atomic>
 #include <filesystem>
 #include <vector>
 
@@ -27,6 +28,10 @@ struct LoudnessScanOptions {
     std::vector<int> breakPoints;
     // A file of at least this many frames is measured in two parts on two cores.
     int splitFrames = 5000;
+    // Counts the frames measured so far, for a progress bar on another thread.
+    std::atomic<int>* framesDone = nullptr;
+    // Set from another thread to stop early: the report is then incomplete.
+    const std::atomic<bool>* stop = nullptr;
 };
 
 // Decodes the file once and measures it with the loudness meter, and each block with one of its

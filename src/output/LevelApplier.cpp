@@ -14,7 +14,7 @@ LevelApplier::LevelApplier(int firstAudio, int granulesPerFrame, int sampleRate)
 
 void LevelApplier::addGain(int from, int to, int steps) {
     if (steps != 0 && from < to) {
-        m_gains.push_back({from, to, steps});
+        m_ranges.push_back({from, to, steps, 0, 0});
     }
 }
 
@@ -22,16 +22,10 @@ void LevelApplier::addFades(int from, int to, double inSeconds, double outSecond
     if (from >= to) {
         return;
     }
-    const int total = (to - from) * m_granulesPerFrame;
-    Fade fade{from, to, {}, {}};
-    if (inSeconds > 0) {
-        fade.in = mp3::fadeInRamp(std::min(total, mp3::fadeGranules(inSeconds, m_sampleRate)), floorDb);
-    }
-    if (outSeconds > 0) {
-        fade.out = mp3::fadeOutRamp(std::min(total, mp3::fadeGranules(outSeconds, m_sampleRate)), floorDb);
-    }
-    if (!fade.in.empty() || !fade.out.empty()) {
-        m_fades.push_back(std::move(fade));
+    const int in = mp3::fadeGranules(inSeconds, m_sampleRate);
+    const int out = mp3::fadeGranules(outSeconds, m_sampleRate);
+    if (in > 0 || out > 0) {
+        m_ranges.push_back({from, to, 0, in, out, floorDb});
     }
 }
 
@@ -53,60 +47,16 @@ bool LevelApplier::changes(int from, int to) const {
         }
     }
     from = std::max(from, m_firstAudio);
-    if (from >= to) {
-        return false;
-    }
-    for (const Gain& gain : m_gains) {
-        if (gain.from < to && from < gain.to) {
-            return true;
-        }
-    }
-    for (const Fade& fade : m_fades) {
-        const int inEnd =
-            fade.from + (static_cast<int>(fade.in.size()) + m_granulesPerFrame - 1) / m_granulesPerFrame;
-        const int outFrom =
-            fade.to - (static_cast<int>(fade.out.size()) + m_granulesPerFrame - 1) / m_granulesPerFrame;
-        if ((!fade.in.empty() && fade.from < to && from < inEnd) ||
-            (!fade.out.empty() && outFrom < to && from < fade.to)) {
-            return true;
-        }
-    }
-    return false;
+    return std::any_of(m_ranges.begin(), m_ranges.end(), [&](const mp3::LevelRange& range) {
+        return mp3::rangeChangesFrames(range, m_granulesPerFrame, from, to);
+    });
 }
 
 mp3::FrameGain LevelApplier::gainOf(int frame) const {
     if (m_limitEnd > m_limitFirst) {
         frame = std::clamp(frame, m_limitFirst, m_limitEnd - 1);
     }
-    mp3::FrameGain result;
-    int steps = 0;
-    for (const Gain& gain : m_gains) {
-        if (gain.from <= frame && frame < gain.to) {
-            steps += gain.steps;
-        }
-    }
-    for (int granule = 0; granule < m_granulesPerFrame && granule < 2; ++granule) {
-        mp3::GranuleGain& change = result.granules[static_cast<std::size_t>(granule)];
-        int granuleSteps = steps;
-        for (const Fade& fade : m_fades) {
-            if (frame < fade.from || frame >= fade.to) {
-                continue;
-            }
-            const auto index = static_cast<std::size_t>((frame - fade.from) * m_granulesPerFrame + granule);
-            if (index < fade.in.size()) {
-                granuleSteps += fade.in[index].steps;
-                change.silence = change.silence || fade.in[index].silence;
-            }
-            const auto total = static_cast<std::size_t>((fade.to - fade.from) * m_granulesPerFrame);
-            const std::size_t outStart = total - fade.out.size();
-            if (index >= outStart) {
-                granuleSteps += fade.out[index - outStart].steps;
-                change.silence = change.silence || fade.out[index - outStart].silence;
-            }
-        }
-        change.steps = {granuleSteps, granuleSteps};
-    }
-    return result;
+    return mp3::frameGainOf(m_ranges, m_granulesPerFrame, frame);
 }
 
 void LevelApplier::apply(int frame, std::uint8_t* bytes, std::size_t length) {

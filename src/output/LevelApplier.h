@@ -2,6 +2,7 @@
 
 #include "engine/GlobalGain.h"
 #include "engine/LevelPlan.h"
+#include "engine/LevelRule.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -31,7 +32,7 @@ public:
     void limitTo(int first, int end);
 
     int firstAudio() const { return m_firstAudio; }
-    bool changesAny() const { return !m_gains.empty() || !m_fades.empty(); }
+    bool changesAny() const { return !m_ranges.empty(); }
     // Whether any frame of [from, to) is changed.
     bool changes(int from, int to) const;
     // The change of one frame.
@@ -40,27 +41,17 @@ public:
     void apply(int frame, std::uint8_t* bytes, std::size_t length);
     // The most steps of any granule that global_gain could not take (it stops at 0 and 255).
     int shortfallSteps() const { return m_shortfallSteps; }
+    // The changes as ranges of frames (without the limit), as the player's level map takes them.
+    const std::vector<mp3::LevelRange>& ranges() const { return m_ranges; }
+    int granulesPerFrame() const { return m_granulesPerFrame; }
 
 private:
-    struct Gain {
-        int from = 0;
-        int to = 0;
-        int steps = 0;
-    };
-    struct Fade {
-        int from = 0;
-        int to = 0;
-        std::vector<mp3::RampStep> in;  // from the range's first granule on
-        std::vector<mp3::RampStep> out; // up to its last granule
-    };
-
     int m_firstAudio = 0;
     int m_granulesPerFrame = 2;
     int m_sampleRate = 44100;
     int m_limitFirst = 0;
     int m_limitEnd = -1; // none
-    std::vector<Gain> m_gains;
-    std::vector<Fade> m_fades;
+    std::vector<mp3::LevelRange> m_ranges;
     int m_shortfallSteps = 0;
 };
 

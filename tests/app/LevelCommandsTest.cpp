@@ -46,9 +46,10 @@ TEST_F(LevelCommandsTest, GainAndFadeCloseTheEditMenuAndFollowRuleA) {
     }
     ASSERT_NE(edit, nullptr);
     const QList<QAction*> entries = edit->actions();
-    ASSERT_GE(entries.size(), 2);
-    EXPECT_EQ(entries[entries.size() - 2], frame.command(ID_EDIT_GAIN));
-    EXPECT_EQ(entries.back(), frame.command(ID_EDIT_FADE));
+    ASSERT_GE(entries.size(), 3);
+    EXPECT_EQ(entries[entries.size() - 3], frame.command(ID_EDIT_GAIN));
+    EXPECT_EQ(entries[entries.size() - 2], frame.command(ID_EDIT_FADE));
+    EXPECT_EQ(entries.back(), frame.command(ID_EDIT_NORMALISE));
     EXPECT_EQ(frame.command(ID_EDIT_GAIN)->text(), QStringLiteral("&Gain ..."));
     EXPECT_EQ(frame.command(ID_EDIT_FADE)->text(), QStringLiteral("&Fade In/Out ..."));
     EXPECT_TRUE(frame.command(ID_EDIT_GAIN)->isEnabled());
@@ -56,6 +57,7 @@ TEST_F(LevelCommandsTest, GainAndFadeCloseTheEditMenuAndFollowRuleA) {
     frame.updateCommands();
     EXPECT_FALSE(frame.command(ID_EDIT_GAIN)->isEnabled());
     EXPECT_FALSE(frame.command(ID_EDIT_FADE)->isEnabled());
+    EXPECT_FALSE(frame.command(ID_EDIT_NORMALISE)->isEnabled());
 }
 
 TEST_F(LevelCommandsTest, GainDialogSaysBeforehandWhetherAndByHowMuchItClips) {

@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QSettings>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTemporaryDir>
 
@@ -61,4 +62,41 @@ TEST(PiecesPage, OptionsLiveInTheirOwnSettingsGroup) {
     EXPECT_EQ(loaded.nameTemplate, "{title}");
     EXPECT_TRUE(loaded.replayGain);
     EXPECT_EQ(loaded.fadeCutsMs, 750);
+}
+
+// The level options of the pieces: shown as stored, and what the user sets is what is saved and read
+// back, so closing the dialog with OK never turns them off.
+TEST(PiecesPage, ReplayGainAndFadeAtEveryCutAreSavedAndReadBack) {
+    app_test::RecordingShellPrompts prompts;
+    PieceOptions options;
+    options.replayGain = true;
+    options.fadeCutsMs = 750;
+    CPreferencesSheet sheet(Preferences{}, prompts, nullptr, options);
+    auto* replayGain = sheet.findChild<QCheckBox*>("replayGain");
+    auto* fadeCuts = sheet.findChild<QSpinBox*>("fadeCutsMs");
+    ASSERT_TRUE(replayGain && fadeCuts);
+    EXPECT_TRUE(replayGain->isChecked());
+    EXPECT_EQ(fadeCuts->value(), 750);
+    EXPECT_TRUE(sheet.pieceOptions().replayGain);
+    EXPECT_EQ(sheet.pieceOptions().fadeCutsMs, 750);
+
+    QTemporaryDir dir;
+    QSettings settings(dir.filePath("settings.ini"), QSettings::IniFormat);
+    struct Case {
+        bool replayGain;
+        int fadeCutsMs;
+    };
+    for (const Case c : {Case{false, 0}, Case{true, 200}, Case{false, 10000}}) {
+        replayGain->setChecked(c.replayGain);
+        fadeCuts->setValue(c.fadeCutsMs);
+        savePieceOptions(settings, sheet.pieceOptions());
+        EXPECT_EQ(settings.value("PieceLevels/ReplayGain").toBool(), c.replayGain);
+        EXPECT_EQ(settings.value("PieceLevels/FadeCutsMs").toInt(), c.fadeCutsMs);
+        const PieceOptions loaded = loadPieceOptions(settings);
+        EXPECT_EQ(loaded.replayGain, c.replayGain);
+        EXPECT_EQ(loaded.fadeCutsMs, c.fadeCutsMs);
+        CPreferencesSheet reopened(Preferences{}, prompts, nullptr, loaded);
+        EXPECT_EQ(reopened.findChild<QCheckBox*>("replayGain")->isChecked(), c.replayGain);
+        EXPECT_EQ(reopened.findChild<QSpinBox*>("fadeCutsMs")->value(), c.fadeCutsMs);
+    }
 }

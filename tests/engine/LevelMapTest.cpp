@@ -74,6 +74,32 @@ TEST(LevelMap, FramesOutsideTheRangesAndRangesWithoutChangeAreLeftAlone) {
     EXPECT_TRUE(mp3::LevelMap({{0, 5, 0, 0, 0}}, 2).empty());
 }
 
+// A block's gain, a fade of its own and a fade at a cut over a piece that starts inside the block: the
+// ranges overlap as the writers add them, and their steps add up granule by granule.
+TEST(LevelMap, OverlappingRangesAddUp) {
+    const mp3::LevelMap map({{0, 10, 3, 0, 0}, {4, 10, 0, 0, 4}, {6, 20, 0, 2, 0}}, 2);
+    const Granule expected[][2] = {
+        {{3, false}, {3, false}},           // frame 3: the gain alone
+        {{3, false}, {3, false}},           // frame 4: the fade out has not begun
+        {{3, false}, {3, false}},           // frame 5
+        {S, {3 - 40, false}},               // frame 6: the fade in at the cut starts silent
+        {{3 - 13, false}, {3 - 27, false}}, // frame 8: the fade out of the block
+        {{3 - 40, false}, S},               // frame 9
+        {{0, false}, {0, false}},           // frame 10: past the block and the fades
+    };
+    const int frames[] = {3, 4, 5, 6, 8, 9, 10};
+    for (std::size_t i = 0; i < std::size(frames); ++i) {
+        const mp3::FrameGain gain = map.gainOf(frames[i]);
+        for (int g = 0; g < 2; ++g) {
+            const Granule got = granuleOf(gain, g);
+            EXPECT_EQ(got.silence, expected[i][g].silence) << "frame " << frames[i] << " granule " << g;
+            EXPECT_EQ(got.steps, expected[i][g].steps) << "frame " << frames[i] << " granule " << g;
+        }
+    }
+    EXPECT_TRUE(map.changes(7));
+    EXPECT_FALSE(map.changes(10));
+}
+
 TEST(LevelMap, LoudestFactorTakesTheLouderGranuleAndSilenceIsZero) {
     const mp3::LevelMap map({{0, 10, 4, 4, 0}}, 2);
     EXPECT_DOUBLE_EQ(map.loudestFactor(0), std::exp2((4 - 40) / 4.0)); // silent, then the floor
