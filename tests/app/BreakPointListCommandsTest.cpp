@@ -4,6 +4,7 @@
 #include "app/MainFrame.h"
 #include "app/OutputWnd.h"
 #include "document/formats/TimedList.h"
+#include "support/EventLoopWait.h"
 #include "support/PacedSoundOutput.h"
 #include "support/TestFiles.h"
 #include "view/ChildView.h"
@@ -27,17 +28,7 @@ using testing_support::fixture;
 using testing_support::scratchDir;
 using Answer = ShellPrompts::Answer;
 
-bool processEventsUntil(const std::function<bool()>& done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        QApplication::processEvents();
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
+using testing_support::processEventsUntil;
 
 class BreakPointListCommands : public ::testing::Test {
 protected:

@@ -5,6 +5,7 @@
 #include "app/MainFrame.h"
 #include "app/OutputWnd.h"
 #include "app/SaveBlockDialog.h"
+#include "support/EventLoopWait.h"
 #include "support/PacedSoundOutput.h"
 #include "support/TestFiles.h"
 #include "view/ChildView.h"
@@ -32,17 +33,7 @@ using app_test::RecordingShellPrompts;
 using testing_support::fixture;
 using testing_support::scratchDir;
 
-bool processEventsUntil(const std::function<bool()>& done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        QApplication::processEvents();
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
+using testing_support::processEventsUntil;
 
 std::vector<char> fileBytes(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);

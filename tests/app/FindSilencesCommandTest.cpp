@@ -4,6 +4,7 @@
 #include "app/MainFrame.h"
 #include "app/OutputWnd.h"
 #include "app/SilenceDialog.h"
+#include "support/EventLoopWait.h"
 #include "support/PacedSoundOutput.h"
 #include "support/TestFiles.h"
 #include "view/ChildView.h"
@@ -35,17 +36,7 @@ namespace {
 
 using testing_support::fixture;
 
-bool processEventsUntil(const std::function<bool()>& done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        QApplication::processEvents();
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
+using testing_support::processEventsUntil;
 
 template <typename T> T* child(QWidget* dialog, const char* name) {
     T* widget = dialog->findChild<T*>(QLatin1String(name));

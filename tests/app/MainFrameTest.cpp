@@ -4,6 +4,7 @@
 #include "app/MainFrame.h"
 #include "app/OutputWnd.h"
 #include "app/RecentFileList.h"
+#include "support/EventLoopWait.h"
 #include "support/PacedSoundOutput.h"
 #include "support/TestFiles.h"
 #include "view/ChildView.h"
@@ -154,16 +155,7 @@ TEST_F(MainFrameTest, CommandsAreEnabledByTheStateOfTheDocument) {
 }
 
 // Runs the GUI thread's queue until `done` holds; false after ten seconds.
-template <typename Predicate> bool processEventsUntil(Predicate done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        QApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
-}
+using testing_support::processEventsUntil;
 
 TEST_F(MainFrameTest, PlayAndStopDriveTheViewsPlayer) {
     auto owned = std::make_unique<PacedSoundOutput>();

@@ -4,6 +4,7 @@
 #include "app/CommandIds.h"
 #include "app/MainFrame.h"
 #include "app/WindowTitle.h"
+#include "support/EventLoopWait.h"
 #include "support/PacedSoundOutput.h"
 #include "support/TestFiles.h"
 #include "view/ChildView.h"
@@ -27,17 +28,7 @@ namespace {
 
 using app_test::RecordingShellPrompts;
 
-bool processEventsUntil(const std::function<bool()>& done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        QApplication::processEvents();
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
+using testing_support::processEventsUntil;
 
 class MarksShell : public ::testing::Test {
 protected:

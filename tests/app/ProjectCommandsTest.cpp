@@ -4,6 +4,7 @@
 #include "app/MainFrame.h"
 #include "document/DocumentProject.h"
 #include "document/formats/ProjectFile.h"
+#include "support/EventLoopWait.h"
 #include "support/PacedSoundOutput.h"
 #include "support/TestFiles.h"
 #include "view/ChildView.h"
@@ -21,16 +22,7 @@ namespace {
 using app_test::RecordingShellPrompts;
 using Answer = ShellPrompts::Answer;
 
-template <typename Predicate> bool processEventsUntil(Predicate done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        QApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
-}
+using testing_support::processEventsUntil;
 
 class ProjectCommandsTest : public ::testing::Test {
 protected:

@@ -1,5 +1,6 @@
 #include "ViewHarness.h"
 
+#include "support/EventLoopWait.h"
 #include "support/PacedSoundOutput.h"
 #include "support/TestFiles.h"
 #include "view/OverviewStrip.h"
@@ -38,17 +39,7 @@ bool columnsEqual(const QImage& a, const QImage& b, int x, int top, int bottom) 
     return true;
 }
 
-template <typename Predicate> bool processEventsUntil(Predicate done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        QApplication::processEvents();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
+using testing_support::processEventsUntil;
 
 } // namespace
 

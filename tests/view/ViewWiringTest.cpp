@@ -1,5 +1,6 @@
 #include "ViewHarness.h"
 
+#include "support/EventLoopWait.h"
 #include "support/PacedSoundOutput.h"
 #include "support/TestFiles.h"
 #include "view/DrawParameters.h"
@@ -30,17 +31,7 @@ bool playingLightLit(const QImage& image) {
 }
 
 // Runs the GUI thread's queue until `done` holds; false after ten seconds.
-template <typename Predicate> bool processEventsUntil(Predicate done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        QApplication::processEvents();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
+using testing_support::processEventsUntil;
 
 std::vector<char> fileBytes(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
