@@ -263,12 +263,7 @@ void Player::skipRemovedLocked() {
     }
 }
 
-void Player::playRange(int from, int to) {
-    // The loading thread owns the list and the cursor.
-    if (m_document.m_loadThread.isSet() || m_document.frameCount() == 0) {
-        return;
-    }
-    followEdits();
+template <typename MoveLocked> void Player::moveAndPlay(MoveLocked moveLocked) {
     const std::unique_lock<std::mutex> audio(m_document.m_decoding.decoder.lock(), std::try_to_lock);
     if (!audio.owns_lock()) {
         return;
@@ -279,23 +274,38 @@ void Player::playRange(int from, int to) {
     }
     {
         const std::lock_guard<std::mutex> lock(m_cursorLock);
-        moveCursorLocked(from);
-        if (to >= m_document.frameCount()) {
-            m_document.m_playEnd = mp3::FrameReader();
-        } else {
-            mp3::FrameReader end = m_document.m_cursor;
-            positionReader(end, to);
-            m_document.m_playEnd = std::move(end);
-        }
-        if (open) {
-            skipRemovedLocked();
-        }
+        moveLocked(open);
     }
     if (open) {
         resumeAfterMove();
     } else {
         play();
     }
+}
+
+void Player::setPlayEndLocked(std::optional<int> frame) {
+    if (!frame) {
+        m_document.m_playEnd = mp3::FrameReader();
+        return;
+    }
+    mp3::FrameReader end = m_document.m_cursor;
+    positionReader(end, *frame);
+    m_document.m_playEnd = std::move(end);
+}
+
+void Player::playRange(int from, int to) {
+    // The loading thread owns the list and the cursor.
+    if (m_document.m_loadThread.isSet() || m_document.frameCount() == 0) {
+        return;
+    }
+    followEdits();
+    moveAndPlay([&](bool open) {
+        moveCursorLocked(from);
+        setPlayEndLocked(to >= m_document.frameCount() ? std::nullopt : std::optional<int>(to));
+        if (open) {
+            skipRemovedLocked();
+        }
+    });
 }
 
 bool Player::playAround(int value, int framesEachSide) {
@@ -322,36 +332,16 @@ void Player::playFromBreakPoint(int value) {
     if (m_document.m_loadThread.isSet()) {
         return;
     }
-    const std::unique_lock<std::mutex> audio(m_document.m_decoding.decoder.lock(), std::try_to_lock);
-    if (!audio.owns_lock()) {
-        return;
-    }
-    const bool open = m_waveOut != nullptr;
-    if (open) {
-        pauseForMove();
-    }
-    {
-        const std::lock_guard<std::mutex> lock(m_cursorLock);
+    moveAndPlay([&](bool) {
         if (m_document.frameCount() >= 1) {
             moveCursorLocked(value);
         }
         m_document.sortBreakPoints();
         const BreakPointList& breakPoints = m_document.m_breakPoints;
         const auto next = std::upper_bound(breakPoints.begin(), breakPoints.end(), value);
-        if (next == breakPoints.end()) {
-            m_document.m_playEnd = mp3::FrameReader();
-        } else {
-            // The next break point's frame itself, also when `value` lies before frame 0.
-            mp3::FrameReader end = m_document.m_cursor;
-            positionReader(end, *next);
-            m_document.m_playEnd = std::move(end);
-        }
-    }
-    if (open) {
-        resumeAfterMove();
-    } else {
-        play();
-    }
+        // The next break point's frame itself, also when `value` lies before frame 0.
+        setPlayEndLocked(next == breakPoints.end() ? std::nullopt : std::optional<int>(*next));
+    });
 }
 
 void Player::keepIdleLocked(SoundBuffer* buffer) {

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 class SplitDocument;
@@ -91,6 +92,11 @@ private:
     void keepIdleLocked(SoundBuffer* buffer);
     void pauseForMove();
     void resumeAfterMove();
+    // Runs `moveLocked(open)` under the cursor lock, the output paused around it when open, then
+    // resumes or starts playing; nothing happens while another thread holds the decoder.
+    template <typename MoveLocked> void moveAndPlay(MoveLocked moveLocked);
+    // The play end on `frame`, or the end of the file when there is none.
+    void setPlayEndLocked(std::optional<int> frame);
     bool savingThreadRuns() const;
 
     SplitDocument& m_document;
