@@ -1,4 +1,5 @@
 #include "AppTestSupport.h"
+#include "MainFrameFixture.h"
 
 #include "app/CommandIds.h"
 #include "app/MainFrame.h"
@@ -30,21 +31,7 @@ using Answer = ShellPrompts::Answer;
 
 using testing_support::processEventsUntil;
 
-class BreakPointListCommands : public ::testing::Test {
-protected:
-    void SetUp() override {
-        app_test::resetUserState();
-        frame = std::make_unique<CMainFrame>(&prompts, std::make_unique<PacedSoundOutput>());
-    }
-    void load(const std::filesystem::path& path) {
-        frame->openFile(QString::fromStdString(path.string()));
-        ASSERT_TRUE(processEventsUntil([&] { return !frame->view().m_loadThread.isSet(); }));
-        frame->updateCommands();
-    }
-
-    RecordingShellPrompts prompts;
-    std::unique_ptr<CMainFrame> frame;
-};
+class BreakPointListCommands : public app_test::MainFrameFixture {};
 
 TEST_F(BreakPointListCommands, MenuItemsFollowTheListRule) {
     const struct {

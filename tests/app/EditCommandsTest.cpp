@@ -1,4 +1,5 @@
 #include "AppTestSupport.h"
+#include "MainFrameFixture.h"
 
 #include "app/CommandIds.h"
 #include "app/EditingSettings.h"
@@ -40,19 +41,8 @@ std::vector<char> fileBytes(const std::filesystem::path& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-class EditCommands : public ::testing::Test {
+class EditCommands : public app_test::MainFrameFixture {
 protected:
-    void SetUp() override {
-        app_test::resetUserState();
-        auto output = std::make_unique<PacedSoundOutput>();
-        sound = output.get();
-        frame = std::make_unique<CMainFrame>(&prompts, std::move(output));
-    }
-    void load(const std::filesystem::path& path) {
-        frame->openFile(QString::fromStdString(path.string()));
-        ASSERT_TRUE(processEventsUntil([&] { return !frame->view().m_loadThread.isSet(); }));
-        frame->updateCommands();
-    }
     CChildView& view() { return frame->view(); }
     QAction& command(int id) { return *frame->command(id); }
     bool enabled(int id) {
@@ -77,10 +67,6 @@ protected:
         const auto lines = logLines();
         return std::find(lines.begin(), lines.end(), text) != lines.end();
     }
-
-    RecordingShellPrompts prompts;
-    PacedSoundOutput* sound = nullptr;
-    std::unique_ptr<CMainFrame> frame;
 };
 
 } // namespace

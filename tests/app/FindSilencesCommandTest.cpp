@@ -1,4 +1,5 @@
 #include "AppTestSupport.h"
+#include "MainFrameFixture.h"
 
 #include "app/CommandIds.h"
 #include "app/MainFrame.h"
@@ -51,17 +52,8 @@ struct Shown {
     bool opened = false;
 };
 
-class FindSilencesCommand : public ::testing::Test {
+class FindSilencesCommand : public app_test::MainFrameFixture {
 protected:
-    void SetUp() override {
-        app_test::resetUserState();
-        frame = std::make_unique<CMainFrame>(&prompts, std::make_unique<PacedSoundOutput>());
-    }
-    void load(const std::filesystem::path& path) {
-        frame->openFile(QString::fromStdString(path.string()));
-        ASSERT_TRUE(processEventsUntil([&] { return !frame->view().m_loadThread.isSet(); }));
-        frame->updateCommands();
-    }
     // Runs the command; `change` sets the dialog's values, then OK or Cancel closes it. The dialog
     // is not modal: it is there as soon as the command returns.
     Shown run(const std::function<void(QWidget*)>& change, bool ok) {
@@ -89,9 +81,6 @@ protected:
     }
     // The fixture's pauses are 0.3 s long: these settings find them.
     static void shortPauses(QWidget* dialog) { child<QDoubleSpinBox>(dialog, "MinSilence")->setValue(0.15); }
-
-    app_test::RecordingShellPrompts prompts;
-    std::unique_ptr<CMainFrame> frame;
 };
 
 TEST_F(FindSilencesCommand, MenuItemFollowsAddMoreBreakPoints) {

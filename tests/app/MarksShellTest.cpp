@@ -1,4 +1,5 @@
 #include "AppTestSupport.h"
+#include "MainFrameFixture.h"
 
 #include "app/AddBreakPointDialog.h"
 #include "app/CommandIds.h"
@@ -30,21 +31,7 @@ using app_test::RecordingShellPrompts;
 
 using testing_support::processEventsUntil;
 
-class MarksShell : public ::testing::Test {
-protected:
-    void SetUp() override {
-        app_test::resetUserState();
-        frame = std::make_unique<CMainFrame>(&prompts, std::make_unique<PacedSoundOutput>());
-    }
-    void load(const std::filesystem::path& path) {
-        frame->openFile(QString::fromStdString(path.string()));
-        ASSERT_TRUE(processEventsUntil([&] { return !frame->view().m_loadThread.isSet(); }));
-        frame->updateCommands();
-    }
-
-    RecordingShellPrompts prompts;
-    std::unique_ptr<CMainFrame> frame;
-};
+class MarksShell : public app_test::MainFrameFixture {};
 
 TEST(WindowTitle, NamesTheFileFirstAndTheProgramLast) {
     EXPECT_EQ(windowTitleFor({}), QStringLiteral("Kerfline 4.0"));
