@@ -2,7 +2,10 @@
 
 #include "engine/FrameHeader.h"
 
+#include <gtest/gtest.h>
+
 #include <array>
+#include <cctype>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -16,8 +19,29 @@
 
 namespace testing_support {
 
+namespace {
+
+// ctest runs every test, and every case of a parameterised one, in a process of its own and side by
+// side: a folder named only by its caller would be wiped by a sibling case while this one reads it.
+std::string runningTestName() {
+    const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
+    if (info == nullptr) {
+        return "outside-tests";
+    }
+    std::string name = std::string(info->test_suite_name()) + "." + info->name();
+    for (char& ch : name) {
+        if (!std::isalnum(static_cast<unsigned char>(ch)) && ch != '.' && ch != '-') {
+            ch = '_';
+        }
+    }
+    return name;
+}
+
+} // namespace
+
 std::filesystem::path scratchDir(const std::string& name) {
-    const std::filesystem::path dir = std::filesystem::path(KERFLINE_BINARY_DIR) / "test-scratch" / name;
+    const std::filesystem::path dir =
+        std::filesystem::path(KERFLINE_BINARY_DIR) / "test-scratch" / name / runningTestName();
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     return dir;
