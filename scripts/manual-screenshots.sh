@@ -2,7 +2,8 @@
 # Takes the manual's pictures from the real program under Xvfb: a made-up recording of four tracks
 # with pauses, the Find Silences dialog with its preview, silence detection through the Add More
 # Break Points dialog, the window with its break points, a removed block, the Gain dialog, the
-# question of Import Break Points and the page Memory of the preferences. Usage: scripts/manual-screenshots.sh [BUILD] [OUTPUT_FOLDER]
+# question of Import Break Points, the page Memory of the preferences, and a half-hour recording with
+# 1,566 break points at whole-file zoom. Usage: scripts/manual-screenshots.sh [BUILD] [OUTPUT_FOLDER]
 # (`make screenshots` writes into docs/manual/images; the test suite writes into the build folder).
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
@@ -53,4 +54,15 @@ CUE
 python3 "$root/tests/app/smoke_driver.py" write-preferences "$XDG_DATA_HOME/Kerfline/preferences.dat" "$home/kerfline.log"
 xvfb-run -a -s "-screen 0 1024x700x24" \
   python3 "$root/scripts/manual_screenshots.py" "$build/kerfline" "$home/album.mp3" "$home/kerfline.log" "$out" "$home/album.cue"
+
+# Half an hour of the recording over again, with 1,566 break points at irregular places.
+for _ in $(seq 80); do cat album.mp3; done > long.mp3
+python3 -c '
+import random, struct, sys
+marks = sorted(random.Random(27).sample(range(1, 69000), 1566))
+with open(sys.argv[1], "wb") as out:
+    out.write(b"".join(struct.pack("<i", f) for f in marks))
+' long.bps
+xvfb-run -a -s "-screen 0 1024x700x24" python3 "$root/scripts/manual_screenshots.py" dense-marks \
+  "$build/kerfline" "$home/long.mp3" "$home/long.bps" "$home/kerfline.log" "$out"
 ls "$out"

@@ -180,6 +180,53 @@ def main(program, mp3, log_file, out, cue):
     return 0
 
 
+def dense_marks(program, mp3, bps, log_file, out):
+    """A half-hour recording with 1,566 break points loaded from a file, at whole-file zoom: thin
+    lines behind the wave, counts where several share a column, ticks in the overview."""
+    already = len(smoke_driver.log_text(log_file))
+
+    def text():
+        return smoke_driver.log_text(log_file)[already:]
+
+    proc = subprocess.Popen([program, mp3], stderr=subprocess.PIPE, text=True)
+    line = smoke_driver.wait_shown(proc)
+    if not line:
+        print("screenshots: the window was never shown")
+        return 1
+    window = int(line.split()[2], 16)
+    keys = smoke_driver.Keyboard()
+    screen = Screen(keys)
+    if not smoke_driver.wait_for(lambda: "MP3 file has been loaded successfully!" in text(), 60):
+        print("screenshots: the long file did not load")
+        proc.kill()
+        return 1
+    screen.place(window, 0, 0, 1000, 560)
+    keys.focus(window)
+    frame = screen.rectangle(window)
+    keys.press("Control_L", "0")
+    keys.press("Alt_L", "f")
+    keys.press("l")
+    dialog = smoke_driver.find_window("^Open$")
+    if dialog is None:
+        print("screenshots: File, Load Break Points showed no file dialog")
+        proc.kill()
+        return 1
+    keys.focus(dialog)
+    smoke_driver.xdotool("type", "--delay", "20", bps)
+    keys.press("Return")
+    if not smoke_driver.wait_for(lambda: "Break points loaded from file " in text(), 20):
+        print("screenshots: the break points were not loaded")
+    # A click gives the view the focus (its marks are dimmed without it); the pointer then rests
+    # below the view.
+    screen.click(frame[0] + 600, frame[1] + 300)
+    smoke_driver.xdotool("mousemove", str(frame[0] + 600), str(frame[1] + frame[3] - 5))
+    time.sleep(1.0)
+    screen.save(os.path.join(out, "dense-marks.png"), *frame)
+    keys.focus(window)
+    smoke_driver.exit_through_menu(keys, proc)
+    return 0
+
+
 def save_dialog(screen, keys, title, path, frame):
     """Waits for the dialog of that title, takes the window with it, and closes it with Escape."""
     found = []
@@ -199,4 +246,6 @@ def save_dialog(screen, keys, title, path, frame):
 
 
 if __name__ == "__main__":
+    if sys.argv[1] == "dense-marks":
+        sys.exit(dense_marks(*sys.argv[2:7]))
     sys.exit(main(*sys.argv[1:6]))

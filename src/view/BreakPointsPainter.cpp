@@ -185,7 +185,7 @@ void BreakPointsPainter::paint() {
     }
     if (zoomed) {
         chooseHeads(marks, QFontMetrics(dc->font()));
-        paintColumns(columnsOf(marks, selected, hovered, isFocused), isFocused, background, marker);
+        paintColumns(columnsOf(marks, selected, hovered, isFocused), background, marker);
         dc->setFont(previousFont);
         return;
     }
@@ -247,12 +247,13 @@ void BreakPointsPainter::paint() {
     }
 }
 
-void BreakPointsPainter::paintColumns(const std::vector<MarkColumn>& columns, bool isFocused,
-                                      const QColor& background, const QColor& marker) {
+void BreakPointsPainter::paintColumns(const std::vector<MarkColumn>& columns, const QColor& background,
+                                      const QColor& marker) {
     const int v = waveTop() - 1;
     const int bottom = waveBottom();
-    const QRgb wave = color(isFocused ? params.waveColor : params.dimColor).rgb();
-    drawColumnLines(*dc, columns, v + kMarkTickRows, bottom, wave, background.rgb());
+    const int tickTop = v + kMarkTickTop;
+    const int tickEnd = tickTop + kMarkTickRows;
+    drawColumnLines(*dc, columns, tickEnd, bottom, background.rgb());
 
     std::vector<DrawnMark> drawnMarks;
     drawnMarks.reserve(columns.size());
@@ -266,7 +267,7 @@ void BreakPointsPainter::paintColumns(const std::vector<MarkColumn>& columns, bo
     for (std::size_t index = 0; index < columns.size(); ++index) {
         const MarkColumn& column = columns[index];
         const QColor state = QColor::fromRgb(column.state);
-        gdi::solidLine(*dc, {column.x, v}, {column.x, v + kMarkTickRows}, 1, state);
+        gdi::solidLine(*dc, {column.x, tickTop}, {column.x, tickEnd}, 1, state);
         if (column.head) {
             dc->setBackground(background);
             dc->setBackgroundMode(Qt::OpaqueMode);

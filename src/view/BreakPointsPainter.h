@@ -39,6 +39,5 @@ public:
     std::vector<DrawnMark>* drawn;
 
 private:
-    void paintColumns(const std::vector<MarkColumn>& columns, bool isFocused, const QColor& background,
-                      const QColor& marker);
+    void paintColumns(const std::vector<MarkColumn>& columns, const QColor& background, const QColor& marker);
 };

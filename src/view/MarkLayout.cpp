@@ -23,7 +23,7 @@ QString markCountText(int count) {
     return QString::number(count) + QStringLiteral(" BP");
 }
 
-void drawColumnLines(QPainter& dc, const std::vector<MarkColumn>& columns, int top, int bottom, QRgb wave,
+void drawColumnLines(QPainter& dc, const std::vector<MarkColumn>& columns, int top, int bottom,
                      QRgb background) {
     // The painter always draws into an image; the pixels beneath decide where a quiet line shows.
     const auto* beneath = dynamic_cast<const QImage*>(dc.device());
@@ -43,14 +43,14 @@ void drawColumnLines(QPainter& dc, const std::vector<MarkColumn>& columns, int t
         if (column.x < 0 || column.x >= width) {
             continue;
         }
-        // Runs of rows whose pixel is not the wave's.
+        // Runs of rows whose pixel is the background's.
         for (int y = from; y < to;) {
-            if (beneath->pixel(column.x, y) == wave) {
+            if (beneath->pixel(column.x, y) != background) {
                 ++y;
                 continue;
             }
             const int runTop = y;
-            while (y < to && beneath->pixel(column.x, y) != wave) {
+            while (y < to && beneath->pixel(column.x, y) == background) {
                 ++y;
             }
             if (direct != nullptr) {

@@ -20,8 +20,10 @@ struct MarkColumn {
     bool head = false;       // room for its text (and, alone in its column, its buttons)
 };
 
-// Rows a column's tick takes below the row above the wave area: the mark stays visible where the
-// wave fills the column.
+// A column's tick: where it starts below the row above the wave area, clear of the three rows of the
+// top grid line so that a comb of ticks does not thicken that line, and how many rows it takes. The
+// mark stays visible where the wave fills the column.
+inline constexpr int kMarkTickTop = 4;
 inline constexpr int kMarkTickRows = 10;
 
 // The line colour of a mark that is neither selected nor hovered: its state colour halfway to the
@@ -36,10 +38,10 @@ inline constexpr int kLonelyGap = 8;
 bool isLonely(const std::vector<MarkColumn>& columns, std::size_t index);
 
 // The lines of the columns from row `top` to `bottom` (excluded). The line of an emphasised or a
-// lonely column covers everything in its state colour; the others, quieter, only the pixels that are
-// not `wave`, so that the waveform stays whole however densely the marks lie. Reads the pixels
-// beneath from the painter's image.
-void drawColumnLines(QPainter& dc, const std::vector<MarkColumn>& columns, int top, int bottom, QRgb wave,
+// lonely column covers everything in its state colour; the others, quieter, only the `background`
+// pixels, so that the waveform, the play line and a removed block's hatching stay whole however
+// densely the marks lie. Reads the pixels beneath from the painter's image.
+void drawColumnLines(QPainter& dc, const std::vector<MarkColumn>& columns, int top, int bottom,
                      QRgb background);
 
 // The count text of a column of several marks.

@@ -5,14 +5,15 @@
 # log file, zooms out to the whole file and checks from the window's pixels that it fits, closes the
 # window and looks for the settings file; then starts it again with the MP3 on its command line; then
 # removes a block with the Delete key and saves an edited copy, checked by mpg123 and mp3val; then
-# loads 1,566 marks into a longer file and checks the wave and that drags move none of them. A
-# missing tool fails the run: scripts/install-deps.sh installs them.
+# loads 1,566 marks into a longer file and checks the wave, that drags move none of them and that
+# zooming while it plays keeps the play position on the screen (played through JACK's dummy driver,
+# which keeps time like a sound card). A missing tool fails the run: scripts/install-deps.sh installs them.
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 short=$(realpath "$here/../fixtures/cbr128.mp3")
 program="$build/kerfline"
-for tool in xvfb-run python3 xprop xdotool mpg123 mp3val mid3v2; do
+for tool in xvfb-run python3 xprop xdotool mpg123 mp3val mid3v2 jackd jack_wait; do
   command -v "$tool" >/dev/null || { echo "smoke: $tool is missing (scripts/install-deps.sh installs it)"; exit 1; }
 done
 [ -x "$program" ] || { echo "no $program"; exit 1; }
@@ -20,7 +21,12 @@ done
 # The real program on the X server, even when the caller runs the widget tests offscreen.
 unset QT_QPA_PLATFORM
 home=$(mktemp -d)
-trap 'rm -rf "$home"' EXIT
+jack=""
+cleanup() {
+  [ -n "$jack" ] && kill "$jack" 2>/dev/null && wait "$jack" 2>/dev/null
+  rm -rf "$home"
+}
+trap cleanup EXIT
 export HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/.local/share"
 export XDG_RUNTIME_DIR="$home/run" KERFLINE_REPORT_SHOWN=1
 mkdir -p "$XDG_CONFIG_HOME/Velquorn Technology" "$XDG_DATA_HOME/Kerfline" "$XDG_RUNTIME_DIR"
@@ -75,5 +81,12 @@ with open(sys.argv[1], "wb") as out:
     for f in frames:
         out.write(struct.pack("<ii", f, f))
 ' "$home/dense.bps"
+# No sound card here: PortAudio takes JACK when ALSA has no device. A server of its own name, so
+# that another run's server does not answer; a period of 512 frames, as PortAudio's JACK host
+# writes past its own buffer with 1024.
+export JACK_DEFAULT_SERVER="kerfline-smoke-$$"
+JACK_NO_AUDIO_RESERVATION=1 jackd --no-realtime -d dummy -r 44100 -p 512 >"$home/jackd.log" 2>&1 &
+jack=$!
+jack_wait -w -t 10 >/dev/null 2>&1 || { echo "smoke: jackd did not start:"; cat "$home/jackd.log"; exit 1; }
 xvfb-run -a -s "-screen 0 1280x800x24" python3 "$here/smoke_driver.py" dense-marks "$program" "$log" "$dense" \
   "$home/dense.bps" 1566

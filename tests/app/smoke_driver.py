@@ -676,10 +676,78 @@ def view_columns(keys, window, origin, top, bottom, rgb):
     return width, found
 
 
+def play_line(keys, window, origin, seconds=3):
+    """The view's first column showing the play line (drawn in its own colour while the view has the
+    focus), waiting for a repaint; None when it is not on the screen."""
+    play = (255, 255, 0)
+    found = []
+
+    def seen():
+        _, columns = view_columns(keys, window, origin, 70 + 45, 70 + 300, play)
+        found[:] = sorted(columns)
+        return bool(found)
+
+    wait_for(seen, seconds)
+    return found[0] if found else None
+
+
+def check_zoom_while_playing(keys, window, origin, width, text, zoom):
+    """Played from a click at a third of the view at whole-file zoom `zoom`. Ctrl+wheel in with the
+    pointer far right zooms around the pointer, which would push the play line off the left edge: the
+    view keeps it at that edge (a page turned by the player would put it a twentieth in), and Ctrl+wheel
+    out brings it back towards the pointer. Each zoom key then keeps the play line in its column (give
+    or take what it plays on in between) instead of zooming around the middle."""
+    since = len(text())
+    mouse(window, origin, width // 3, 250, "click", "1")  # also gives the view the focus
+    keys.press("space")
+    if not wait_for(lambda: "Player now is playing" in text()[since:], 10):
+        return ["Space did not start playback: " + text()[since:].strip()[-300:]]
+    if "Failed to call function waveOutOpen!" in text()[since:]:
+        return ["no sound device: the smoke run plays through JACK's dummy driver"]
+    failures = []
+    frames_per_second = 44100 / 1152
+    column = play_line(keys, window, origin)
+    if column is None:
+        keys.press("space")
+        return [f"no play line at 1:{zoom} while playing"]
+    pointer = width - 60
+    mouse(window, origin, pointer, 250, "keydown", "ctrl", "click", "4", "keyup", "ctrl")
+    after = play_line(keys, window, origin)
+    print(f"smoke: Ctrl+wheel in at column {pointer} while playing: play line from {column} to {after}")
+    if after is None or after >= width // 20 - 8:
+        failures.append(f"Ctrl+wheel in around column {pointer} moved the play line from {column} to {after}, "
+                        "not to the left edge")
+    else:
+        column = after
+        mouse(window, origin, pointer, 250, "keydown", "ctrl", "click", "5", "keyup", "ctrl")
+        after = play_line(keys, window, origin)
+        print(f"smoke: Ctrl+wheel out at column {pointer} while playing: play line from {column} to {after}")
+        if after is None or not column + 100 < after < pointer:
+            failures.append(f"Ctrl+wheel out around column {pointer} moved the play line from {column} to {after}")
+    column = play_line(keys, window, origin)
+    zoom = max(1, zoom // 2) * 2  # in and out again
+    for name in ["equal"] * 4 + ["minus"]:
+        if column is None:
+            failures.append("the play line left the screen")
+            break
+        zoom = max(1, zoom // 2) if name == "equal" else zoom * 2
+        before = time.time()
+        keys.press("Control_L", name)
+        after = play_line(keys, window, origin)
+        played = (time.time() - before + 0.5) * frames_per_second / zoom
+        print(f"smoke: Ctrl+{name} while playing at 1:{zoom}: play line from column {column} to {after}")
+        if after is not None and not column - 4 <= after <= column + played + 8:
+            failures.append(f"Ctrl+{name} while playing moved the play line from {column} to {after} (1:{zoom})")
+        column = after
+    keys.press("space")
+    return failures
+
+
 def run_dense_marks(program, log_file, mp3, bps, marks):
     """1,566 marks, two on each of 783 frames, loaded from a break point file: at whole-file zoom
     the wave shows in nearly every column it fills and every mark has its tick; drags anywhere fall
-    on no single mark's line and move none."""
+    on no single mark's line and move none; zooming while the file plays keeps the play line on
+    the screen."""
     already = len(log_text(log_file))
     proc = subprocess.Popen([program, mp3], stderr=subprocess.PIPE, text=True)
     line = wait_shown(proc)
@@ -741,6 +809,11 @@ def run_dense_marks(program, log_file, mp3, bps, marks):
             failures.append(f"drags at whole-file zoom grabbed marks of crowded columns: {moved}")
         else:
             print("smoke: drags across crowded columns at whole-file zoom moved no mark")
+        info = subprocess.run([os.path.join(os.path.dirname(program), "kerfline-cli"), "info", mp3],
+                              capture_output=True, text=True, check=False).stdout
+        frames = int(re.search(r"^frames:\s*(\d+)", info, re.M).group(1))
+        zoom = -(-frames // width)  # Ctrl+0: the whole file in the view's columns
+        failures += check_zoom_while_playing(keys, window, origin, width, text, zoom)
     keys.focus(window)
     if not exit_through_menu(keys, proc):
         failures.append("the window did not close")

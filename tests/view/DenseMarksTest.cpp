@@ -4,6 +4,7 @@
 #include "support/TestFiles.h"
 #include "view/MarkLayout.h"
 #include "view/OverviewStrip.h"
+#include "view/RemovedBlocksPainter.h"
 
 #include <QApplication>
 #include <QFontMetrics>
@@ -98,11 +99,41 @@ TEST_F(DenseMarks, TheWaveStaysReadableUnderThousandsOfMarksAtEveryZoom) {
         // Every column with marks has its tick, and a line where the wave leaves room.
         for (const int x : markedColumns) {
             ASSERT_EQ(marked.pixel(x, v + 5), mark) << "1:" << z << " column " << x;
-            ASSERT_EQ(marked.pixel(x, marked.height() - 1), lonely.count(x) ? mark : quiet)
-                << "1:" << z << " column " << x;
+            // A quiet line leaves a grid column's pixels as they were.
+            const QRgb beneath = bare.pixel(x, marked.height() - 1);
+            const QRgb expected = lonely.count(x)                             ? mark
+                                  : beneath == rgbOf(kParams.backgroundColor) ? quiet
+                                                                              : beneath;
+            ASSERT_EQ(marked.pixel(x, marked.height() - 1), expected) << "1:" << z << " column " << x;
         }
         if (z >= 64) {
             EXPECT_LT(lonely.size(), markedColumns.size() / 4) << "1:" << z << ": the marks lie densely";
+        }
+    }
+}
+
+// The ticks hang below the three-row top line with a clear row between, so that at whole-file zoom,
+// with a tick in nearly every column, the line still reads as a line and not as the top of a bar.
+TEST_F(DenseMarks, TheTickCombStandsApartFromTheTopLine) {
+    view().zoomToWholeFile();
+    view().m_breakPoints.clear();
+    const QImage bare = harness.render();
+    view().m_breakPoints = marks;
+    const QImage marked = harness.render();
+    const QRgb mark = rgbOf(kParams.markColor);
+    const FrameScale scale = view().frameScale();
+    std::set<int> markedColumns;
+    for (const BreakPoint b : marks) {
+        markedColumns.insert(scale.columnOf(b));
+    }
+    ASSERT_GT(markedColumns.size(), 700u);
+    for (int x = 0; x < 1000; ++x) {
+        // The top line's rows v..v+2 and the row below them stay as without marks.
+        for (int y = v; y <= v + 3; ++y) {
+            ASSERT_EQ(marked.pixel(x, y), bare.pixel(x, y)) << x << "," << y;
+        }
+        if (markedColumns.count(x)) {
+            ASSERT_EQ(marked.pixel(x, v + 5), mark) << x;
         }
     }
 }
@@ -299,6 +330,47 @@ TEST_F(PlayingZoom, ZoomCommandsZoomAroundThePlayPosition) {
     EXPECT_EQ(playColumn(), column);
     view().zoomOut();
     EXPECT_EQ(playColumn(), column);
+}
+
+// Quiet lines fill only the background: the play line and the hatching of removed blocks show
+// through marks in every column, as the wave does.
+TEST_F(PlayingZoom, ThePlayLineAndTheHatchingShowThroughDenseMarks) {
+    ASSERT_TRUE(view().player().isPlaying());
+    BreakPointList everyColumn;
+    for (int f = 1; f < 385; f += 4) {
+        everyColumn.push_back(f);
+    }
+    view().replaceBreakPoints(everyColumn);
+    // The blocks of frames 201..296 removed one by one: columns 50..73, a mark in each.
+    for (int f = 201; f < 297; f += 4) {
+        ASSERT_TRUE(view().removeBlock(view().blockAt(f))) << f;
+    }
+    const QImage marked = harness->render();
+
+    const QRgb background = rgbOf(kParams.backgroundColor);
+    const QRgb quiet = quietLineColor(rgbOf(kParams.markColor), background);
+    const QRgb play = rgbOf(kParams.playLineColor);
+    const QRgb hatch = rgbOf(RemovedBlocksPainter::kHatchColor);
+    const int playColumn = view().frameScale().columnOf(view().player().playPosition());
+    ASSERT_LT(playColumn, 45);
+    int playPixels = 0;
+    int quietPixels = 0;
+    for (int y = HEADER_HEIGHT + 45; y < marked.height() - 20; ++y) {
+        playPixels += marked.pixel(playColumn, y) == play ? 1 : 0;
+        for (int x = 0; x < 96; ++x) {
+            quietPixels += marked.pixel(x, y) == quiet ? 1 : 0;
+        }
+    }
+    EXPECT_GT(playPixels, 200);
+    EXPECT_GT(quietPixels, 5000);
+    int hatchPixels = 0;
+    for (int x = 50; x < 74; ++x) {
+        for (int y = HEADER_HEIGHT + 45; y < marked.height() - 20; ++y) {
+            hatchPixels += marked.pixel(x, y) == hatch ? 1 : 0;
+        }
+    }
+    // The hatch's diagonals cross every column; in an unmarked picture they take 1 pixel in 8.
+    EXPECT_GT(hatchPixels, 24 * 250 / 8 / 2);
 }
 
 TEST_F(PlayingZoom, CtrlWheelZoomsAroundThePointerButKeepsThePlayPositionOnScreen) {
