@@ -3,6 +3,7 @@
 #include "engine/FrameReader.h"
 #include "engine/XingFrame.h"
 #include "output/EditedCopy.h"
+#include "output/PieceFile.h"
 #include "output/SaveAll.h"
 #include "output/SaveBlocks.h"
 #include "support/FrameFiles.h"
@@ -281,6 +282,43 @@ TEST(EditedCopy, HeaderFrameDescribesTheCopy) {
         EXPECT_EQ(tag->lame->musicCrc(),
                   mp3::crc16(bytes.data() + frames[1].offset,
                              bytes.size() - static_cast<std::size_t>(frames[1].offset)));
+    }
+}
+
+// Bytes that are no frame between two frames of a kept block (a stray tag, junk from a cut) stay out
+// of the copy: its header frame counts the frames' bytes and its music CRC sums them, so neither may
+// meet bytes the copy did not take, however the copy is cut into runs.
+TEST(EditedCopy, BytesBetweenFramesStayOutOfTheCopyAndItsHeaderFrame) {
+    const auto dir = scratchDir("edited-copy-gap");
+    const auto source = dir / "gap.mp3";
+    std::vector<std::uint8_t> bytes = readBytes(fixture("cbr128.mp3"));
+    const std::vector<WalkedFrame> frames = independentWalk(fixture("cbr128.mp3"));
+    ASSERT_GT(frames.size(), 60u);
+    const std::vector<std::uint8_t> junk(300, 0x41);
+    bytes.insert(bytes.begin() + frames[45].offset, junk.begin(), junk.end());
+    writeBytes(source, bytes);
+    for (const bool systemCopy : {true, false}) {
+        SCOPED_TRACE(systemCopy ? "system copy" : "buffered copy");
+        PieceFile::allowSystemCopyForTesting(systemCopy);
+        TestDocument test(source);
+        test.doc->replaceBreakPoints({20, 30});
+        ASSERT_TRUE(test.doc->removeBlock(1));
+        const auto copy = dir / (systemCopy ? "system.mp3" : "buffered.mp3");
+        const bool saved = saveEditedCopy(*test.doc, copy).saved;
+        PieceFile::allowSystemCopyForTesting(true);
+        ASSERT_TRUE(saved);
+        EXPECT_EQ(toolComplaints(copy), "");
+        const std::vector<std::uint8_t> written = readBytes(copy);
+        EXPECT_EQ(std::search(written.begin(), written.end(), junk.begin(), junk.begin() + 16),
+                  written.end());
+        const std::vector<WalkedFrame> copied = independentWalk(copy);
+        ASSERT_FALSE(copied.empty());
+        const auto tag = mp3::XingFrame::parse(written.data(), written.size());
+        ASSERT_TRUE(tag && tag->lame && tag->bytes);
+        EXPECT_EQ(*tag->bytes, written.size());
+        EXPECT_EQ(tag->lame->musicCrc(),
+                  mp3::crc16(written.data() + copied[1].offset,
+                             written.size() - static_cast<std::size_t>(copied[1].offset)));
     }
 }
 
