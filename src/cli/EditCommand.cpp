@@ -171,8 +171,9 @@ int editFile(const EditOptions& options, const std::string& source, const std::f
     NoView view;
     CliPrompts prompts;
     SplitDocument doc(log, view, prompts);
-    // The frames are walked by their headers only: nothing is decoded. The copy is made by this walk.
-    SourceFrames frames(source);
+    // The frames are walked by their headers only: nothing is decoded. The copy is made by this walk,
+    // which sums each frame's CRC on the way for the copy's music CRC.
+    SourceFrames frames(source, true);
     {
         if (!frames.file().isOpen()) {
             return fail("cannot read '" + source + "'");

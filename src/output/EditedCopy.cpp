@@ -7,6 +7,7 @@
 #include "document/WindowLink.h"
 #include "engine/Writeback.h"
 #include "engine/XingFrame.h"
+#include "output/CrcJoin.h"
 #include "output/EditedCopyTag.h"
 #include "output/FrameCopy.h"
 #include "output/LevelApplier.h"
@@ -21,6 +22,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <memory>
 #include <new>
 #include <thread>
@@ -33,6 +35,8 @@ constexpr std::size_t kCrcChunk = 128 * 1024;
 constexpr std::int64_t kCopyPiece = 8 << 20;
 // How much of the copy is handed to the disk at a time while the rest is still being copied.
 constexpr std::int64_t kWritebackStep = 8 << 20;
+
+std::atomic<bool> walkedMusicCrcAllowed{true};
 
 // One step of the copy: a frame built here, or the source frames [from, to) as they are.
 struct CopyStep {
@@ -111,11 +115,14 @@ public:
         PieceFile copy = createPieceFile(m_job.output, m_job.source, m_job.options.existing);
         copy.write(reinterpret_cast<const std::uint8_t*>(tag.data()), tag.size());
         copy.write(xing.data(), xing.size());
-        // The music CRC of the LAME tag covers every audio byte: it is summed on a second thread
-        // while the bytes are copied, and the header frame is completed afterwards.
-        std::uint16_t musicCrc = 0;
+        // The music CRC of the LAME tag covers every audio byte: from the frames' CRCs of the walk
+        // where it summed them, otherwise summed on a second thread while the bytes are copied; the
+        // header frame is completed afterwards.
+        const bool lame = m_xingTag && m_xingTag->lame;
+        const std::optional<std::uint16_t> walkedCrc = lame ? musicCrcFromWalk() : std::nullopt;
+        std::uint16_t musicCrc = walkedCrc.value_or(0);
         std::thread crcThread;
-        if (m_xingTag && m_xingTag->lame) {
+        if (lame && !walkedCrc) {
             crcThread = std::thread([this, &musicCrc] { musicCrc = audioCrc(); });
         }
         {
@@ -168,6 +175,8 @@ public:
         copy.write(id3v1.data(), id3v1.size());
         if (crcThread.joinable()) {
             crcThread.join();
+        }
+        if (lame) {
             std::vector<std::uint8_t> finished = xing;
             mp3::XingFrame tagWithCrc = *m_xingTag;
             tagWithCrc.lame->setMusicCrc(musicCrc);
@@ -457,6 +466,28 @@ private:
         return frame;
     }
 
+    // The music CRC joined from the CRCs the walk summed over each frame, without reading a byte
+    // again; only where every copied frame goes in as the source holds it.
+    std::optional<std::uint16_t> musicCrcFromWalk() const {
+        const std::vector<std::uint16_t>& crcs = m_frames.frameCrcs();
+        if (!walkedMusicCrcAllowed.load(std::memory_order_relaxed) ||
+            crcs.size() != static_cast<std::size_t>(m_frames.count()) || m_levels.changesAny()) {
+            return std::nullopt;
+        }
+        CrcJoin join;
+        std::uint16_t crc = 0;
+        for (const CopyStep& step : m_steps) {
+            if (!step.built.empty()) {
+                crc = mp3::crc16(step.built.data(), step.built.size(), crc);
+                continue;
+            }
+            for (int frame = step.from; frame < step.to; ++frame) {
+                crc = join.append(crc, crcs[static_cast<std::size_t>(frame)], m_frames.length(frame));
+            }
+        }
+        return crc;
+    }
+
     std::uint16_t audioCrc() const {
         std::uint16_t crc = 0;
         std::vector<std::uint8_t> chunk(kCrcChunk);
@@ -597,6 +628,10 @@ private:
 };
 
 } // namespace
+
+void allowWalkedMusicCrcForTesting(bool allowed) {
+    walkedMusicCrcAllowed.store(allowed, std::memory_order_relaxed);
+}
 
 namespace {
 

@@ -1,11 +1,13 @@
 #include "OutputTestSupport.h"
 
 #include "engine/FrameReader.h"
+#include "engine/Id3v2.h"
 #include "engine/XingFrame.h"
 #include "output/EditedCopy.h"
 #include "output/PieceFile.h"
 #include "output/SaveAll.h"
 #include "output/SaveBlocks.h"
+#include "output/SourceFrames.h"
 #include "support/FrameFiles.h"
 #include "support/TestFiles.h"
 
@@ -319,6 +321,60 @@ TEST(EditedCopy, BytesBetweenFramesStayOutOfTheCopyAndItsHeaderFrame) {
         EXPECT_EQ(tag->lame->musicCrc(),
                   mp3::crc16(written.data() + copied[1].offset,
                              written.size() - static_cast<std::size_t>(copied[1].offset)));
+    }
+}
+
+// The command-line tool's walk sums every frame's CRC, and the copy's music CRC is joined from those
+// instead of reading the copied frames again on a second thread: both ways give the same file, and
+// its music CRC sums the audio bytes it holds.
+TEST(EditedCopy, MusicCrcFromTheWalkGivesTheSameCopyAsReadingTheFramesAgain) {
+    const auto dir = scratchDir("edited-copy-walked-crc");
+    const auto gap = dir / "gap.mp3";
+    {
+        std::vector<std::uint8_t> bytes = readBytes(fixture("cbr128.mp3"));
+        const std::vector<WalkedFrame> frames = independentWalk(fixture("cbr128.mp3"));
+        ASSERT_GT(frames.size(), 60u);
+        bytes.insert(bytes.begin() + frames[45].offset, 300, 0x41);
+        writeBytes(gap, bytes);
+    }
+    const EditCase cases[] = {
+        {"CBR, a block in the middle", fixture("cbr128.mp3"), {20, 30}, {1}},
+        {"VBR, blocks removed around a one-frame block", fixture("vbr.mp3"), {10, 11, 31, 61}, {0, 2, 4}},
+        {"MPEG-2, the last block removed", fixture("mpeg2-info.mp3"), {10, 20}, {2}},
+        {"CRC-protected", fixture("crc.mp3"), {11, 21}, {1}},
+        {"bytes between two kept frames", gap, {20, 30}, {1}},
+    };
+    for (const EditCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        TestDocument test(c.source);
+        test.doc->replaceBreakPoints(c.breakPoints);
+        for (const int block : c.removedBlocks) {
+            ASSERT_TRUE(test.doc->removeBlock(block));
+        }
+        std::vector<std::vector<std::uint8_t>> copies;
+        for (const bool fromWalk : {true, false}) {
+            SourceFrames walked(c.source, true);
+            ASSERT_EQ(walked.frameCrcs().size(), static_cast<std::size_t>(walked.count()));
+            allowWalkedMusicCrcForTesting(fromWalk);
+            const auto copy = dir / (fromWalk ? "from-walk.mp3" : "read-again.mp3");
+            const bool saved = saveEditedCopy(*test.doc, copy, {}, &walked).saved;
+            allowWalkedMusicCrcForTesting(true);
+            ASSERT_TRUE(saved);
+            copies.push_back(readBytes(copy));
+        }
+        EXPECT_EQ(copies[0], copies[1]);
+        // The header frame (after the ID3v2 tag, if any), then the audio bytes up to the end.
+        const std::vector<std::uint8_t>& written = copies[0];
+        ASSERT_GT(written.size(), 100u);
+        const auto start =
+            static_cast<std::size_t>(std::max<std::int64_t>(mp3::id3v2TagSize(written.data()), 0));
+        mp3::FrameHeader header;
+        header.raw = {written[start], written[start + 1], written[start + 2], written[start + 3]};
+        ASSERT_TRUE(header.parse());
+        const auto tag = mp3::XingFrame::parse(written.data() + start, written.size() - start);
+        ASSERT_TRUE(tag && tag->lame);
+        const std::size_t audio = start + static_cast<std::size_t>(header.frameLength());
+        EXPECT_EQ(tag->lame->musicCrc(), mp3::crc16(written.data() + audio, written.size() - audio));
     }
 }
 
