@@ -180,13 +180,8 @@ int editFile(const EditOptions& options, const std::string& source, const std::f
         }
         doc.m_filePath = frames.path();
         doc.m_sourceStatus = frames.file().openedAs();
-        doc.m_frameOffsets.reserve(static_cast<std::size_t>(frames.count()));
-        doc.m_frameLengths.reserve(static_cast<std::size_t>(frames.count()));
-        for (int frame = 0; frame < frames.count(); ++frame) {
-            doc.m_frameOffsets.push_back(frames.offset(frame));
-            doc.m_frameLengths.push_back(static_cast<std::uint16_t>(frames.length(frame)));
-        }
-        doc.m_frameLevels.assign(doc.m_frameOffsets.size(), 0);
+        // The copy takes the frames from the walk itself: the document needs their number only.
+        doc.m_frameLevels.assign(static_cast<std::size_t>(frames.count()), 0);
         doc.m_loaded = true;
     }
     const int count = doc.frameCount();

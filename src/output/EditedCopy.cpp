@@ -444,9 +444,13 @@ private:
         tag.vbr = tag.vbr || m_otherBitrate;
         const std::uint64_t total = frame.size() + m_audioBytes;
         const auto total32 = static_cast<std::uint32_t>(std::min<std::uint64_t>(total, UINT32_MAX));
+        // The seek table reads the offset of one frame per entry: those frames, picked as makeToc
+        // picks them, stand for the whole list (a list of kTocSize offsets is read one to one).
         std::vector<std::uint32_t> offsets;
-        offsets.reserve(m_audioOffsets.size());
-        for (const std::uint64_t offset : m_audioOffsets) {
+        offsets.reserve(mp3::kTocSize);
+        const std::size_t count = m_audioOffsets.size();
+        for (std::size_t i = 0; i < mp3::kTocSize && count > 0; ++i) {
+            const std::uint64_t offset = m_audioOffsets[std::min(count - 1, i * count / mp3::kTocSize)];
             offsets.push_back(
                 static_cast<std::uint32_t>(std::min<std::uint64_t>(offset + frame.size(), UINT32_MAX)));
         }
