@@ -60,6 +60,8 @@ edit=$(median "${edit_times[@]}")
 copy=$(median "${cp_times[@]}")
 copy_sync=$(median "${cp_sync_times[@]}")
 echo "3h file: $(stat -c %s "$three") bytes, $frames frames; edited copy: $(stat -c %s "$out/edited.mp3") bytes"
+# Other work on the machine shows in every figure: note it beside them.
+echo "load average at the end: $(cut -d ' ' -f 1-3 /proc/loadavg)"
 echo "kerfline-cli edit (50 removed): ${edit}s median of $rounds"
 echo "cp:                             ${copy}s median of $rounds"
 echo "cp + sync:                      ${copy_sync}s median of $rounds"
