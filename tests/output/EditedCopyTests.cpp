@@ -525,7 +525,7 @@ TEST(EditedCopy, ProgressRunsThroughTheCopyAndEndsHidden) {
     }
     EXPECT_EQ(shows, (std::vector<std::uintptr_t>{1, 0}));
     EXPECT_EQ(range, result.frames);
-    // Each kept block (100 and 185 frames here) is copied in runs of a progress step, not in one go.
+    // The bar moves by progress steps through each kept block (100 and 185 frames here), not in one go.
     EXPECT_GT(positions.size(), 20u);
     EXPECT_TRUE(std::is_sorted(positions.begin(), positions.end()));
     ASSERT_FALSE(positions.empty());
