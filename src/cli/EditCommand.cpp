@@ -171,21 +171,17 @@ int editFile(const EditOptions& options, const std::string& source, const std::f
     NoView view;
     CliPrompts prompts;
     SplitDocument doc(log, view, prompts);
-    // The frames are walked by their headers only: nothing is decoded. The copy is made by this walk.
-    SourceFrames frames(source);
+    // The frames are walked by their headers only: nothing is decoded. The copy is made by this walk,
+    // which sums each frame's CRC on the way for the copy's music CRC.
+    SourceFrames frames(source, true);
     {
         if (!frames.file().isOpen()) {
             return fail("cannot read '" + source + "'");
         }
         doc.m_filePath = frames.path();
         doc.m_sourceStatus = frames.file().openedAs();
-        doc.m_frameOffsets.reserve(static_cast<std::size_t>(frames.count()));
-        doc.m_frameLengths.reserve(static_cast<std::size_t>(frames.count()));
-        for (int frame = 0; frame < frames.count(); ++frame) {
-            doc.m_frameOffsets.push_back(frames.offset(frame));
-            doc.m_frameLengths.push_back(static_cast<std::uint16_t>(frames.length(frame)));
-        }
-        doc.m_frameLevels.assign(doc.m_frameOffsets.size(), 0);
+        // The copy takes the frames from the walk itself: the document needs their number only.
+        doc.m_frameLevels.assign(static_cast<std::size_t>(frames.count()), 0);
         doc.m_loaded = true;
     }
     const int count = doc.frameCount();

@@ -99,6 +99,7 @@ bool FrameWalk::next() {
     ++m_frameNumber;
     const auto body = static_cast<std::size_t>(header.frameLength() - 4);
     const std::size_t got = bytesAt(m_position, body);
+    m_body = data(m_position);
     m_position += static_cast<std::int64_t>(got);
     if (got == 0) {
         m_atEnd = true;

@@ -32,6 +32,8 @@ public:
     const FrameHeader& header() const { return m_header; }
     // Bytes of the frame the file holds, header included.
     int frameLength() const { return m_frameLength; }
+    // The frame's bytes after its header (frameLength() - 4 of them), valid until the next call.
+    const std::uint8_t* frameBody() const { return m_body; }
     // What FrameReader::frameNumber() shows at the same point, also after the end: the last frame's
     // number, or one more when a header stands at the very end of the file with no byte after it.
     int frameNumber() const { return m_frameNumber; }
@@ -55,6 +57,7 @@ private:
     std::int64_t m_position = 0;
     FrameHeader m_header;
     int m_frameLength = 0;
+    const std::uint8_t* m_body = nullptr;
     int m_frameNumber = -1;
     bool m_atEnd = false;
 };

@@ -5,7 +5,9 @@
 #include "document/ChapterCopy.h"
 #include "document/SplitDocument.h"
 #include "document/WindowLink.h"
+#include "engine/Writeback.h"
 #include "engine/XingFrame.h"
+#include "output/CrcJoin.h"
 #include "output/EditedCopyTag.h"
 #include "output/FrameCopy.h"
 #include "output/LevelApplier.h"
@@ -20,13 +22,21 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <memory>
 #include <new>
 #include <thread>
 
 namespace {
 
-constexpr std::size_t kCrcChunk = 1 << 20;
+// Small enough to stay in the cache between the read and the sum.
+constexpr std::size_t kCrcChunk = 128 * 1024;
+// The least the system's copy is asked for at once where the frames allow it.
+constexpr std::int64_t kCopyPiece = 8 << 20;
+// How much of the copy is handed to the disk at a time while the rest is still being copied.
+constexpr std::int64_t kWritebackStep = 8 << 20;
+
+std::atomic<bool> walkedMusicCrcAllowed{true};
 
 // One step of the copy: a frame built here, or the source frames [from, to) as they are.
 struct CopyStep {
@@ -105,32 +115,59 @@ public:
         PieceFile copy = createPieceFile(m_job.output, m_job.source, m_job.options.existing);
         copy.write(reinterpret_cast<const std::uint8_t*>(tag.data()), tag.size());
         copy.write(xing.data(), xing.size());
-        // The music CRC of the LAME tag covers every audio byte: it is summed on a second thread
-        // while the bytes are copied, and the header frame is completed afterwards.
-        std::uint16_t musicCrc = 0;
+        // The music CRC of the LAME tag covers every audio byte: from the frames' CRCs of the walk
+        // where it summed them, otherwise summed on a second thread while the bytes are copied; the
+        // header frame is completed afterwards.
+        const bool lame = m_xingTag && m_xingTag->lame;
+        const std::optional<std::uint16_t> walkedCrc = lame ? musicCrcFromWalk() : std::nullopt;
+        std::uint16_t musicCrc = walkedCrc.value_or(0);
         std::thread crcThread;
-        if (m_xingTag && m_xingTag->lame) {
+        if (lame && !walkedCrc) {
             crcThread = std::thread([this, &musicCrc] { musicCrc = audioCrc(); });
         }
         {
             ProgressReporter progress(m_log, m_result.frames);
+            // The disk writes what has been copied while the copy goes on, so the sync at the end
+            // waits for the last stretch only.
+            const auto audioStart = static_cast<std::int64_t>(tag.size() + xing.size());
+            std::int64_t handedToDisk = 0;
+            const auto handToDisk = [&](int copiedFrames) {
+                const auto copied = static_cast<std::int64_t>(
+                    copiedFrames < m_result.frames ? m_audioOffsets[static_cast<std::size_t>(copiedFrames)]
+                                                   : m_audioBytes);
+                if (copied - handedToDisk >= kWritebackStep) {
+                    platform::startWriteback(copy.descriptor(), audioStart + handedToDisk,
+                                             copied - handedToDisk);
+                    handedToDisk = copied;
+                }
+            };
             for (const CopyStep& step : m_steps) {
                 if (!step.built.empty()) {
                     copy.write(step.built.data(), step.built.size());
                     progress.set(step.copyIndex + 1);
                     continue;
                 }
-                // In runs of a progress step, so the bar moves through a long block.
+                // The bar moves by progress steps through a long block. Frames the levels leave as
+                // they are go to the system's copy in pieces of several megabytes: a call per
+                // progress step (a few hundred kilobytes) makes the copy a third slower.
+                const int stepFrames = std::max(progress.step(), 1);
                 for (int first = step.from; first < step.to;) {
-                    const int end = std::min(step.to, first + std::max(progress.step(), 1));
+                    int end = std::min(step.to, first + stepFrames);
                     if (m_levels.changes(first, end)) {
                         copyFrames(m_frames, first, end, copy, &m_levels);
                     } else {
                         const std::int64_t from = m_frames.offset(first);
-                        const std::int64_t to = m_frames.offset(end - 1) + m_frames.length(end - 1);
-                        copy.copyFrom(m_frames.file(), from, static_cast<std::size_t>(to - from));
+                        while (end < step.to && m_frames.offset(end) - from < kCopyPiece &&
+                               !m_levels.changes(end, std::min(step.to, end + stepFrames))) {
+                            end = std::min(step.to, end + stepFrames);
+                        }
+                        copyFrames(m_frames, first, end, copy);
+                    }
+                    for (int passed = first + stepFrames; passed < end; passed += stepFrames) {
+                        progress.set(step.copyIndex + (passed - step.from));
                     }
                     progress.set(step.copyIndex + (end - step.from));
+                    handToDisk(step.copyIndex + (end - step.from));
                     first = end;
                 }
             }
@@ -138,6 +175,8 @@ public:
         copy.write(id3v1.data(), id3v1.size());
         if (crcThread.joinable()) {
             crcThread.join();
+        }
+        if (lame) {
             std::vector<std::uint8_t> finished = xing;
             mp3::XingFrame tagWithCrc = *m_xingTag;
             tagWithCrc.lame->setMusicCrc(musicCrc);
@@ -311,6 +350,8 @@ private:
         if (runs.empty()) {
             return;
         }
+        // Room for every frame at once: growing the list step by step copies it and touches fresh pages.
+        m_audioOffsets.reserve(static_cast<std::size_t>(count) + 2);
         planLevels(runs);
         m_firstKept = runs.front().first == m_firstAudio;
         m_lastKept = runs.back().second == count;
@@ -403,9 +444,13 @@ private:
         tag.vbr = tag.vbr || m_otherBitrate;
         const std::uint64_t total = frame.size() + m_audioBytes;
         const auto total32 = static_cast<std::uint32_t>(std::min<std::uint64_t>(total, UINT32_MAX));
+        // The seek table reads the offset of one frame per entry: those frames, picked as makeToc
+        // picks them, stand for the whole list (a list of kTocSize offsets is read one to one).
         std::vector<std::uint32_t> offsets;
-        offsets.reserve(m_audioOffsets.size());
-        for (const std::uint64_t offset : m_audioOffsets) {
+        offsets.reserve(mp3::kTocSize);
+        const std::size_t count = m_audioOffsets.size();
+        for (std::size_t i = 0; i < mp3::kTocSize && count > 0; ++i) {
+            const std::uint64_t offset = m_audioOffsets[std::min(count - 1, i * count / mp3::kTocSize)];
             offsets.push_back(
                 static_cast<std::uint32_t>(std::min<std::uint64_t>(offset + frame.size(), UINT32_MAX)));
         }
@@ -423,6 +468,28 @@ private:
         }
         m_xingTag = tag;
         return frame;
+    }
+
+    // The music CRC joined from the CRCs the walk summed over each frame, without reading a byte
+    // again; only where every copied frame goes in as the source holds it.
+    std::optional<std::uint16_t> musicCrcFromWalk() const {
+        const std::vector<std::uint16_t>& crcs = m_frames.frameCrcs();
+        if (!walkedMusicCrcAllowed.load(std::memory_order_relaxed) ||
+            crcs.size() != static_cast<std::size_t>(m_frames.count()) || m_levels.changesAny()) {
+            return std::nullopt;
+        }
+        CrcJoin join;
+        std::uint16_t crc = 0;
+        for (const CopyStep& step : m_steps) {
+            if (!step.built.empty()) {
+                crc = mp3::crc16(step.built.data(), step.built.size(), crc);
+                continue;
+            }
+            for (int frame = step.from; frame < step.to; ++frame) {
+                crc = join.append(crc, crcs[static_cast<std::size_t>(frame)], m_frames.length(frame));
+            }
+        }
+        return crc;
     }
 
     std::uint16_t audioCrc() const {
@@ -444,16 +511,23 @@ private:
                     });
                 continue;
             }
-            std::int64_t at = m_frames.offset(step.from);
-            const std::int64_t end = m_frames.offset(step.to - 1) + m_frames.length(step.to - 1);
-            while (at < end) {
-                const auto want = static_cast<std::size_t>(std::min<std::int64_t>(end - at, kCrcChunk));
-                const std::size_t got = m_frames.file().readAt(at, chunk.data(), want);
-                if (got == 0) {
-                    return crc;
+            // The frames' bytes only, as copyFrames takes them: anything between two frames stays out.
+            for (int frame = step.from; frame < step.to;) {
+                std::int64_t at = m_frames.offset(frame);
+                std::int64_t end = at;
+                while (frame < step.to && m_frames.offset(frame) == end) {
+                    end += m_frames.length(frame);
+                    ++frame;
                 }
-                crc = mp3::crc16(chunk.data(), got, crc);
-                at += static_cast<std::int64_t>(got);
+                while (at < end) {
+                    const auto want = static_cast<std::size_t>(std::min<std::int64_t>(end - at, kCrcChunk));
+                    const std::size_t got = m_frames.file().readAt(at, chunk.data(), want);
+                    if (got == 0) {
+                        return crc;
+                    }
+                    crc = mp3::crc16(chunk.data(), got, crc);
+                    at += static_cast<std::int64_t>(got);
+                }
             }
         }
         return crc;
@@ -558,6 +632,10 @@ private:
 };
 
 } // namespace
+
+void allowWalkedMusicCrcForTesting(bool allowed) {
+    walkedMusicCrcAllowed.store(allowed, std::memory_order_relaxed);
+}
 
 namespace {
 

@@ -55,9 +55,13 @@ EditedCopyJob editedCopyJob(const SplitDocument& doc, const std::filesystem::pat
 // one is. Written through an AtomicFile after the space check; a source changed since the load fails
 // it. Logs the outcome to `frame` (level 0, or 2 when it failed). `walked`, when given, is a walk of
 // the source just made, taken in place of the job's frame lists (then left empty) and their check
-// against the file.
+// against the file; when it summed the frames' CRCs, the music CRC is joined from those.
 EditedCopyResult runEditedCopy(const EditedCopyJob& job, WindowLink& frame, SourceFrames* walked = nullptr);
 
 // The same for the document, on the calling thread, logging through the document.
 EditedCopyResult saveEditedCopy(SplitDocument& doc, const std::filesystem::path& output,
                                 const EditedCopyOptions& options = {}, SourceFrames* walked = nullptr);
+
+// For tests, process-wide: whether a walk's frame CRCs may give the music CRC (otherwise a second
+// thread reads the copied frames again to sum it).
+void allowWalkedMusicCrcForTesting(bool allowed);

@@ -2,6 +2,7 @@
 
 #include "engine/FrameReader.h"
 #include "engine/FrameWalk.h"
+#include "engine/XingFrame.h"
 #include "output/SourceBytes.h"
 
 #include <algorithm>
@@ -36,6 +37,11 @@ SourceFrames::SourceFrames(const std::filesystem::path& sourcePath, const mp3::F
     if (!readHeaders(*knownOffsets)) {
         walk();
     }
+}
+
+SourceFrames::SourceFrames(const std::filesystem::path& sourcePath, bool frameCrcs)
+    : m_path(sourcePath), m_file(std::make_unique<SourceBytes>(sourcePath)) {
+    walk(frameCrcs);
 }
 
 // Takes the spans as the loading scan found them, without reading every header: the copy then needs
@@ -126,17 +132,28 @@ bool SourceFrames::endsAfter(const mp3::FrameOffsets& offsets) {
     return ended;
 }
 
-void SourceFrames::walk() {
+void SourceFrames::walk(bool frameCrcs) {
     m_spans.clear();
+    m_frameCrcs.clear();
     mp3::FrameWalk walk(m_path);
     if (walk.next()) {
         m_firstBitrate = walk.header().bitrate();
         // Room for twice the frames the first one's length suggests: growing the list costs a copy and
         // fresh pages each time, and room never written to costs nothing.
         const std::int64_t estimate = walk.fileSize() / std::max(walk.frameLength(), 24) * 2 + 16;
-        m_spans.reserve(static_cast<std::size_t>(std::min<std::int64_t>(estimate, mp3::kMaxIndexedFrames)));
+        const auto room = static_cast<std::size_t>(std::min<std::int64_t>(estimate, mp3::kMaxIndexedFrames));
+        m_spans.reserve(room);
+        if (frameCrcs) {
+            m_frameCrcs.reserve(room);
+        }
         do {
             m_spans.push_back({walk.header().offset, walk.frameLength(), walk.header().durationMs()});
+            if (frameCrcs) {
+                const std::uint16_t headerCrc =
+                    mp3::crc16(walk.header().raw.data(), walk.header().raw.size());
+                m_frameCrcs.push_back(mp3::crc16(
+                    walk.frameBody(), static_cast<std::size_t>(walk.frameLength() - 4), headerCrc));
+            }
         } while (walk.next());
     }
     m_endFrameNumber = walk.frameNumber();

@@ -25,6 +25,9 @@ public:
     explicit SourceFrames(const std::filesystem::path& sourcePath,
                           const mp3::FrameOffsets* knownOffsets = nullptr,
                           const mp3::FrameLengths* knownLengths = nullptr);
+    // Walks the source and, with `frameCrcs`, sums the CRC-16 of the LAME tag's music CRC over
+    // every frame on the way, from the bytes the walk reads anyway.
+    SourceFrames(const std::filesystem::path& sourcePath, bool frameCrcs);
     ~SourceFrames();
     SourceFrames(const SourceFrames&) = delete;
     SourceFrames& operator=(const SourceFrames&) = delete;
@@ -47,12 +50,14 @@ public:
     std::int32_t firstBitrate() const { return m_firstBitrate; }
     // The frame number the reader showed at the end of the walk: the last whole frame, as a rule.
     int endFrameNumber() const { return m_endFrameNumber; }
+    // The CRC-16 (from 0) of each frame's bytes as the walk read them; empty unless asked for.
+    const std::vector<std::uint16_t>& frameCrcs() const { return m_frameCrcs; }
 
 private:
     static constexpr std::int32_t kDurationUnread = -1;
     static constexpr int kDurationGroup = 64;
 
-    void walk();
+    void walk(bool frameCrcs = false);
     bool readHeaders(const mp3::FrameOffsets& offsets);
     bool takeKnownSpans(const mp3::FrameOffsets& offsets, const mp3::FrameLengths& lengths);
     // Whether the reader, put on the last known frame, finds no further one; notes where it stops.
@@ -68,4 +73,5 @@ private:
     std::unique_ptr<SourceBytes> m_file;
     std::int32_t m_firstBitrate = 0;
     int m_endFrameNumber = -1;
+    std::vector<std::uint16_t> m_frameCrcs;
 };

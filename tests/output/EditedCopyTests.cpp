@@ -1,10 +1,13 @@
 #include "OutputTestSupport.h"
 
 #include "engine/FrameReader.h"
+#include "engine/Id3v2.h"
 #include "engine/XingFrame.h"
 #include "output/EditedCopy.h"
+#include "output/PieceFile.h"
 #include "output/SaveAll.h"
 #include "output/SaveBlocks.h"
+#include "output/SourceFrames.h"
 #include "support/FrameFiles.h"
 #include "support/TestFiles.h"
 
@@ -284,6 +287,97 @@ TEST(EditedCopy, HeaderFrameDescribesTheCopy) {
     }
 }
 
+// Bytes that are no frame between two frames of a kept block (a stray tag, junk from a cut) stay out
+// of the copy: its header frame counts the frames' bytes and its music CRC sums them, so neither may
+// meet bytes the copy did not take, however the copy is cut into runs.
+TEST(EditedCopy, BytesBetweenFramesStayOutOfTheCopyAndItsHeaderFrame) {
+    const auto dir = scratchDir("edited-copy-gap");
+    const auto source = dir / "gap.mp3";
+    std::vector<std::uint8_t> bytes = readBytes(fixture("cbr128.mp3"));
+    const std::vector<WalkedFrame> frames = independentWalk(fixture("cbr128.mp3"));
+    ASSERT_GT(frames.size(), 60u);
+    const std::vector<std::uint8_t> junk(300, 0x41);
+    bytes.insert(bytes.begin() + frames[45].offset, junk.begin(), junk.end());
+    writeBytes(source, bytes);
+    for (const bool systemCopy : {true, false}) {
+        SCOPED_TRACE(systemCopy ? "system copy" : "buffered copy");
+        PieceFile::allowSystemCopyForTesting(systemCopy);
+        TestDocument test(source);
+        test.doc->replaceBreakPoints({20, 30});
+        ASSERT_TRUE(test.doc->removeBlock(1));
+        const auto copy = dir / (systemCopy ? "system.mp3" : "buffered.mp3");
+        const bool saved = saveEditedCopy(*test.doc, copy).saved;
+        PieceFile::allowSystemCopyForTesting(true);
+        ASSERT_TRUE(saved);
+        EXPECT_EQ(toolComplaints(copy), "");
+        const std::vector<std::uint8_t> written = readBytes(copy);
+        EXPECT_EQ(std::search(written.begin(), written.end(), junk.begin(), junk.begin() + 16),
+                  written.end());
+        const std::vector<WalkedFrame> copied = independentWalk(copy);
+        ASSERT_FALSE(copied.empty());
+        const auto tag = mp3::XingFrame::parse(written.data(), written.size());
+        ASSERT_TRUE(tag && tag->lame && tag->bytes);
+        EXPECT_EQ(*tag->bytes, written.size());
+        EXPECT_EQ(tag->lame->musicCrc(),
+                  mp3::crc16(written.data() + copied[1].offset,
+                             written.size() - static_cast<std::size_t>(copied[1].offset)));
+    }
+}
+
+// The command-line tool's walk sums every frame's CRC, and the copy's music CRC is joined from those
+// instead of reading the copied frames again on a second thread: both ways give the same file, and
+// its music CRC sums the audio bytes it holds.
+TEST(EditedCopy, MusicCrcFromTheWalkGivesTheSameCopyAsReadingTheFramesAgain) {
+    const auto dir = scratchDir("edited-copy-walked-crc");
+    const auto gap = dir / "gap.mp3";
+    {
+        std::vector<std::uint8_t> bytes = readBytes(fixture("cbr128.mp3"));
+        const std::vector<WalkedFrame> frames = independentWalk(fixture("cbr128.mp3"));
+        ASSERT_GT(frames.size(), 60u);
+        bytes.insert(bytes.begin() + frames[45].offset, 300, 0x41);
+        writeBytes(gap, bytes);
+    }
+    const EditCase cases[] = {
+        {"CBR, a block in the middle", fixture("cbr128.mp3"), {20, 30}, {1}},
+        {"VBR, blocks removed around a one-frame block", fixture("vbr.mp3"), {10, 11, 31, 61}, {0, 2, 4}},
+        {"MPEG-2, the last block removed", fixture("mpeg2-info.mp3"), {10, 20}, {2}},
+        {"CRC-protected", fixture("crc.mp3"), {11, 21}, {1}},
+        {"bytes between two kept frames", gap, {20, 30}, {1}},
+    };
+    for (const EditCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        TestDocument test(c.source);
+        test.doc->replaceBreakPoints(c.breakPoints);
+        for (const int block : c.removedBlocks) {
+            ASSERT_TRUE(test.doc->removeBlock(block));
+        }
+        std::vector<std::vector<std::uint8_t>> copies;
+        for (const bool fromWalk : {true, false}) {
+            SourceFrames walked(c.source, true);
+            ASSERT_EQ(walked.frameCrcs().size(), static_cast<std::size_t>(walked.count()));
+            allowWalkedMusicCrcForTesting(fromWalk);
+            const auto copy = dir / (fromWalk ? "from-walk.mp3" : "read-again.mp3");
+            const bool saved = saveEditedCopy(*test.doc, copy, {}, &walked).saved;
+            allowWalkedMusicCrcForTesting(true);
+            ASSERT_TRUE(saved);
+            copies.push_back(readBytes(copy));
+        }
+        EXPECT_EQ(copies[0], copies[1]);
+        // The header frame (after the ID3v2 tag, if any), then the audio bytes up to the end.
+        const std::vector<std::uint8_t>& written = copies[0];
+        ASSERT_GT(written.size(), 100u);
+        const auto start =
+            static_cast<std::size_t>(std::max<std::int64_t>(mp3::id3v2TagSize(written.data()), 0));
+        mp3::FrameHeader header;
+        header.raw = {written[start], written[start + 1], written[start + 2], written[start + 3]};
+        ASSERT_TRUE(header.parse());
+        const auto tag = mp3::XingFrame::parse(written.data() + start, written.size() - start);
+        ASSERT_TRUE(tag && tag->lame);
+        const std::size_t audio = start + static_cast<std::size_t>(header.frameLength());
+        EXPECT_EQ(tag->lame->musicCrc(), mp3::crc16(written.data() + audio, written.size() - audio));
+    }
+}
+
 // Where no bitrate holds a junction frame (320 kbit/s noise fills the reservoir), a silent frame
 // carries its bytes: one frame of silence per junction, said in the log, and still a valid file.
 TEST(EditedCopy, AJunctionNoBitrateHoldsGetsASilentFrameCarryingItsBytes) {
@@ -431,7 +525,7 @@ TEST(EditedCopy, ProgressRunsThroughTheCopyAndEndsHidden) {
     }
     EXPECT_EQ(shows, (std::vector<std::uintptr_t>{1, 0}));
     EXPECT_EQ(range, result.frames);
-    // Each kept block (100 and 185 frames here) is copied in runs of a progress step, not in one go.
+    // The bar moves by progress steps through each kept block (100 and 185 frames here), not in one go.
     EXPECT_GT(positions.size(), 20u);
     EXPECT_TRUE(std::is_sorted(positions.begin(), positions.end()));
     ASSERT_FALSE(positions.empty());
