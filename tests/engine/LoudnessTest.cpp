@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -213,6 +214,31 @@ TEST(Loudness, GatedTruePeakEqualsFullScan) {
             EXPECT_GT(fast.truePeakDbtp, fast.samplePeakDbfs);
         }
     }
+}
+
+// A file measured in two parts: the later part's meter, given the samples before it, finds the true
+// peak that falls just after the split, between samples whose neighbours went to the earlier part.
+TEST(Loudness, LeadInGivesTheStreamsTruePeak) {
+    std::vector<std::int16_t> samples = burst(mp3::truePeakFilterTaps(44100), 2, 20000);
+    std::fill(samples.begin() + 8, samples.end(), 0); // the largest outputs fall in the silence
+    samples.insert(samples.begin(), 1000, 0);
+    samples.insert(samples.end(), 1000, 0);
+    std::vector<std::uint8_t> pcm;
+    for (const std::int16_t sample : samples) {
+        appendSample(pcm, sample);
+    }
+    const std::size_t split = 2 * (1000 + 8);
+
+    mp3::LoudnessMeter full(1, 44100, mp3::TruePeakScan::Full);
+    full.add(pcm.data(), pcm.size());
+    mp3::LoudnessMeter head(1, 44100);
+    head.add(pcm.data(), split);
+    mp3::LoudnessMeter tail(1, 44100);
+    tail.addLeadIn(pcm.data(), split);
+    tail.add(pcm.data() + split, pcm.size() - split);
+    EXPECT_EQ(mp3::LoudnessMeter::combined({&head, &tail}).truePeakDbtp, full.figures().truePeakDbtp);
+    EXPECT_GT(tail.figures().truePeakDbtp, head.figures().truePeakDbtp);
+    EXPECT_EQ(tail.figures().samplePeakDbfs, -std::numeric_limits<double>::infinity());
 }
 
 TEST(Loudness, SilenceHasNoLoudness) {
