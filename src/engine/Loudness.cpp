@@ -38,83 +38,108 @@ int largestMagnitude(const short* samples, std::size_t count) {
 } // namespace
 
 // Finds the sample peak, and the true peak while oversampling only the stretches that could raise
-// it. The filter's output for a sample depends on that sample and the `reach` before it, and cannot
-// exceed the largest of them times the filter's overshoot: a stretch whose window stays below the
-// peak found so far (or the sample peak, which the true peak never falls below) is passed over. A
-// stretch after one passed over is fed after the samples before it, whose own outputs, computed
-// from a stale filter history, are not counted.
+// it. The filter's output for a sample depends on that sample and the `reach` before it in its
+// channel, and cannot exceed the largest of them times the filter's overshoot: a channel's stretch
+// whose window stays below the peak found so far (or the sample peak, which the true peak never
+// falls below) is passed over. A stretch after one passed over is fed after the samples before it,
+// whose own outputs, computed from a stale filter history, are not counted. Each channel has a
+// one-channel state of its own, so a quiet channel costs nothing beside a loud one.
 class LoudnessMeter::TruePeakGate {
 public:
     TruePeakGate(int channels, int sampleRate)
-        : m_channels(static_cast<std::size_t>(channels)),
-          m_reach(static_cast<std::size_t>(
+        : m_reach(static_cast<std::size_t>(
               (kFilterTaps + oversampling(sampleRate) - 1) / oversampling(sampleRate) - 1)),
           m_limit(32768.0 / (truePeakOvershoot(sampleRate) * kOvershootMargin)),
-          // The stream starts after silence, as the library's filter history does.
-          m_history((m_reach + 1) * m_channels, 0) {
-        m_meter = ebur128_init(static_cast<unsigned>(channels), static_cast<unsigned long>(sampleRate),
-                               EBUR128_MODE_TRUE_PEAK);
+          m_channels(static_cast<std::size_t>(channels)) {
+        for (Channel& channel : m_channels) {
+            channel.meter = ebur128_init(1, static_cast<unsigned long>(sampleRate), EBUR128_MODE_TRUE_PEAK);
+            // The stream starts after silence, as the library's filter history does.
+            channel.samples.assign(m_reach + 1, 0);
+        }
     }
-    ~TruePeakGate() { ebur128_destroy(&m_meter); }
-    TruePeakGate(const TruePeakGate&) = delete;
-    TruePeakGate& operator=(const TruePeakGate&) = delete;
 
-    bool valid() const { return m_meter != nullptr; }
+    bool valid() const {
+        return std::all_of(m_channels.begin(), m_channels.end(),
+                           [](const Channel& channel) { return channel.meter != nullptr; });
+    }
     double samplePeak() const { return m_samplePeak / 32768.0; }
     double truePeak() const { return std::max(samplePeak(), m_truePeak); }
 
     void add(const short* samples, std::size_t frames) {
+        const std::size_t count = m_channels.size();
         while (frames > 0) {
             const std::size_t stretch = std::min(frames, kStretchFrames);
-            const std::size_t count = stretch * m_channels;
-            const int stretchPeak = largestMagnitude(samples, count);
-            m_samplePeak = std::max(m_samplePeak, stretchPeak);
-            const int windowPeak =
-                std::max(stretchPeak, largestMagnitude(m_history.data(), m_history.size()));
-            if (windowPeak > truePeak() * m_limit) {
-                if (!m_inStep) {
-                    ebur128_add_frames_short(m_meter, m_history.data(), m_reach + 1);
+            for (std::size_t c = 0; c < count; ++c) {
+                Channel& channel = m_channels[c];
+                // After the history of the reach + 1 frames before.
+                channel.samples.resize(m_reach + 1 + stretch);
+                for (std::size_t i = 0; i < stretch; ++i) {
+                    channel.samples[m_reach + 1 + i] = samples[i * count + c];
                 }
-                ebur128_add_frames_short(m_meter, samples, stretch);
-                for (std::size_t channel = 0; channel < m_channels; ++channel) {
-                    double value = 0;
-                    if (ebur128_prev_true_peak(m_meter, static_cast<unsigned>(channel), &value) ==
-                        EBUR128_SUCCESS) {
-                        m_truePeak = std::max(m_truePeak, value);
-                    }
-                }
-                m_inStep = true;
-            } else {
-                m_inStep = false;
+                channel.stretchPeak = largestMagnitude(channel.samples.data() + m_reach + 1, stretch);
+                m_samplePeak = std::max(m_samplePeak, channel.stretchPeak);
             }
-            remember(samples, stretch);
-            samples += count;
+            for (Channel& channel : m_channels) {
+                const int windowPeak =
+                    std::max(channel.stretchPeak, largestMagnitude(channel.samples.data() + 1, m_reach));
+                if (windowPeak > truePeak() * m_limit) {
+                    feed(channel, stretch);
+                } else {
+                    channel.inStep = false;
+                }
+                // The last reach + 1 frames become the history.
+                std::copy(channel.samples.end() - static_cast<std::ptrdiff_t>(m_reach + 1),
+                          channel.samples.end(), channel.samples.begin());
+            }
+            samples += stretch * count;
             frames -= stretch;
         }
     }
 
     // Samples before the stream: history only.
     void addLeadIn(const short* samples, std::size_t frames) {
-        remember(samples, frames);
-        m_inStep = false;
+        const std::size_t count = m_channels.size();
+        for (std::size_t c = 0; c < count; ++c) {
+            Channel& channel = m_channels[c];
+            for (std::size_t i = 0; i < frames; ++i) {
+                std::copy(channel.samples.begin() + 1,
+                          channel.samples.begin() + static_cast<std::ptrdiff_t>(m_reach + 1),
+                          channel.samples.begin());
+                channel.samples[m_reach] = samples[i * count + c];
+            }
+            channel.inStep = false;
+        }
     }
 
 private:
-    void remember(const short* samples, std::size_t frames) {
-        const std::size_t kept = std::min(frames, m_reach + 1) * m_channels;
-        std::copy(m_history.begin() + static_cast<std::ptrdiff_t>(kept), m_history.end(), m_history.begin());
-        std::copy(samples + frames * m_channels - kept, samples + frames * m_channels,
-                  m_history.end() - static_cast<std::ptrdiff_t>(kept));
+    struct Channel {
+        ebur128_state* meter = nullptr;
+        std::vector<short> samples; // the history, then the stretch being judged
+        int stretchPeak = 0;
+        bool inStep = false; // the library's filter has seen the samples just before the stretch
+        Channel() = default;
+        ~Channel() { ebur128_destroy(&meter); }
+        Channel(const Channel&) = delete;
+        Channel& operator=(const Channel&) = delete;
+    };
+
+    void feed(Channel& channel, std::size_t stretch) {
+        if (!channel.inStep) {
+            ebur128_add_frames_short(channel.meter, channel.samples.data(), m_reach + 1);
+        }
+        ebur128_add_frames_short(channel.meter, channel.samples.data() + m_reach + 1, stretch);
+        double value = 0;
+        if (ebur128_prev_true_peak(channel.meter, 0, &value) == EBUR128_SUCCESS) {
+            m_truePeak = std::max(m_truePeak, value);
+        }
+        channel.inStep = true;
     }
 
-    ebur128_state* m_meter = nullptr;
-    std::size_t m_channels;
-    std::size_t m_reach;          // earlier frames each filter output depends on
-    double m_limit;               // a window peak (LSB) at most this times the true peak cannot raise it
-    std::vector<short> m_history; // the last reach + 1 frames seen
-    bool m_inStep = false;        // the library's filter has seen the frames just before the next
-    int m_samplePeak = 0;         // LSB
-    double m_truePeak = 0;        // of the stretches fed
+    std::size_t m_reach; // earlier samples each filter output depends on
+    double m_limit;      // a window peak (LSB) at most this times the true peak cannot raise it
+    std::vector<Channel> m_channels;
+    int m_samplePeak = 0;  // LSB
+    double m_truePeak = 0; // of the stretches fed
 };
 
 struct LoudnessMeter::State {
