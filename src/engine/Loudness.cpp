@@ -24,7 +24,7 @@ int oversampling(int sampleRate) {
 constexpr double kOvershootMargin = 1.001;
 // Frames the gate decides on at a time: a short stretch is passed over more often, at the price of
 // more warm-ups.
-constexpr std::size_t kStretchFrames = 128;
+constexpr std::size_t kStretchFrames = 64;
 
 int largestMagnitude(const short* samples, std::size_t count) {
     int largest = 0;
