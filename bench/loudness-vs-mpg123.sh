@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Times `kerfline-cli loudness` (EBU R128 loudness, range and peaks) against `mpg123 -t` on the same
-# hour of 128 kbit/s stereo MP3, side by side in one run, and prints the ratio and both tools' peak
-# resident memory.
+# hour of 128 kbit/s stereo MP3, side by side in one run, and prints the ratios (best and median of
+# the runs, wall and CPU) and both tools' peak resident memory.
 #
 #   bench/loudness-vs-mpg123.sh [BUILD_DIR] [RUNS]
 #
@@ -50,6 +50,7 @@ measure() { # command...: "wall-seconds cpu-seconds peak-KiB" of one run
   awk '{printf "%s %.2f %s\n", $1, $2 + $3, $4}' "$work/time.txt"
 }
 
+echo "load before: $(uptime)"
 # Warm the page cache, then alternate the two tools so that both see the same machine load.
 cat "$input" >/dev/null
 results_k=()
@@ -69,12 +70,24 @@ read -r best_k _ peak_k <<<"$(printf "%s\n" "${results_k[@]}" | sort -g -k1 | he
 read -r best_m _ peak_m <<<"$(printf "%s\n" "${results_m[@]}" | sort -g -k1 | head -1)"
 cpu_k=$(printf '%s\n' "${results_k[@]}" | sort -g -k2 | head -1 | cut -d' ' -f2)
 cpu_m=$(printf '%s\n' "${results_m[@]}" | sort -g -k2 | head -1 | cut -d' ' -f2)
+median() { # column: the median of that column of the lines on stdin
+  sort -g -k"$1" | awk -v c="$1" '{v[NR] = $c} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'
+}
+median_k=$(printf '%s\n' "${results_k[@]}" | median 1)
+median_m=$(printf '%s\n' "${results_m[@]}" | median 1)
+median_cpu_k=$(printf '%s\n' "${results_k[@]}" | median 2)
+median_cpu_m=$(printf '%s\n' "${results_m[@]}" | median 2)
 
 frames=$("$cli" info "$input" | sed -n "s/^frames: //p")
 "$cli" loudness "$input"
 printf 'input: %s (%s bytes, %s frames)\n' "$input" "$(stat -c %s "$input")" "$frames"
 printf 'best wall of %s: kerfline-cli loudness %s s, mpg123 -t %s s, ratio %.3f\n' \
   "$runs" "$best_k" "$best_m" "$(awk -v a="$best_k" -v b="$best_m" 'BEGIN {print a / b}')"
+printf 'median wall of %s: kerfline-cli loudness %s s, mpg123 -t %s s, ratio %.3f\n' \
+  "$runs" "$median_k" "$median_m" "$(awk -v a="$median_k" -v b="$median_m" 'BEGIN {print a / b}')"
+printf 'median cpu (user+sys): kerfline-cli loudness %s s, mpg123 -t %s s, ratio %.3f\n' \
+  "$median_cpu_k" "$median_cpu_m" "$(awk -v a="$median_cpu_k" -v b="$median_cpu_m" 'BEGIN {print a / b}')"
 printf 'best cpu (user+sys): kerfline-cli loudness %s s, mpg123 -t %s s, ratio %.3f\n' \
   "$cpu_k" "$cpu_m" "$(awk -v a="$cpu_k" -v b="$cpu_m" 'BEGIN {print a / b}')"
+echo "load after: $(uptime)"
 printf 'peak RSS: kerfline-cli loudness %s KiB, mpg123 -t %s KiB\n' "$peak_k" "$peak_m"

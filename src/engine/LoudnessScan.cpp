@@ -54,6 +54,22 @@ PlayedSamples playedSamples(const std::filesystem::path& path, int frames) {
     return played;
 }
 
+struct PlayedBytes {
+    const std::uint8_t* data = nullptr;
+    std::size_t size = 0;
+};
+
+// The part of a frame's decoded bytes that a player plays.
+PlayedBytes playedBytes(const PlayedSamples& played, int frame, std::size_t decodedBytes, int channels,
+                        const std::uint8_t* pcm) {
+    const std::int64_t sampleBytes = 2 * static_cast<std::int64_t>(channels);
+    const std::int64_t at = (frame - played.firstAudio) * played.samplesPerFrame;
+    const std::int64_t count = static_cast<std::int64_t>(decodedBytes) / sampleBytes;
+    const std::int64_t from = std::clamp(played.begin - at, std::int64_t{0}, count);
+    const std::int64_t to = std::clamp(played.end - at, from, count);
+    return {pcm + from * sampleBytes, static_cast<std::size_t>((to - from) * sampleBytes)};
+}
+
 struct PartMeasure {
     std::optional<LoudnessMeter> whole;
     std::vector<BlockLoudness> blocks;
@@ -66,7 +82,7 @@ PartMeasure measurePart(const std::filesystem::path& path, const FrameOffsets* o
                         const std::vector<int>& breakPoints, bool blocks, int channels, int sampleRate,
                         const PlayedSamples& played, const LoudnessScanOptions& options) {
     PartMeasure part;
-    part.whole.emplace(channels, sampleRate);
+    part.whole.emplace(channels, sampleRate, options.truePeakScan);
     FrameReader reader(path);
     const int fed = std::max(0, first - kLeadInFrames);
     if (fed > 0 && offsets != nullptr) {
@@ -80,6 +96,11 @@ PartMeasure measurePart(const std::filesystem::path& path, const FrameOffsets* o
         const DecodeResult decoded =
             decoder.decode(reader.frameData(), static_cast<std::size_t>(reader.frameLength()), pcm.data());
         if (frame < first) {
+            if (frame >= played.firstAudio && channels > 0) {
+                // The oversampling filter's history, so the part's true peak is the stream's.
+                const PlayedBytes kept = playedBytes(played, frame, decoded.bytes, channels, pcm.data());
+                part.whole->addLeadIn(kept.data, kept.size);
+            }
             continue;
         }
         if (frame % kProgressFrames == 0) {
@@ -98,22 +119,15 @@ PartMeasure measurePart(const std::filesystem::path& path, const FrameOffsets* o
                 part.blocks.back().endFrame = frame;
             }
             part.blocks.push_back({frame, frame, {}});
-            part.blockMeters.emplace_back(std::in_place, channels, sampleRate);
+            part.blockMeters.emplace_back(std::in_place, channels, sampleRate, options.truePeakScan);
         }
         if (frame < played.firstAudio || channels <= 0) {
             continue;
         }
-        // Only the samples a player plays.
-        const std::int64_t sampleBytes = 2 * static_cast<std::int64_t>(channels);
-        const std::int64_t at = (frame - played.firstAudio) * played.samplesPerFrame;
-        const std::int64_t count = static_cast<std::int64_t>(decoded.bytes) / sampleBytes;
-        const std::int64_t from = std::clamp(played.begin - at, std::int64_t{0}, count);
-        const std::int64_t to = std::clamp(played.end - at, from, count);
-        const std::uint8_t* const kept = pcm.data() + from * sampleBytes;
-        const auto keptBytes = static_cast<std::size_t>((to - from) * sampleBytes);
-        part.whole->add(kept, keptBytes);
+        const PlayedBytes kept = playedBytes(played, frame, decoded.bytes, channels, pcm.data());
+        part.whole->add(kept.data, kept.size);
         if (!part.blockMeters.empty()) {
-            part.blockMeters.back()->add(kept, keptBytes);
+            part.blockMeters.back()->add(kept.data, kept.size);
         }
     }
     reader.close();

@@ -32,6 +32,7 @@ struct LoudnessScanOptions {
     std::atomic<int>* framesDone = nullptr;
     // Set from another thread to stop early: the report is then incomplete.
     const std::atomic<bool>* stop = nullptr;
+    TruePeakScan truePeakScan = TruePeakScan::Gated;
 };
 
 // Decodes the file once and measures it with the loudness meter, and each block with one of its
