@@ -37,11 +37,14 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <semaphore>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -377,7 +380,9 @@ int saveTrimmed(const std::vector<PlannedPiece>& plan, SplitDocument& doc, Stdou
 }
 
 // Splits options.source. A dry run's pieces go to `dryRun`; `pieces` gets the number written.
-int splitFile(SplitOptions options, std::string& dryRun, int& pieces) {
+// `beforeSync` is called when the pieces are written and the disk is all that is left to wait for.
+int splitFile(SplitOptions options, std::string& dryRun, int& pieces,
+              const std::function<void()>& beforeSync = {}) {
     std::string problem;
     std::error_code error;
     // A pipe is read once into the output folder (made first), then split like a file named stdin.
@@ -487,6 +492,7 @@ int splitFile(SplitOptions options, std::string& dryRun, int& pieces) {
         saveOptions.existing = AtomicFile::Existing::Keep;
     }
     saveOptions.tagWriter = pieceTagWriter(tags, static_cast<int>(plan.size()), false);
+    saveOptions.beforeSync = beforeSync;
     SaveAllResult result;
     if (options.trimSilence) {
         result.pieces = static_cast<int>(plan.size());
@@ -525,19 +531,30 @@ int splitFile(SplitOptions options, std::string& dryRun, int& pieces) {
 }
 
 // Several files, `jobs` at a time: one summary line per file as it ends, dry runs in the files' order.
+// A file whose pieces are written and wait only for the disk gives its turn to the next file, so the
+// processors stay busy while the disk catches up; at most `jobs` more files wait that way.
 int splitFiles(const SplitOptions& options) {
     const std::size_t count = options.sources.size();
     std::vector<std::string> dryRuns(count);
     std::vector<int> statuses(count, kExitSuccess);
     std::atomic<std::size_t> next{0};
     std::mutex printing;
+    std::counting_semaphore<> turns(options.jobs);
     const auto work = [&] {
         for (std::size_t file = next++; file < count; file = next++) {
             SplitOptions one = options;
             one.source = options.sources[file];
             one.many = true;
             int pieces = 0;
-            statuses[file] = splitFile(one, dryRuns[file], pieces);
+            turns.acquire();
+            bool holdsTurn = true;
+            const auto giveTurn = [&] {
+                if (std::exchange(holdsTurn, false)) {
+                    turns.release();
+                }
+            };
+            statuses[file] = splitFile(one, dryRuns[file], pieces, giveTurn);
+            giveTurn();
             if (!options.dryRun) {
                 const std::lock_guard<std::mutex> lock(printing);
                 if (statuses[file] == kExitSuccess) {
@@ -552,7 +569,8 @@ int splitFiles(const SplitOptions& options) {
     };
     {
         std::vector<std::jthread> workers;
-        for (unsigned job = 0; job < std::min<std::size_t>(options.jobs, count); ++job) {
+        for (std::size_t worker = 0; worker < std::min<std::size_t>(2 * std::size_t{options.jobs}, count);
+             ++worker) {
             workers.emplace_back(work);
         }
     }

@@ -305,6 +305,14 @@ bool syncFileSystem(int fd) {
 #endif
 }
 
+void startWriteback(int fd) {
+#if defined(__linux__)
+    ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+#else
+    (void)fd;
+#endif
+}
+
 bool closeWrittenFile(FileHandle& handle) {
     observe(FileCall::CloseFile, {});
     return handle.close();

@@ -133,6 +133,9 @@ bool syncFile(int fd);
 // Puts every written byte of the file system holding `fd` on the disk in one call: cheaper than a
 // sync per file for many new files. False with errno ENOSYS where the system has no such call.
 bool syncFileSystem(int fd);
+// Lets the system start writing the file's bytes to the disk now, without waiting: a later sync then
+// finds most of them written. A hint only, so it never fails.
+void startWriteback(int fd);
 // Closes a written file; false (errno set) when the system reported an error.
 bool closeWrittenFile(FileHandle& handle);
 

@@ -7,7 +7,10 @@
 #include <utility>
 
 void DurableBatch::add(PieceFile piece, Finished finished) {
-    piece.finishWriting();
+    if (piece.finishWriting() && piece.descriptor() >= 0) {
+        // The disk works on this piece while the next ones are copied; the batch's sync waits for less.
+        platform::startWriteback(piece.descriptor());
+    }
     piece.syncFolderWith(m_folderSyncs);
     m_pending.push_back({std::move(piece), std::move(finished)});
     if (m_pending.size() >= kMostPending) {

@@ -203,6 +203,9 @@ public:
         for (std::size_t block = 0; block < m_blocks.size(); ++block) {
             savePiece(static_cast<int>(block), progress);
         }
+        if (m_options.beforeSync) {
+            m_options.beforeSync();
+        }
         commitPieces();
         if (m_result.failed > 0) {
             m_doc.log(LogLevel::Error, std::to_string(m_result.failed) + " of " +

@@ -3,6 +3,8 @@
 #include "engine/AtomicFile.h"
 #include "output/PieceMaker.h"
 
+#include <functional>
+
 class SourceFrames;
 class SplitDocument;
 
@@ -17,6 +19,9 @@ struct SaveAllOptions {
     AtomicFile::Existing existing = AtomicFile::Existing::Replace;
     // Further tag fields for each piece (none by default).
     PieceTagWriter tagWriter;
+    // Called once every piece is written, before the run waits for the disk to take them: a caller
+    // running several files lets another one use the processor meanwhile.
+    std::function<void()> beforeSync;
 };
 
 // The Save All command (GUI thread): refuses while a thread runs, takes the default folder of the

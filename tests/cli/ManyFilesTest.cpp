@@ -98,6 +98,69 @@ TEST(ManyFiles, SplitsEveryFileIntoAFolderOfItsOwnAndTellsEachFailure) {
     }
 }
 
+// Files of one run take turns while their pieces wait for the disk: each file's pieces are still the
+// bytes its run alone writes, and a piece or a file that fails leaves the others' pieces in place and
+// no temporary file anywhere.
+TEST(ManyFiles, PiecesOfAManyFileRunAreThoseOfEachFileAlone) {
+    const auto dir = scratchDir("cli-many-alone");
+    // Tagged and untagged, with and without an Info frame to rewrite: more files than two jobs' workers.
+    const std::vector<std::pair<std::string, std::string>> inputs = {
+        {"a", "id3v2-cover.mp3"}, {"b", "cbr128.mp3"},  {"c", "vbr.mp3"},
+        {"d", "ten-seconds.mp3"}, {"e", "no-info.mp3"}, {"f", "id3v2-cover.mp3"}};
+    std::string files;
+    for (const auto& [name, source] : inputs) {
+        std::filesystem::copy_file(fixture(source), dir / (name + ".mp3"));
+        files += quoted(dir / (name + ".mp3")) + " ";
+    }
+    const std::string cuts = " --count 3 --gapless --copy-tags";
+    for (const auto& [name, source] : inputs) {
+        const CliRun alone =
+            cli("split " + quoted(dir / (name + ".mp3")) + " -o " + quoted(dir / "alone") + cuts);
+        ASSERT_EQ(alone.status, 0) << name << alone.err;
+        for (int piece = 0; piece < 3; ++piece) {
+            ASSERT_TRUE(std::filesystem::is_regular_file(dir / "alone" /
+                                                         (name + "-" + std::to_string(piece) + ".mp3")));
+        }
+    }
+    const auto samePieces = [&](const std::filesystem::path& out, const std::string& name) {
+        for (int piece = 0; piece < 3; ++piece) {
+            const std::string file = name + "-" + std::to_string(piece) + ".mp3";
+            EXPECT_EQ(readBytes(out / name / file), readBytes(dir / "alone" / file)) << out << " " << file;
+        }
+        EXPECT_EQ(hiddenNames(out / name), std::vector<std::string>{}) << out << " " << name;
+    };
+    for (const std::string jobs : {"--jobs 1", "--jobs 2", "--jobs 4"}) {
+        const auto out = dir / ("together " + jobs);
+        const CliRun together = cli("split " + files + "-o " + quoted(out) + cuts + " " + jobs);
+        ASSERT_EQ(together.status, 0) << jobs << together.err;
+        EXPECT_EQ(sortedLines(together.out).size(), inputs.size()) << together.out;
+        for (const auto& input : inputs) {
+            samePieces(out, input.first);
+        }
+    }
+
+    // c's middle piece finds a folder under its name; d cannot have its folder at all.
+    for (const std::string jobs : {"--jobs 1", "--jobs 2"}) {
+        const auto out = dir / ("failing " + jobs);
+        std::filesystem::create_directories(out / "c" / "c-1.mp3");
+        writeBytes(out / "d", {'x'});
+        const CliRun failing = cli("split " + files + "-o " + quoted(out) + cuts + " " + jobs);
+        EXPECT_EQ(failing.status, 1) << jobs;
+        const std::vector<std::string> lines = sortedLines(failing.out);
+        ASSERT_EQ(lines.size(), inputs.size()) << failing.out;
+        EXPECT_EQ(lines[2], (dir / "c.mp3").string() + ": failed (status 1), 2 pieces written");
+        EXPECT_EQ(lines[3], (dir / "d.mp3").string() + ": failed (status 1), 0 pieces written");
+        for (const char* name : {"a", "b", "e", "f"}) {
+            samePieces(out, name);
+        }
+        EXPECT_EQ(readBytes(out / "c" / "c-0.mp3"), readBytes(dir / "alone" / "c-0.mp3"));
+        EXPECT_EQ(readBytes(out / "c" / "c-2.mp3"), readBytes(dir / "alone" / "c-2.mp3"));
+        EXPECT_TRUE(std::filesystem::is_directory(out / "c" / "c-1.mp3"));
+        EXPECT_EQ(hiddenNames(out / "c"), std::vector<std::string>{});
+        EXPECT_EQ(hiddenNames(out), std::vector<std::string>{});
+    }
+}
+
 TEST(ManyFiles, FilesScannedAtOnceFindTheSameSilencesAsAlone) {
     const auto dir = scratchDir("cli-many-silences");
     std::string files;
