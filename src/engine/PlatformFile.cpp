@@ -305,11 +305,15 @@ bool syncFileSystem(int fd) {
 #endif
 }
 
-void startWriteback(int fd) {
+void startWriteback(int fd, std::int64_t offset, std::int64_t count) {
 #if defined(__linux__)
-    ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+    if (fd >= 0 && count >= 0) {
+        ::sync_file_range(fd, offset, count, SYNC_FILE_RANGE_WRITE);
+    }
 #else
     (void)fd;
+    (void)offset;
+    (void)count;
 #endif
 }
 

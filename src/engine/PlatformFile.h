@@ -133,9 +133,11 @@ bool syncFile(int fd);
 // Puts every written byte of the file system holding `fd` on the disk in one call: cheaper than a
 // sync per file for many new files. False with errno ENOSYS where the system has no such call.
 bool syncFileSystem(int fd);
-// Lets the system start writing the file's bytes to the disk now, without waiting: a later sync then
-// finds most of them written. A hint only, so it never fails.
-void startWriteback(int fd);
+// Lets the system start writing the file's bytes [offset, offset + count) to the disk now, without
+// waiting (count 0: to the end of the file): a later sync then finds most of them written and the disk
+// works while the rest is copied. A hint only: it does nothing where the system has no such call, and
+// a failure shows at the sync.
+void startWriteback(int fd, std::int64_t offset = 0, std::int64_t count = 0);
 // Closes a written file; false (errno set) when the system reported an error.
 bool closeWrittenFile(FileHandle& handle);
 

@@ -5,7 +5,7 @@
 #include "document/ChapterCopy.h"
 #include "document/SplitDocument.h"
 #include "document/WindowLink.h"
-#include "engine/Writeback.h"
+#include "engine/PlatformFile.h"
 #include "engine/XingFrame.h"
 #include "output/CrcJoin.h"
 #include "output/EditedCopyTag.h"
