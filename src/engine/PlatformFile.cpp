@@ -231,6 +231,16 @@ FileHandle openWithSharing(const std::filesystem::path& path, DWORD access, DWOR
 } // namespace
 #endif
 
+#ifdef _WIN32
+KeptFilePosition::KeptFilePosition(int fd) : m_fd(fd), m_position(_lseeki64(fd, 0, SEEK_CUR)) {}
+
+KeptFilePosition::~KeptFilePosition() {
+    if (m_position >= 0) {
+        _lseeki64(m_fd, m_position, SEEK_SET);
+    }
+}
+#endif
+
 FileHandle openForReading(const std::filesystem::path& path) {
 #ifdef _WIN32
     return openWithSharing(path, GENERIC_READ, OPEN_EXISTING, _O_RDONLY);
@@ -307,6 +317,11 @@ long long writeSome(int fd, const std::uint8_t* data, std::size_t count) {
 }
 
 bool writeAllAt(int fd, std::int64_t offset, const std::uint8_t* data, std::size_t count) {
+#ifdef _WIN32
+    // A positioned WriteFile moves the file position of a handle opened without overlapping; the
+    // sequential writes after it must go on where they were, as after a pwrite.
+    const KeptFilePosition kept(fd);
+#endif
     std::size_t done = 0;
     while (done < count) {
 #ifdef _WIN32

@@ -1,4 +1,5 @@
 #include "engine/PlatformFile.h"
+#include "engine/PositionedRead.h"
 
 #include "support/TestFiles.h"
 
@@ -87,6 +88,30 @@ TEST(PlatformFile, AFileOpenForReadingCanBeReplacedAndRemoved) {
     ASSERT_TRUE(again.isOpen());
     EXPECT_TRUE(platform::removeFile(file));
     EXPECT_FALSE(std::filesystem::exists(file));
+}
+
+// A header filled in at the start of a piece after its frames were written: the bytes that follow
+// go on at the end, and a reader by offsets leaves a sequential reader where it was.
+TEST(PlatformFile, PositionedReadsAndWritesLeaveTheFilePositionAlone) {
+    const auto dir = scratchDir("platform-positioned");
+    platform::FileHandle file = platform::createNewFile(dir / "piece.mp3");
+    ASSERT_TRUE(file.isOpen());
+    const std::vector<std::uint8_t> start = {1, 2, 3, 4, 5, 6};
+    ASSERT_EQ(platform::writeSome(file.get(), start.data(), start.size()), 6);
+    const std::vector<std::uint8_t> header = {9, 9};
+    ASSERT_TRUE(platform::writeAllAt(file.get(), 1, header.data(), header.size()));
+    const std::vector<std::uint8_t> tail = {7, 8};
+    ASSERT_EQ(platform::writeSome(file.get(), tail.data(), tail.size()), 2);
+    ASSERT_TRUE(platform::closeWrittenFile(file));
+    EXPECT_EQ(readBytes(dir / "piece.mp3"), (std::vector<std::uint8_t>{1, 9, 9, 4, 5, 6, 7, 8}));
+
+    const platform::FileHandle read = platform::openForReading(dir / "piece.mp3");
+    std::uint8_t got[2] = {};
+    ASSERT_EQ(platform::readSome(read.get(), got, 1), 1);
+    EXPECT_EQ(mp3::readFileAt(read.get(), 5, got, 2), 2u);
+    EXPECT_EQ(got[0], 6);
+    ASSERT_EQ(platform::readSome(read.get(), got, 1), 1);
+    EXPECT_EQ(got[0], 9);
 }
 
 TEST(PlatformFile, RenameReplacesOnlyWhenAskedTo) {
