@@ -51,6 +51,8 @@ run_wine_tests() {
     wineboot --init >/dev/null 2>&1 || true
     wineserver --wait || true
   fi
+  # One server for the whole run: the tests start the tool hundreds of times.
+  wineserver --persistent
   local failed=0 program
   "$source_dir/scripts/windows-same-bytes.sh" "$build" || failed=1
   for program in "$build"/tests/kerfline_*_tests.exe; do

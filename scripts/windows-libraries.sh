@@ -81,6 +81,14 @@ build_taglib() {
 build_portaudio() {
   local folder
   folder=$(fetch_source portaudio19)
+  # PortAudio 19.6 includes the WASAPI headers for MSVC only and brings stale copies of them for
+  # mingw; mingw-w64's own headers have everything (the device name key lives in the _devpkey one).
+  local wasapi="$folder/src/hostapi/wasapi"
+  sed -i -e 's/^#if defined(_MSC_VER) && (_MSC_VER >= 1400)$/#if 1/' -e 's/<Avrt.h>/<avrt.h>/' \
+    -e 's/<Audioclient.h>/<audioclient.h>/' \
+    -e '0,/#include <functiondiscoverykeys.h>/s//#include <functiondiscoverykeys_devpkey.h>/' \
+    "$wasapi/pa_win_wasapi.c"
+  rm -f "$wasapi"/mingw-include/*.h
   autotools_library "$folder" --with-winapi=wmme,wasapi
   merge_private_libs "$prefix/lib/pkgconfig/portaudio-2.0.pc"
   # The static library needs the Windows audio and COM libraries.

@@ -8,6 +8,9 @@ set -euo pipefail
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 windows_build=${1:?the Windows build folder}
 linux_build=${2:-${KERFLINE_LINUX_BUILD:-$source_dir/build}}
+# The commands run inside each fixture's own folder.
+windows_build=$(realpath "$windows_build")
+linux_build=$(realpath "$linux_build")
 linux_cli="$linux_build/kerfline-cli"
 windows_cli="$windows_build/kerfline-cli.exe"
 for program in "$linux_cli" "$windows_cli"; do
@@ -17,6 +20,8 @@ for program in "$linux_cli" "$windows_cli"; do
   fi
 done
 export WINEDEBUG=-all
+# Wine's own prefix beside the build, never the user's ~/.wine.
+export WINEPREFIX=${WINEPREFIX:-$windows_build/wineprefix}
 
 # Runs every command with `run` (a program and its arguments), writing into $out.
 write_outputs() { # out, program...
@@ -50,8 +55,9 @@ out="$windows_build/same-bytes"
 started=$SECONDS
 write_outputs "$out/linux" "$linux_cli"
 write_outputs "$out/windows" wine "$windows_cli"
-wineserver --kill 2>/dev/null || true
-# What the Windows program names a file in its messages ("kerfline-cli.exe") is not an output.
+# The messages name a piece the way the system does, with Windows' separator there; the files
+# themselves must be the same bytes.
+find "$out/windows" -name '*.txt' -exec sed -i 's|\\|/|g' {} +
 if diff -r "$out/linux" "$out/windows" >"$out/differences.txt"; then
   echo "same-bytes: the outputs of $(ls "$out/linux" | wc -l) fixtures are the same on Linux and Windows ($((SECONDS - started)) s)"
 else

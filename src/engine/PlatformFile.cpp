@@ -28,15 +28,40 @@ namespace platform {
 namespace {
 
 #ifdef _WIN32
-FileStatus fromStat(const struct _stat64& st) {
+// A handle of the system's own, closed with the object.
+struct SystemHandle {
+    HANDLE handle;
+    explicit SystemHandle(HANDLE h) : handle(h) {}
+    ~SystemHandle() {
+        if (handle != INVALID_HANDLE_VALUE) {
+            CloseHandle(handle);
+        }
+    }
+    SystemHandle(const SystemHandle&) = delete;
+    SystemHandle& operator=(const SystemHandle&) = delete;
+};
+
+// The stat of Windows has no inode and whole seconds only: the volume and file index tell two names
+// of one file apart, and the write time in 100 ns steps sees two saves within a second.
+std::optional<FileStatus> statusOfHandle(HANDLE handle) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (handle == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(handle, &info)) {
+        errno = ENOENT;
+        return std::nullopt;
+    }
     FileStatus status;
-    status.kind = (st.st_mode & _S_IFREG)   ? FileStatus::Kind::Regular
-                  : (st.st_mode & _S_IFDIR) ? FileStatus::Kind::Directory
-                                            : FileStatus::Kind::Other;
-    status.size = st.st_size;
-    status.modifiedNs = static_cast<std::int64_t>(st.st_mtime) * 1000000000;
-    status.device = static_cast<std::uint64_t>(st.st_dev);
-    status.inode = 0;
+    const DWORD type = GetFileType(handle);
+    status.kind = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? FileStatus::Kind::Directory
+                  : type == FILE_TYPE_DISK                           ? FileStatus::Kind::Regular
+                                                                     : FileStatus::Kind::Other;
+    status.size =
+        static_cast<std::int64_t>((static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
+    const std::uint64_t ticks = (static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
+                                info.ftLastWriteTime.dwLowDateTime;
+    constexpr std::int64_t kTicksFrom1601To1970 = 116444736000000000;
+    status.modifiedNs = (static_cast<std::int64_t>(ticks) - kTicksFrom1601To1970) * 100;
+    status.device = info.dwVolumeSerialNumber;
+    status.inode = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
     return status;
 }
 #else
@@ -87,17 +112,17 @@ void injectFileCallFaults(FileCallFault fault) {
 
 std::optional<FileStatus> statusOf(int fd) {
 #ifdef _WIN32
-    struct _stat64 st {};
-    if (fd < 0 || _fstat64(fd, &st) != 0) {
+    if (fd < 0) {
         return std::nullopt;
     }
+    return statusOfHandle(reinterpret_cast<HANDLE>(_get_osfhandle(fd)));
 #else
     struct stat st {};
     if (fd < 0 || ::fstat(fd, &st) != 0) {
         return std::nullopt;
     }
-#endif
     return fromStat(st);
+#endif
 }
 
 std::optional<FileStatus> statusOfName(const std::filesystem::path& path) {
@@ -120,17 +145,18 @@ std::optional<FileStatus> statusOfName(const std::filesystem::path& path) {
 
 std::optional<FileStatus> statusOfTarget(const std::filesystem::path& path) {
 #ifdef _WIN32
-    struct _stat64 st {};
-    if (_wstat64(path.c_str(), &st) != 0) {
-        return std::nullopt;
-    }
+    // No access asked for: only the attributes are read, whatever sharing another program chose.
+    const SystemHandle file(CreateFileW(path.c_str(), 0,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return statusOfHandle(file.handle);
 #else
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
         return std::nullopt;
     }
-#endif
     return fromStat(st);
+#endif
 }
 
 FileHandle::~FileHandle() {
@@ -160,9 +186,64 @@ bool FileHandle::close() {
     return result == 0;
 }
 
+#ifdef _WIN32
+namespace {
+
+int errnoFromSystemError(DWORD error) {
+    switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+        return ENOENT;
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+        return EEXIST;
+    case ERROR_FILENAME_EXCED_RANGE:
+        return ENAMETOOLONG;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        return ENOSPC;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+        return EBUSY;
+    default:
+        return EACCES;
+    }
+}
+
+// Opened with every sharing allowed: a file Kerfline reads can still be renamed, replaced or
+// deleted by another program, as on POSIX, and a change shows in its status.
+FileHandle openWithSharing(const std::filesystem::path& path, DWORD access, DWORD disposition, int flags) {
+    const HANDLE handle =
+        CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        errno = errnoFromSystemError(GetLastError());
+        return FileHandle();
+    }
+    const int fd = _open_osfhandle(reinterpret_cast<std::intptr_t>(handle), flags | _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(handle);
+    }
+    return FileHandle(fd);
+}
+
+} // namespace
+#endif
+
+#ifdef _WIN32
+KeptFilePosition::KeptFilePosition(int fd) : m_fd(fd), m_position(_lseeki64(fd, 0, SEEK_CUR)) {}
+
+KeptFilePosition::~KeptFilePosition() {
+    if (m_position >= 0) {
+        _lseeki64(m_fd, m_position, SEEK_SET);
+    }
+}
+#endif
+
 FileHandle openForReading(const std::filesystem::path& path) {
 #ifdef _WIN32
-    return FileHandle(_wopen(path.c_str(), _O_RDONLY | _O_BINARY));
+    return openWithSharing(path, GENERIC_READ, OPEN_EXISTING, _O_RDONLY);
 #else
     // Without waiting: opening a pipe for reading would otherwise block until a writer comes.
     return FileHandle(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
@@ -171,7 +252,7 @@ FileHandle openForReading(const std::filesystem::path& path) {
 
 FileHandle createNewFile(const std::filesystem::path& path) {
 #ifdef _WIN32
-    return FileHandle(_wopen(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE));
+    return openWithSharing(path, GENERIC_WRITE, CREATE_NEW, _O_WRONLY);
 #else
     // O_EXCL also refuses a dangling link at the name instead of creating its target.
     return FileHandle(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
@@ -236,6 +317,11 @@ long long writeSome(int fd, const std::uint8_t* data, std::size_t count) {
 }
 
 bool writeAllAt(int fd, std::int64_t offset, const std::uint8_t* data, std::size_t count) {
+#ifdef _WIN32
+    // A positioned WriteFile moves the file position of a handle opened without overlapping; the
+    // sequential writes after it must go on where they were, as after a pwrite.
+    const KeptFilePosition kept(fd);
+#endif
     std::size_t done = 0;
     while (done < count) {
 #ifdef _WIN32
@@ -326,7 +412,7 @@ bool renameFile(const std::filesystem::path& from, const std::filesystem::path& 
 #ifdef _WIN32
     const DWORD flags = replace ? MOVEFILE_REPLACE_EXISTING : 0;
     if (MoveFileExW(from.c_str(), to.c_str(), flags | MOVEFILE_WRITE_THROUGH) == 0) {
-        errno = GetLastError() == ERROR_ALREADY_EXISTS ? EEXIST : EACCES;
+        errno = errnoFromSystemError(GetLastError());
         return false;
     }
     return true;

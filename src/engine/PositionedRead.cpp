@@ -4,6 +4,8 @@
 #include <cerrno>
 
 #ifdef _WIN32
+#include "engine/PlatformFile.h"
+
 #include <io.h>
 #include <windows.h>
 #else
@@ -16,6 +18,9 @@ std::size_t readFileAt(int fd, std::int64_t offset, std::uint8_t* out, std::size
     if (fd < 0 || offset < 0) {
         return 0;
     }
+#ifdef _WIN32
+    const platform::KeptFilePosition kept(fd);
+#endif
     std::size_t total = 0;
     while (total < count) {
 #ifdef _WIN32

@@ -56,19 +56,23 @@ TEST(BreakPointFile, SaveNeverReplacesTheLoadedMp3) {
     const auto dir = scratchDir("bps-over-source");
     const auto source = dir / "song.mp3";
     std::filesystem::copy_file(testing_support::fixture("cbr128.mp3"), source);
+    std::vector<std::filesystem::path> targets = {source, dir / "." / "song.mp3"};
+#ifndef _WIN32
     std::filesystem::create_symlink(source, dir / "link.bps");
+    targets.push_back(dir / "link.bps");
+#endif
     const Bytes original = readBytes(source);
     DocumentHarness h;
     h.load(source);
     h.link.clearRecords();
     h.doc.replaceBreakPoints({5, 9});
-    h.doc.saveBreakPointFile(source);
-    h.doc.saveBreakPointFile(dir / "link.bps");
-    h.doc.saveBreakPointFile(dir / "." / "song.mp3");
+    for (const auto& target : targets) {
+        h.doc.saveBreakPointFile(target);
+    }
     EXPECT_EQ(readBytes(source), original);
     EXPECT_TRUE(h.link.logLines(LogLevel::Normal).empty());
     const auto errors = h.link.logLines(LogLevel::Error);
-    ASSERT_EQ(errors.size(), 3u);
+    ASSERT_EQ(errors.size(), targets.size());
     EXPECT_EQ(errors[0],
               "Break points could not be saved to file " + source.string() + ", it is the loaded mp3 file");
 }

@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
 #include <sys/stat.h>
+#endif
 
 #include <algorithm>
 #include <fstream>
@@ -127,7 +129,9 @@ TEST(BreakPointLists, FilesThatCannotBeReadChangeNothing) {
     writeText(dir / "garbage.txt", "1.0\t1.0\tfine\n2.0\t2.0\tfine too\nthis is no label\n");
     writeText(dir / "broken.cue",
               "FILE \"x.mp3\" MP3\nTRACK 01 AUDIO\n  INDEX 01 00:01:00\nTRACK 02 AUDIO\n");
+#ifndef _WIN32
     ASSERT_EQ(::mkfifo((dir / "pipe.txt").c_str(), 0600), 0);
+#endif
     std::filesystem::create_directory(dir / "folder.cue");
     {
         std::ofstream(dir / "huge.txt", std::ios::binary) << "00:00 Start\n";
@@ -141,7 +145,9 @@ TEST(BreakPointLists, FilesThatCannotBeReadChangeNothing) {
     } cases[] = {
         {"garbage.txt", ListFormat::LabelFile, "line 3: "},
         {"broken.cue", ListFormat::CueSheet, "line 4: TRACK without INDEX 01"},
+#ifndef _WIN32
         {"pipe.txt", ListFormat::Tracklist, "it is not a regular file"},
+#endif
         {"folder.cue", ListFormat::CueSheet, "it is not a regular file"},
         {"missing.txt", ListFormat::Tracklist, "the file does not exist"},
         {"huge.txt", ListFormat::Tracklist, "larger than 16 MB"},

@@ -159,16 +159,20 @@ TEST(ChapterCopy, ChaptersReadBackAsBreakPointsAndOldOnesAreReplaced) {
 TEST(ChapterCopy, NeverWritesIntoTheLoadedFile) {
     const auto dir = scratchDir("chapters-over-source");
     std::filesystem::copy_file(fixture("cbr128.mp3"), dir / "song.mp3");
+    std::vector<std::filesystem::path> targets = {dir / "song.mp3", dir / "." / "song.mp3"};
+#ifndef _WIN32
     std::filesystem::create_symlink(dir / "song.mp3", dir / "link.mp3");
+    targets.push_back(dir / "link.mp3");
+#endif
     const Bytes before = readBytes(dir / "song.mp3");
     DocumentHarness h;
     h.load(dir / "song.mp3");
     h.doc.m_breakPoints = {10};
-    for (const auto& target : {dir / "song.mp3", dir / "link.mp3", dir / "." / "song.mp3"}) {
+    for (const auto& target : targets) {
         EXPECT_FALSE(saveCopyWithChapters(h.doc, target));
     }
     EXPECT_EQ(readBytes(dir / "song.mp3"), before);
-    ASSERT_EQ(h.prompts.boxes.size(), 3u);
+    ASSERT_EQ(h.prompts.boxes.size(), targets.size());
     EXPECT_EQ(
         h.prompts.boxes[0].text,
         "The copy with chapters can not replace the mp3 file it is made from, please choose another name!");

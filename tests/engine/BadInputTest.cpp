@@ -8,8 +8,11 @@
 
 #include <algorithm>
 #include <random>
-#include <unistd.h>
 #include <vector>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -68,6 +71,7 @@ TEST(BadInput, MissingFileAndDirectoryAreAtTheirEndAtOnce) {
     }
 }
 
+#ifndef _WIN32
 TEST(BadInput, DeviceThatNeverEndsIsNoFile) {
     if (!std::filesystem::exists("/dev/zero")) {
         GTEST_SKIP() << "no /dev/zero";
@@ -87,6 +91,7 @@ TEST(BadInput, UnreadableFileIsAtItsEndAtOnce) {
     EXPECT_TRUE(scanChecked(path).levels.empty());
     std::filesystem::permissions(path, std::filesystem::perms::owner_all);
 }
+#endif
 
 TEST(BadInput, RandomBytesScanToTheEnd) {
     std::mt19937 random(20240611);

@@ -10,6 +10,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <numbers>
 #include <vector>
 
 namespace {
@@ -32,7 +33,8 @@ TEST(FrameRms, DecibelsBelowFullScale) {
     };
     std::vector<int> sine(1152);
     for (std::size_t i = 0; i < sine.size(); ++i) {
-        sine[i] = static_cast<int>(std::lround(16384 * std::sin(2 * M_PI * static_cast<double>(i) / 64)));
+        sine[i] = static_cast<int>(
+            std::lround(16384 * std::sin(2 * std::numbers::pi * static_cast<double>(i) / 64)));
     }
     const Case cases[] = {
         {"full-scale square", {-32768, 32767, -32768, 32767}, 0.0f},

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <numbers>
 #include <random>
 #include <vector>
 
@@ -19,7 +20,7 @@ std::vector<std::uint8_t> sine(double hz, double peakDbfs, int channels, int rat
     pcm.reserve(frames * static_cast<std::size_t>(channels) * 2);
     for (std::size_t i = 0; i < frames; ++i) {
         const auto sample = static_cast<std::int16_t>(
-            std::lround(amplitude * std::sin(2 * M_PI * hz * static_cast<double>(i) / rate)));
+            std::lround(amplitude * std::sin(2 * std::numbers::pi * hz * static_cast<double>(i) / rate)));
         for (int channel = 0; channel < channels; ++channel) {
             pcm.push_back(static_cast<std::uint8_t>(static_cast<std::uint16_t>(sample) & 0xFF));
             pcm.push_back(static_cast<std::uint8_t>(static_cast<std::uint16_t>(sample) >> 8));

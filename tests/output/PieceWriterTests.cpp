@@ -9,7 +9,9 @@
 #include "output/PieceTag.h"
 #include "output/SourceBytes.h"
 #include "support/TestFiles.h"
+#ifndef _WIN32
 #include "support/WriteLimit.h"
+#endif
 
 #include <gtest/gtest.h>
 #include <taglib/fileref.h>
@@ -207,12 +209,15 @@ TEST(PieceWriter, ThePieceFileNeverReplacesTheSource) {
     const auto dir = scratchDir("piece-source");
     const auto source = writeNumberedFrames(dir / "source.mp3", 20);
     const auto original = readBytes(source);
-    std::filesystem::create_symlink(source, dir / "link.mp3");
     std::filesystem::create_hard_link(source, dir / "hard.mp3");
     std::filesystem::create_directories(dir / "sub");
 
-    const std::vector<std::filesystem::path> aliases = {source, dir / "link.mp3", dir / "hard.mp3",
-                                                        dir / "sub" / ".." / "source.mp3"};
+    std::vector<std::filesystem::path> aliases = {source, dir / "hard.mp3",
+                                                  dir / "sub" / ".." / "source.mp3"};
+#ifndef _WIN32
+    std::filesystem::create_symlink(source, dir / "link.mp3");
+    aliases.push_back(dir / "link.mp3");
+#endif
     for (const auto& alias : aliases) {
         PieceFile piece = createPieceFile(alias, source);
         EXPECT_FALSE(piece.isOpen()) << alias;
@@ -237,9 +242,10 @@ TEST(PieceWriter, FailuresAreKeptAndReported) {
     EXPECT_FALSE(missing.isOpen());
     EXPECT_FALSE(missing.close());
 
+    SourceFrames frames(source);
+#ifndef _WIN32
     // A disk that takes no more bytes: the loss shows when the buffer reaches it, and nothing is
     // left under the name or beside it.
-    SourceFrames frames(source);
     {
         PieceFile full = createPieceFile(dir / "full.mp3", source);
         ASSERT_TRUE(full.isOpen());
@@ -249,6 +255,7 @@ TEST(PieceWriter, FailuresAreKeptAndReported) {
         EXPECT_FALSE(full.error().empty());
     }
     EXPECT_FALSE(std::filesystem::exists(dir / "full.mp3"));
+#endif
 
     // The source ends before the bytes asked for.
     SourceBytes bytes(source);

@@ -5,13 +5,16 @@
 #include "output/PieceFile.h"
 #include "output/SaveAll.h"
 #include "output/SourceCheck.h"
-#include "support/SmallDisk.h"
 #include "support/TestFiles.h"
-#include "support/WriteLimit.h"
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include "support/SmallDisk.h"
+#include "support/WriteLimit.h"
+
 #include <sys/stat.h>
+#endif
 
 #include <chrono>
 #include <functional>
@@ -35,6 +38,7 @@ TEST(SafeWriting, NamesHeldByLinksPipesDevicesAndFoldersAreRefusedUntouched) {
     std::filesystem::create_directories(dir / "elsewhere");
     writeBytes(dir / "elsewhere" / "precious.txt", {1, 2, 3});
     const Occupant occupants[] = {
+#ifndef _WIN32
         {"link to a file elsewhere",
          [](const auto& out) {
              std::filesystem::create_symlink(out / ".." / "elsewhere" / "precious.txt", out / "piece.mp3");
@@ -50,12 +54,13 @@ TEST(SafeWriting, NamesHeldByLinksPipesDevicesAndFoldersAreRefusedUntouched) {
              ::mkfifo((out / "piece.mp3").c_str(), 0644);
              return out / "piece.mp3";
          }},
+        {"device", [](const auto&) { return std::filesystem::path("/dev/null"); }},
+#endif
         {"folder",
          [](const auto& out) {
              std::filesystem::create_directories(out / "piece.mp3");
              return out / "piece.mp3";
          }},
-        {"device", [](const auto&) { return std::filesystem::path("/dev/null"); }},
     };
     SourceFrames frames(source);
     for (const Occupant& occupant : occupants) {
@@ -91,6 +96,7 @@ TEST(SafeWriting, AnEarlierFileIsReplacedOnlyByAWholePiece) {
         EXPECT_EQ(kept.error(), "the file already exists");
     }
     EXPECT_EQ(readBytes(piece), earlier);
+#ifndef _WIN32
     {
         PieceFile full = createPieceFile(piece, source);
         const WriteLimit limit(1000);
@@ -98,6 +104,7 @@ TEST(SafeWriting, AnEarlierFileIsReplacedOnlyByAWholePiece) {
         EXPECT_FALSE(full.close());
     }
     EXPECT_EQ(readBytes(piece), earlier);
+#endif
     {
         // Dropped before close(): the job stopped.
         PieceFile dropped = createPieceFile(piece, source);
@@ -216,6 +223,7 @@ TEST(SafeWriting, RunningOutOfMemoryEndsTheSaveWithNothingHalfWritten) {
     EXPECT_EQ(readBytes(source), original);
 }
 
+#ifndef _WIN32
 TEST(SafeWriting, PiecesThatWouldNotFitAreRefusedBeforeTheFirstByte) {
     if (::geteuid() != 0) {
         GTEST_SKIP() << "mounting a small file system needs root";
@@ -253,5 +261,6 @@ TEST(SafeWriting, PiecesThatWouldNotFitAreRefusedBeforeTheFirstByte) {
     EXPECT_EQ(runSaveAll(*test.doc).failed, 0);
     EXPECT_EQ(readBytes(dir / "small" / "talk-19.mp3"), frameBytes(source, 950, 1000));
 }
+#endif
 
 } // namespace

@@ -377,7 +377,8 @@ std::vector<Bytes> decodeInFileOrder(const std::filesystem::path& path) {
     for (mp3::FrameReader reader(path); !reader.atEnd(); reader.readNext()) {
         Bytes pcm(mp3::kMaxPcmBytes);
         pcm.resize(
-            decoder.decode(reader.frameData(), static_cast<std::size_t>(reader.frameLength()), pcm.data()).bytes);
+            decoder.decode(reader.frameData(), static_cast<std::size_t>(reader.frameLength()), pcm.data())
+                .bytes);
         frames.push_back(std::move(pcm));
     }
     return frames;
@@ -442,6 +443,7 @@ TEST(Player, FramesMissingFromTheCacheAreDecodedAndKept) {
     }
 }
 
+#ifndef _WIN32
 // The refill of a frame missing from the cache waits for the decoder, which another thread holds;
 // stop() is already waiting for the decoder too and gets it first. Stop then waits for the refill to
 // end, so the refill must give up rather than wait on. The order is forced: each step waits until the
@@ -483,3 +485,4 @@ TEST(Player, StopNeverWaitsForARefillThatWaitsForTheDecoder) {
     EXPECT_FALSE(h.player->isPlaying());
     EXPECT_FALSE(h.output->isOpen());
 }
+#endif

@@ -18,12 +18,15 @@ using testing_support::scratchDir;
 namespace {
 
 // ALSA reads the default device from $HOME/.asoundrc when PortAudio starts, once per process.
-void useAlsaHome(const std::string& name, const char* asoundrc) {
+// Windows has its own devices, and no ALSA to point elsewhere.
+void useAlsaHome([[maybe_unused]] const std::string& name, [[maybe_unused]] const char* asoundrc) {
+#ifndef _WIN32
     const auto home = scratchDir(name);
     if (asoundrc != nullptr) {
         std::ofstream(home / ".asoundrc") << asoundrc;
     }
     setenv("HOME", home.c_str(), 1);
+#endif
 }
 
 constexpr const char* kNullDevice = "pcm.!default { type null }\n";

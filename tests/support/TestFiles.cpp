@@ -90,7 +90,8 @@ std::string runCommand(const std::string& command, int* status) {
         script << "( " << unixCommand << "\n) > '" << base << ".out'\necho $? > '" << base
                << ".status-new'\nmv '" << base << ".status-new' '" << base << ".status'\n";
     }
-    std::wstring line = L"/bin/sh '" + std::filesystem::path(base + ".sh").wstring() + L"'";
+    // Wine splits a Unix program's command line the Windows way: double quotes, not single ones.
+    std::wstring line = L"/bin/sh \"" + std::filesystem::path(base + ".sh").wstring() + L"\"";
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};

@@ -5,11 +5,20 @@
 #include <string>
 #include <thread>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/syscall.h>
 #include <unistd.h>
+#endif
 
 namespace testing_support {
 
+#ifdef _WIN32
+long currentThreadId() {
+    return static_cast<long>(GetCurrentThreadId());
+}
+#else
 long currentThreadId() {
     return static_cast<long>(::syscall(SYS_gettid));
 }
@@ -62,5 +71,7 @@ bool waitUntilThreadSleeps(long id, std::chrono::milliseconds timeout) {
     }
     return true;
 }
+
+#endif
 
 } // namespace testing_support
