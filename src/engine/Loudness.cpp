@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <numbers>
 #include <vector>
 
 namespace mp3 {
@@ -280,9 +281,9 @@ std::vector<double> truePeakFilterTaps(int sampleRate) {
         const double m = j - (kFilterTaps - 1) / 2.0;
         double c = 1.0;
         if (std::fabs(m) > 0.000001) {
-            c = std::sin(m * M_PI / factor) / (m * M_PI / factor);
+            c = std::sin(m * std::numbers::pi / factor) / (m * std::numbers::pi / factor);
         }
-        c *= 0.5 * (1 - std::cos(2 * M_PI * j / (kFilterTaps - 1)));
+        c *= 0.5 * (1 - std::cos(2 * std::numbers::pi * j / (kFilterTaps - 1)));
         taps.push_back(c);
     }
     return taps;
