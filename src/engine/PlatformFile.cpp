@@ -232,14 +232,74 @@ FileHandle openWithSharing(const std::filesystem::path& path, DWORD access, DWOR
 #endif
 
 #ifdef _WIN32
-KeptFilePosition::KeptFilePosition(int fd) : m_fd(fd), m_position(_lseeki64(fd, 0, SEEK_CUR)) {}
+namespace {
 
-KeptFilePosition::~KeptFilePosition() {
-    if (m_position >= 0) {
-        _lseeki64(m_fd, m_position, SEEK_SET);
+// The file position of a descriptor, put back when the object goes: a positioned ReadFile or
+// WriteFile on a handle opened without overlapping moves it, pread and pwrite do not.
+class KeptFilePosition {
+public:
+    explicit KeptFilePosition(int fd) : m_fd(fd), m_position(_lseeki64(fd, 0, SEEK_CUR)) {}
+    ~KeptFilePosition() {
+        if (m_position >= 0) {
+            _lseeki64(m_fd, m_position, SEEK_SET);
+        }
     }
+    KeptFilePosition(const KeptFilePosition&) = delete;
+    KeptFilePosition& operator=(const KeptFilePosition&) = delete;
+
+private:
+    int m_fd;
+    long long m_position;
+};
+
+OVERLAPPED overlappedAt(std::int64_t offset) {
+    const auto at = static_cast<std::uint64_t>(offset);
+    OVERLAPPED where{};
+    where.Offset = static_cast<DWORD>(at);
+    where.OffsetHigh = static_cast<DWORD>(at >> 32);
+    return where;
 }
+
+DWORD oneCallBytes(std::size_t count) {
+    return static_cast<DWORD>(std::min<std::size_t>(count, 1u << 30));
+}
+
+} // namespace
 #endif
+
+long long readSomeAt(int fd, std::int64_t offset, std::uint8_t* data, std::size_t count) {
+#ifdef _WIN32
+    const KeptFilePosition kept(fd);
+    OVERLAPPED where = overlappedAt(offset);
+    DWORD got = 0;
+    if (!ReadFile(reinterpret_cast<HANDLE>(_get_osfhandle(fd)), data, oneCallBytes(count), &got, &where)) {
+        // Reading at or past the end is an end, as for pread.
+        if (GetLastError() == ERROR_HANDLE_EOF) {
+            return 0;
+        }
+        errno = EIO;
+        return -1;
+    }
+    return got;
+#else
+    return ::pread(fd, data, count, static_cast<off_t>(offset));
+#endif
+}
+
+long long writeSomeAt(int fd, std::int64_t offset, const std::uint8_t* data, std::size_t count) {
+#ifdef _WIN32
+    const KeptFilePosition kept(fd);
+    OVERLAPPED where = overlappedAt(offset);
+    DWORD wrote = 0;
+    if (!WriteFile(reinterpret_cast<HANDLE>(_get_osfhandle(fd)), data, oneCallBytes(count), &wrote, &where)) {
+        errno = GetLastError() == ERROR_DISK_FULL ? ENOSPC : EIO;
+        return -1;
+    }
+    return wrote;
+#else
+    return ::pwrite(fd, data, count, static_cast<off_t>(offset));
+#endif
+}
 
 FileHandle openForReading(const std::filesystem::path& path) {
 #ifdef _WIN32
@@ -317,34 +377,13 @@ long long writeSome(int fd, const std::uint8_t* data, std::size_t count) {
 }
 
 bool writeAllAt(int fd, std::int64_t offset, const std::uint8_t* data, std::size_t count) {
-#ifdef _WIN32
-    // A positioned WriteFile moves the file position of a handle opened without overlapping; the
-    // sequential writes after it must go on where they were, as after a pwrite.
-    const KeptFilePosition kept(fd);
-#endif
     std::size_t done = 0;
     while (done < count) {
-#ifdef _WIN32
-        // The offset goes with the call, as pwrite's does: no shared position to race on.
-        const std::uint64_t at = static_cast<std::uint64_t>(offset) + done;
-        OVERLAPPED where{};
-        where.Offset = static_cast<DWORD>(at);
-        where.OffsetHigh = static_cast<DWORD>(at >> 32);
-        DWORD wrote = 0;
-        const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
-        const DWORD want = static_cast<DWORD>(std::min<std::size_t>(count - done, 1u << 30));
-        if (!WriteFile(handle, data + done, want, &wrote, &where)) {
-            errno = GetLastError() == ERROR_DISK_FULL ? ENOSPC : EIO;
-            return false;
-        }
-        const long long n = wrote;
-#else
-        const ssize_t n = ::pwrite(fd, data + done, count - done,
-                                   static_cast<off_t>(offset + static_cast<std::int64_t>(done)));
+        const long long n =
+            writeSomeAt(fd, offset + static_cast<std::int64_t>(done), data + done, count - done);
         if (n < 0 && errno == EINTR) {
             continue;
         }
-#endif
         if (n <= 0) {
             if (n == 0) {
                 errno = EIO;

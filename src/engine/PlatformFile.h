@@ -128,21 +128,10 @@ std::optional<std::filesystem::path> makeUniqueFolder(const std::filesystem::pat
 long long writeSome(int fd, const std::uint8_t* data, std::size_t count);
 // Writes all of `count` bytes at `offset`; false (errno set) when any could not be written.
 bool writeAllAt(int fd, std::int64_t offset, const std::uint8_t* data, std::size_t count);
-#ifdef _WIN32
-// The file position of a descriptor, put back when the object goes: positioned reads and writes of
-// Windows move it, those of POSIX do not.
-class KeptFilePosition {
-public:
-    explicit KeptFilePosition(int fd);
-    ~KeptFilePosition();
-    KeptFilePosition(const KeptFilePosition&) = delete;
-    KeptFilePosition& operator=(const KeptFilePosition&) = delete;
-
-private:
-    int m_fd;
-    long long m_position;
-};
-#endif
+// One positioned read or write at `offset`, as pread and pwrite: the offset goes with the call and the
+// file position stays where it was. The bytes moved, or -1 (errno set).
+long long readSomeAt(int fd, std::int64_t offset, std::uint8_t* data, std::size_t count);
+long long writeSomeAt(int fd, std::int64_t offset, const std::uint8_t* data, std::size_t count);
 // Asks the system to put the file's bytes on the disk.
 bool syncFile(int fd);
 // Puts every written byte of the file system holding `fd` on the disk in one call: cheaper than a

@@ -209,6 +209,17 @@ def wait_shown(proc):
     return line or None
 
 
+def start_with_file(program, mp3):
+    """`kerfline FILE` started as a file manager does: the process and its window, or no window
+    (said on stdout) when it ended before showing one."""
+    proc = subprocess.Popen([program, mp3], stderr=subprocess.PIPE, text=True)
+    line = wait_shown(proc)
+    if not line:
+        print("smoke: kerfline FILE never showed its window")
+        return proc, None
+    return proc, int(line.split()[2], 16)
+
+
 def log_text(path, start=0):
     data = read_log(path)
     return data[2:].decode("utf-16-le", errors="replace")[start:] if data[:2] == b"\xff\xfe" else ""
@@ -230,10 +241,8 @@ def exit_through_menu(keys, proc):
 def run_open_argument(program, log_file, mp3):
     """`kerfline FILE` loads FILE once its window is shown, as the file manager starts it."""
     already = len(log_text(log_file))
-    proc = subprocess.Popen([program, mp3], stderr=subprocess.PIPE, text=True)
-    line = wait_shown(proc)
-    if not line:
-        print("smoke: kerfline FILE never showed its window")
+    proc, window = start_with_file(program, mp3)
+    if window is None:
         return 1
     expected = [
         f"Loading MP3 file - {mp3} ...",
@@ -244,7 +253,7 @@ def run_open_argument(program, log_file, mp3):
     content = log_text(log_file, already)
     missing = [e for e in expected if e not in content]
     keys = Keyboard()
-    keys.focus(int(line.split()[2], 16))
+    keys.focus(window)
     if not exit_through_menu(keys, proc):
         print("smoke: kerfline FILE did not close")
         return 1
@@ -286,12 +295,9 @@ def added_count(log):
 
 def run_silences(program, log_file, mp3):
     """Find Silences run twice with the same settings adds nothing the second time."""
-    proc = subprocess.Popen([program, mp3], stderr=subprocess.PIPE, text=True)
-    line = wait_shown(proc)
-    if not line:
-        print("smoke: kerfline FILE never showed its window")
+    proc, window = start_with_file(program, mp3)
+    if window is None:
         return 1
-    window = int(line.split()[2], 16)
 
     def text():
         return log_text(log_file)
@@ -376,12 +382,9 @@ def run_save_blocks(program, log_file, mp3, all_folder, blocks_folder):
     """Break points 20, 50 and 50 again (Ctrl+A twice with the same value): Save Specified Blocks,
     every row ticked, writes exactly the pieces Save All writes, byte for byte, so no frame at a
     break point is lost, the last row runs to the end of the file and the duplicate makes no row."""
-    proc = subprocess.Popen([program, mp3], stderr=subprocess.PIPE, text=True)
-    line = wait_shown(proc)
-    if not line:
-        print("smoke: kerfline FILE never showed its window")
+    proc, window = start_with_file(program, mp3)
+    if window is None:
         return 1
-    window = int(line.split()[2], 16)
 
     def text():
         return log_text(log_file)
@@ -749,12 +752,9 @@ def run_dense_marks(program, log_file, mp3, bps, marks):
     on no single mark's line and move none; zooming while the file plays keeps the play line on
     the screen."""
     already = len(log_text(log_file))
-    proc = subprocess.Popen([program, mp3], stderr=subprocess.PIPE, text=True)
-    line = wait_shown(proc)
-    if not line:
-        print("smoke: kerfline FILE never showed its window")
+    proc, window = start_with_file(program, mp3)
+    if window is None:
         return 1
-    window = int(line.split()[2], 16)
 
     def text():
         return log_text(log_file, already)
@@ -916,12 +916,9 @@ def run_edit(program, log_file, mp3, copy):
     first, Shift+Delete removes its block, File > Save Edited Copy writes the copy. mpg123 must decode it to
     the source's length less the removed frames' samples (within a frame), mp3val must say nothing."""
     already = len(log_text(log_file))
-    proc = subprocess.Popen([program, mp3], stderr=subprocess.PIPE, text=True)
-    line = wait_shown(proc)
-    if not line:
-        print("smoke: kerfline FILE never showed its window")
+    proc, window = start_with_file(program, mp3)
+    if window is None:
         return 1
-    window = int(line.split()[2], 16)
 
     def text():
         return log_text(log_file, already)
@@ -1007,12 +1004,9 @@ def run_many_silences(program, log_file, mp3):
     zooms and scrolls and the overview takes a click; OK then adds them all with one log line."""
     # The log file goes on from the earlier runs: only what this run writes counts.
     start = len(log_text(log_file))
-    proc = subprocess.Popen([program, mp3], stderr=subprocess.PIPE, text=True)
-    line = wait_shown(proc)
-    if not line:
-        print("smoke: kerfline FILE never showed its window")
+    proc, window = start_with_file(program, mp3)
+    if window is None:
         return 1
-    window = int(line.split()[2], 16)
 
     def text():
         return log_text(log_file)
