@@ -514,14 +514,14 @@ int splitFile(SplitOptions options, std::string& dryRun, int& pieces,
     }
     pieces = result.pieces - result.failed;
     int status = result.failed == 0 ? kExitSuccess : kExitFileError;
-    std::vector<PlaylistEntry> written;
-    for (const PlannedPiece& piece : plan) {
-        if (!std::filesystem::is_regular_file(piece.path, error)) {
-            continue;
-        }
-        written.push_back({piece.path, piece.durationMs, blockTitle(doc, piece.number)});
-    }
     if (options.playlist) {
+        std::vector<PlaylistEntry> written;
+        for (const PlannedPiece& piece : plan) {
+            if (!std::filesystem::is_regular_file(piece.path, error)) {
+                continue;
+            }
+            written.push_back({piece.path, piece.durationMs, blockTitle(doc, piece.number)});
+        }
         const std::filesystem::path playlist = platform::pathFromUtf8(options.folder) / *options.playlist;
         if (!writePlaylist(playlist, written, problem)) {
             status = fail(problem);

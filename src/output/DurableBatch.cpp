@@ -3,14 +3,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <utility>
 
 void DurableBatch::add(PieceFile piece, Finished finished) {
-    if (piece.finishWriting() && piece.descriptor() >= 0) {
-        // The disk works on this piece while the next ones are copied; the batch's sync waits for less.
-        platform::startWriteback(piece.descriptor());
-    }
+    piece.finishWriting();
     piece.syncFolderWith(m_folderSyncs);
     m_pending.push_back({std::move(piece), std::move(finished)});
     if (m_pending.size() >= kMostPending) {
@@ -20,10 +18,17 @@ void DurableBatch::add(PieceFile piece, Finished finished) {
 
 bool DurableBatch::syncPending() {
     std::vector<std::uint64_t> synced;
+    // A piece lies on its folder's file system: one look per folder, not one per piece.
+    std::vector<std::filesystem::path> seenFolders;
     for (const Pending& pending : m_pending) {
         if (pending.piece.failed() || pending.piece.descriptor() < 0) {
             continue;
         }
+        std::filesystem::path folder = pending.piece.temporaryPath().parent_path();
+        if (std::find(seenFolders.begin(), seenFolders.end(), folder) != seenFolders.end()) {
+            continue;
+        }
+        seenFolders.push_back(std::move(folder));
         const std::optional<platform::FileStatus> status = platform::statusOf(pending.piece.descriptor());
         if (!status) {
             return false;

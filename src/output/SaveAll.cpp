@@ -22,6 +22,7 @@
 #include <new>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -253,6 +254,19 @@ private:
         return {number, blockCount(), findBlockTag(m_doc.m_blockTags, block)};
     }
 
+    // A piece under its usual name, in the output folder opened once for the whole run rather than
+    // once a piece.
+    PieceFile createPlainPiece(const std::filesystem::path& path) {
+        const std::filesystem::path folder = path.parent_path();
+        if (!m_plainFolder.isOpen() || m_plainFolder.path() != folder) {
+            m_plainFolder = platform::openFolder(folder);
+            if (!m_plainFolder.isOpen()) {
+                return createPieceFile(path, m_doc.m_filePath, m_options.existing);
+            }
+        }
+        return createPieceFile(m_plainFolder.duplicate(), path, m_doc.m_filePath, m_options.existing);
+    }
+
     void savePiece(int number, ProgressReporter& progress) {
         const PieceBlock& block = m_blocks[static_cast<std::size_t>(number)];
         const int count = m_frames.count();
@@ -264,9 +278,8 @@ private:
         }
         PieceFile piece =
             m_names.empty()
-                ? createPieceFile(
-                      pieceName(PieceNaming::SaveAll, m_doc.m_outputFolder, m_doc.m_filePath, number),
-                      m_doc.m_filePath, m_options.existing)
+                ? createPlainPiece(
+                      pieceName(PieceNaming::SaveAll, m_doc.m_outputFolder, m_doc.m_filePath, number))
                 : createTemplatedPiece(m_names[static_cast<std::size_t>(number)], m_doc.m_outputFolder,
                                        m_doc.m_filePath, m_options.existing, &m_folderSyncs);
         piece.syncFolderWith(m_folderSyncs);
@@ -274,7 +287,9 @@ private:
         ++m_result.pieces;
         // The last piece's line shows its last frame, the others the first frame of the next block.
         const int second = block.last ? m_frames.endFrameNumber() : block.end;
-        if (m_sourceChanged || !sourceUnchanged(m_frames, m_doc.m_sourceStatus)) {
+        // A look just after the last piece's copy serves as this piece's look before.
+        const bool lookedJustBefore = std::exchange(m_sourceLookedAfterCopy, false);
+        if (m_sourceChanged || (!lookedJustBefore && !sourceUnchanged(m_frames, m_doc.m_sourceStatus))) {
             m_sourceChanged = true;
             piece.fail(kSourceChanged);
         }
@@ -311,6 +326,8 @@ private:
             if (piece.sourceEnded() || (piece.isOpen() && !sourceUnchanged(m_frames, m_doc.m_sourceStatus))) {
                 m_sourceChanged = true;
                 piece.fail(kSourceChanged);
+            } else {
+                m_sourceLookedAfterCopy = piece.isOpen();
             }
         }
         m_maker.finish(piece, identity);
@@ -340,10 +357,12 @@ private:
     const PieceOptions m_pieceOptions;
     PieceMaker m_maker;
     std::vector<std::filesystem::path> m_names; // by the name template; empty for the usual names
+    platform::Folder m_plainFolder;             // where the pieces under their usual names go
     SaveAllResult m_result;
     FolderSyncs m_folderSyncs;
     DurableBatch m_batch{m_folderSyncs}; // after the folder syncs it uses
     bool m_sourceChanged = false;
+    bool m_sourceLookedAfterCopy = false;
 };
 
 } // namespace
