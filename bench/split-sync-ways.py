@@ -1,16 +1,20 @@
 """How 100 new pieces of 190 KiB (a 20-minute split) can reach the disk, side by side in one run:
 each synced and renamed before the next (`each`), all written then one syncfs (`syncfs`, what the
-program does), all written then fdatasync of each (`fdatasync`), the same with the write-back started
-as each piece ends (`started`), and no sync at all (`none`, the floor). Prints the median of each.
+program does for pieces this small), all written then fdatasync of each (`fdatasync`), the same with
+the write-back started as each piece ends (`started`), that start followed by one syncfs (`hinted`,
+what the program does for pieces of 4 MiB and more), and no sync at all (`none`, the floor). Prints
+the median of each.
 
-Usage: python3 bench/split-sync-ways.py FOLDER [ROUNDS]   (FOLDER on the file system to measure)
+Usage: python3 bench/split-sync-ways.py FOLDER [ROUNDS] [PIECES] [KIB]   (FOLDER on the file system to
+measure; 100 pieces of 190 KiB unless told: 16 of 9600 KiB are the pieces of bench/split-jobs.sh)
 """
 import ctypes, os, shutil, statistics, sys, time
 
 libc = ctypes.CDLL("libc.so.6", use_errno=True)
 folder, rounds = sys.argv[1], int(sys.argv[2]) if len(sys.argv) > 2 else 7
 base = os.path.join(folder, "split-sync-ways")
-pieces, data = 100, os.urandom(190 * 1024)
+pieces = int(sys.argv[3]) if len(sys.argv) > 3 else 100
+data = os.urandom((int(sys.argv[4]) if len(sys.argv) > 4 else 190) * 1024)
 SYNC_FILE_RANGE_WRITE = 2
 
 
@@ -30,10 +34,10 @@ def run(way):
             os.rename(temporary, os.path.join(base, f"{i}.mp3"))
             os.fsync(folder_fd)
             continue
-        if way == "started":
+        if way in ("started", "hinted"):
             libc.sync_file_range(fd, ctypes.c_longlong(0), ctypes.c_longlong(0), SYNC_FILE_RANGE_WRITE)
         files.append((fd, temporary, os.path.join(base, f"{i}.mp3")))
-    if way == "syncfs":
+    if way in ("syncfs", "hinted"):
         libc.syncfs(folder_fd)
     for fd, temporary, final in files:
         if way in ("fdatasync", "started"):
@@ -47,7 +51,7 @@ def run(way):
     return (time.perf_counter() - started) * 1000
 
 
-ways = ["each", "syncfs", "fdatasync", "started", "none"]
+ways = ["each", "syncfs", "fdatasync", "started", "hinted", "none"]
 times = {way: [] for way in ways}
 for _ in range(rounds):
     for way in ways:

@@ -8,7 +8,12 @@
 #include <utility>
 
 void DurableBatch::add(PieceFile piece, Finished finished) {
-    piece.finishWriting();
+    if (piece.finishWriting() && piece.descriptor() >= 0 && piece.writtenBytes() >= kWritebackStartBytes) {
+        // The disk starts on a large piece while the next ones are copied, so the batch's sync waits
+        // for less. Small pieces are left to that sync, which writes many of them at once for less
+        // than their hints would cost.
+        platform::startWriteback(piece.descriptor());
+    }
     piece.syncFolderWith(m_folderSyncs);
     m_pending.push_back({std::move(piece), std::move(finished)});
     if (m_pending.size() >= kMostPending) {

@@ -3,6 +3,7 @@
 #include "output/PieceFile.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <vector>
 
@@ -21,6 +22,8 @@ public:
     // Held open at most (each with its folder: two descriptors), so that a run of thousands of pieces
     // stays within the open file limit.
     static constexpr std::size_t kMostPending = 128;
+    // Pieces of at least this many bytes are handed to the disk as soon as they are written.
+    static constexpr std::uint64_t kWritebackStartBytes = 4 << 20;
 
     // The pieces' folders are left to `folderSyncs`, synced by the caller after the last commit().
     explicit DurableBatch(FolderSyncs& folderSyncs) : m_folderSyncs(folderSyncs) {}

@@ -30,7 +30,7 @@ PieceFile::~PieceFile() = default;
 
 PieceFile::PieceFile(PieceFile&& other) noexcept
     : m_file(std::move(other.m_file)), m_path(std::move(other.m_path)), m_buffer(std::move(other.m_buffer)),
-      m_used(std::exchange(other.m_used, 0)), m_systemCopy(other.m_systemCopy),
+      m_used(std::exchange(other.m_used, 0)), m_written(other.m_written), m_systemCopy(other.m_systemCopy),
       m_sourceEnded(other.m_sourceEnded), m_summing(other.m_summing), m_musicCrc(other.m_musicCrc) {}
 
 PieceFile& PieceFile::operator=(PieceFile&& other) noexcept {
@@ -39,6 +39,7 @@ PieceFile& PieceFile::operator=(PieceFile&& other) noexcept {
         m_path = std::move(other.m_path);
         m_buffer = std::move(other.m_buffer);
         m_used = std::exchange(other.m_used, 0);
+        m_written = other.m_written;
         m_systemCopy = other.m_systemCopy;
         m_sourceEnded = other.m_sourceEnded;
         m_summing = other.m_summing;
@@ -117,6 +118,7 @@ std::size_t PieceFile::systemCopy(const SourceBytes& source, std::int64_t offset
         done += static_cast<std::size_t>(n);
     }
     systemCopied.fetch_add(done, std::memory_order_relaxed);
+    m_written += done;
     return done;
 #else
     (void)source;
@@ -162,6 +164,9 @@ bool PieceFile::writeAt(std::int64_t offset, const std::uint8_t* data, std::size
 
 bool PieceFile::flush() {
     const bool written = m_used == 0 || m_file.write(m_buffer.get(), m_used);
+    if (written) {
+        m_written += m_used;
+    }
     m_used = 0;
     return written;
 }

@@ -36,6 +36,8 @@ public:
     std::int64_t savedSize() const { return m_file.committedSize(); }
     // Whether a copy found the source shorter than the frames it was asked for.
     bool sourceEnded() const { return m_sourceEnded; }
+    // The bytes put into the file through this object so far (a tagger's by name not counted).
+    std::uint64_t writtenBytes() const { return m_written; }
 
     // Appends bytes; returns how many were accepted (all of them, or 0 once the piece has failed).
     std::size_t write(const std::uint8_t* data, std::size_t count);
@@ -93,6 +95,7 @@ private:
     // Allocated at the first buffered write: pieces copied file to file never need it.
     std::unique_ptr<std::uint8_t[]> m_buffer;
     std::size_t m_used = 0;
+    std::uint64_t m_written = 0;
     bool m_systemCopy = true;
     bool m_sourceEnded = false;
     bool m_summing = false;
