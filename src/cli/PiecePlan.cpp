@@ -62,11 +62,15 @@ std::vector<PlannedPiece> planPieces(const SplitDocument& doc, const SourceFrame
             return {};
         }
     }
-    std::vector<std::uint64_t> bytesBefore(static_cast<std::size_t>(count) + 1, 0);
-    for (int frame = 0; frame < count; ++frame) {
-        const auto at = static_cast<std::size_t>(frame);
-        bytesBefore[at + 1] = bytesBefore[at] + static_cast<std::uint64_t>(frames.length(frame));
-    }
+    // Summed piece by piece: the pieces cover the frames about once, and a table of the bytes before
+    // every frame would cost more pages than the sums.
+    const auto bytesOf = [&frames](int from, int to) {
+        std::uint64_t bytes = 0;
+        for (int frame = from; frame < to; ++frame) {
+            bytes += static_cast<std::uint64_t>(frames.length(frame));
+        }
+        return bytes;
+    };
     const FrameTimeline timeline = documentTimeline(doc);
     const Preferences preferences = doc.preferences();
     const std::uint64_t overlapMs = preferences.Overlap ? overlapLimitMs(preferences) : 0;
@@ -93,8 +97,7 @@ std::vector<PlannedPiece> planPieces(const SplitDocument& doc, const SourceFrame
         // From the piece's own samples, not two rounded starts.
         const std::int64_t samples = timeline.samplesBefore(end) - timeline.samplesBefore(piece.firstFrame);
         piece.durationMs = (samples * 1000 + timeline.sampleRate / 2) / timeline.sampleRate;
-        piece.bytes = bytesBefore[static_cast<std::size_t>(end)] -
-                      bytesBefore[static_cast<std::size_t>(piece.firstFrame)];
+        piece.bytes = bytesOf(piece.firstFrame, end);
         pieces.push_back(std::move(piece));
     }
     return pieces;

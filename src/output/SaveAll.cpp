@@ -116,16 +116,14 @@ std::vector<PieceBlock> blocksOf(const BreakPointList& breakPoints, int count, c
 // The bytes the run will write: every frame once, and the overlap frames at every border.
 std::uint64_t bytesToWrite(const SourceFrames& frames, const std::vector<PieceBlock>& blocks,
                            const Preferences& preferences) {
-    // Bytes before each frame, so a range costs one subtraction however long the overlap.
-    std::vector<std::uint64_t> before(static_cast<std::size_t>(frames.count()) + 1, 0);
-    for (int frame = 0; frame < frames.count(); ++frame) {
-        const auto at = static_cast<std::size_t>(frame);
-        before[at + 1] = before[at] + static_cast<std::uint64_t>(frames.length(frame));
-    }
-    const auto bytesOf = [&before](const FrameRange& range) {
-        return range.to > range.from
-                   ? before[static_cast<std::size_t>(range.to)] - before[static_cast<std::size_t>(range.from)]
-                   : 0;
+    // Summed range by range: the blocks cover every frame once and the overlaps are short, so a table
+    // of the bytes before every frame would cost more pages than the sums.
+    const auto bytesOf = [&frames](const FrameRange& range) {
+        std::uint64_t bytes = 0;
+        for (int frame = range.from; frame < range.to; ++frame) {
+            bytes += static_cast<std::uint64_t>(frames.length(frame));
+        }
+        return bytes;
     };
     std::uint64_t total = 0;
     for (const PieceBlock& block : blocks) {
