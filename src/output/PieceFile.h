@@ -16,7 +16,7 @@ class SourceBytes;
 // it stays under its name.
 class PieceFile {
 public:
-    static constexpr std::size_t kBufferSize = 1 << 20;
+    static constexpr std::size_t kBufferSize = 256 * 1024;
     static constexpr std::size_t kSystemCopyMinimum = 64 * 1024;
 
     // A piece that was never created: every write is refused.
