@@ -60,4 +60,27 @@ TEST(EditCommand, ExitStatusesOfTheOtherCommands) {
     }
 }
 
+// Ranges in frames are copied while the source is still being walked, before its frame count is
+// known: a range past the end is still refused with the count, and nothing is written.
+TEST(EditCommand, RangesPastTheEndAreNamedWithTheFrameCount) {
+    const auto dir = scratchDir("cli-edit-past-end");
+    const std::string source = fixture("cbr128.mp3").string();
+    const auto out = dir / "out.mp3";
+    const std::pair<std::string, std::string> cases[] = {
+        {"--remove 10-20 --remove 500-600", "the range 500 F - 600 F holds no frame of the 79 in"},
+        {"--remove 500-", "the range 500 F - 79 F holds no frame of the 79 in"},
+        {"--keep 79-80", "the range 79 F - 80 F holds no frame of the 79 in"},
+    };
+    for (const auto& [ranges, message] : cases) {
+        int status = -1;
+        const std::string log = edit(source + " -o " + out.string() + " " + ranges, &status);
+        EXPECT_EQ(status, 2) << ranges;
+        EXPECT_NE(log.find(message), std::string::npos) << log;
+        EXPECT_TRUE(std::filesystem::is_empty(dir)) << ranges;
+    }
+    int status = -1;
+    const std::string log = edit(source + " -o " + out.string() + " --keep 78-80", &status);
+    EXPECT_EQ(status, 0) << log;
+}
+
 } // namespace
