@@ -187,6 +187,8 @@ void SourceFrames::walk(bool frameCrcs, bool publish) {
         m_frameCrcs.clear();
     }
     mp3::FrameWalk walk(m_path);
+    std::array<std::uint8_t, 4> lastRaw{};
+    std::int32_t lastDuration = 0;
     if (walk.next()) {
         m_firstBitrate = walk.header().bitrate();
         if (!publish) {
@@ -208,12 +210,18 @@ void SourceFrames::walk(bool frameCrcs, bool publish) {
             if (publish && m_spans.size() % kPublishGroup == 0 && !m_spans.empty()) {
                 publishWalked(false);
             }
-            m_spans.push_back({walk.header().offset, walk.frameLength(), walk.header().durationMs()});
+            if (walk.header().raw != lastRaw) {
+                lastRaw = walk.header().raw;
+                lastDuration = walk.header().durationMs();
+            }
+            m_spans.push_back({walk.header().offset, walk.frameLength(), lastDuration});
             if (frameCrcs) {
-                const std::uint16_t headerCrc =
-                    mp3::crc16(walk.header().raw.data(), walk.header().raw.size());
-                m_frameCrcs.push_back(mp3::crc16(
-                    walk.frameBody(), static_cast<std::size_t>(walk.frameLength() - 4), headerCrc));
+                const auto length = static_cast<std::size_t>(walk.frameLength());
+                m_frameCrcs.push_back(
+                    walk.frameBytes() != nullptr
+                        ? mp3::crc16(walk.frameBytes(), length)
+                        : mp3::crc16(walk.frameBody(), length - 4,
+                                     mp3::crc16(walk.header().raw.data(), walk.header().raw.size())));
             }
         } while (walk.next());
     }
