@@ -301,12 +301,15 @@ private:
             for (auto [from, to] : runs) {
                 // The frame after the run too: the junction frame may carry what the next one takes.
                 to = std::min(to, m_frames.waitForFrames(to < INT_MAX ? to + 1 : to));
-                if (from >= to || copy.failed()) {
+                if (from >= to) {
                     continue;
                 }
                 if (!anyRun) {
                     m_firstKept = from == m_firstAudio;
                     anyRun = true;
+                }
+                if (copy.failed()) {
+                    continue; // said below, once the walk has shown whether anything was to be saved
                 }
                 if (from != previousEnd && m_model && reservoirOf(from) != 0) {
                     addJunctionFrame(from, from + 1 < to);
@@ -321,7 +324,8 @@ private:
             m_frames.finishWalk();
             const int count = m_frames.count();
             m_result.sourceFrames = count;
-            if (m_frames.walkFailed() || count < m_job.framesNamed || !anyRun) {
+            if (m_frames.walkFailed() || count < m_job.framesNamed || !anyRun || copy.failed()) {
+                const std::string why = copy.sourceEnded() ? kSourceChanged : copy.error();
                 copy.fail("nothing to save");
                 copy.close();
                 if (m_frames.walkFailed()) {
@@ -331,7 +335,7 @@ private:
                     m_result.tooFewFrames = true;
                     return m_result;
                 }
-                return failed("every block has been removed");
+                return failed(anyRun ? why : "every block has been removed");
             }
             m_lastKept = previousEnd == count;
             addTailFrame(previousEnd);

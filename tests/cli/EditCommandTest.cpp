@@ -83,4 +83,25 @@ TEST(EditCommand, RangesPastTheEndAreNamedWithTheFrameCount) {
     EXPECT_EQ(status, 0) << log;
 }
 
+// A copy that cannot be created says why, also when the source is still being walked.
+TEST(EditCommand, ACopyThatCannotBeCreatedSaysWhy) {
+    const auto dir = scratchDir("cli-edit-cannot-create");
+    const std::string source = fixture("cbr128.mp3").string();
+    writeBytes(dir / "taken.mp3", {1, 2, 3});
+    const std::pair<std::string, std::string> cases[] = {
+        {"-o " + (dir / "taken.mp3").string() + " --no-clobber --remove 10-20", ": the file already exists"},
+        {"-o " + (dir / "no" / "out.mp3").string() + " --remove 10-20", ": No such file or directory"},
+        {"-o " + source + " --remove 10-20", ": it is the loaded source file"},
+        {"-o " + (dir / "no" / "out.mp3").string() + " --remove 0-", ": every block has been removed"},
+    };
+    for (const auto& [arguments, why] : cases) {
+        int status = -1;
+        const std::string log = edit(source + " " + arguments, &status);
+        EXPECT_EQ(status, 1) << arguments;
+        EXPECT_NE(log.find("The edited copy could not be saved to "), std::string::npos) << log;
+        EXPECT_NE(log.find(why), std::string::npos) << log;
+    }
+    EXPECT_EQ(readBytes(dir / "taken.mp3"), (std::vector<std::uint8_t>{1, 2, 3}));
+}
+
 } // namespace
