@@ -24,9 +24,12 @@
 #include <array>
 #include <atomic>
 #include <climits>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <optional>
+#include <string>
 #include <thread>
 
 namespace {
@@ -38,7 +41,78 @@ constexpr std::int64_t kCopyPiece = 8 << 20;
 // How much of the copy is handed to the disk at a time while the rest is still being copied.
 constexpr std::int64_t kWritebackStep = 8 << 20;
 
+// How much more of the copy is handed to the disk before the thread behind it syncs again.
+std::atomic<std::int64_t> syncStep{32 << 20};
+
 std::atomic<bool> walkedMusicCrcAllowed{true};
+
+// Syncs the copy on a thread of its own, a step behind the copy. A disk that keeps written bytes in a
+// cache of its own (a virtual machine's, as a rule) writes them out only at a sync: synced in steps
+// while the copy goes on, the final sync waits for the last step instead of the whole file.
+class SyncBehind {
+public:
+    explicit SyncBehind(int descriptor) : m_descriptor(descriptor) {
+        if (descriptor >= 0) {
+            m_thread = std::jthread([this] { syncWhileCopying(); });
+        }
+    }
+    ~SyncBehind() { finish(); }
+    SyncBehind(const SyncBehind&) = delete;
+    SyncBehind& operator=(const SyncBehind&) = delete;
+
+    // The first `bytes` of the copy have been handed to the disk.
+    void handed(std::int64_t bytes) {
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_handed = bytes;
+        }
+        m_wake.notify_one();
+    }
+    // Stops the syncs; why one failed, empty when none did. The system tells a failed write to one
+    // sync only: the copy must fail on it, as the final sync would not say it again.
+    std::string finish() {
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_stopping = true;
+        }
+        m_wake.notify_one();
+        if (m_thread.joinable()) {
+            m_thread.join();
+        }
+        return m_error;
+    }
+
+private:
+    void syncWhileCopying() {
+        std::int64_t synced = 0;
+        std::unique_lock<std::mutex> lock(m_mutex);
+        for (;;) {
+            const std::int64_t step = syncStep.load(std::memory_order_relaxed);
+            m_wake.wait(lock, [&] { return m_stopping || m_handed - synced >= step; });
+            if (m_stopping) {
+                return;
+            }
+            const std::int64_t target = m_handed;
+            lock.unlock();
+            const bool done = platform::syncFile(m_descriptor);
+            const int error = errno;
+            lock.lock();
+            if (!done) {
+                m_error = platform::systemError(error);
+                return;
+            }
+            synced = target;
+        }
+    }
+
+    const int m_descriptor;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::int64_t m_handed = 0;
+    bool m_stopping = false;
+    std::string m_error;
+    std::jthread m_thread; // last: stopped before the rest goes
+};
 
 // One step of the copy: a frame built here, or the source frames [from, to) as they are.
 struct CopyStep {
@@ -141,9 +215,14 @@ public:
         }
         {
             ProgressReporter progress(m_log, m_result.frames);
-            DiskHandOver handOver{copy.descriptor(), static_cast<std::int64_t>(tag.size() + xing.size())};
+            SyncBehind syncs(copy.descriptor());
+            DiskHandOver handOver{copy.descriptor(), static_cast<std::int64_t>(tag.size() + xing.size()),
+                                  syncs};
             for (const CopyStep& step : m_steps) {
                 writeStep(step, copy, progress, handOver);
+            }
+            if (const std::string error = syncs.finish(); !error.empty()) {
+                copy.fail(error);
             }
         }
         copy.write(id3v1.data(), id3v1.size());
@@ -169,6 +248,7 @@ private:
     struct DiskHandOver {
         int descriptor = -1;
         std::int64_t audioStart = 0;
+        SyncBehind& syncs;
         std::int64_t handed = 0; // audio bytes handed to the disk
     };
 
@@ -208,6 +288,7 @@ private:
                 platform::startWriteback(handOver.descriptor, handOver.audioStart + handOver.handed,
                                          copied - handOver.handed);
                 handOver.handed = copied;
+                handOver.syncs.handed(handOver.audioStart + copied);
             }
             first = end;
         }
@@ -284,7 +365,8 @@ private:
                 INT_MAX));
             m_audioOffsets.reserve(static_cast<std::size_t>(estimate) + 2);
             ProgressReporter progress(m_log, estimate);
-            DiskHandOver handOver{copy.descriptor(), static_cast<std::int64_t>(audioStart)};
+            SyncBehind syncs(copy.descriptor());
+            DiskHandOver handOver{copy.descriptor(), static_cast<std::int64_t>(audioStart), syncs};
             std::size_t written = 0;
             const auto writePlanned = [&] {
                 for (; written < m_steps.size(); ++written) {
@@ -340,6 +422,9 @@ private:
             m_lastKept = previousEnd == count;
             addTailFrame(previousEnd);
             writePlanned();
+            if (const std::string error = syncs.finish(); !error.empty()) {
+                copy.fail(error);
+            }
         }
         noteBlockStarts(m_frames.count());
         const std::vector<std::uint8_t> header = headerFrame();
@@ -825,6 +910,10 @@ private:
 
 void allowWalkedMusicCrcForTesting(bool allowed) {
     walkedMusicCrcAllowed.store(allowed, std::memory_order_relaxed);
+}
+
+void setSyncStepForTesting(std::int64_t bytes) {
+    syncStep.store(bytes, std::memory_order_relaxed);
 }
 
 namespace {

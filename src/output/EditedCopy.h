@@ -72,3 +72,6 @@ EditedCopyResult saveEditedCopy(SplitDocument& doc, const std::filesystem::path&
 // For tests, process-wide: whether a walk's frame CRCs may give the music CRC (otherwise a second
 // thread reads the copied frames again to sum it).
 void allowWalkedMusicCrcForTesting(bool allowed);
+// For tests, process-wide: how many more bytes of the copy are handed to the disk before the thread
+// behind the copy syncs it again (32 MiB).
+void setSyncStepForTesting(std::int64_t bytes);

@@ -2,6 +2,7 @@
 
 #include "engine/FrameReader.h"
 #include "engine/Id3v2.h"
+#include "engine/PlatformFile.h"
 #include "engine/XingFrame.h"
 #include "output/EditedCopy.h"
 #include "output/PieceFile.h"
@@ -14,8 +15,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -461,6 +465,53 @@ TEST(EditedCopy, BehindTheWalkARangePastTheEndSavesNothing) {
     EXPECT_TRUE(log.logLines().empty());
     EXPECT_FALSE(std::filesystem::exists(job.output));
     EXPECT_TRUE(std::filesystem::is_empty(dir));
+}
+
+std::atomic<int> g_syncCalls{0};
+
+int failFirstSync(platform::FileCall call, const std::filesystem::path&) {
+    return call == platform::FileCall::SyncFile && ++g_syncCalls == 1 ? EIO : 0;
+}
+
+// The copy is synced in steps while it is written; the system tells a failed write to one sync only,
+// so a step's sync that fails fails the copy, on either path, and nothing is left under its name.
+TEST(EditedCopy, ASyncThatFailsWhileCopyingFailsTheCopy) {
+    const auto dir = scratchDir("edited-copy-sync-fails");
+    // About 10 MB: enough to be handed to the disk during the copy.
+    const auto source = dir / "long.mp3";
+    {
+        const std::vector<std::uint8_t> one = readBytes(fixture("cbr128.mp3"));
+        std::vector<std::uint8_t> bytes;
+        for (int i = 0; i < 320; ++i) {
+            bytes.insert(bytes.end(), one.begin(), one.end());
+        }
+        writeBytes(source, bytes);
+    }
+    TestDocument test(source);
+    test.doc->replaceBreakPoints({100, 200});
+    ASSERT_TRUE(test.doc->removeBlock(1));
+    setSyncStepForTesting(1);
+    for (const bool behindWalk : {false, true}) {
+        SCOPED_TRACE(behindWalk ? "behind the walk" : "after the walk");
+        const auto copy = dir / "edited.mp3";
+        g_syncCalls = 0;
+        platform::injectFileCallFaults(&failFirstSync);
+        std::optional<SourceFrames> walk;
+        if (behindWalk) {
+            walk.emplace(source, true, SourceFrames::InBackground{});
+        }
+        const EditedCopyResult result = saveEditedCopy(*test.doc, copy, {}, walk ? &*walk : nullptr);
+        platform::injectFileCallFaults(nullptr);
+        EXPECT_FALSE(result.saved);
+        EXPECT_GE(g_syncCalls.load(), 1);
+        const std::vector<std::string> errors = test.lines(LogLevel::Error);
+        ASSERT_FALSE(errors.empty());
+        EXPECT_NE(errors.back().find(platform::systemError(EIO)), std::string::npos) << errors.back();
+        EXPECT_FALSE(std::filesystem::exists(copy));
+    }
+    setSyncStepForTesting(32 << 20);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), std::filesystem::directory_iterator()),
+              1);
 }
 
 // Where no bitrate holds a junction frame (320 kbit/s noise fills the reservoir), a silent frame
