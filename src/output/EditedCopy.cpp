@@ -213,16 +213,13 @@ public:
         if (lame && !walkedCrc) {
             crcThread = std::thread([this, &musicCrc] { musicCrc = audioCrc(); });
         }
+        SyncBehind syncs(copy.descriptor());
         {
             ProgressReporter progress(m_log, m_result.frames);
-            SyncBehind syncs(copy.descriptor());
             DiskHandOver handOver{copy.descriptor(), static_cast<std::int64_t>(tag.size() + xing.size()),
                                   syncs};
             for (const CopyStep& step : m_steps) {
                 writeStep(step, copy, progress, handOver);
-            }
-            if (const std::string error = syncs.finish(); !error.empty()) {
-                copy.fail(error);
             }
         }
         copy.write(id3v1.data(), id3v1.size());
@@ -238,6 +235,10 @@ public:
             if (!copy.writeAt(static_cast<std::int64_t>(tag.size()), finished.data(), finished.size())) {
                 copy.fail("the header frame could not be written");
             }
+        }
+        // The last step's sync has gone on while the header frame was completed.
+        if (const std::string error = syncs.finish(); !error.empty()) {
+            copy.fail(error);
         }
         return finish(copy, total);
     }
@@ -357,6 +358,7 @@ private:
         copy.write(xing.data(), xing.size());
         bool anyRun = false;
         int previousEnd = m_firstAudio;
+        SyncBehind syncs(copy.descriptor());
         {
             // The bar's range: the frames the file holds if they are all as long as the first.
             const int estimate = static_cast<int>(std::min<std::int64_t>(
@@ -365,7 +367,6 @@ private:
                 INT_MAX));
             m_audioOffsets.reserve(static_cast<std::size_t>(estimate) + 2);
             ProgressReporter progress(m_log, estimate);
-            SyncBehind syncs(copy.descriptor());
             DiskHandOver handOver{copy.descriptor(), static_cast<std::int64_t>(audioStart), syncs};
             std::size_t written = 0;
             const auto writePlanned = [&] {
@@ -409,6 +410,7 @@ private:
             if (m_frames.walkFailed() || count < m_job.framesNamed || !anyRun || copy.failed()) {
                 const std::string why = copy.sourceEnded() ? kSourceChanged : copy.error();
                 copy.fail("nothing to save");
+                syncs.finish(); // before its file is closed
                 copy.close();
                 if (m_frames.walkFailed()) {
                     return failed("not enough memory");
@@ -422,9 +424,6 @@ private:
             m_lastKept = previousEnd == count;
             addTailFrame(previousEnd);
             writePlanned();
-            if (const std::string error = syncs.finish(); !error.empty()) {
-                copy.fail(error);
-            }
         }
         noteBlockStarts(m_frames.count());
         const std::vector<std::uint8_t> header = headerFrame();
@@ -444,6 +443,9 @@ private:
         const std::vector<std::uint8_t> id3v1 =
             m_job.options.copyTags ? sourceId3v1() : std::vector<std::uint8_t>{};
         copy.write(id3v1.data(), id3v1.size());
+        if (const std::string error = syncs.finish(); !error.empty()) {
+            copy.fail(error);
+        }
         return finish(copy, audioStart + m_audioBytes + id3v1.size());
     }
 
