@@ -22,7 +22,7 @@ packages=(
   lame sox mpg123 mp3val ffmpeg python3-mutagen
   xvfb xauth libxtst6 x11-utils python3 time xdotool bsdutils jackd2
   librsvg2-bin desktop-file-utils appstream man-db dpkg-dev lintian bash-completion
-  util-linux coreutils
+  util-linux coreutils eatmydata
 )
 
 if $windows; then

@@ -5,7 +5,9 @@
 #include "cli/NumberText.h"
 #include "engine/PlatformFile.h"
 
+#include "document/BlockEdits.h"
 #include "document/BreakPointLists.h"
+#include "document/EditedStream.h"
 #include "document/MainTag.h"
 #include "document/MessageQueueLink.h"
 #include "document/SplitDocument.h"
@@ -17,6 +19,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -160,11 +163,91 @@ int frameOf(const BreakPointPosition& position, const FrameTimeline& timeline) {
     return position.frame ? *position.frame : timeline.nearestFrame(position.seconds);
 }
 
+std::string noFrameText(int from, int to, int count, const std::string& source) {
+    return "the range " + std::to_string(from) + " F - " + std::to_string(to) + " F holds no frame of the " +
+           std::to_string(count) + " in '" + source + "'";
+}
+
+// Ranges all given in frames, without a level change or chapters to plan first: the copy can be made
+// behind the walk of the source, before the number of frames is known.
+bool copiesBehindWalk(const EditOptions& options) {
+    if (options.level.changesAudio() || options.copy.chapters) {
+        return false;
+    }
+    for (const RangeText& range : options.keep.empty() ? options.remove : options.keep) {
+        if (!range.from.frame || (range.to && (!range.to->frame || *range.to->frame <= *range.from.frame))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The edit made while the source is walked: the blocks as the document would make them, the last one
+// running to the end of the source wherever that turns out to be.
+int editBehindWalk(const EditOptions& options, const std::string& source, const std::filesystem::path& output,
+                   bool quiet) {
+    constexpr int kOpenEnd = INT_MAX;
+    StdoutLog log(quiet);
+    SourceFrames frames(source, true, SourceFrames::InBackground{});
+    if (!frames.file().isOpen()) {
+        return fail("cannot read '" + source + "'");
+    }
+    if (frames.waitForFrames(1) == 0) {
+        return fail("no MP3 frame found in '" + source + "'");
+    }
+    const bool keeping = !options.keep.empty();
+    std::vector<std::pair<int, int>> ranges;
+    BreakPointList breakPoints;
+    EditedCopyJob job;
+    for (const RangeText& range : keeping ? options.keep : options.remove) {
+        const int from = *range.from.frame;
+        const int to = range.to ? *range.to->frame : kOpenEnd;
+        ranges.emplace_back(from, to);
+        breakPoints.push_back(from);
+        breakPoints.push_back(to);
+        job.framesNamed = std::max(job.framesNamed, from + 1);
+    }
+    // A block is removed when a --remove range holds it, or no --keep range does.
+    const std::vector<int> starts = blockStartsOf(breakPoints, kOpenEnd);
+    BlockEdits edits;
+    for (const int first : starts) {
+        bool inRange = false;
+        for (const auto& [from, to] : ranges) {
+            inRange = inRange || (from <= first && first < to);
+        }
+        if (inRange != keeping) {
+            edits[first].removed = true;
+        }
+    }
+    job.source = frames.path();
+    job.output = output;
+    job.stream = editedStream(starts, kOpenEnd, edits);
+    job.sourceStatus = frames.file().openedAs();
+    job.options = options.copy;
+    const EditedCopyResult result = runEditedCopy(job, log, &frames);
+    std::fflush(stdout);
+    if (result.tooFewFrames) {
+        for (const auto& [from, to] : ranges) {
+            if (from >= result.sourceFrames) {
+                return usageError(noFrameText(from, to == kOpenEnd ? result.sourceFrames : to,
+                                              result.sourceFrames, source));
+            }
+        }
+    }
+    if (result.saved && options.level.replayGain && !writeReplayGainTags(output.string())) {
+        return fail("the ReplayGain tags could not be written into '" + output.string() + "'");
+    }
+    return result.saved ? kExitSuccess : kExitFileError;
+}
+
 int editFile(const EditOptions& options, const std::string& source, const std::filesystem::path& output,
              bool quiet) {
     std::error_code error;
     if (!std::filesystem::is_regular_file(source, error)) {
         return fail("cannot open '" + source + "': no such file");
+    }
+    if (copiesBehindWalk(options)) {
+        return editBehindWalk(options, source, output, quiet);
     }
 
     StdoutLog log(quiet);
@@ -195,8 +278,7 @@ int editFile(const EditOptions& options, const std::string& source, const std::f
         const int from = frameOf(range.from, timeline);
         const int to = range.to ? frameOf(*range.to, timeline) : count;
         if (from >= to || from >= count) {
-            return usageError("the range " + std::to_string(from) + " F - " + std::to_string(to) +
-                              " F holds no frame of the " + std::to_string(count) + " in '" + source + "'");
+            return usageError(noFrameText(from, to, count, source));
         }
         ranges.emplace_back(from, std::min(to, count));
         doc.appendBreakPoint(from);

@@ -74,7 +74,13 @@ bool FrameWalk::findHeader(FrameHeader& header) {
         header = FrameHeader();
         header.offset = m_position - 2 - static_cast<std::int64_t>(got);
         header.raw = {0xFF, second, rest[0], got > 1 ? rest[1] : std::uint8_t{0}};
-        header.parse();
+        if (m_knownLength > 0 && header.raw == m_known.raw) {
+            const std::int64_t offset = header.offset;
+            header = m_known;
+            header.offset = offset;
+        } else {
+            header.parse();
+        }
         return true;
     }
 }
@@ -86,8 +92,11 @@ bool FrameWalk::next() {
     skipId3v2Tags();
     FrameHeader header;
     bool found = findHeader(header);
+    const auto known = [this](const FrameHeader& candidate) {
+        return m_knownLength > 0 && candidate.raw == m_known.raw;
+    };
     // A false sync (no valid frame codes) does not end the stream: search on from the next byte.
-    while (found && !header.describesFrame()) {
+    while (found && !known(header) && !header.describesFrame()) {
         m_position = header.offset + 1;
         found = findHeader(header);
     }
@@ -95,11 +104,16 @@ bool FrameWalk::next() {
         m_atEnd = true;
         return false;
     }
+    if (!known(header)) {
+        m_known = header;
+        m_knownLength = header.frameLength();
+    }
     m_header = header;
     ++m_frameNumber;
-    const auto body = static_cast<std::size_t>(header.frameLength() - 4);
+    const auto body = static_cast<std::size_t>(m_knownLength - 4);
     const std::size_t got = bytesAt(m_position, body);
     m_body = data(m_position);
+    m_frame = header.offset >= m_chunkStart ? data(header.offset) : nullptr;
     m_position += static_cast<std::int64_t>(got);
     if (got == 0) {
         m_atEnd = true;

@@ -34,6 +34,9 @@ public:
     int frameLength() const { return m_frameLength; }
     // The frame's bytes after its header (frameLength() - 4 of them), valid until the next call.
     const std::uint8_t* frameBody() const { return m_body; }
+    // The whole frame, header included, where it lies in one piece in the walk's buffer; otherwise
+    // null (the header is in header().raw). Valid until the next call.
+    const std::uint8_t* frameBytes() const { return m_frame; }
     // What FrameReader::frameNumber() shows at the same point, also after the end: the last frame's
     // number, or one more when a header stands at the very end of the file with no byte after it.
     int frameNumber() const { return m_frameNumber; }
@@ -58,6 +61,10 @@ private:
     FrameHeader m_header;
     int m_frameLength = 0;
     const std::uint8_t* m_body = nullptr;
+    const std::uint8_t* m_frame = nullptr;
+    // The last frame's header: most frames repeat it, and need not be worked out again.
+    FrameHeader m_known;
+    int m_knownLength = 0;
     int m_frameNumber = -1;
     bool m_atEnd = false;
 };

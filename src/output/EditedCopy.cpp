@@ -23,8 +23,13 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <climits>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <new>
+#include <optional>
+#include <string>
 #include <thread>
 
 namespace {
@@ -36,7 +41,78 @@ constexpr std::int64_t kCopyPiece = 8 << 20;
 // How much of the copy is handed to the disk at a time while the rest is still being copied.
 constexpr std::int64_t kWritebackStep = 8 << 20;
 
+// How much more of the copy is handed to the disk before the thread behind it syncs again.
+std::atomic<std::int64_t> syncStep{32 << 20};
+
 std::atomic<bool> walkedMusicCrcAllowed{true};
+
+// Syncs the copy on a thread of its own, a step behind the copy. A disk that keeps written bytes in a
+// cache of its own (a virtual machine's, as a rule) writes them out only at a sync: synced in steps
+// while the copy goes on, the final sync waits for the last step instead of the whole file.
+class SyncBehind {
+public:
+    explicit SyncBehind(int descriptor) : m_descriptor(descriptor) {
+        if (descriptor >= 0) {
+            m_thread = std::jthread([this] { syncWhileCopying(); });
+        }
+    }
+    ~SyncBehind() { finish(); }
+    SyncBehind(const SyncBehind&) = delete;
+    SyncBehind& operator=(const SyncBehind&) = delete;
+
+    // The first `bytes` of the copy have been handed to the disk.
+    void handed(std::int64_t bytes) {
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_handed = bytes;
+        }
+        m_wake.notify_one();
+    }
+    // Stops the syncs; why one failed, empty when none did. The system tells a failed write to one
+    // sync only: the copy must fail on it, as the final sync would not say it again.
+    std::string finish() {
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_stopping = true;
+        }
+        m_wake.notify_one();
+        if (m_thread.joinable()) {
+            m_thread.join();
+        }
+        return m_error;
+    }
+
+private:
+    void syncWhileCopying() {
+        std::int64_t synced = 0;
+        std::unique_lock<std::mutex> lock(m_mutex);
+        for (;;) {
+            const std::int64_t step = syncStep.load(std::memory_order_relaxed);
+            m_wake.wait(lock, [&] { return m_stopping || m_handed - synced >= step; });
+            if (m_stopping) {
+                return;
+            }
+            const std::int64_t target = m_handed;
+            lock.unlock();
+            const bool done = platform::syncFile(m_descriptor);
+            const int error = errno;
+            lock.lock();
+            if (!done) {
+                m_error = platform::systemError(error);
+                return;
+            }
+            synced = target;
+        }
+    }
+
+    const int m_descriptor;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::int64_t m_handed = 0;
+    bool m_stopping = false;
+    std::string m_error;
+    std::jthread m_thread; // last: stopped before the rest goes
+};
 
 // One step of the copy: a frame built here, or the source frames [from, to) as they are.
 struct CopyStep {
@@ -89,9 +165,23 @@ public:
           m_frames(walked != nullptr ? *walked : *m_ownFrames) {}
 
     EditedCopyResult run() {
+        if (m_frames.walking()) {
+            if (std::optional<EditedCopyResult> result = runBehindWalk()) {
+                return *result;
+            }
+            m_frames.finishWalk();
+        }
         const std::string name = pathText(m_job.output);
+        if (m_frames.walkFailed()) {
+            return failed("not enough memory");
+        }
         if (!m_frames.file().isOpen() || m_frames.count() == 0) {
             return failed("the source " + pathText(m_job.source) + " has no frames to copy");
+        }
+        m_result.sourceFrames = m_frames.count();
+        if (m_frames.count() < m_job.framesNamed) {
+            m_result.tooFewFrames = true;
+            return m_result;
         }
         if (!sourceUnchanged(m_frames, m_job.sourceStatus)) {
             return failed(kSourceChanged);
@@ -106,9 +196,7 @@ public:
         const std::vector<std::uint8_t> id3v1 =
             m_job.options.copyTags ? sourceId3v1() : std::vector<std::uint8_t>{};
         const std::uint64_t total = tag.size() + xing.size() + m_audioBytes + id3v1.size();
-        const std::filesystem::path folder =
-            m_job.output.has_parent_path() ? m_job.output.parent_path() : std::filesystem::path(".");
-        if (const auto problem = spaceProblem(folder, total)) {
+        if (const auto problem = spaceProblem(outputFolder(), total)) {
             return failed(*problem);
         }
 
@@ -125,51 +213,13 @@ public:
         if (lame && !walkedCrc) {
             crcThread = std::thread([this, &musicCrc] { musicCrc = audioCrc(); });
         }
+        SyncBehind syncs(copy.descriptor());
         {
             ProgressReporter progress(m_log, m_result.frames);
-            // The disk writes what has been copied while the copy goes on, so the sync at the end
-            // waits for the last stretch only.
-            const auto audioStart = static_cast<std::int64_t>(tag.size() + xing.size());
-            std::int64_t handedToDisk = 0;
-            const auto handToDisk = [&](int copiedFrames) {
-                const auto copied = static_cast<std::int64_t>(
-                    copiedFrames < m_result.frames ? m_audioOffsets[static_cast<std::size_t>(copiedFrames)]
-                                                   : m_audioBytes);
-                if (copied - handedToDisk >= kWritebackStep) {
-                    platform::startWriteback(copy.descriptor(), audioStart + handedToDisk,
-                                             copied - handedToDisk);
-                    handedToDisk = copied;
-                }
-            };
+            DiskHandOver handOver{copy.descriptor(), static_cast<std::int64_t>(tag.size() + xing.size()),
+                                  syncs};
             for (const CopyStep& step : m_steps) {
-                if (!step.built.empty()) {
-                    copy.write(step.built.data(), step.built.size());
-                    progress.set(step.copyIndex + 1);
-                    continue;
-                }
-                // The bar moves by progress steps through a long block. Frames the levels leave as
-                // they are go to the system's copy in pieces of several megabytes: a call per
-                // progress step (a few hundred kilobytes) makes the copy a third slower.
-                const int stepFrames = std::max(progress.step(), 1);
-                for (int first = step.from; first < step.to;) {
-                    int end = std::min(step.to, first + stepFrames);
-                    if (m_levels.changes(first, end)) {
-                        copyFrames(m_frames, first, end, copy, &m_levels);
-                    } else {
-                        const std::int64_t from = m_frames.offset(first);
-                        while (end < step.to && m_frames.offset(end) - from < kCopyPiece &&
-                               !m_levels.changes(end, std::min(step.to, end + stepFrames))) {
-                            end = std::min(step.to, end + stepFrames);
-                        }
-                        copyFrames(m_frames, first, end, copy);
-                    }
-                    for (int passed = first + stepFrames; passed < end; passed += stepFrames) {
-                        progress.set(step.copyIndex + (passed - step.from));
-                    }
-                    progress.set(step.copyIndex + (end - step.from));
-                    handToDisk(step.copyIndex + (end - step.from));
-                    first = end;
-                }
+                writeStep(step, copy, progress, handOver);
             }
         }
         copy.write(id3v1.data(), id3v1.size());
@@ -186,6 +236,222 @@ public:
                 copy.fail("the header frame could not be written");
             }
         }
+        // The last step's sync has gone on while the header frame was completed.
+        if (const std::string error = syncs.finish(); !error.empty()) {
+            copy.fail(error);
+        }
+        return finish(copy, total);
+    }
+
+private:
+    // Where the disk has been asked to write the copy so far: it writes what has been copied while
+    // the copy goes on, so the sync at the end waits for the last stretch only.
+    struct DiskHandOver {
+        int descriptor = -1;
+        std::int64_t audioStart = 0;
+        SyncBehind& syncs;
+        std::int64_t handed = 0; // audio bytes handed to the disk
+    };
+
+    // Copies one step of the plan into the copy.
+    void writeStep(const CopyStep& step, PieceFile& copy, ProgressReporter& progress,
+                   DiskHandOver& handOver) {
+        if (!step.built.empty()) {
+            copy.write(step.built.data(), step.built.size());
+            progress.set(step.copyIndex + 1);
+            return;
+        }
+        // The bar moves by progress steps through a long block. Frames the levels leave as they are
+        // go to the system's copy in pieces of several megabytes: a call per progress step (a few
+        // hundred kilobytes) makes the copy a third slower.
+        const int stepFrames = std::max(progress.step(), 1);
+        for (int first = step.from; first < step.to;) {
+            int end = std::min(step.to, first + stepFrames);
+            if (m_levels.changes(first, end)) {
+                copyFrames(m_frames, first, end, copy, &m_levels);
+            } else {
+                const std::int64_t from = m_frames.offset(first);
+                while (end < step.to && m_frames.offset(end) - from < kCopyPiece &&
+                       !m_levels.changes(end, std::min(step.to, end + stepFrames))) {
+                    end = std::min(step.to, end + stepFrames);
+                }
+                copyFrames(m_frames, first, end, copy);
+            }
+            for (int passed = first + stepFrames; passed < end; passed += stepFrames) {
+                progress.set(step.copyIndex + (passed - step.from));
+            }
+            const int copiedFrames = step.copyIndex + (end - step.from);
+            progress.set(copiedFrames);
+            const auto copied = static_cast<std::int64_t>(
+                copiedFrames < m_result.frames ? m_audioOffsets[static_cast<std::size_t>(copiedFrames)]
+                                               : m_audioBytes);
+            if (copied - handOver.handed >= kWritebackStep) {
+                platform::startWriteback(handOver.descriptor, handOver.audioStart + handOver.handed,
+                                         copied - handOver.handed);
+                handOver.handed = copied;
+                handOver.syncs.handed(handOver.audioStart + copied);
+            }
+            first = end;
+        }
+    }
+
+    // The copy made while the source is still being walked: each run of kept frames is planned and
+    // copied as soon as the walk has passed it, so walking, copying and the disk's writing overlap.
+    // The steps and bytes are those of run(). Chapters and level changes need the whole plan before
+    // the first byte, and a disk that may not hold the source's size needs the exact size: those
+    // return nothing and are left to run() once the walk has ended.
+    std::optional<EditedCopyResult> runBehindWalk() {
+        const bool levelsEdited =
+            m_job.options.fadeCutsMs > 0 ||
+            std::any_of(m_job.stream.begin(), m_job.stream.end(), [](const EditedRange& range) {
+                return range.edit.gainSteps != 0 || range.edit.fadeInMs > 0 || range.edit.fadeOutMs > 0;
+            });
+        if (levelsEdited || m_job.options.chapters) {
+            return std::nullopt;
+        }
+        const std::string sourceTag = readLeadingTag(m_job.source);
+        if (tagHasChapters(sourceTag)) {
+            return std::nullopt;
+        }
+        if (!m_frames.file().isOpen() || m_frames.waitForFrames(2) == 0) {
+            return std::nullopt;
+        }
+        if (!sourceUnchanged(m_frames, m_job.sourceStatus)) {
+            return std::nullopt;
+        }
+        readSourceHeader();
+        // The header frame is written as the source's (or a silent frame of the first one's kind)
+        // and completed at the end: its length is known now.
+        std::vector<std::uint8_t> xing;
+        if (m_model) {
+            xing = m_sourceTag ? m_sourceTagFrame
+                               : mp3::makeSilentFrame(*m_model, {}, mp3::xingFrameNeeds(*m_model));
+        }
+        const std::string tag = editedCopyTag(m_job.options.copyTags ? sourceTag : std::string(), nullptr);
+        // At most the source's bytes, a rebuilt frame and a silent one per junction, a leading and
+        // a closing frame, and its ID3v1 tag.
+        constexpr std::uint64_t kBuiltFrames = 2 * 2048;
+        const std::uint64_t bound =
+            tag.size() + xing.size() +
+            static_cast<std::uint64_t>(std::max<std::int64_t>(m_frames.file().size(), 0)) +
+            (m_job.stream.size() + 2) * kBuiltFrames + 128;
+        if (spaceProblem(outputFolder(), bound)) {
+            return std::nullopt;
+        }
+
+        // The runs as plan() makes them, their ends not yet cut at the frame count.
+        std::vector<std::pair<int, int>> runs;
+        for (const EditedRange& range : m_job.stream) {
+            const int from = std::max(range.from, m_firstAudio);
+            if (from >= range.to) {
+                continue;
+            }
+            if (!runs.empty() && runs.back().second == from) {
+                runs.back().second = range.to;
+            } else {
+                runs.emplace_back(from, range.to);
+            }
+        }
+        const std::uint64_t audioStart = tag.size() + xing.size();
+        PieceFile copy = createPieceFile(m_job.output, m_job.source, m_job.options.existing);
+        copy.write(reinterpret_cast<const std::uint8_t*>(tag.data()), tag.size());
+        copy.write(xing.data(), xing.size());
+        bool anyRun = false;
+        int previousEnd = m_firstAudio;
+        SyncBehind syncs(copy.descriptor());
+        {
+            // The bar's range: the frames the file holds if they are all as long as the first.
+            const int estimate = static_cast<int>(std::min<std::int64_t>(
+                m_frames.file().size() /
+                    std::max(m_frames.length(m_firstAudio < m_frames.count() ? m_firstAudio : 0), 24),
+                INT_MAX));
+            m_audioOffsets.reserve(static_cast<std::size_t>(estimate) + 2);
+            ProgressReporter progress(m_log, estimate);
+            DiskHandOver handOver{copy.descriptor(), static_cast<std::int64_t>(audioStart), syncs};
+            std::size_t written = 0;
+            const auto writePlanned = [&] {
+                for (; written < m_steps.size(); ++written) {
+                    writeStep(m_steps[written], copy, progress, handOver);
+                }
+            };
+            if (m_model && !m_sourceTag) {
+                std::vector<std::uint8_t> lead = mp3::makeSilentFrame(*m_model, {});
+                if (!lead.empty()) {
+                    addBuilt(std::move(lead), -1);
+                    m_leadFrame = true;
+                }
+            }
+            for (auto [from, to] : runs) {
+                // The frame after the run too: the junction frame may carry what the next one takes.
+                to = std::min(to, m_frames.waitForFrames(to < INT_MAX ? to + 1 : to));
+                if (from >= to) {
+                    continue;
+                }
+                if (!anyRun) {
+                    m_firstKept = from == m_firstAudio;
+                    anyRun = true;
+                }
+                if (copy.failed()) {
+                    continue; // said below, once the walk has shown whether anything was to be saved
+                }
+                if (from != previousEnd && m_model && reservoirOf(from) != 0) {
+                    addJunctionFrame(from, from + 1 < to);
+                    ++from;
+                }
+                if (from < to) {
+                    addCopy(from, to);
+                }
+                previousEnd = to;
+                writePlanned();
+            }
+            m_frames.finishWalk();
+            const int count = m_frames.count();
+            m_result.sourceFrames = count;
+            if (m_frames.walkFailed() || count < m_job.framesNamed || !anyRun || copy.failed()) {
+                const std::string why = copy.sourceEnded() ? kSourceChanged : copy.error();
+                copy.fail("nothing to save");
+                syncs.finish(); // before its file is closed
+                copy.close();
+                if (m_frames.walkFailed()) {
+                    return failed("not enough memory");
+                }
+                if (count < m_job.framesNamed) {
+                    m_result.tooFewFrames = true;
+                    return m_result;
+                }
+                return failed(anyRun ? why : "every block has been removed");
+            }
+            m_lastKept = previousEnd == count;
+            addTailFrame(previousEnd);
+            writePlanned();
+        }
+        noteBlockStarts(m_frames.count());
+        const std::vector<std::uint8_t> header = headerFrame();
+        const bool lame = m_xingTag && m_xingTag->lame;
+        std::vector<std::uint8_t> finished = header;
+        if (lame) {
+            const std::optional<std::uint16_t> walkedCrc = musicCrcFromWalk();
+            mp3::XingFrame tagWithCrc = *m_xingTag;
+            tagWithCrc.lame->setMusicCrc(walkedCrc ? *walkedCrc : audioCrc());
+            mp3::writeXingFrame(tagWithCrc, finished.data(), finished.size());
+            refreshFrameCrc(finished, *layerThreeHeader(finished));
+        }
+        if (finished.size() != xing.size() ||
+            !copy.writeAt(static_cast<std::int64_t>(tag.size()), finished.data(), finished.size())) {
+            copy.fail("the header frame could not be written");
+        }
+        const std::vector<std::uint8_t> id3v1 =
+            m_job.options.copyTags ? sourceId3v1() : std::vector<std::uint8_t>{};
+        copy.write(id3v1.data(), id3v1.size());
+        if (const std::string error = syncs.finish(); !error.empty()) {
+            copy.fail(error);
+        }
+        return finish(copy, audioStart + m_audioBytes + id3v1.size());
+    }
+
+    // The checks after the last byte, and the copy put under its name.
+    EditedCopyResult finish(PieceFile& copy, std::uint64_t total) {
+        const std::string name = pathText(m_job.output);
         if (copy.sourceEnded() || (copy.isOpen() && !sourceUnchanged(m_frames, m_job.sourceStatus))) {
             copy.fail(kSourceChanged);
         }
@@ -205,7 +471,10 @@ public:
         return m_result;
     }
 
-private:
+    std::filesystem::path outputFolder() const {
+        return m_job.output.has_parent_path() ? m_job.output.parent_path() : std::filesystem::path(".");
+    }
+
     EditedCopyResult failed(const std::string& why) {
         sendLog(m_log, LogLevel::Error,
                 "The edited copy could not be saved to " + pathText(m_job.output) + ": " + why);
@@ -375,21 +644,29 @@ private:
             }
             previousEnd = to;
         }
-        // A removed last block: a gapless decoder keeps 529 samples more than the frames before it
-        // give out, so the copy ends with the first removed frame, which the padding trims away.
+        addTailFrame(previousEnd);
+        noteBlockStarts(count);
+    }
+
+    // A removed last block: a gapless decoder keeps 529 samples more than the frames before it give
+    // out, so the copy ends with the first removed frame (`lastEnd`), which the padding trims away.
+    void addTailFrame(int lastEnd) {
         if (m_model && m_sourceTag && m_sourceTag->lame && !m_lastKept) {
-            std::vector<std::uint8_t> tail = selfContained(previousEnd, false);
+            std::vector<std::uint8_t> tail = selfContained(lastEnd, false);
             if (tail.empty()) {
                 tail = mp3::makeSilentFrame(*m_model, {});
             }
             if (!tail.empty()) {
                 // Its first granule overlaps the last kept one in the decoder's filter bank.
-                m_levels.apply(previousEnd - 1, tail.data(), tail.size());
+                m_levels.apply(lastEnd - 1, tail.data(), tail.size());
                 addBuilt(std::move(tail), -1);
                 m_tailFrame = true;
             }
         }
-        // Where each kept block starts in the copy (a filler frame carrying its bytes included).
+    }
+
+    // Where each kept block starts in the copy (a filler frame carrying its bytes included).
+    void noteBlockStarts(int count) {
         std::size_t step = 0;
         for (const EditedRange& range : m_job.stream) {
             const int from = std::max(range.from, m_firstAudio);
@@ -635,6 +912,10 @@ private:
 
 void allowWalkedMusicCrcForTesting(bool allowed) {
     walkedMusicCrcAllowed.store(allowed, std::memory_order_relaxed);
+}
+
+void setSyncStepForTesting(std::int64_t bytes) {
+    syncStep.store(bytes, std::memory_order_relaxed);
 }
 
 namespace {

@@ -33,6 +33,9 @@ struct EditedCopyJob {
     mp3::FrameLengths frameLengths;
     std::vector<BlockTag> blockTags; // the chapters' titles
     EditedCopyOptions options;
+    // Frames the caller's ranges need before it knows how many the source holds: a source with fewer
+    // saves nothing, says nothing and sets `tooFewFrames`, for the caller to explain.
+    int framesNamed = 0;
 };
 
 struct EditedCopyResult {
@@ -41,6 +44,8 @@ struct EditedCopyResult {
     std::uint64_t bytes = 0; // the copy's size
     int rebuilt = 0;         // frames after a junction rebuilt to need no bytes from before it
     int fillers = 0;         // silent frames that carry a junction frame's bytes where none could be rebuilt
+    bool tooFewFrames = false;
+    int sourceFrames = 0; // frames in the source, once known
 };
 
 EditedCopyJob editedCopyJob(const SplitDocument& doc, const std::filesystem::path& output,
@@ -55,7 +60,9 @@ EditedCopyJob editedCopyJob(const SplitDocument& doc, const std::filesystem::pat
 // one is. Written through an AtomicFile after the space check; a source changed since the load fails
 // it. Logs the outcome to `frame` (level 0, or 2 when it failed). `walked`, when given, is a walk of
 // the source just made, taken in place of the job's frame lists (then left empty) and their check
-// against the file; when it summed the frames' CRCs, the music CRC is joined from those.
+// against the file; when it summed the frames' CRCs, the music CRC is joined from those. A walk still
+// going on in the background is copied behind as it goes, where no chapter or level change needs the
+// whole plan first; the last range may then run to INT_MAX, the end of the source.
 EditedCopyResult runEditedCopy(const EditedCopyJob& job, WindowLink& frame, SourceFrames* walked = nullptr);
 
 // The same for the document, on the calling thread, logging through the document.
@@ -65,3 +72,6 @@ EditedCopyResult saveEditedCopy(SplitDocument& doc, const std::filesystem::path&
 // For tests, process-wide: whether a walk's frame CRCs may give the music CRC (otherwise a second
 // thread reads the copied frames again to sum it).
 void allowWalkedMusicCrcForTesting(bool allowed);
+// For tests, process-wide: how many more bytes of the copy are handed to the disk before the thread
+// behind the copy syncs it again (32 MiB).
+void setSyncStepForTesting(std::int64_t bytes);

@@ -12,6 +12,10 @@
 
 namespace {
 
+// The shortest frame a header can describe (MPEG-2 Layer III, 8 kbit/s at 24 kHz); only the last
+// frame, cut short by the end of the file, can be shorter.
+constexpr std::int64_t kShortestFrameLength = 24;
+
 // The header in `raw` (four bytes), when it describes a frame.
 std::optional<mp3::FrameHeader> frameHeader(const std::uint8_t* raw) {
     mp3::FrameHeader header;
@@ -42,6 +46,49 @@ SourceFrames::SourceFrames(const std::filesystem::path& sourcePath, const mp3::F
 SourceFrames::SourceFrames(const std::filesystem::path& sourcePath, bool frameCrcs)
     : m_path(sourcePath), m_file(std::make_unique<SourceBytes>(sourcePath)) {
     walk(frameCrcs);
+}
+
+SourceFrames::SourceFrames(const std::filesystem::path& sourcePath, bool frameCrcs, InBackground)
+    : m_path(sourcePath), m_file(std::make_unique<SourceBytes>(sourcePath)), m_background(true) {
+    // Room for as many frames as the file can hold, taken here so a lack of memory reaches the caller:
+    // the lists never move while the walk appends to them. Pages never written to cost nothing.
+    const std::int64_t size = std::max<std::int64_t>(m_file->size(), 0);
+    const auto room = static_cast<std::size_t>(size / kShortestFrameLength + 2);
+    m_spans.reserve(room);
+    if (frameCrcs) {
+        m_frameCrcs.reserve(room);
+    }
+    m_walker = std::jthread([this, frameCrcs] {
+        try {
+            walk(frameCrcs, true);
+        } catch (const std::bad_alloc&) {
+            m_walkFailed = true;
+        }
+        publishWalked(true);
+    });
+}
+
+int SourceFrames::waitForFrames(int frames) const {
+    if (!m_background) {
+        return count();
+    }
+    std::unique_lock<std::mutex> lock(m_walkMutex);
+    m_walkProgress.wait(lock, [&] {
+        return m_walked.load(std::memory_order_acquire) >= frames ||
+               m_walkEnded.load(std::memory_order_acquire);
+    });
+    return m_walked.load(std::memory_order_acquire);
+}
+
+void SourceFrames::publishWalked(bool ended) {
+    {
+        const std::lock_guard<std::mutex> lock(m_walkMutex);
+        m_walked.store(static_cast<int>(m_spans.size()), std::memory_order_release);
+        if (ended) {
+            m_walkEnded.store(true, std::memory_order_release);
+        }
+    }
+    m_walkProgress.notify_all();
 }
 
 // Takes the spans as the loading scan found them, without reading every header: the copy then needs
@@ -132,27 +179,49 @@ bool SourceFrames::endsAfter(const mp3::FrameOffsets& offsets) {
     return ended;
 }
 
-void SourceFrames::walk(bool frameCrcs) {
-    m_spans.clear();
-    m_frameCrcs.clear();
+void SourceFrames::walk(bool frameCrcs, bool publish) {
+    // Frames are handed over in groups: a lock per frame would cost more than the walk.
+    constexpr std::size_t kPublishGroup = 1024;
+    if (!publish) {
+        m_spans.clear();
+        m_frameCrcs.clear();
+    }
     mp3::FrameWalk walk(m_path);
+    std::array<std::uint8_t, 4> lastRaw{};
+    std::int32_t lastDuration = 0;
     if (walk.next()) {
         m_firstBitrate = walk.header().bitrate();
-        // Room for twice the frames the first one's length suggests: growing the list costs a copy and
-        // fresh pages each time, and room never written to costs nothing.
-        const std::int64_t estimate = walk.fileSize() / std::max(walk.frameLength(), 24) * 2 + 16;
-        const auto room = static_cast<std::size_t>(std::min<std::int64_t>(estimate, mp3::kMaxIndexedFrames));
-        m_spans.reserve(room);
-        if (frameCrcs) {
-            m_frameCrcs.reserve(room);
+        if (!publish) {
+            // Room for twice the frames the first one's length suggests: growing the list costs a copy
+            // and fresh pages each time, and room never written to costs nothing.
+            const std::int64_t estimate = walk.fileSize() / std::max(walk.frameLength(), 24) * 2 + 16;
+            const auto room =
+                static_cast<std::size_t>(std::min<std::int64_t>(estimate, mp3::kMaxIndexedFrames));
+            m_spans.reserve(room);
+            if (frameCrcs) {
+                m_frameCrcs.reserve(room);
+            }
         }
         do {
-            m_spans.push_back({walk.header().offset, walk.frameLength(), walk.header().durationMs()});
+            if (publish && m_spans.size() == m_spans.capacity()) {
+                // Only a file grown since it was opened holds more; the copy finds it changed.
+                break;
+            }
+            if (publish && m_spans.size() % kPublishGroup == 0 && !m_spans.empty()) {
+                publishWalked(false);
+            }
+            if (walk.header().raw != lastRaw) {
+                lastRaw = walk.header().raw;
+                lastDuration = walk.header().durationMs();
+            }
+            m_spans.push_back({walk.header().offset, walk.frameLength(), lastDuration});
             if (frameCrcs) {
-                const std::uint16_t headerCrc =
-                    mp3::crc16(walk.header().raw.data(), walk.header().raw.size());
-                m_frameCrcs.push_back(mp3::crc16(
-                    walk.frameBody(), static_cast<std::size_t>(walk.frameLength() - 4), headerCrc));
+                const auto length = static_cast<std::size_t>(walk.frameLength());
+                m_frameCrcs.push_back(
+                    walk.frameBytes() != nullptr
+                        ? mp3::crc16(walk.frameBytes(), length)
+                        : mp3::crc16(walk.frameBody(), length - 4,
+                                     mp3::crc16(walk.header().raw.data(), walk.header().raw.size())));
             }
         } while (walk.next());
     }

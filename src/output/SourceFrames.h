@@ -1,8 +1,12 @@
 #pragma once
 
+#include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "engine/FileScan.h"
@@ -28,11 +32,26 @@ public:
     // Walks the source and, with `frameCrcs`, sums the CRC-16 of the LAME tag's music CRC over
     // every frame on the way, from the bytes the walk reads anyway.
     SourceFrames(const std::filesystem::path& sourcePath, bool frameCrcs);
+    // The same walk on a thread of its own, so a writer can copy the frames walked so far while the
+    // rest of the file is still being walked: waitForFrames() tells how far it is. Until the walk
+    // has ended, count() is the number walked so far and endFrameNumber() is unknown.
+    struct InBackground {};
+    SourceFrames(const std::filesystem::path& sourcePath, bool frameCrcs, InBackground);
     ~SourceFrames();
     SourceFrames(const SourceFrames&) = delete;
     SourceFrames& operator=(const SourceFrames&) = delete;
 
-    int count() const { return static_cast<int>(m_spans.size()); }
+    int count() const {
+        return m_background ? m_walked.load(std::memory_order_acquire) : static_cast<int>(m_spans.size());
+    }
+    // Whether the walk still goes on in the background.
+    bool walking() const { return m_background && !m_walkEnded.load(std::memory_order_acquire); }
+    // Waits until `frames` frames have been walked or the walk has ended; returns count() then.
+    int waitForFrames(int frames) const;
+    // Waits for the end of the walk.
+    void finishWalk() const { waitForFrames(kAllFrames); }
+    // Whether the background walk stopped short for want of memory (its frames are then incomplete).
+    bool walkFailed() const { return m_walkFailed; }
     const FrameSpan& operator[](int frame) const {
         const FrameSpan& span = m_spans[static_cast<std::size_t>(frame)];
         if (span.durationMs == kDurationUnread) {
@@ -55,9 +74,13 @@ public:
 
 private:
     static constexpr std::int32_t kDurationUnread = -1;
+    static constexpr int kAllFrames = 0x7FFFFFFF;
     static constexpr int kDurationGroup = 64;
 
-    void walk(bool frameCrcs = false);
+    // With `publish`, the lists have room for every frame the file can hold and are never moved, so
+    // frames below count() may be read while the walk appends more.
+    void walk(bool frameCrcs = false, bool publish = false);
+    void publishWalked(bool ended);
     bool readHeaders(const mp3::FrameOffsets& offsets);
     bool takeKnownSpans(const mp3::FrameOffsets& offsets, const mp3::FrameLengths& lengths);
     // Whether the reader, put on the last known frame, finds no further one; notes where it stops.
@@ -74,4 +97,11 @@ private:
     std::int32_t m_firstBitrate = 0;
     int m_endFrameNumber = -1;
     std::vector<std::uint16_t> m_frameCrcs;
+    bool m_background = false;
+    bool m_walkFailed = false; // read once the walk has ended
+    std::atomic<int> m_walked{0};
+    std::atomic<bool> m_walkEnded{false};
+    mutable std::mutex m_walkMutex;
+    mutable std::condition_variable m_walkProgress;
+    std::jthread m_walker; // last: joined before the lists it fills go
 };

@@ -60,4 +60,48 @@ TEST(EditCommand, ExitStatusesOfTheOtherCommands) {
     }
 }
 
+// Ranges in frames are copied while the source is still being walked, before its frame count is
+// known: a range past the end is still refused with the count, and nothing is written.
+TEST(EditCommand, RangesPastTheEndAreNamedWithTheFrameCount) {
+    const auto dir = scratchDir("cli-edit-past-end");
+    const std::string source = fixture("cbr128.mp3").string();
+    const auto out = dir / "out.mp3";
+    const std::pair<std::string, std::string> cases[] = {
+        {"--remove 10-20 --remove 500-600", "the range 500 F - 600 F holds no frame of the 79 in"},
+        {"--remove 500-", "the range 500 F - 79 F holds no frame of the 79 in"},
+        {"--keep 79-80", "the range 79 F - 80 F holds no frame of the 79 in"},
+    };
+    for (const auto& [ranges, message] : cases) {
+        int status = -1;
+        const std::string log = edit(source + " -o " + out.string() + " " + ranges, &status);
+        EXPECT_EQ(status, 2) << ranges;
+        EXPECT_NE(log.find(message), std::string::npos) << log;
+        EXPECT_TRUE(std::filesystem::is_empty(dir)) << ranges;
+    }
+    int status = -1;
+    const std::string log = edit(source + " -o " + out.string() + " --keep 78-80", &status);
+    EXPECT_EQ(status, 0) << log;
+}
+
+// A copy that cannot be created says why, also when the source is still being walked.
+TEST(EditCommand, ACopyThatCannotBeCreatedSaysWhy) {
+    const auto dir = scratchDir("cli-edit-cannot-create");
+    const std::string source = fixture("cbr128.mp3").string();
+    writeBytes(dir / "taken.mp3", {1, 2, 3});
+    const std::pair<std::string, std::string> cases[] = {
+        {"-o " + (dir / "taken.mp3").string() + " --no-clobber --remove 10-20", ": the file already exists"},
+        {"-o " + (dir / "no" / "out.mp3").string() + " --remove 10-20", ": No such file or directory"},
+        {"-o " + source + " --remove 10-20", ": it is the loaded source file"},
+        {"-o " + (dir / "no" / "out.mp3").string() + " --remove 0-", ": every block has been removed"},
+    };
+    for (const auto& [arguments, why] : cases) {
+        int status = -1;
+        const std::string log = edit(source + " " + arguments, &status);
+        EXPECT_EQ(status, 1) << arguments;
+        EXPECT_NE(log.find("The edited copy could not be saved to "), std::string::npos) << log;
+        EXPECT_NE(log.find(why), std::string::npos) << log;
+    }
+    EXPECT_EQ(readBytes(dir / "taken.mp3"), (std::vector<std::uint8_t>{1, 2, 3}));
+}
+
 } // namespace

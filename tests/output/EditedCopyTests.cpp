@@ -2,6 +2,7 @@
 
 #include "engine/FrameReader.h"
 #include "engine/Id3v2.h"
+#include "engine/PlatformFile.h"
 #include "engine/XingFrame.h"
 #include "output/EditedCopy.h"
 #include "output/PieceFile.h"
@@ -14,7 +15,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <climits>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -376,6 +381,137 @@ TEST(EditedCopy, MusicCrcFromTheWalkGivesTheSameCopyAsReadingTheFramesAgain) {
         const std::size_t audio = start + static_cast<std::size_t>(header.frameLength());
         EXPECT_EQ(tag->lame->musicCrc(), mp3::crc16(written.data() + audio, written.size() - audio));
     }
+}
+
+// The command-line tool copies each kept run as soon as its walk of the source has passed it: the
+// frames it finds, and the copy, are those of the walk made first (a filler frame, bytes between
+// frames, tags and every header kind included).
+TEST(EditedCopy, CopyBehindTheWalkIsTheCopyMadeAfterIt) {
+    const auto dir = scratchDir("edited-copy-behind-walk");
+    const auto gap = dir / "gap.mp3";
+    {
+        std::vector<std::uint8_t> bytes = readBytes(fixture("cbr128.mp3"));
+        const std::vector<WalkedFrame> frames = independentWalk(fixture("cbr128.mp3"));
+        ASSERT_GT(frames.size(), 60u);
+        bytes.insert(bytes.begin() + frames[45].offset, 300, 0x41);
+        writeBytes(gap, bytes);
+    }
+    const auto noise = dir / "noise.mp3";
+    int status = 0;
+    runCommand("sox -R -n -r 44100 -c 2 -b 16 '" + (dir / "noise.wav").string() +
+                   "' synth 2 whitenoise vol 0.7 2>&1 && lame --quiet -b 320 '" +
+                   (dir / "noise.wav").string() + "' '" + noise.string() + "'",
+               &status);
+    ASSERT_EQ(status, 0);
+    const EditCase cases[] = {
+        {"CBR, a block in the middle", fixture("cbr128.mp3"), {20, 30}, {1}},
+        {"CBR, the first block", fixture("cbr128.mp3"), {10}, {0}},
+        {"CBR, the last block", fixture("cbr128.mp3"), {60}, {1}},
+        {"VBR, a one-frame block kept between removed ones", fixture("vbr.mp3"), {10, 11, 31, 61}, {0, 2, 4}},
+        {"MPEG-2, a one-frame block removed", fixture("mpeg2-info.mp3"), {10, 20, 41, 42}, {1, 3}},
+        {"MPEG-2.5, first and last removed", fixture("mpeg25-info.mp3"), {6, 25}, {0, 2}},
+        {"CRC-protected", fixture("crc.mp3"), {11, 21}, {1}},
+        {"no Info frame, first and last removed", fixture("no-info.mp3"), {20, 70}, {0, 2}},
+        {"MPEG-2 mono without Info frame", fixture("mpeg2-mono.mp3"), {10, 20, 30, 31}, {1, 3}},
+        {"bytes between two kept frames", gap, {20, 30}, {1}},
+        {"ID3v1 tag", fixture("id3v1.mp3"), {5, 9}, {1}},
+        {"ID3v2 tag with a picture", fixture("id3v2-cover.mp3"), {5, 9}, {1}},
+        {"junctions no bitrate holds", noise, {20, 30, 50, 60}, {1, 3}},
+    };
+    for (const EditCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        TestDocument test(c.source);
+        test.doc->replaceBreakPoints(c.breakPoints);
+        for (const int block : c.removedBlocks) {
+            ASSERT_TRUE(test.doc->removeBlock(block));
+        }
+        for (const bool tags : {true, false}) {
+            EditedCopyOptions options;
+            options.copyTags = tags;
+            const SourceFrames first(c.source, true);
+            ASSERT_TRUE(saveEditedCopy(*test.doc, dir / "after.mp3", options).saved);
+            SourceFrames behind(c.source, true, SourceFrames::InBackground{});
+            const EditedCopyResult result = saveEditedCopy(*test.doc, dir / "behind.mp3", options, &behind);
+            ASSERT_TRUE(result.saved);
+            EXPECT_EQ(result.sourceFrames, first.count());
+            EXPECT_EQ(readBytes(dir / "behind.mp3"), readBytes(dir / "after.mp3"));
+            ASSERT_FALSE(behind.walking());
+            ASSERT_EQ(behind.count(), first.count());
+            EXPECT_EQ(behind.frameCrcs(), first.frameCrcs());
+            EXPECT_EQ(behind.endFrameNumber(), first.endFrameNumber());
+            for (int frame = 0; frame < first.count(); ++frame) {
+                ASSERT_EQ(behind.offset(frame), first.offset(frame)) << frame;
+                ASSERT_EQ(behind.length(frame), first.length(frame)) << frame;
+            }
+        }
+    }
+}
+
+// A range that names a frame the source does not hold saves nothing behind the walk, and says so to
+// the caller only, which names the range.
+TEST(EditedCopy, BehindTheWalkARangePastTheEndSavesNothing) {
+    const auto dir = scratchDir("edited-copy-behind-walk-end");
+    EditedCopyJob job;
+    job.source = fixture("cbr128.mp3");
+    job.output = dir / "out.mp3";
+    job.stream = {{0, 0, 20, {}}, {2, 500, INT_MAX, {}}};
+    job.framesNamed = 501;
+    MessageQueueLink log;
+    SourceFrames behind(job.source, true, SourceFrames::InBackground{});
+    const EditedCopyResult result = runEditedCopy(job, log, &behind);
+    EXPECT_FALSE(result.saved);
+    EXPECT_TRUE(result.tooFewFrames);
+    EXPECT_EQ(result.sourceFrames, SourceFrames(job.source).count());
+    EXPECT_TRUE(log.logLines().empty());
+    EXPECT_FALSE(std::filesystem::exists(job.output));
+    EXPECT_TRUE(std::filesystem::is_empty(dir));
+}
+
+std::atomic<int> g_syncCalls{0};
+
+int failFirstSync(platform::FileCall call, const std::filesystem::path&) {
+    return call == platform::FileCall::SyncFile && ++g_syncCalls == 1 ? EIO : 0;
+}
+
+// The copy is synced in steps while it is written; the system tells a failed write to one sync only,
+// so a step's sync that fails fails the copy, on either path, and nothing is left under its name.
+TEST(EditedCopy, ASyncThatFailsWhileCopyingFailsTheCopy) {
+    const auto dir = scratchDir("edited-copy-sync-fails");
+    // About 10 MB: enough to be handed to the disk during the copy.
+    const auto source = dir / "long.mp3";
+    {
+        const std::vector<std::uint8_t> one = readBytes(fixture("cbr128.mp3"));
+        std::vector<std::uint8_t> bytes;
+        for (int i = 0; i < 320; ++i) {
+            bytes.insert(bytes.end(), one.begin(), one.end());
+        }
+        writeBytes(source, bytes);
+    }
+    TestDocument test(source);
+    test.doc->replaceBreakPoints({100, 200});
+    ASSERT_TRUE(test.doc->removeBlock(1));
+    setSyncStepForTesting(1);
+    for (const bool behindWalk : {false, true}) {
+        SCOPED_TRACE(behindWalk ? "behind the walk" : "after the walk");
+        const auto copy = dir / "edited.mp3";
+        g_syncCalls = 0;
+        platform::injectFileCallFaults(&failFirstSync);
+        std::optional<SourceFrames> walk;
+        if (behindWalk) {
+            walk.emplace(source, true, SourceFrames::InBackground{});
+        }
+        const EditedCopyResult result = saveEditedCopy(*test.doc, copy, {}, walk ? &*walk : nullptr);
+        platform::injectFileCallFaults(nullptr);
+        EXPECT_FALSE(result.saved);
+        EXPECT_GE(g_syncCalls.load(), 1);
+        const std::vector<std::string> errors = test.lines(LogLevel::Error);
+        ASSERT_FALSE(errors.empty());
+        EXPECT_NE(errors.back().find(platform::systemError(EIO)), std::string::npos) << errors.back();
+        EXPECT_FALSE(std::filesystem::exists(copy));
+    }
+    setSyncStepForTesting(32 << 20);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), std::filesystem::directory_iterator()),
+              1);
 }
 
 // Where no bitrate holds a junction frame (320 kbit/s noise fills the reservoir), a silent frame
