@@ -23,9 +23,12 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <mutex>
+#include <new>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -184,11 +187,20 @@ bool copiesBehindWalk(const EditOptions& options) {
 
 // The edit made while the source is walked: the blocks as the document would make them, the last one
 // running to the end of the source wherever that turns out to be.
-int editBehindWalk(const EditOptions& options, const std::string& source, const std::filesystem::path& output,
-                   bool quiet) {
+// Nothing, when there is no room for the walk's lists: the caller then walks first, which needs less.
+std::optional<int> editBehindWalk(const EditOptions& options, const std::string& source,
+                                  const std::filesystem::path& output, bool quiet) {
     constexpr int kOpenEnd = INT_MAX;
+    std::unique_ptr<SourceFrames> walked;
+    try {
+        walked = std::make_unique<SourceFrames>(source, true, SourceFrames::InBackground{});
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    } catch (const std::system_error&) {
+        return std::nullopt; // no thread for the walk
+    }
+    SourceFrames& frames = *walked;
     StdoutLog log(quiet);
-    SourceFrames frames(source, true, SourceFrames::InBackground{});
     if (!frames.file().isOpen()) {
         return fail("cannot read '" + source + "'");
     }
@@ -247,7 +259,9 @@ int editFile(const EditOptions& options, const std::string& source, const std::f
         return fail("cannot open '" + source + "': no such file");
     }
     if (copiesBehindWalk(options)) {
-        return editBehindWalk(options, source, output, quiet);
+        if (const std::optional<int> status = editBehindWalk(options, source, output, quiet)) {
+            return *status;
+        }
     }
 
     StdoutLog log(quiet);

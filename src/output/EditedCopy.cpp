@@ -30,6 +30,7 @@
 #include <new>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <thread>
 
 namespace {
@@ -53,7 +54,11 @@ class SyncBehind {
 public:
     explicit SyncBehind(int descriptor) : m_descriptor(descriptor) {
         if (descriptor >= 0) {
-            m_thread = std::jthread([this] { syncWhileCopying(); });
+            try {
+                m_thread = std::jthread([this] { syncWhileCopying(); });
+            } catch (const std::system_error&) {
+                // No thread to spare: the final sync does it all.
+            }
         }
     }
     ~SyncBehind() { finish(); }
@@ -209,9 +214,14 @@ public:
         const bool lame = m_xingTag && m_xingTag->lame;
         const std::optional<std::uint16_t> walkedCrc = lame ? musicCrcFromWalk() : std::nullopt;
         std::uint16_t musicCrc = walkedCrc.value_or(0);
-        std::thread crcThread;
+        std::jthread crcThread;
+        bool crcBehind = false;
         if (lame && !walkedCrc) {
-            crcThread = std::thread([this, &musicCrc] { musicCrc = audioCrc(); });
+            try {
+                crcThread = std::jthread([this, &musicCrc] { musicCrc = audioCrc(); });
+            } catch (const std::system_error&) {
+                crcBehind = true; // no thread to spare: summed here after the copy
+            }
         }
         SyncBehind syncs(copy.descriptor());
         {
@@ -225,6 +235,9 @@ public:
         copy.write(id3v1.data(), id3v1.size());
         if (crcThread.joinable()) {
             crcThread.join();
+        }
+        if (crcBehind) {
+            musicCrc = audioCrc();
         }
         if (lame) {
             std::vector<std::uint8_t> finished = xing;

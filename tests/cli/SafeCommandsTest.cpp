@@ -164,6 +164,32 @@ TEST(SafeCommands, AFileOfTinyFramesConvertsWithinALimitedAddressSpace) {
     std::filesystem::remove(dir / "dense.wav");
     EXPECT_EQ(readBytes(source), bytes);
 }
+
+// An edit by frame numbers copies behind the walk, whose lists take room for the most frames the file
+// could hold. Where that room is not to be had, the edit walks first instead, as an edit by times does.
+TEST(SafeCommands, AnEditOfALargeFileWorksWithinALimitedAddressSpace) {
+    const auto dir = scratchDir("cli-safe-memory");
+    const auto source = dir / "large.mp3";
+    std::vector<std::uint8_t> frame(1440, 0);
+    frame[0] = 0xFF;
+    frame[1] = 0xFB; // MPEG-1 Layer III without CRC
+    frame[2] = 0xE8; // 320 kbit/s at 32 kHz: 1,440 bytes
+    frame[3] = 0xC4;
+    std::vector<std::uint8_t> bytes;
+    for (int i = 0; i < 64 * 1024 * 1024 / 1440; ++i) {
+        append(bytes, frame);
+    }
+    writeBytes(source, bytes);
+    for (const char* ranges : {"--remove 1000-2000", "--remove 0:10-0:20"}) {
+        const CliRun run =
+            cli(dir, "edit " + quoted(source) + " -o " + quoted(dir / "edited.mp3") + " " + ranges,
+                "MALLOC_ARENA_MAX=1 prlimit --as=60000000 ");
+        EXPECT_EQ(run.status, 0) << ranges << "\n" << run.out << run.errors;
+        EXPECT_TRUE(std::filesystem::exists(dir / "edited.mp3")) << ranges;
+        std::filesystem::remove(dir / "edited.mp3");
+        EXPECT_TRUE(hiddenNames(dir).empty()) << ranges;
+    }
+}
 #endif
 
 } // namespace
