@@ -201,7 +201,7 @@ TEST(PieceWriter, PieceNamesFollowTheRuleOfEachWriter) {
         {PieceNaming::SingleBlock, "/chosen/name.mp3", "/music/live.mp3", 7, "/chosen/name.mp3"},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(pieceName(c.rule, c.folder, c.source, c.number).string(), c.expected) << c.expected;
+        EXPECT_EQ(pieceName(c.rule, c.folder, c.source, c.number).generic_string(), c.expected) << c.expected;
     }
 }
 
