@@ -2,6 +2,8 @@
 # Kerfline for Windows, cross-built with mingw-w64 and tested under Wine.
 #   cross-windows.sh build [BUILD]   libraries (cached), kerfline-cli.exe and the test programs
 #   cross-windows.sh test [BUILD]    the above, then every test program under Wine
+#   cross-windows.sh gui [BUILD]     Qt for Windows (cached, scripts/windows-qt.sh), kerfline.exe and
+#                                    the installer Kerfline-Setup-VERSION.exe (packaging/windows)
 # The libraries come from Debian's source packages and are kept in
 # ~/.cache/kerfline-windows/<version> (KERFLINE_WINDOWS_CACHE overrides the parent folder).
 set -euo pipefail
@@ -44,6 +46,22 @@ build_kerfline() {
   chmod +x "$build/kerfline-cli"
 }
 
+# The window program against the cross-built Qt; Qt's toolchain file brings in ours.
+build_gui() {
+  local qt launcher=()
+  qt=$("$source_dir/scripts/windows-qt.sh")
+  if command -v ccache >/dev/null; then
+    launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+  fi
+  cmake -S "$source_dir" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKERFLINE_GUI=ON \
+    -DCMAKE_TOOLCHAIN_FILE="$qt/lib/cmake/Qt6/qt.toolchain.cmake" \
+    -DQT_CHAINLOAD_TOOLCHAIN_FILE="$source_dir/cmake/mingw-w64-x86_64.cmake" \
+    -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+    -DKERFLINE_WINDOWS_PREFIX="$prefix" "${launcher[@]}"
+  nice -n 10 cmake --build "$build" -j "$jobs" --target kerfline kerfline-cli
+  "$source_dir/packaging/windows/make-installer.sh" "$build" "$qt"
+}
+
 # Wine gets its own prefix beside the build, so nothing leaks in from the user's ~/.wine.
 run_wine_tests() {
   export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -64,10 +82,13 @@ run_wine_tests() {
 }
 
 timed "Windows libraries" build_windows_libraries
-timed "Windows build" build_kerfline
 case "$action" in
-  build) ;;
-  test) timed "Wine test run" run_wine_tests ;;
+  build) timed "Windows build" build_kerfline ;;
+  test)
+    timed "Windows build" build_kerfline
+    timed "Wine test run" run_wine_tests
+    ;;
+  gui) timed "Windows window program and installer" build_gui ;;
   *)
     echo "cross-windows: unknown action $action (build or test)" >&2
     exit 2

@@ -30,6 +30,8 @@ if $windows; then
     build-essential cmake ninja-build pkg-config ccache dpkg-dev
     g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools
     wine wine64 python3
+    # The window program: Debian's Qt tools for the cross-built Qt, the installer, and its check.
+    qt6-base-dev qt6-base-dev-tools librsvg2-bin nsis xvfb xauth x11-utils x11-apps xdotool ffmpeg
   )
   # The libraries are built from Debian's source packages: deb-src lines for the same archive as the deb lines.
   if ! apt-get indextargets --format '$(TARGET_OF)' 2>/dev/null | grep -qx deb-src; then

@@ -201,6 +201,8 @@ bool AtomicFile::finishWriting() {
         m_finished = true;
         if (!m_handle.isOpen()) {
             fail("the file could not be created");
+        } else if (!platform::lendToWritersByName(m_handle, m_temporaryPath)) {
+            failWithErrno();
         }
     }
     return !failed();
@@ -211,6 +213,9 @@ bool AtomicFile::commit(Sync sync) {
         return true;
     }
     finishWriting();
+    if (!failed() && !platform::takeBackFromWriters(m_handle, m_temporaryPath)) {
+        failWithErrno();
+    }
     // Synced after a tagger or other writer by name has had its turn, and before the rename: the
     // name must never stand for bytes that are not on the disk yet.
     if (!failed() && sync == Sync::Now && !platform::syncFile(m_handle.get())) {

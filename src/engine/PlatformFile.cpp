@@ -211,6 +211,20 @@ int errnoFromSystemError(DWORD error) {
     }
 }
 
+// Windows answers a name longer than a file system takes (255 UTF-16 units a part) as an invalid or
+// missing name; the user is told what is wrong with it.
+int errnoFor(DWORD error, const std::filesystem::path& path) {
+    const int code = errnoFromSystemError(error);
+    if (code == ENOENT || code == EACCES) {
+        for (const std::filesystem::path& part : path) {
+            if (part.native().size() > 255) {
+                return ENAMETOOLONG;
+            }
+        }
+    }
+    return code;
+}
+
 // Opened with every sharing allowed: a file Kerfline reads can still be renamed, replaced or
 // deleted by another program, as on POSIX, and a change shows in its status.
 FileHandle openWithSharing(const std::filesystem::path& path, DWORD access, DWORD disposition, int flags) {
@@ -218,7 +232,7 @@ FileHandle openWithSharing(const std::filesystem::path& path, DWORD access, DWOR
         CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                     disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
-        errno = errnoFromSystemError(GetLastError());
+        errno = errnoFor(GetLastError(), path);
         return FileHandle();
     }
     const int fd = _open_osfhandle(reinterpret_cast<std::intptr_t>(handle), flags | _O_BINARY);
@@ -447,11 +461,41 @@ bool closeWrittenFile(FileHandle& handle) {
     return handle.close();
 }
 
+bool lendToWritersByName(FileHandle& handle, const std::filesystem::path& path) {
+#ifdef _WIN32
+    if (!handle.isOpen()) {
+        return true;
+    }
+    handle = openWithSharing(path, GENERIC_READ, OPEN_EXISTING, _O_RDONLY);
+    return handle.isOpen();
+#else
+    (void)handle;
+    (void)path;
+    return true;
+#endif
+}
+
+bool takeBackFromWriters(FileHandle& handle, const std::filesystem::path& path) {
+#ifdef _WIN32
+    if (!handle.isOpen()) {
+        return true;
+    }
+    // Closed first: the writable handle must not meet the read-only one's sharing.
+    handle.close();
+    handle = openWithSharing(path, GENERIC_WRITE, OPEN_EXISTING, _O_WRONLY);
+    return handle.isOpen();
+#else
+    (void)handle;
+    (void)path;
+    return true;
+#endif
+}
+
 bool renameFile(const std::filesystem::path& from, const std::filesystem::path& to, bool replace) {
 #ifdef _WIN32
     const DWORD flags = replace ? MOVEFILE_REPLACE_EXISTING : 0;
     if (MoveFileExW(from.c_str(), to.c_str(), flags | MOVEFILE_WRITE_THROUGH) == 0) {
-        errno = errnoFromSystemError(GetLastError());
+        errno = errnoFor(GetLastError(), to);
         return false;
     }
     return true;

@@ -145,6 +145,13 @@ void startWriteback(int fd, std::int64_t offset = 0, std::int64_t count = 0);
 // Closes a written file; false (errno set) when the system reported an error.
 bool closeWrittenFile(FileHandle& handle);
 
+// A written file kept open, but opened by name by another writer meanwhile (a tagger): Windows refuses
+// such a writer while a handle may write, TagLib's among them, since it shares only reading. Lending
+// keeps the handle open for reading only; taking back opens it for writing (and syncing) again. Both do
+// nothing elsewhere. False (errno set, the handle closed) when the file could not be opened again.
+bool lendToWritersByName(FileHandle& handle, const std::filesystem::path& path);
+bool takeBackFromWriters(FileHandle& handle, const std::filesystem::path& path);
+
 // Renames `from` to `to` in one step, replacing what `to` names when `replace` is set and failing
 // with EEXIST otherwise.
 bool renameFile(const std::filesystem::path& from, const std::filesystem::path& to, bool replace);

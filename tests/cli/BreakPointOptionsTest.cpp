@@ -216,8 +216,7 @@ namespace {
 TEST(BreakPointOptions, EveryFaultIsToldOnce) {
     const auto dir = testing_support::scratchDir("cli-options-told-once");
     const auto source = dir / "talk.mp3";
-    std::filesystem::copy_file(fixture("ten-seconds.mp3"), source,
-                               std::filesystem::copy_options::overwrite_existing);
+    testing_support::copyOver(fixture("ten-seconds.mp3"), source);
     const std::string cases[] = {
         "chapters " + quoted(source) + " " + quoted(source) + " --count 2",
         "breakpoints " + quoted(dir / "missing.mp3") + " --count 2",

@@ -29,9 +29,10 @@ TEST(BreakPointFile, SavesLittleEndianValuesInListOrder) {
     EXPECT_TRUE(std::filesystem::exists(dir / "empty.bps"));
     EXPECT_EQ(std::filesystem::file_size(dir / "empty.bps"), 0u);
 
-    const std::string prefix = "Break points saved to file " + dir.string();
-    EXPECT_EQ(h.link.logLines(),
-              (std::vector<std::string>{prefix + "/three.bps", prefix + "/odd.bps", prefix + "/empty.bps"}));
+    const std::string prefix = "Break points saved to file ";
+    EXPECT_EQ(h.link.logLines(), (std::vector<std::string>{prefix + (dir / "three.bps").string(),
+                                                           prefix + (dir / "odd.bps").string(),
+                                                           prefix + (dir / "empty.bps").string()}));
 }
 
 TEST(BreakPointFile, FailedWritesAreReportedNotAnnouncedAsSaved) {

@@ -183,7 +183,7 @@ TEST(BreakPointLists, ABinaryFileIsReportedInPrintableText) {
                      "ELF\x02\x01\x01\0\0\0\0\x03\0>\0",
                      32),
          "line 2: unknown command 'ELF>'), no break point"},
-        {"nul.cue", std::string("\0\0\0\0\x01\x02junk\n", 11),
+        {"zeros.cue", std::string("\0\0\0\0\x01\x02junk\n", 11),
          "line 1: unknown command 'junk'), no break point"},
         {"bytes.cue", std::string("\x01\x02\0\x03\x04", 5), "line 1: unknown command), no break point"},
         {"utf32.cue",

@@ -25,7 +25,8 @@ Project stateOf(const std::filesystem::path& source, std::int64_t size, std::int
 TEST(EditStateStoreTest, AnswersOnlyForTheSamePathSizeAndTime) {
     const auto folder = scratchDir("state-keys");
     EditStateStore store(folder / "states");
-    const std::filesystem::path source = "/music/show.mp3";
+    // The spelling the store keeps: absolute (on Windows with a drive) and normal.
+    const std::filesystem::path source = std::filesystem::absolute("/music/show.mp3").lexically_normal();
     const Project state = stateOf(source, 4000, 77);
     ASSERT_EQ(store.remember(state), "");
 

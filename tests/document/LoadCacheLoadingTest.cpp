@@ -12,8 +12,11 @@
 
 namespace {
 
+using testing_support::copyOver;
 using testing_support::fixture;
+using testing_support::modifiedTime;
 using testing_support::scratchDir;
+using testing_support::setModifiedTime;
 namespace fs = std::filesystem;
 
 struct Loaded {
@@ -52,7 +55,7 @@ TEST(LoadCacheLoading, AReopenTakesTheCachedScanAndFindsTheSameSilences) {
     for (const char* name : {"silences.mp3", "noise-floor-50.mp3", "vbr.mp3"}) {
         SCOPED_TRACE(name);
         const fs::path file = folder / name;
-        fs::copy_file(fixture(name), file, fs::copy_options::overwrite_existing);
+        copyOver(fixture(name), file);
 
         DocumentHarness fresh;
         fresh.load(file);
@@ -85,7 +88,7 @@ TEST(LoadCacheLoading, AReopenTakesTheCachedScanAndFindsTheSameSilences) {
 TEST(LoadCacheLoading, AChangedOrDamagedEntryLoadsTheFileAgain) {
     const fs::path folder = scratchDir("load-cache-reload");
     const fs::path file = folder / "source.mp3";
-    fs::copy_file(fixture("silences.mp3"), file, fs::copy_options::overwrite_existing);
+    copyOver(fixture("silences.mp3"), file);
     const auto cache = std::make_shared<mp3::LoadCache>(folder / "cache");
     DocumentHarness h;
     h.doc.m_loadCache = cache;
@@ -94,14 +97,14 @@ TEST(LoadCacheLoading, AChangedOrDamagedEntryLoadsTheFileAgain) {
 
     // Same size, same time, another last byte (in the ID3v1-free tail: the last frame's data).
     {
-        const auto time = fs::last_write_time(file);
+        const auto time = modifiedTime(file);
         std::fstream bytes(file, std::ios::binary | std::ios::in | std::ios::out);
         bytes.seekg(-1, std::ios::end);
         const char last = static_cast<char>(bytes.get());
         bytes.seekp(-1, std::ios::end);
         bytes.put(static_cast<char>(last ^ 0x01));
         bytes.close();
-        fs::last_write_time(file, time);
+        setModifiedTime(file, time);
     }
     h.load(file);
     EXPECT_FALSE(h.doc.m_loadedFromCache);

@@ -1,6 +1,7 @@
 #include "document/formats/ProjectFile.h"
 #include "document/BlockTags.h"
 #include "document/formats/JsonValue.h"
+#include "engine/PlatformFile.h"
 #include "support/TestFiles.h"
 
 #include <gtest/gtest.h>
@@ -16,7 +17,7 @@ using testing_support::scratchDir;
 
 Project sampleProject() {
     Project project;
-    project.source.path = "/music/show \"live\"/Ünter.mp3";
+    project.source.path = platform::pathFromUtf8("/music/show \"live\"/Ünter.mp3");
     project.source.size = 5'000'000'123;
     project.source.modifiedNs = 1'765'000'000'123'456'789;
     project.source.frameCount = 1000;

@@ -13,8 +13,11 @@
 
 namespace {
 
+using testing_support::copyOver;
 using testing_support::fixture;
+using testing_support::modifiedTime;
 using testing_support::scratchDir;
+using testing_support::setModifiedTime;
 namespace fs = std::filesystem;
 
 std::vector<char> readBytes(const fs::path& path) {
@@ -74,17 +77,17 @@ TEST(LoadCache, AChangedFileMisses) {
              [](std::vector<char>& bytes, fs::file_time_type&) { bytes[3] ^= 0x01; }},
         };
     for (const auto& [what, change] : changes) {
-        fs::copy_file(fixture("ten-seconds.mp3"), file, fs::copy_options::overwrite_existing);
+        copyOver(fixture("ten-seconds.mp3"), file);
         const auto key = mp3::loadCacheKey(file);
         ASSERT_TRUE(key);
         ASSERT_TRUE(cache.store(*key, mp3::scanLevels(file)));
         ASSERT_TRUE(cache.find(*key));
 
         std::vector<char> bytes = readBytes(file);
-        fs::file_time_type time = fs::last_write_time(file);
+        fs::file_time_type time = modifiedTime(file);
         change(bytes, time);
         writeBytes(file, bytes);
-        fs::last_write_time(file, time);
+        setModifiedTime(file, time);
         const auto changed = mp3::loadCacheKey(file);
         ASSERT_TRUE(changed) << what;
         EXPECT_EQ(changed->size, key->size) << what;
@@ -92,7 +95,7 @@ TEST(LoadCache, AChangedFileMisses) {
         EXPECT_FALSE(cache.find(*changed)) << what;
     }
     // The same bytes under another name are another entry.
-    fs::copy_file(fixture("ten-seconds.mp3"), folder / "other.mp3", fs::copy_options::overwrite_existing);
+    copyOver(fixture("ten-seconds.mp3"), folder / "other.mp3");
     const auto other = mp3::loadCacheKey(folder / "other.mp3");
     ASSERT_TRUE(other);
     EXPECT_FALSE(cache.find(*other));
@@ -144,7 +147,7 @@ TEST(LoadCache, TheBoundRemovesTheOldestEntriesFirst) {
     std::vector<mp3::LoadCacheKey> keys;
     for (int i = 0; i < 5; ++i) {
         const fs::path file = sources / ("copy" + std::to_string(i) + ".mp3");
-        fs::copy_file(fixture("ten-seconds.mp3"), file, fs::copy_options::overwrite_existing);
+        copyOver(fixture("ten-seconds.mp3"), file);
         keys.push_back(*mp3::loadCacheKey(file));
     }
     const mp3::LoadCache unbounded(folder / "cache");

@@ -60,23 +60,27 @@ TEST(PlatformFile, TheModificationTimeKeepsFractionsOfASecond) {
     const sys_time<nanoseconds> base = sys_days(year(2024) / 6 / 11) + hours(10);
     for (const milliseconds fraction : {milliseconds(250), milliseconds(750)}) {
         const sys_time<nanoseconds> when = base + fraction;
-        std::filesystem::last_write_time(file, std::filesystem::file_time_type::clock::from_sys(when));
+        setModifiedTime(file, std::filesystem::file_time_type::clock::from_sys(when));
         const auto status = platform::statusOfTarget(file);
         ASSERT_TRUE(status);
         EXPECT_EQ(status->modifiedNs, when.time_since_epoch().count()) << fraction.count();
     }
 }
 
-// A file Kerfline holds open for reading can still be replaced and removed by another program.
+// A file Kerfline holds open for reading can still be moved away, replaced and removed by another
+// program. (Windows refuses to rename over a name that is open, whatever the sharing, and keeps a
+// removed file's name until its last handle is closed: the other program moves the file first.)
 TEST(PlatformFile, AFileOpenForReadingCanBeReplacedAndRemoved) {
     const auto dir = scratchDir("platform-sharing");
     const auto file = writeFile(dir / "song.mp3", 1);
     const auto before = platform::statusOfTarget(file);
-    const platform::FileHandle held = platform::openForReading(file);
+    platform::FileHandle held = platform::openForReading(file);
     ASSERT_TRUE(held.isOpen());
 
-    writeFile(dir / "new.mp3", 2);
     std::error_code error;
+    std::filesystem::rename(file, dir / "old.mp3", error);
+    EXPECT_FALSE(error) << error.message();
+    writeFile(dir / "new.mp3", 2);
     std::filesystem::rename(dir / "new.mp3", file, error);
     EXPECT_FALSE(error) << error.message();
     EXPECT_EQ(readBytes(file), std::vector<std::uint8_t>(100, 2));
@@ -84,10 +88,14 @@ TEST(PlatformFile, AFileOpenForReadingCanBeReplacedAndRemoved) {
     ASSERT_TRUE(before && after);
     EXPECT_FALSE(before->sameFileAs(*after));
 
-    const platform::FileHandle again = platform::openForReading(file);
+    platform::FileHandle again = platform::openForReading(file);
     ASSERT_TRUE(again.isOpen());
     EXPECT_TRUE(platform::removeFile(file));
+    EXPECT_TRUE(platform::removeFile(dir / "old.mp3"));
+    held.close();
+    again.close();
     EXPECT_FALSE(std::filesystem::exists(file));
+    EXPECT_FALSE(std::filesystem::exists(dir / "old.mp3"));
 }
 
 // A header filled in at the start of a piece after its frames were written: the bytes that follow

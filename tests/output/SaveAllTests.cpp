@@ -460,7 +460,12 @@ TEST(SaveAll, PiecesAreTheSameCopiedByTheSystemOrThroughTheBuffer) {
         PieceFile::allowSystemCopyForTesting(true);
         const std::uint64_t copied = PieceFile::systemCopiedBytesForTesting() - before;
         if (systemCopy) {
+#if defined(__linux__)
             EXPECT_EQ(copied, 1000 * 417u) << "copied";
+#else
+            // No file-to-file copy call elsewhere: every piece goes through the buffer.
+            EXPECT_EQ(copied, 0u) << "copied";
+#endif
         } else {
             EXPECT_EQ(copied, 0u);
         }

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cctype>
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -71,6 +72,84 @@ std::vector<std::uint8_t> readBytes(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
+
+#ifdef _WIN32
+namespace {
+
+// FILETIME counts 100 ns steps from 1601; the file clock is taken through the system clock.
+constexpr std::int64_t kTicksFrom1601To1970 = 116444736000000000;
+
+std::filesystem::file_time_type fromFileTime(const FILETIME& time) {
+    const auto ticks = static_cast<std::int64_t>((static_cast<std::uint64_t>(time.dwHighDateTime) << 32) |
+                                                 time.dwLowDateTime);
+    const std::chrono::sys_time<std::chrono::nanoseconds> since1970{
+        std::chrono::nanoseconds((ticks - kTicksFrom1601To1970) * 100)};
+    return std::chrono::time_point_cast<std::filesystem::file_time_type::duration>(
+        std::filesystem::file_time_type::clock::from_sys(since1970));
+}
+
+FILETIME toFileTime(std::filesystem::file_time_type time) {
+    const auto since1970 = std::chrono::duration_cast<std::chrono::nanoseconds>(
+        std::filesystem::file_time_type::clock::to_sys(time).time_since_epoch());
+    const auto ticks = static_cast<std::uint64_t>(since1970.count() / 100 + kTicksFrom1601To1970);
+    return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+}
+
+HANDLE openForTimes(const std::filesystem::path& path, DWORD access) {
+    const HANDLE file =
+        CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        throw std::filesystem::filesystem_error("cannot open for its times", path,
+                                                std::error_code(ENOENT, std::generic_category()));
+    }
+    return file;
+}
+
+} // namespace
+
+std::filesystem::file_time_type modifiedTime(const std::filesystem::path& path) {
+    const HANDLE file = openForTimes(path, FILE_READ_ATTRIBUTES);
+    FILETIME written{};
+    const bool read = GetFileTime(file, nullptr, nullptr, &written);
+    CloseHandle(file);
+    if (!read) {
+        throw std::filesystem::filesystem_error("cannot read its time", path,
+                                                std::error_code(EIO, std::generic_category()));
+    }
+    return fromFileTime(written);
+}
+
+void setModifiedTime(const std::filesystem::path& path, std::filesystem::file_time_type time) {
+    const HANDLE file = openForTimes(path, FILE_WRITE_ATTRIBUTES);
+    const FILETIME written = toFileTime(time);
+    const bool set = SetFileTime(file, nullptr, nullptr, &written);
+    CloseHandle(file);
+    if (!set) {
+        throw std::filesystem::filesystem_error("cannot set its time", path,
+                                                std::error_code(EIO, std::generic_category()));
+    }
+}
+
+void copyOver(const std::filesystem::path& from, const std::filesystem::path& to) {
+    if (!CopyFileW(from.c_str(), to.c_str(), FALSE)) {
+        throw std::filesystem::filesystem_error("cannot copy file", from, to,
+                                                std::error_code(EIO, std::generic_category()));
+    }
+}
+#else
+std::filesystem::file_time_type modifiedTime(const std::filesystem::path& path) {
+    return std::filesystem::last_write_time(path);
+}
+
+void setModifiedTime(const std::filesystem::path& path, std::filesystem::file_time_type time) {
+    std::filesystem::last_write_time(path, time);
+}
+
+void copyOver(const std::filesystem::path& from, const std::filesystem::path& to) {
+    std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing);
+}
+#endif
 
 #ifdef _WIN32
 // The outside tools (mpg123, ffprobe, mutagen ...) are the host's, so under Wine a command runs in the

@@ -14,6 +14,12 @@ void writeBytes(const std::filesystem::path& path, const std::vector<std::uint8_
 std::vector<std::uint8_t> readBytes(const std::filesystem::path& path);
 // The hidden names in `folder`: temporary files a writer left beside its outputs.
 std::vector<std::string> hiddenNames(const std::filesystem::path& folder);
+// The modification time to below a second. std::filesystem's own on mingw reads and sets whole seconds.
+std::filesystem::file_time_type modifiedTime(const std::filesystem::path& path);
+void setModifiedTime(const std::filesystem::path& path, std::filesystem::file_time_type time);
+// Copies a file over whatever has the name: mingw's copy_file takes every two files for one and
+// refuses to overwrite.
+void copyOver(const std::filesystem::path& from, const std::filesystem::path& to);
 // Runs a shell command and returns its standard output; `status` receives the exit status.
 std::string runCommand(const std::string& command, int* status = nullptr);
 
