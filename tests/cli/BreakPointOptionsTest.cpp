@@ -15,6 +15,7 @@
 namespace {
 
 using testing_support::fixture;
+using testing_support::shellPath;
 
 struct CliRun {
     std::string out;
@@ -23,7 +24,7 @@ struct CliRun {
 };
 
 std::string quoted(const std::filesystem::path& path) {
-    return "'" + path.string() + "'";
+    return "'" + shellPath(path) + "'";
 }
 
 CliRun cli(const std::string& arguments) {
@@ -32,7 +33,7 @@ CliRun cli(const std::string& arguments) {
     CliRun run;
     run.out =
         testing_support::runCommand("timeout 60 " + std::string(KERFLINE_BINARY_DIR) + "/kerfline-cli " +
-                                        arguments + " 2>'" + errFile.string() + "' </dev/null",
+                                        arguments + " 2>'" + shellPath(errFile) + "' </dev/null",
                                     &run.status);
     const auto err = testing_support::readBytes(errFile);
     run.err.assign(err.begin(), err.end());
@@ -47,12 +48,13 @@ std::size_t lineCount(const std::string& text) {
 // `out`.mp3.
 std::vector<std::string> commandsOn(const std::filesystem::path& source, const std::filesystem::path& out) {
     return {"breakpoints " + quoted(source) + " ", "split " + quoted(source) + " -o " + quoted(out) + " ",
-            "chapters " + quoted(source) + " " + quoted(std::filesystem::path(out.string() + ".mp3")) + " "};
+            "chapters " + quoted(source) + " " + quoted(std::filesystem::path(shellPath(out) + ".mp3")) +
+                " "};
 }
 
 bool nothingWritten(const std::filesystem::path& out) {
     return (!std::filesystem::exists(out) || std::filesystem::is_empty(out)) &&
-           !std::filesystem::exists(out.string() + ".mp3");
+           !std::filesystem::exists(shellPath(out) + ".mp3");
 }
 
 // ten-seconds.mp3: an Info frame and 384 audio frames of 1152 samples at 44.1 kHz (frames 0 to 384).

@@ -13,7 +13,7 @@ std::string edit(const std::string& arguments, int* status) {
 // Frames, times in every form and the complement as --keep ranges give the same copy.
 TEST(EditCommand, FramesTimesAndKeptRangesNameTheSameFrames) {
     const auto dir = scratchDir("cli-edit");
-    const std::string source = fixture("cbr128.mp3").string();
+    const std::string source = shellPath(fixture("cbr128.mp3"));
     // Frame k starts at (k - 1) * 1152 / 44100 s behind the Info frame: 20 at 0.496 s, 40 at 1.019 s.
     const std::string ways[] = {"--remove 20-40", "--remove 20f-40f", "--remove 0.5s-0:01.02",
                                 "--remove 0:00:00.500-1.02s", "--keep 0-20 --keep 40-"};
@@ -22,7 +22,7 @@ TEST(EditCommand, FramesTimesAndKeptRangesNameTheSameFrames) {
         SCOPED_TRACE(way);
         int status = -1;
         const auto out = dir / "out.mp3";
-        const std::string log = edit(source + " -o " + out.string() + " " + way, &status);
+        const std::string log = edit(source + " -o " + shellPath(out) + " " + way, &status);
         EXPECT_EQ(status, 0) << log;
         EXPECT_NE(log.find("The edited copy has been saved to"), std::string::npos) << log;
         if (first.empty()) {
@@ -35,8 +35,8 @@ TEST(EditCommand, FramesTimesAndKeptRangesNameTheSameFrames) {
 
 TEST(EditCommand, ExitStatusesOfTheOtherCommands) {
     const auto dir = scratchDir("cli-edit-status");
-    const std::string source = fixture("cbr128.mp3").string();
-    const std::string out = (dir / "out.mp3").string();
+    const std::string source = shellPath(fixture("cbr128.mp3"));
+    const std::string out = shellPath(dir / "out.mp3");
     struct Case {
         std::string arguments;
         int status;
@@ -48,7 +48,7 @@ TEST(EditCommand, ExitStatusesOfTheOtherCommands) {
         {source + " -o " + out + " --remove 1x-20", 2},          // not a position
         {source + " -o " + out + " --remove 1-2 --keep 3-4", 2}, // both kinds
         {source + " -o " + out + " --remove 500-600", 2},        // past the end
-        {(dir / "missing.mp3").string() + " -o " + out + " --remove 1-2", 1},
+        {shellPath(dir / "missing.mp3") + " -o " + out + " --remove 1-2", 1},
         {source + " -o " + source + " --remove 1-2", 1}, // the source itself
         {source + " -o " + out + " --remove 0-", 1},     // nothing kept
         {source + " -o " + out + " --remove 0-10 --no-tags --chapters", 0},
@@ -64,7 +64,7 @@ TEST(EditCommand, ExitStatusesOfTheOtherCommands) {
 // known: a range past the end is still refused with the count, and nothing is written.
 TEST(EditCommand, RangesPastTheEndAreNamedWithTheFrameCount) {
     const auto dir = scratchDir("cli-edit-past-end");
-    const std::string source = fixture("cbr128.mp3").string();
+    const std::string source = shellPath(fixture("cbr128.mp3"));
     const auto out = dir / "out.mp3";
     const std::pair<std::string, std::string> cases[] = {
         {"--remove 10-20 --remove 500-600", "the range 500 F - 600 F holds no frame of the 79 in"},
@@ -73,26 +73,26 @@ TEST(EditCommand, RangesPastTheEndAreNamedWithTheFrameCount) {
     };
     for (const auto& [ranges, message] : cases) {
         int status = -1;
-        const std::string log = edit(source + " -o " + out.string() + " " + ranges, &status);
+        const std::string log = edit(source + " -o " + shellPath(out) + " " + ranges, &status);
         EXPECT_EQ(status, 2) << ranges;
         EXPECT_NE(log.find(message), std::string::npos) << log;
         EXPECT_TRUE(std::filesystem::is_empty(dir)) << ranges;
     }
     int status = -1;
-    const std::string log = edit(source + " -o " + out.string() + " --keep 78-80", &status);
+    const std::string log = edit(source + " -o " + shellPath(out) + " --keep 78-80", &status);
     EXPECT_EQ(status, 0) << log;
 }
 
 // A copy that cannot be created says why, also when the source is still being walked.
 TEST(EditCommand, ACopyThatCannotBeCreatedSaysWhy) {
     const auto dir = scratchDir("cli-edit-cannot-create");
-    const std::string source = fixture("cbr128.mp3").string();
+    const std::string source = shellPath(fixture("cbr128.mp3"));
     writeBytes(dir / "taken.mp3", {1, 2, 3});
     const std::pair<std::string, std::string> cases[] = {
-        {"-o " + (dir / "taken.mp3").string() + " --no-clobber --remove 10-20", ": the file already exists"},
-        {"-o " + (dir / "no" / "out.mp3").string() + " --remove 10-20", ": No such file or directory"},
+        {"-o " + shellPath(dir / "taken.mp3") + " --no-clobber --remove 10-20", ": the file already exists"},
+        {"-o " + shellPath(dir / "no" / "out.mp3") + " --remove 10-20", ": No such file or directory"},
         {"-o " + source + " --remove 10-20", ": it is the loaded source file"},
-        {"-o " + (dir / "no" / "out.mp3").string() + " --remove 0-", ": every block has been removed"},
+        {"-o " + shellPath(dir / "no" / "out.mp3") + " --remove 0-", ": every block has been removed"},
     };
     for (const auto& [arguments, why] : cases) {
         int status = -1;

@@ -13,6 +13,7 @@
 namespace {
 
 using testing_support::fixture;
+using testing_support::shellPath;
 
 struct CliRun {
     std::string out;
@@ -28,7 +29,7 @@ CliRun cli(const std::string& arguments, const std::string& redirect = "2>/dev/n
 }
 
 std::string quoted(const std::filesystem::path& path) {
-    return "'" + path.string() + "'";
+    return "'" + shellPath(path) + "'";
 }
 
 std::vector<int> numbers(const std::string& text) {
@@ -114,7 +115,7 @@ TEST(InfoCommand, FileThatIsNoMp3StreamIsRefused) {
         {"apart.mp3", " is not an MP3 file: no three of its frame headers follow each other"},
     };
     for (const auto& [name, reason] : cases) {
-        const std::string line = "kerfline-cli: The file " + (dir / name).string() + reason;
+        const std::string line = "kerfline-cli: The file " + shellPath(dir / name) + reason;
         for (const std::string command : {"info", "info --json", "levels", "levels --raw"}) {
             SCOPED_TRACE(command + " " + name);
             const CliRun quiet = cli(command + " " + quoted(dir / name));
@@ -134,7 +135,7 @@ TEST(InfoCommand, FileThatCannotBeOpenedFailsWithAMessage) {
             EXPECT_NE(stdoutOnly.status, 0) << command << " " << path;
             EXPECT_EQ(stdoutOnly.out, "") << command << " " << path;
             const CliRun both = cli(command + " " + quoted(path), "2>&1");
-            EXPECT_NE(both.out.find("kerfline-cli: cannot open '" + path.string() + "'"), std::string::npos)
+            EXPECT_NE(both.out.find("kerfline-cli: cannot open '" + shellPath(path) + "'"), std::string::npos)
                 << both.out;
         }
     }

@@ -17,9 +17,10 @@ namespace {
 using testing_support::readBytes;
 using testing_support::runCommand;
 using testing_support::scratchDir;
+using testing_support::shellPath;
 
 std::string quoted(const std::filesystem::path& path) {
-    return "'" + path.string() + "'";
+    return "'" + shellPath(path) + "'";
 }
 
 std::string cli(const std::string& arguments, int* status) {
@@ -42,7 +43,7 @@ std::filesystem::path makeSource(const std::filesystem::path& dir, const std::st
 }
 
 std::vector<std::int16_t> decode(const std::filesystem::path& file, const std::string& tool) {
-    const std::filesystem::path raw = file.string() + "." + tool + ".raw";
+    const std::filesystem::path raw = shellPath(file) + "." + tool + ".raw";
     const std::string command = tool == "mpg123"
                                     ? "mpg123 -q -s " + quoted(file) + " > " + quoted(raw)
                                     : "ffmpeg -v error -y -i " + quoted(file) + " -f s16le " + quoted(raw);
@@ -60,7 +61,7 @@ std::vector<std::int16_t> decode(const std::filesystem::path& file, const std::s
 // The decode before it is rounded to 16 bits, on the same scale: the exact reference for a scaled
 // decode.
 std::vector<double> decodeFloat(const std::filesystem::path& file, const std::string& tool) {
-    const std::filesystem::path raw = file.string() + "." + tool + ".f32";
+    const std::filesystem::path raw = shellPath(file) + "." + tool + ".f32";
     const std::string command = tool == "mpg123"
                                     ? "mpg123 -q -e f32 -s " + quoted(file) + " > " + quoted(raw)
                                     : "ffmpeg -v error -y -i " + quoted(file) + " -f f32le " + quoted(raw);
@@ -110,10 +111,10 @@ std::string mp3valComplaints(const std::filesystem::path& file) {
         if ((line.rfind("WARNING", 0) == 0 || line.rfind("ERROR", 0) == 0) &&
             line.find("No supported tags") == std::string::npos) {
             // Without the file's name, so two files' complaints compare.
-            const std::size_t name = line.find(file.string());
+            const std::size_t name = line.find(shellPath(file));
             complaints += (name == std::string::npos
                                ? line
-                               : line.substr(0, name) + line.substr(name + file.string().size())) +
+                               : line.substr(0, name) + line.substr(name + shellPath(file).size())) +
                           "\n";
         }
         at = end + 1;

@@ -15,6 +15,7 @@ namespace {
 
 using testing_support::fixture;
 using testing_support::scratchDir;
+using testing_support::shellPath;
 
 struct CliRun {
     std::string out;
@@ -31,7 +32,7 @@ CliRun cli(const std::string& arguments, const std::string& redirect = "2>/dev/n
 }
 
 std::string quoted(const std::filesystem::path& path) {
-    return "'" + path.string() + "'";
+    return "'" + shellPath(path) + "'";
 }
 
 std::vector<int> numbers(const std::string& text) {

@@ -12,9 +12,10 @@ namespace {
 
 using testing_support::runCommand;
 using testing_support::scratchDir;
+using testing_support::shellPath;
 
 std::string quoted(const std::filesystem::path& path) {
-    return "'" + path.string() + "'";
+    return "'" + shellPath(path) + "'";
 }
 
 std::string cli(const std::string& arguments, int* status) {

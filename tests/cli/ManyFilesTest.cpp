@@ -23,7 +23,7 @@ struct CliRun {
 };
 
 std::string quoted(const std::filesystem::path& path) {
-    return "'" + path.string() + "'";
+    return "'" + shellPath(path) + "'";
 }
 
 // `feed` is a shell command whose output is piped into the tool; none: standard input is empty.
@@ -61,9 +61,9 @@ TEST(ManyFiles, SplitsEveryFileIntoAFolderOfItsOwnAndTellsEachFailure) {
         const auto out = dir / ("out" + std::to_string(run++));
         const CliRun split = cli("split " + files + " -o " + quoted(out) + " --at 200 " + jobs);
         ASSERT_EQ(split.status, 0) << jobs << split.err;
-        EXPECT_EQ(sortedLines(split.out), (std::vector<std::string>{a.string() + ": 2 pieces written",
-                                                                    b.string() + ": 2 pieces written",
-                                                                    c.string() + ": 2 pieces written"}))
+        EXPECT_EQ(sortedLines(split.out), (std::vector<std::string>{shellPath(a) + ": 2 pieces written",
+                                                                    shellPath(b) + ": 2 pieces written",
+                                                                    shellPath(c) + ": 2 pieces written"}))
             << jobs;
         for (const auto& [source, frames] : {std::pair{a, 300}, std::pair{b, 500}, std::pair{c, 250}}) {
             const std::string name = source.stem().string();
@@ -79,8 +79,8 @@ TEST(ManyFiles, SplitsEveryFileIntoAFolderOfItsOwnAndTellsEachFailure) {
     EXPECT_EQ(split.status, 1);
     EXPECT_EQ(
         sortedLines(split.out),
-        (std::vector<std::string>{a.string() + ": 2 pieces written", c.string() + ": 2 pieces written",
-                                  (dir / "missing.mp3").string() + ": failed (status 1), 0 pieces written"}));
+        (std::vector<std::string>{shellPath(a) + ": 2 pieces written", shellPath(c) + ": 2 pieces written",
+                                  shellPath(dir / "missing.mp3") + ": failed (status 1), 0 pieces written"}));
     EXPECT_NE(split.err.find("missing.mp3"), std::string::npos) << split.err;
     EXPECT_EQ(readBytes(out / "a" / "2.mp3"), frameBytes(a, 100, 300));
     EXPECT_EQ(readBytes(out / "c" / "1.mp3"), frameBytes(c, 0, 100));
@@ -90,7 +90,7 @@ TEST(ManyFiles, SplitsEveryFileIntoAFolderOfItsOwnAndTellsEachFailure) {
     ASSERT_EQ(dry.status, 0) << dry.err;
     const std::vector<std::string> objects = sortedLines(dry.out);
     ASSERT_EQ(objects.size(), 3u) << dry.out;
-    EXPECT_EQ(dry.out.find("{\"file\":" + std::string("\"") + a.string()), 0u) << dry.out;
+    EXPECT_EQ(dry.out.find("{\"file\":" + std::string("\"") + shellPath(a)), 0u) << dry.out;
     EXPECT_FALSE(std::filesystem::exists(dir / "dry"));
 
     for (const std::string bad : {"--jobs 0", "--jobs x", "--jobs 257", "-j"}) {
@@ -148,8 +148,8 @@ TEST(ManyFiles, PiecesOfAManyFileRunAreThoseOfEachFileAlone) {
         EXPECT_EQ(failing.status, 1) << jobs;
         const std::vector<std::string> lines = sortedLines(failing.out);
         ASSERT_EQ(lines.size(), inputs.size()) << failing.out;
-        EXPECT_EQ(lines[2], (dir / "c.mp3").string() + ": failed (status 1), 2 pieces written");
-        EXPECT_EQ(lines[3], (dir / "d.mp3").string() + ": failed (status 1), 0 pieces written");
+        EXPECT_EQ(lines[2], shellPath(dir / "c.mp3") + ": failed (status 1), 2 pieces written");
+        EXPECT_EQ(lines[3], shellPath(dir / "d.mp3") + ": failed (status 1), 0 pieces written");
         for (const char* name : {"a", "b", "e", "f"}) {
             samePieces(out, name);
         }
@@ -202,17 +202,19 @@ TEST(ManyFiles, EditAndLoudnessTakeSeveralFiles) {
         ASSERT_EQ(edit.status, 0) << jobs << edit.err;
         EXPECT_EQ(
             sortedLines(edit.out),
-            (std::vector<std::string>{a.string() + ": edited copy written to " + (out / "a.mp3").string(),
-                                      b.string() + ": edited copy written to " + (out / "b.mp3").string()}));
+            (std::vector<std::string>{
+                shellPath(a) + ": edited copy written to " + shellPath(out) + toolSeparator() + "a.mp3",
+                shellPath(b) + ": edited copy written to " + shellPath(out) + toolSeparator() + "b.mp3"}));
         EXPECT_EQ(readBytes(out / "a.mp3"), readBytes(dir / "a-alone.mp3")) << jobs;
         EXPECT_EQ(readBytes(out / "b.mp3"), readBytes(dir / "b-alone.mp3")) << jobs;
     }
     const CliRun failing = cli("edit " + quoted(missing) + " " + quoted(a) + " -o " +
                                quoted(dir / "failing") + " --remove 20-40 --jobs 2");
     EXPECT_EQ(failing.status, 1);
-    EXPECT_EQ(sortedLines(failing.out), (std::vector<std::string>{a.string() + ": edited copy written to " +
-                                                                      (dir / "failing" / "a.mp3").string(),
-                                                                  missing.string() + ": failed (status 1)"}));
+    EXPECT_EQ(sortedLines(failing.out),
+              (std::vector<std::string>{shellPath(a) + ": edited copy written to " +
+                                            shellPath(dir / "failing") + toolSeparator() + "a.mp3",
+                                        shellPath(missing) + ": failed (status 1)"}));
     // Two copies of the same name would overwrite each other: refused before anything is written.
     std::filesystem::create_directories(dir / "other");
     std::filesystem::copy_file(a, dir / "other" / "a.mp3");
@@ -243,14 +245,14 @@ TEST(ManyFiles, EditAndLoudnessTakeSeveralFiles) {
     std::string prefixed;
     std::istringstream lines(textA.out);
     for (std::string line; std::getline(lines, line);) {
-        prefixed += a.string() + ": " + line + "\n";
+        prefixed += shellPath(a) + ": " + line + "\n";
     }
     ASSERT_FALSE(prefixed.empty());
     EXPECT_NE(text.out.find(prefixed), std::string::npos) << text.out;
-    EXPECT_EQ(text.out.find(a.string()), text.out.find(prefixed)) << "b's lines come first";
+    EXPECT_EQ(text.out.find(shellPath(a)), text.out.find(prefixed)) << "b's lines come first";
     const CliRun oneMissing = cli("loudness " + quoted(a) + " " + quoted(missing));
     EXPECT_EQ(oneMissing.status, 1);
-    EXPECT_NE(oneMissing.out.find(a.string() + ": file frames"), std::string::npos) << oneMissing.out;
+    EXPECT_NE(oneMissing.out.find(shellPath(a) + ": file frames"), std::string::npos) << oneMissing.out;
 }
 
 TEST(StandardInput, ReadsAnMp3StreamFromAPipe) {

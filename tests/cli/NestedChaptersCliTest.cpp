@@ -18,8 +18,8 @@ TEST(NestedChaptersCli, EveryCommandOpensTheFile) {
     const auto path = dir / "nested.mp3";
     writeBytes(path, bytes);
     const std::string tool = std::string(KERFLINE_BINARY_DIR) + "/kerfline-cli ";
-    const std::string file = "'" + path.string() + "' ";
-    const std::string line = "The ID3v2 tag of " + path.string() +
+    const std::string file = "'" + shellPath(path) + "' ";
+    const std::string line = "The ID3v2 tag of " + shellPath(path) +
                              " nests its chapters deeper than 32 levels, it has been read "
                              "without its chapters!";
     struct Case {
@@ -29,9 +29,9 @@ TEST(NestedChaptersCli, EveryCommandOpensTheFile) {
     };
     const Case cases[] = {
         {"info " + file, 0, false},
-        {"split " + file + "-o '" + dir.string() + "/out' --at 20 --copy-tags", 0, true},
-        {"chapters " + file + "'" + dir.string() + "/copy.mp3' --count 2", 0, true},
-        {"wav " + file + "'" + dir.string() + "/whole.wav'", 0, true},
+        {"split " + file + "-o '" + shellPath(dir) + "/out' --at 20 --copy-tags", 0, true},
+        {"chapters " + file + "'" + shellPath(dir) + "/copy.mp3' --count 2", 0, true},
+        {"wav " + file + "'" + shellPath(dir) + "/whole.wav'", 0, true},
         // The file's own chapters can not be read: a failure, not a crash.
         {"breakpoints " + file + "--chapters", 1, true},
     };

@@ -9,6 +9,7 @@ namespace {
 using testing_support::fixture;
 using testing_support::runCommand;
 using testing_support::scratchDir;
+using testing_support::shellPath;
 
 std::string cliCommand(const std::string& arguments) {
     return std::string(KERFLINE_BINARY_DIR) + "/kerfline-cli " + arguments;
@@ -18,12 +19,12 @@ std::string cliCommand(const std::string& arguments) {
 // to a redirected stderr.
 TEST(CliProgress, ABarOnATerminalAndNothingWhenStderrIsRedirected) {
     const auto dir = scratchDir("cli-progress");
-    const std::string input = "'" + fixture("ten-seconds.mp3").string() + "'";
+    const std::string input = "'" + shellPath(fixture("ten-seconds.mp3")) + "'";
     const std::string commands[] = {
         "levels " + input,
         "breakpoints " + input + " --count 3",
-        "wav " + input + " '" + (dir / "out.wav").string() + "'",
-        "split " + input + " -o '" + dir.string() + "' --count 3",
+        "wav " + input + " '" + shellPath(dir / "out.wav") + "'",
+        "split " + input + " -o '" + shellPath(dir) + "' --count 3",
     };
     for (const std::string& command : commands) {
         int status = -1;

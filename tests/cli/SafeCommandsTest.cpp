@@ -29,7 +29,7 @@ CliRun cli(const std::filesystem::path& scratch, const std::string& arguments,
     CliRun run;
     const auto errors = scratch / "stderr.txt";
     run.out = runCommand(prefix + "timeout 60 " + std::string(KERFLINE_BINARY_DIR) + "/kerfline-cli " +
-                             arguments + " 2>'" + errors.string() + "' </dev/null",
+                             arguments + " 2>'" + shellPath(errors) + "' </dev/null",
                          &run.status);
     const auto bytes = readBytes(errors);
     run.errors.assign(bytes.begin(), bytes.end());
@@ -38,7 +38,7 @@ CliRun cli(const std::filesystem::path& scratch, const std::string& arguments,
 }
 
 std::string quoted(const std::filesystem::path& path) {
-    return "'" + path.string() + "'";
+    return "'" + shellPath(path) + "'";
 }
 
 #ifndef _WIN32
@@ -128,7 +128,7 @@ TEST(SafeCommands, ASplitThatWouldNotFitWritesNothing) {
     const CliRun run =
         cli(dir, "split " + quoted(source) + " -o " + quoted(dir / "small") + " --count 50 --overlap 60");
     EXPECT_EQ(run.status, 1) << run.out << run.errors;
-    EXPECT_NE(run.errors.find("Not enough free space in " + (dir / "small").string() + ": the pieces need "),
+    EXPECT_NE(run.errors.find("Not enough free space in " + shellPath(dir / "small") + ": the pieces need "),
               std::string::npos)
         << run.errors;
     EXPECT_TRUE(std::filesystem::is_empty(dir / "small"));

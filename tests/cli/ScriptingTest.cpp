@@ -12,6 +12,7 @@
 namespace {
 
 using testing_support::fixture;
+using testing_support::shellPath;
 
 struct Streams {
     std::string out;
@@ -25,14 +26,14 @@ Streams cli(const std::string& arguments) {
     const auto errFile = dir / "err";
     const std::string command = std::string(KERFLINE_BINARY_DIR) + "/kerfline-cli " + arguments;
     Streams run;
-    run.out = testing_support::runCommand(command + " 2>'" + errFile.string() + "'", &run.status);
+    run.out = testing_support::runCommand(command + " 2>'" + shellPath(errFile) + "'", &run.status);
     const auto err = testing_support::readBytes(errFile);
     run.err.assign(err.begin(), err.end());
     return run;
 }
 
 std::string quoted(const std::filesystem::path& path) {
-    return "'" + path.string() + "'";
+    return "'" + shellPath(path) + "'";
 }
 
 TEST(JsonWriter, EscapesWhatJsonCannotHoldAndKeepsValidUtf8) {
@@ -71,7 +72,7 @@ TEST(CliJson, InfoDescribesTheFirstFrameAndTheWholeFile) {
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(
         run.out,
-        "{\"file\":\"" + path.string() +
+        "{\"file\":\"" + shellPath(path) +
             R"(","sample_rate_hz":44100,"channels":2,"bitrate_bps":128000,"frames":79,"duration_ms":2038})"
             "\n");
     // Without a frame there is no stream to describe: an error, and no object a script could take
@@ -89,7 +90,7 @@ TEST(CliJson, BreakpointsGiveFramesAndStartTimes) {
     // behind the Info frame, and the file lasts 384 audio frames.
     const Streams run = cli("breakpoints --json " + quoted(path) + " --count 3");
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.out, "{\"file\":\"" + path.string() +
+    EXPECT_EQ(run.out, "{\"file\":\"" + shellPath(path) +
                            R"(","method":"count","value":3,"frames":385,"duration_ms":10031,"break_points":[)"
                            R"({"frame":128,"time_ms":3318},{"frame":257,"time_ms":6687}]})"
                            "\n");

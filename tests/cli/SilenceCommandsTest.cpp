@@ -15,6 +15,7 @@
 namespace {
 
 using testing_support::fixture;
+using testing_support::shellPath;
 
 struct CliRun {
     std::string out;
@@ -27,7 +28,7 @@ CliRun cli(const std::string& arguments) {
     const auto errFile = dir / "err";
     CliRun run;
     run.out = testing_support::runCommand(std::string(KERFLINE_BINARY_DIR) + "/kerfline-cli " + arguments +
-                                              " 2>'" + errFile.string() + "'",
+                                              " 2>'" + shellPath(errFile) + "'",
                                           &run.status);
     const auto err = testing_support::readBytes(errFile);
     run.err.assign(err.begin(), err.end());
@@ -35,7 +36,7 @@ CliRun cli(const std::string& arguments) {
 }
 
 std::string path(const char* name) {
-    return "'" + fixture(name).string() + "'";
+    return "'" + shellPath(fixture(name)) + "'";
 }
 
 std::vector<int> frames(const std::string& lines) {
@@ -113,7 +114,7 @@ TEST(SilenceCommands, NothingFoundSaysSoAndWritesNothing) {
 
     const auto dir = testing_support::scratchDir("cli-silences-none");
     const CliRun exported = cli("breakpoints " + floor30 + " --min-silence 1 --export cue -o '" +
-                                (dir / "list.cue").string() + "'");
+                                shellPath(dir / "list.cue") + "'");
     EXPECT_EQ(exported.status, 3);
     EXPECT_FALSE(std::filesystem::exists(dir / "list.cue"));
 
@@ -124,11 +125,11 @@ TEST(SilenceCommands, NothingFoundSaysSoAndWritesNothing) {
         << json.out;
 
     const CliRun chapters =
-        cli("chapters " + floor30 + " '" + (dir / "chapters.mp3").string() + "' --silence-db -45");
+        cli("chapters " + floor30 + " '" + shellPath(dir / "chapters.mp3") + "' --silence-db -45");
     EXPECT_EQ(chapters.status, 3);
     EXPECT_FALSE(std::filesystem::exists(dir / "chapters.mp3"));
 
-    const CliRun split = cli("split " + floor30 + " -o '" + (dir / "pieces").string() + "' --tracks 4");
+    const CliRun split = cli("split " + floor30 + " -o '" + shellPath(dir / "pieces") + "' --tracks 4");
     EXPECT_EQ(split.status, 3);
     EXPECT_NE(split.err.find("No silence found with these settings"), std::string::npos) << split.err;
     EXPECT_TRUE(!std::filesystem::exists(dir / "pieces") || std::filesystem::is_empty(dir / "pieces"));
@@ -136,7 +137,7 @@ TEST(SilenceCommands, NothingFoundSaysSoAndWritesNothing) {
 
 TEST(SilenceCommands, SplitWritesThePiecesBetweenTheSilences) {
     const auto dir = testing_support::scratchDir("cli-silences-split");
-    const CliRun run = cli("split " + path("silences.mp3") + " -o '" + dir.string() + "' --tracks 3");
+    const CliRun run = cli("split " + path("silences.mp3") + " -o '" + shellPath(dir) + "' --tracks 3");
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_TRUE(std::filesystem::exists(dir / "silences-2.mp3"));
     EXPECT_FALSE(std::filesystem::exists(dir / "silences-3.mp3"));

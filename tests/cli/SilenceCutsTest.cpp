@@ -23,7 +23,7 @@ struct CliRun {
 };
 
 std::string quoted(const std::filesystem::path& path) {
-    return "'" + path.string() + "'";
+    return "'" + shellPath(path) + "'";
 }
 
 CliRun cli(const std::string& arguments) {

@@ -22,10 +22,10 @@ TEST(SplitCommand, CutsAtTheGivenFramesLikeSaveAll) {
     const auto source = writeNumberedFrames(dir / "book.mp3", 1000);
     int status = -1;
     const std::string out =
-        split(source.string() + " -o " + (dir / "out").string() + " --at 300,100", &status);
+        split(shellPath(source) + " -o " + shellPath(dir / "out") + " --at 300,100", &status);
     EXPECT_EQ(status, 0) << out;
     const auto piece = [&](int number) {
-        return (dir / "out" / ("book-" + std::to_string(number) + ".mp3")).string();
+        return shellPath(dir / "out") + toolSeparator() + "book-" + std::to_string(number) + ".mp3";
     };
     EXPECT_EQ(
         out,
@@ -51,15 +51,16 @@ TEST(SplitCommand, ReadsBreakPointFilesAndOverlaps) {
     writeBytes(dir / "cuts.bps",
                {0x64, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xE8, 0x03, 0, 0, 0x58, 0x02, 0, 0, 0x2C, 0x01});
     int status = -1;
-    const std::string out = split(source.string() + " -o " + dir.string() + " --breakpoints " +
-                                      (dir / "cuts.bps").string() + " --overlap 1",
+    const std::string out = split(shellPath(source) + " -o " + shellPath(dir) + " --breakpoints " +
+                                      shellPath(dir / "cuts.bps") + " --overlap 1",
                                   &status);
     EXPECT_EQ(status, 0) << out;
     EXPECT_NE(
         out.find(
             "Separated block 100 F - 600 F has been saved, total size 208500 Bytes of the block's frames, "
             "written to " +
-            (dir / "book-1.mp3").string() + " as " + std::to_string(208500 + 78 * 417) + " Bytes"),
+            shellPath(dir) + toolSeparator() + "book-1.mp3 as " + std::to_string(208500 + 78 * 417) +
+            " Bytes"),
         std::string::npos)
         << out;
     std::vector<std::uint8_t> middle = frameBytes(source, 61, 600);
@@ -73,18 +74,18 @@ TEST(SplitCommand, FailsWhenAPieceFailsOrTheInputIsWrong) {
     const auto source = writeNumberedFrames(dir / "book.mp3", 200);
     std::filesystem::create_directories(dir / "book-1.mp3");
     int status = 0;
-    const std::string out = split(source.string() + " -o " + dir.string() + " --at 100", &status);
+    const std::string out = split(shellPath(source) + " -o " + shellPath(dir) + " --at 100", &status);
     EXPECT_NE(status, 0);
     EXPECT_NE(out.find("Separated block 100 F - 199 F could not be saved to"), std::string::npos) << out;
 
-    const std::string usage[] = {source.string(),
-                                 source.string() + " -o " + dir.string() + " --at 1,x",
-                                 source.string() + " -o " + dir.string() + " --at 5 --count 3",
-                                 (dir / "none.mp3").string() + " -o " + dir.string(),
-                                 source.string() + " -o " + dir.string() + " --breakpoints " +
-                                     (dir / "no.bps").string(),
-                                 source.string() + " -o " + dir.string() + " --breakpoints /dev/zero",
-                                 source.string() + " -o " + dir.string() + " --overlap -1"};
+    const std::string usage[] = {shellPath(source),
+                                 shellPath(source) + " -o " + shellPath(dir) + " --at 1,x",
+                                 shellPath(source) + " -o " + shellPath(dir) + " --at 5 --count 3",
+                                 shellPath(dir / "none.mp3") + " -o " + shellPath(dir),
+                                 shellPath(source) + " -o " + shellPath(dir) + " --breakpoints " +
+                                     shellPath(dir / "no.bps"),
+                                 shellPath(source) + " -o " + shellPath(dir) + " --breakpoints /dev/zero",
+                                 shellPath(source) + " -o " + shellPath(dir) + " --overlap -1"};
     for (const std::string& arguments : usage) {
         status = 0;
         const std::string complaint = split(arguments, &status);
@@ -96,7 +97,7 @@ TEST(SplitCommand, FailsWhenAPieceFailsOrTheInputIsWrong) {
     const auto refused = dir / "refused";
     status = 0;
     const std::string complaint =
-        split(source.string() + " -o " + refused.string() + " --count 2000000000", &status);
+        split(shellPath(source) + " -o " + shellPath(refused) + " --count 2000000000", &status);
     EXPECT_NE(status, 0);
     EXPECT_NE(complaint.find("The number of blocks 2000000000 is more than the number of frames 200 F"),
               std::string::npos)
@@ -112,7 +113,7 @@ TEST(SplitCommand, DefaultNamesTooLongAreShortenedBeforeAnythingIsWritten) {
     const std::string stem(249, 'a');
     const auto source = writeNumberedFrames(dir / (stem + ".mp3"), 120);
     int status = -1;
-    const std::string out = split("'" + source.string() + "' -o " + (dir / "out").string() +
+    const std::string out = split("'" + shellPath(source) + "' -o " + shellPath(dir / "out") +
                                       " --at 10,20,30,40,50,60,70,80,90,100",
                                   &status);
     EXPECT_EQ(status, 0) << out;

@@ -23,7 +23,7 @@ struct CliRun {
 };
 
 std::string quoted(const std::filesystem::path& path) {
-    return "'" + path.string() + "'";
+    return "'" + shellPath(path) + "'";
 }
 
 CliRun cli(const std::string& arguments) {
@@ -51,7 +51,7 @@ TEST(SplitDryRun, PrintsThePiecesAndWritesNothing) {
     const auto source = writeNumberedFrames(dir / "book.mp3", 1000);
     const auto out = dir / "out";
     const std::string base = quoted(source) + " -o " + quoted(out) + " --at 300,100 ";
-    const std::string o = out.string() + "/";
+    const std::string o = shellPath(out) + toolSeparator();
     struct Case {
         std::string arguments;
         std::string expected;

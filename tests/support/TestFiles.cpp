@@ -151,6 +151,18 @@ void copyOver(const std::filesystem::path& from, const std::filesystem::path& to
 }
 #endif
 
+std::string shellPath(const std::filesystem::path& path) {
+#ifdef _WIN32
+    return path.generic_string();
+#else
+    return path.string();
+#endif
+}
+
+std::string toolSeparator() {
+    return std::string(1, static_cast<char>(std::filesystem::path::preferred_separator));
+}
+
 #ifdef _WIN32
 // The outside tools (mpg123, ffprobe, mutagen ...) are the host's, so under Wine a command runs in the
 // host's shell, started as a Unix program. Wine connects no pipe to such a program and reports no

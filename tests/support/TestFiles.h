@@ -20,6 +20,11 @@ void setModifiedTime(const std::filesystem::path& path, std::filesystem::file_ti
 // Copies a file over whatever has the name: mingw's copy_file takes every two files for one and
 // refuses to overwrite.
 void copyOver(const std::filesystem::path& from, const std::filesystem::path& to);
+// A path spelt as the tool receives it through runCommand's shell (on Windows the shell gets slashes),
+// for both a command line and the text the tool is expected to print back.
+std::string shellPath(const std::filesystem::path& path);
+// The separator the tool puts between a folder it was given and a name it makes.
+std::string toolSeparator();
 // Runs a shell command and returns its standard output; `status` receives the exit status.
 std::string runCommand(const std::string& command, int* status = nullptr);
 
