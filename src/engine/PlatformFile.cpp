@@ -544,9 +544,11 @@ Folder openFolder(const std::filesystem::path& path) {
     folder.m_path = path;
 #ifdef _WIN32
     std::error_code error;
-    folder.m_open = std::filesystem::is_directory(path.empty() ? "." : path, error);
+    const auto status = std::filesystem::status(path.empty() ? "." : path, error);
+    folder.m_open = std::filesystem::is_directory(status);
     if (!folder.m_open) {
-        errno = ENOTDIR;
+        // As open() tells them apart: a missing folder is not a file in the way.
+        errno = std::filesystem::exists(status) ? ENOTDIR : ENOENT;
     }
 #else
     folder.m_handle =
@@ -572,7 +574,7 @@ Folder openSubfolder(const Folder& parent, const std::filesystem::path& name, bo
     if (std::filesystem::is_symlink(status)) {
         errno = ELOOP;
     } else if (!std::filesystem::is_directory(status)) {
-        errno = ENOTDIR;
+        errno = std::filesystem::exists(status) ? ENOTDIR : ENOENT;
     } else {
         observe(FileCall::OpenSubfolder, folder.m_path);
         folder.m_open = true;
