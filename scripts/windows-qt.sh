@@ -49,6 +49,12 @@ if [ ! -e "$work/build/build.ninja" ]; then
   tar -xf "$tarball" -C "$work/src" --strip-components=1
 fi
 
+# Qt 6.4's Windows platform plugin asks about software OpenGL when dynamic OpenGL is configured, even
+# with OpenGL off (and dynamicgl is on by default on Windows); turning the feature off would rebuild
+# all of Gui, so the one test is guarded in the source.
+sed -i 's/^#if QT_CONFIG(dynamicgl)$/#if QT_CONFIG(dynamicgl) \&\& QT_CONFIG(opengl)/' \
+  "$work/src/src/plugins/platforms/windows/qwindowswindow.cpp"
+
 # Debian's source leaves out the Wacom tablet headers (src/3rdparty/wintab), so no tablet events;
 # the program does not use them. System libraries are the host's, so Qt's bundled copies are used.
 # pkg-config sees an empty folder (the toolchain file points it at KERFLINE_WINDOWS_PREFIX).
@@ -66,7 +72,8 @@ fi
   -DFEATURE_system_doubleconversion=OFF >&2
 quiet cmake --build "$work/build" -j "$jobs" >&2
 rm -rf "$qt"
-quiet cmake --install "$work/build" >&2
+# The prefix is given again: a resumed build keeps the one it was configured with.
+quiet cmake --install "$work/build" --prefix "$qt" >&2
 touch "$qt/.complete"
 echo "windows-qt: Qt $host_version for Windows took $((SECONDS - started)) s" >&2
 rm -rf "$work"
