@@ -125,9 +125,10 @@ TEST(LoudnessScan, GatedTruePeakEqualsFullScan) {
             SCOPED_TRACE(i);
             expectSame(gated.blocks[i].figures, full.blocks[i].figures);
         }
-        const mp3::LoudnessReport fullSplit =
-            mp3::measureLoudness(path, {.splitFrames = 0, .truePeakScan = mp3::TruePeakScan::Full});
-        const mp3::LoudnessReport gatedSplit = mp3::measureLoudness(path, {.splitFrames = 0});
+        const mp3::LoudnessReport fullSplit = mp3::measureLoudness(
+            path, {.breakPoints = {}, .splitFrames = 0, .truePeakScan = mp3::TruePeakScan::Full});
+        const mp3::LoudnessReport gatedSplit =
+            mp3::measureLoudness(path, {.breakPoints = {}, .splitFrames = 0});
         ASSERT_EQ(gatedSplit.parts, 2);
         EXPECT_EQ(gatedSplit.file.integratedLufs, fullSplit.file.integratedLufs);
         EXPECT_EQ(gatedSplit.file.rangeLu, fullSplit.file.rangeLu);
